@@ -1,0 +1,197 @@
+#include "geometry/panel_reader.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+#include "run/capacitance_extractor.h"
+
+namespace {
+
+const char* const kCoordinateNames[12] = {"x1", "y1", "z1", "x2", "y2", "z2",
+                                          "x3", "y3", "z3", "x4", "y4", "z4"};
+
+/// A token as it may appear in a one-line message: control and non-ASCII
+/// bytes become '?', and a long token is cut.
+std::string printable(const std::string& token) {
+  const std::size_t kMaxShown = 40;
+  std::string shown;
+  for (std::size_t k = 0; k < token.size() && k < kMaxShown; ++k) {
+    unsigned char c = static_cast<unsigned char>(token[k]);
+    shown += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '?';
+  }
+  if (token.size() > kMaxShown) shown += "...";
+  return shown;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+/// A signed decimal integer that fits in 32 bits, the whole token.
+bool parse_int32(const std::string& token, int32_t& value) {
+  std::size_t k = 0;
+  bool negative = false;
+  if (k < token.size() && (token[k] == '+' || token[k] == '-')) negative = token[k++] == '-';
+  if (k == token.size()) return false;
+  int64_t magnitude = 0;
+  for (; k < token.size(); ++k) {
+    if (!is_digit(token[k])) return false;
+    magnitude = magnitude * 10 + (token[k] - '0');
+    if (magnitude > 2147483648LL) return false;
+  }
+  if (negative) magnitude = -magnitude;
+  if (magnitude > 2147483647LL) return false;
+  value = static_cast<int32_t>(magnitude);
+  return true;
+}
+
+/// Decimal notation only: [+-] digits [. digits] [e [+-] digits], with at
+/// least one digit in the mantissa. Rejects hexadecimal, nan, inf and
+/// trailing characters, all of which strtod alone would accept.
+bool is_decimal_number(const std::string& token) {
+  std::size_t k = 0;
+  if (k < token.size() && (token[k] == '+' || token[k] == '-')) ++k;
+  std::size_t mantissa_digits = 0;
+  while (k < token.size() && is_digit(token[k])) ++k, ++mantissa_digits;
+  if (k < token.size() && token[k] == '.') {
+    ++k;
+    while (k < token.size() && is_digit(token[k])) ++k, ++mantissa_digits;
+  }
+  if (mantissa_digits == 0) return false;
+  if (k < token.size() && (token[k] == 'e' || token[k] == 'E')) {
+    ++k;
+    if (k < token.size() && (token[k] == '+' || token[k] == '-')) ++k;
+    std::size_t exponent_digits = 0;
+    while (k < token.size() && is_digit(token[k])) ++k, ++exponent_digits;
+    if (exponent_digits == 0) return false;
+  }
+  return k == token.size();
+}
+
+std::string record_error(uint32_t record, const std::string& what) {
+  return "Error: Panel record " + std::to_string(record) + ": " + what;
+}
+
+/// Reads the 13 numbers of record `record` into `panel`; "" or the message.
+std::string read_record(std::istream& in, uint32_t record, Panel& panel) {
+  std::string token;
+  double coordinates[12];
+  for (int field = 0; field < 13; ++field) {
+    if (!(in >> token)) {
+      return "Error: Panel record " + std::to_string(record) +
+             " is cut short by the end of the file (" + std::to_string(field) +
+             " of its 13 numbers present).";
+    }
+    if (field == 0) {
+      if (!parse_int32(token, panel.conductor)) {
+        return record_error(record,
+                            "conductor number '" + printable(token) + "' is not a 32-bit integer.");
+      }
+      continue;
+    }
+    const char* name = kCoordinateNames[field - 1];
+    if (!is_decimal_number(token)) {
+      return record_error(record, "coordinate " + std::string(name) + " '" + printable(token) +
+                                      "' is not a number.");
+    }
+    double value = std::strtod(token.c_str(), nullptr);
+    if (!std::isfinite(value)) {
+      return record_error(
+          record, "coordinate " + std::string(name) + " '" + printable(token) + "' is too large.");
+    }
+    coordinates[field - 1] = value;
+  }
+  for (int v = 0; v < 4; ++v) {
+    panel.vertices[v] = Point3{coordinates[3 * v], coordinates[3 * v + 1], coordinates[3 * v + 2]};
+  }
+  return "";
+}
+
+bool has_finite_geometry(const Panel& panel) {
+  return std::isfinite(panel.panel_size()) && std::isfinite(panel.area) &&
+         std::isfinite(panel.centre.x) && std::isfinite(panel.centre.y) &&
+         std::isfinite(panel.centre.z);
+}
+
+const char kSixRecordsRule[] =
+    "every conductor must consist of exactly six consecutive panel records.";
+
+}  // namespace
+
+std::string read_panel_records(std::istream& in, PanelVector& panels, uint32_t& conductor_count) {
+  Panel panel;
+  int32_t previous_conductor = -1;
+  conductor_count = 0;
+  std::string token;
+  while (in >> token) {
+    if (token != "Q") continue;
+    uint32_t record = panels.size() + 1;
+    std::string error = read_record(in, record, panel);
+    if (!error.empty()) return error;
+    if (panel.conductor != previous_conductor) {
+      conductor_count += 1;
+      previous_conductor = panel.conductor;
+    }
+    panel.compute_centre();
+    panel.compute_area();
+    if (!has_finite_geometry(panel)) {
+      return record_error(record, "the panel is too large: its size, area or centre overflows.");
+    }
+    int32_t position = static_cast<int32_t>(panels.size());
+    panel.index = position;
+    panel.root_index = position;
+    panel.child_kind = 0;
+    panel.parent = -1;
+    panel.first_child = -1;
+    panel.second_child = -1;
+    panel.is_split = false;
+    panels.append(panel);
+  }
+  return "";
+}
+
+std::string check_conductor_runs(const PanelVector& panels) {
+  uint32_t position = 0;
+  uint32_t ordinal = 0;
+  while (position < panels.size()) {
+    uint32_t start = position;
+    int32_t number = panels[start].conductor;
+    while (position < panels.size() && panels[position].conductor == number) ++position;
+    if (start == 0 && number == -1) {
+      return "Error: Conductor -1 at panel record 1 is not counted as a conductor; " +
+             std::string(kSixRecordsRule);
+    }
+    ordinal += 1;
+    uint32_t length = position - start;
+    if (length != 6) {
+      return "Error: Conductor " + std::to_string(ordinal) + " (number " + std::to_string(number) +
+             ", from panel record " + std::to_string(start + 1) + ") has " +
+             std::to_string(length) + " panel records; " + kSixRecordsRule;
+    }
+  }
+  return "";
+}
+
+void CapacitanceExtractor::read_panel_file(const std::string& file_name) {
+  std::ifstream in(file_name);
+  if (!in) {
+    std::cerr << "Error: Could not create file." << std::endl;
+    std::exit(1);
+  }
+  std::string error = read_panel_records(in, panels, conductor_count);
+  if (error.empty() && panels.size() == 0) {
+    error = "Error: The panel file '" + file_name + "' holds no panel records.";
+  }
+  if (error.empty()) error = check_conductor_runs(panels);
+  if (!error.empty()) {
+    std::cout << error << std::endl;
+    std::exit(1);
+  }
+  panel_count = panels.size();
+  input_panel_count = panel_count;
+  if (conductor_count <= 16) {
+    pcg_tolerance = pcg_tolerance * 38.0;
+  } else {
+    pcg_tolerance = (conductor_count * pcg_tolerance) * 4.0;
+  }
+}

@@ -1,0 +1,18 @@
+#include <iostream>
+
+#include "run/capacitance_extractor.h"
+#include "run/fatal.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cout << "Program usage: VORNAX [InputFileName]" << std::endl;
+    return 1;
+  }
+  install_out_of_memory_handler();
+  {
+    CapacitanceExtractor extractor;
+    extractor.run(argv[1]);
+  }
+  // The exit status is 1 after a complete run as after a failure; callers rely on it.
+  return 1;
+}

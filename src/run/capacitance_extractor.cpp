@@ -1,0 +1,60 @@
+#include "run/capacitance_extractor.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+#include "run/run_clock.h"
+#include "sparse/incomplete_cholesky.h"
+#include "sparse/sparse_matrix.h"
+
+CapacitanceExtractor::CapacitanceExtractor() = default;
+
+CapacitanceExtractor::~CapacitanceExtractor() {
+  std::vector<InteractionEntry>().swap(interaction_list);
+  std::vector<int32_t>().swap(leaf_list);
+  panels.release();
+}
+
+namespace {
+
+/// Writes the capacitance matrix to Cap.txt. The console output of the run
+/// does not depend on the outcome, but a result that could not be written is
+/// reported on standard error instead of passing silently.
+void write_capacitance_file(const SparseMatrix& capacitance_matrix) {
+  std::ofstream file("Cap.txt");
+  capacitance_matrix.write_dense(file);
+  file.close();
+  if (file.fail()) std::cerr << "Error: Could not write Cap.txt." << std::endl;
+}
+
+}  // namespace
+
+void CapacitanceExtractor::run(const std::string& file_name) {
+  std::cout << std::endl;
+  read_panel_file(file_name);
+  refine_all_pairs();
+  number_unknowns();
+  add_same_origin_pairs();
+  assemble_p_matrix();
+
+  int32_t failed_row = -1;
+  factor = incomplete_cholesky(*p_matrix, failed_row, drop_tolerance);
+  if (!factor) {
+    std::cout << "Error: Row " << failed_row
+              << " of the P matrix has no diagonal entry, so it cannot be factorised." << std::endl;
+    std::exit(1);
+  }
+
+  double t1 = elapsed_seconds();
+  compute_capacitance();
+  double t2 = elapsed_seconds();
+  std::cout << "Total Execution Times   = " << t2 - t1 << " Seconds." << std::endl << std::endl;
+
+  // n * n in double: the integer product overflows for large structures.
+  double n = unknown_count;
+  std::cout << "Sparsity of P Matrix    = " << 100.0 * p_matrix->entry_count / (n * n) << "%"
+            << std::endl;
+
+  write_capacitance_file(*capacitance_matrix);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstddef>
+
+/// Writes `message` and a newline on standard output ("%s\n") and ends the
+/// process with exit status 1. Messages that already end in a newline thus
+/// show an empty line after them.
+[[noreturn]] void fail_and_exit(const char* message);
+
+/// Zero-filled storage for `count` elements of `size` bytes; ends the run with
+/// "Not enough memory!!\n" when the storage cannot be had. Release with free().
+void* calloc_or_exit(std::size_t count, std::size_t size);
+
+/// Makes every failed `new` (vectors, strings) end the run the way
+/// calloc_or_exit does, instead of throwing std::bad_alloc.
+void install_out_of_memory_handler();

@@ -1,0 +1,5 @@
+target_sources(vornax_core PRIVATE
+  src/run/fatal.cpp
+  src/run/run_clock.cpp
+  src/run/capacitance_extractor.cpp
+)

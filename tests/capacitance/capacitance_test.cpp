@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <utility>
+
+#include "run/capacitance_extractor.h"
+#include "sparse/sparse_matrix.h"
+
+namespace {
+
+/// An unsplit input panel: a square of side 4 at height z, so that every
+/// panel of its tree has a centre of its own.
+void add_input_panel(CapacitanceExtractor& extractor, double z) {
+  Panel panel;
+  panel.conductor = 1;
+  panel.vertices[0] = Point3{0, 0, z};
+  panel.vertices[1] = Point3{4, 0, z};
+  panel.vertices[2] = Point3{4, 4, z};
+  panel.vertices[3] = Point3{0, 4, z};
+  panel.compute_centre();
+  panel.compute_area();
+  int32_t position = static_cast<int32_t>(extractor.panel_count);
+  panel.index = position;
+  panel.root_index = position;
+  panel.child_kind = 0;
+  panel.is_split = false;
+  extractor.panels.append(panel);
+  extractor.panel_count += 1;
+  extractor.input_panel_count = extractor.panel_count;
+}
+
+/// The stored upper triangle of `matrix` as (row, col) -> value.
+std::map<std::pair<int32_t, int32_t>, double> stored_entries(const SparseMatrix& matrix) {
+  std::map<std::pair<int32_t, int32_t>, double> entries;
+  for (int32_t row = 0; row < matrix.rows; ++row) {
+    for (const MatrixEntry* e = matrix.row_heads[row]; e != nullptr; e = e->next_in_row) {
+      EXPECT_EQ(row, e->row);
+      EXPECT_TRUE(entries.emplace(std::make_pair(e->row, e->col), e->value).second);
+    }
+  }
+  EXPECT_EQ(static_cast<std::size_t>(matrix.entry_count), entries.size());
+  return entries;
+}
+
+using Entries = std::map<std::pair<int32_t, int32_t>, double>;
+
+/// Values that add and subtract exactly, so the expected sums are exact.
+const double a = 1.0, b = 2.0, c = 64.0, d = 8.0, e = 16.0, f = 32.0;
+
+}  // namespace
+
+TEST(Assembly, HierarchicalBasisOfOneSplitPanel) {
+  CapacitanceExtractor extractor;
+  add_input_panel(extractor, 0.0);
+  add_input_panel(extractor, 10.0);
+  extractor.subdivide_panel(extractor.panels[0]);
+  extractor.number_unknowns();
+  ASSERT_EQ(3, extractor.unknown_count);
+  extractor.interaction_list = {{2, 1, a}, {3, 1, b}, {1, 1, f}, {2, 2, c}, {2, 3, d}, {3, 3, e}};
+  extractor.assemble_p_matrix();
+
+  const SparseMatrix& p = *extractor.p_matrix;
+  EXPECT_EQ(SYMM, p.format);
+  EXPECT_EQ(3, p.rows);
+  EXPECT_EQ(Entries({{{0, 0}, e},
+                     {{0, 1}, b},
+                     {{0, 2}, d - e},
+                     {{1, 1}, f},
+                     {{1, 2}, a - b},
+                     {{2, 2}, c - 2 * d + e}}),
+            stored_entries(p));
+}
+
+TEST(Assembly, SecondChildExpansions) {
+  // Input panel 0 split into 2 (first) and 3 (second); 3 split into 4 and 5;
+  // 5 split into 6 and 7; 7 split into 8 and 9. Input panel 1 split into 10, 11.
+  // Panel 9 is a second child whose ancestors 7, 5 and 3 are second children
+  // too: its charge is that of 0 minus 8, 6, 4 and 2 (the siblings on the way
+  // up, bottom up), five terms.
+  CapacitanceExtractor extractor;
+  add_input_panel(extractor, 0.0);
+  add_input_panel(extractor, 10.0);
+  extractor.subdivide_panel(extractor.panels[0]);  // 2, 3
+  extractor.subdivide_panel(extractor.panels[3]);  // 4, 5
+  extractor.subdivide_panel(extractor.panels[5]);  // 6, 7
+  extractor.subdivide_panel(extractor.panels[7]);  // 8, 9
+  extractor.subdivide_panel(extractor.panels[1]);  // 10, 11
+  extractor.number_unknowns();
+  // Unknowns: panels 0, 1, 2, 4, 6, 8, 10 -> 0 .. 6.
+  ASSERT_EQ(7, extractor.unknown_count);
+  const int32_t u0 = 0, u1 = 1, u2 = 2, u4 = 3, u6 = 4, u8 = 5, u10 = 6;
+
+  struct Case {
+    InteractionEntry entry;
+    Entries expected;
+  } cases[] = {
+      // Input panels: one stored value at (smaller, larger).
+      {{1, 0, a}, {{{u0, u1}, a}}},
+      // Self entry of a first child: v once on its diagonal.
+      {{4, 4, a}, {{{u4, u4}, a}}},
+      // Second child 3 (parent an input panel) with a panel of another tree.
+      {{3, 10, a}, {{{u2, u10}, -a}, {{u0, u10}, a}}},
+      // The siblings 2 and 3: -2v on the diagonal of 2, +v at (2, parent).
+      {{2, 3, a}, {{{u2, u2}, -2 * a}, {{u0, u2}, a}}},
+      // Self entry of 3: -v at (parent, sibling), +v on both diagonals.
+      {{3, 3, a}, {{{u0, u2}, -a}, {{u2, u2}, a}, {{u0, u0}, a}}},
+      // Two second children of different trees: 5 = 0 - 2 - 4 and 11 = 1 - 10.
+      {{5, 11, a},
+       {{{u4, u10}, a},
+        {{u2, u10}, a},
+        {{u1, u4}, -a},
+        {{u1, u2}, -a},
+        {{u0, u10}, -a},
+        {{u0, u1}, a}}},
+      // The deep second child 9 with an input panel: four minus terms, one plus.
+      {{1, 9, a}, {{{u1, u8}, -a}, {{u1, u6}, -a}, {{u1, u4}, -a}, {{u1, u2}, -a}, {{u0, u1}, a}}},
+      // Self entry of 7 = 0 - 2 - 4 - 6: the square of its expansion.
+      {{7, 7, a},
+       {{{u6, u6}, a},
+        {{u4, u4}, a},
+        {{u2, u2}, a},
+        {{u0, u0}, a},
+        {{u4, u6}, a},
+        {{u2, u6}, a},
+        {{u2, u4}, a},
+        {{u0, u6}, -a},
+        {{u0, u4}, -a},
+        {{u0, u2}, -a}}},
+      // Two entries that cancel exactly leave no entry behind.
+      {{1, 0, a}, {}},
+  };
+  for (Case& test : cases) {
+    SCOPED_TRACE(std::to_string(test.entry.panel_i) + "," + std::to_string(test.entry.panel_j));
+    extractor.interaction_list = {test.entry};
+    if (test.expected.empty()) extractor.interaction_list.push_back({0, 1, -a});
+    extractor.assemble_p_matrix();
+    EXPECT_EQ(test.expected, stored_entries(*extractor.p_matrix));
+  }
+}
+
+TEST(Assembly, ExchangingThePanelsOfAnEntryGivesTheSameMatrix) {
+  CapacitanceExtractor extractor;
+  add_input_panel(extractor, 0.0);
+  add_input_panel(extractor, 10.0);
+  extractor.subdivide_panel(extractor.panels[0]);
+  extractor.subdivide_panel(extractor.panels[3]);
+  extractor.subdivide_panel(extractor.panels[1]);
+  extractor.number_unknowns();
+  extractor.interaction_list = {{5, 7, a}, {4, 6, b}, {5, 6, d}};
+  extractor.assemble_p_matrix();
+  Entries forward = stored_entries(*extractor.p_matrix);
+  extractor.interaction_list = {{7, 5, a}, {6, 4, b}, {6, 5, d}};
+  extractor.assemble_p_matrix();
+  EXPECT_EQ(forward, stored_entries(*extractor.p_matrix));
+  EXPECT_FALSE(forward.empty());
+}
+
+TEST(Assembly, EmptyInteractionListGivesAnEmptyMatrix) {
+  CapacitanceExtractor extractor;
+  add_input_panel(extractor, 0.0);
+  add_input_panel(extractor, 10.0);
+  extractor.number_unknowns();
+  extractor.assemble_p_matrix();
+  EXPECT_EQ(2, extractor.p_matrix->rows);
+  EXPECT_EQ(0, extractor.p_matrix->entry_count);
+}

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "run/capacitance_extractor.h"
+#include "run/fatal.h"
+#include "run/run_clock.h"
+
+TEST(RunClock, ReadingsBecomeSecondsAndWrapAroundsAreCorrected) {
+  RunClock clock;
+  EXPECT_EQ(0.0, advance_run_clock(clock, 0));
+  EXPECT_EQ(1.5, advance_run_clock(clock, 1500));
+  EXPECT_EQ(1.5, advance_run_clock(clock, 1500));  // equal is no fall
+  // A reading below the previous one adds 2^32 ms to it and to all later ones.
+  EXPECT_EQ(-2147483.648 + 4294967.296, advance_run_clock(clock, INT32_MIN));
+  EXPECT_EQ(0.25 + 4294967.296, advance_run_clock(clock, 250));
+  EXPECT_EQ(0.1 + 2 * 4294967.296, advance_run_clock(clock, 100));
+  EXPECT_EQ(2, clock.wrap_count);
+  EXPECT_EQ(100, clock.previous_reading);
+
+  double first = elapsed_seconds();
+  double second = elapsed_seconds();
+  EXPECT_GE(first, 0.0);
+  EXPECT_LE(first, second);
+}
+
+TEST(FatalUtilities, MessagesGoToStandardOutputWithExitStatusOne) {
+  // The child sends stdout to stderr so that the death test can match it.
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        fail_and_exit("Not enough memory!!\n");
+      },
+      ::testing::ExitedWithCode(1), "^Not enough memory!!\n\n$");
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer's allocator reports a failed new itself
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        install_out_of_memory_handler();
+        std::size_t huge = static_cast<std::size_t>(1) << 62;
+        volatile char* storage = new char[huge];
+        storage[0] = 1;
+      },
+      ::testing::ExitedWithCode(1), "^Not enough memory!!\n\n$");
+#endif
+
+  auto* zeros = static_cast<double*>(calloc_or_exit(1000, sizeof(double)));
+  for (int k = 0; k < 1000; ++k) ASSERT_EQ(0.0, zeros[k]);
+  std::free(zeros);
+  void* empty = calloc_or_exit(0, sizeof(double));
+  EXPECT_NE(nullptr, empty);
+  std::free(empty);
+}
+
+TEST(CapacitanceExtractor, Defaults) {
+  CapacitanceExtractor extractor;
+  EXPECT_EQ(0u, extractor.panel_count);
+  EXPECT_EQ(0u, extractor.panels.size());
+  EXPECT_TRUE(extractor.leaf_list.empty());
+  EXPECT_EQ(0u, extractor.conductor_count);
+  EXPECT_EQ(1.5, extractor.refinement_ratio);
+  EXPECT_EQ(0.425, extractor.pcg_tolerance);
+  EXPECT_EQ(0, extractor.unknown_count);
+  EXPECT_EQ(0u, extractor.input_panel_count);
+  EXPECT_TRUE(extractor.interaction_list.empty());
+  EXPECT_EQ(0.5, extractor.min_refine_size);
+  EXPECT_EQ(0.0, extractor.drop_tolerance);
+  EXPECT_EQ(nullptr, extractor.p_matrix);
+  EXPECT_EQ(nullptr, extractor.factor);
+  EXPECT_EQ(nullptr, extractor.capacitance_matrix);
+}
