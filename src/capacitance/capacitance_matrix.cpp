@@ -41,6 +41,7 @@ void CapacitanceExtractor::compute_capacitance() {
                 << panels[6 * k].conductor << ") did not converge." << std::endl;
       std::exit(1);
     }
+    pcg_iteration_count += iterations;
     for (int32_t j = 0; j < m; ++j) {
       double sum = 0.0;
       for (int32_t i = 0; i < 6; ++i) sum += x[6 * j + i];

@@ -1,9 +1,11 @@
 #include "run/capacitance_extractor.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 
+#include "run/phase_timer.h"
 #include "run/run_clock.h"
 #include "sparse/incomplete_cholesky.h"
 #include "sparse/sparse_matrix.h"
@@ -31,12 +33,18 @@ void write_capacitance_file(const SparseMatrix& capacitance_matrix) {
 }  // namespace
 
 void CapacitanceExtractor::run(const std::string& file_name) {
+  PhaseTimer timer;
   std::cout << std::endl;
   read_panel_file(file_name);
+  timer.finish("read");
   refine_all_pairs();
+  timer.finish("refine");
   number_unknowns();
+  timer.finish("number");
   add_same_origin_pairs();
+  timer.finish("same-origin pairs");
   assemble_p_matrix();
+  timer.finish("assemble");
 
   int32_t failed_row = -1;
   factor = incomplete_cholesky(*p_matrix, failed_row, drop_tolerance);
@@ -45,10 +53,12 @@ void CapacitanceExtractor::run(const std::string& file_name) {
               << " of the P matrix has no diagonal entry, so it cannot be factorised." << std::endl;
     std::exit(1);
   }
+  timer.finish("factorise");
 
   double t1 = elapsed_seconds();
   compute_capacitance();
   double t2 = elapsed_seconds();
+  timer.finish("capacitance");
   std::cout << "Total Execution Times   = " << t2 - t1 << " Seconds." << std::endl << std::endl;
 
   // n * n in double: the integer product overflows for large structures.
@@ -57,4 +67,10 @@ void CapacitanceExtractor::run(const std::string& file_name) {
             << std::endl;
 
   write_capacitance_file(*capacitance_matrix);
+  timer.finish("write");
+  if (timer.enabled()) {
+    std::fprintf(stderr, "vornax: panels %u, unknowns %d, P entries %d, PCG iterations %lld\n",
+                 panel_count, unknown_count, p_matrix->entry_count,
+                 static_cast<long long>(pcg_iteration_count));
+  }
 }

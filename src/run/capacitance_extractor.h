@@ -65,4 +65,5 @@ class CapacitanceExtractor {
   std::unique_ptr<SparseMatrix> p_matrix;  // the P matrix, SYMM
   std::unique_ptr<SparseMatrix> factor;    // incomplete factor of p_matrix
   std::unique_ptr<SparseMatrix> capacitance_matrix;  // conductor capacitances, ASYM
+  int64_t pcg_iteration_count = 0;  // iterations of all conductor solves, for the timing report
 };
