@@ -1,0 +1,214 @@
+// Up-looking incomplete factorisation P ≈ Uᵀ·D·U. Row k of the factor is obtained from row k of
+// P by subtracting U(j, k)·D(j)·U(j, :) for every finished row j < k that has an entry in column
+// k, working on a dense copy of the row; then D(k) is the diagonal of the result and
+// U(k, d) = (1/D(k))·w(d) for its other working values w(d).
+//
+// Two situations that the plain algorithm mishandles are settled here:
+// - Each column is listed as pending at most once. A stored 0.0 of P is not listed when its row
+//   is scattered (its working value reads as "empty" to the first update, which lists it then),
+//   and a column already listed is never appended again, although its working value may be 0.0
+//   when an update subtracted a zero product.
+// - A working value that cancels to exactly 0.0 leaves the pending list, which is what makes it
+//   a fresh fill-in candidate for a later update. If the column holds an entry of P, that entry
+//   must still receive U = (1/D(k))·0.0, i.e. 0.0, and its column cursor must still move past it
+//   (a fill-in inserted in that column by a later row would otherwise land before it). Rather
+//   than keeping such columns listed, a sweep over row k after the pending list is consumed
+//   finishes every entry of P that the list did not reach: exactly those whose column cursor
+//   still points at them. It stores r·w(d) like the list does (0.0 after a cancellation, the
+//   stored zero itself for an untouched 0.0 of P). Without stored zeros and exact cancellations
+//   the sweep finds nothing, and the factor is exactly that of the algorithm without it.
+
+#include "sparse/incomplete_cholesky.h"
+
+#include <cstddef>
+#include <cstdlib>
+
+#include "run/fatal.h"
+
+namespace {
+
+constexpr int32_t kEndOfList = -1;  // next index of the last listed column; empty head and tail
+constexpr int32_t kAbsent = -2;     // next index of a column that is not listed
+
+// The columns of the current row that carry a working value, in the order they were entered,
+// each at most once: a singly linked list over column indices.
+struct PendingList {
+  int32_t head;   // first listed column, kEndOfList when empty
+  int32_t tail;   // last listed column, where appending continues; kEndOfList when empty
+  int32_t* next;  // per column: the next listed column, kEndOfList after the last, or kAbsent
+
+  bool contains(int32_t column) const { return next[column] != kAbsent; }
+
+  void append(int32_t column) {
+    next[column] = kEndOfList;
+    if (tail == kEndOfList) {
+      head = column;
+    } else {
+      next[tail] = column;
+    }
+    tail = column;
+  }
+
+  // Cancellation is rare, so the predecessor is searched for instead of being stored.
+  void remove(int32_t column) {
+    int32_t previous = kEndOfList;
+    if (head == column) {
+      head = next[column];
+    } else {
+      previous = head;
+      while (next[previous] != column) previous = next[previous];
+      next[previous] = next[column];
+    }
+    if (tail == column) tail = previous;
+    next[column] = kAbsent;
+  }
+
+  int32_t pop_front() {
+    const int32_t column = head;
+    head = next[column];
+    if (head == kEndOfList) tail = kEndOfList;
+    next[column] = kAbsent;
+    return column;
+  }
+};
+
+// Working storage of one factorisation, indexed by column and released on every way out.
+struct Scratch {
+  double* row_values;   // D(j) at finished positions j, working values right of the current row,
+                        // 0.0 elsewhere
+  PendingList pending;  // columns of the current row with a working value
+  MatrixEntry*** column_cursor;  // per column: the link just after its last entry in a finished
+                                 // row, where a fill-in of the current row is inserted
+
+  explicit Scratch(SparseMatrix& factor) {
+    const std::size_t width = static_cast<std::size_t>(factor.cols);
+    row_values = static_cast<double*>(calloc_or_exit(width, sizeof(double)));
+    pending.head = kEndOfList;
+    pending.tail = kEndOfList;
+    pending.next = static_cast<int32_t*>(calloc_or_exit(width, sizeof(int32_t)));
+    column_cursor = static_cast<MatrixEntry***>(calloc_or_exit(width, sizeof(MatrixEntry**)));
+    for (int32_t j = 0; j < factor.cols; ++j) {
+      pending.next[j] = kAbsent;
+      column_cursor[j] = &factor.col_heads[j];
+    }
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  ~Scratch() {
+    std::free(row_values);
+    std::free(pending.next);
+    std::free(column_cursor);
+  }
+};
+
+// Subtracts U(j, k)·D(j)·U(j, m) from the working row k for every finished row j with an entry
+// in column k; the diagonal working value becomes the pivot candidate.
+void eliminate(const SparseMatrix& factor, int32_t k, Scratch& s) {
+  double* w = s.row_values;
+  for (const MatrixEntry* c = factor.col_heads[k]; c != nullptr && c->row < k; c = c->next_in_col) {
+    const double u_jk = c->value;
+    const double d_j = w[c->row];
+    w[k] -= (u_jk * d_j) * u_jk;
+    for (const MatrixEntry* e = c->next_in_row; e != nullptr; e = e->next_in_row) {
+      const int32_t m = e->col;
+      const double g = (e->value * d_j) * u_jk;
+      if (w[m] == 0.0) {
+        w[m] = -g;
+        if (!s.pending.contains(m)) s.pending.append(m);
+      } else {
+        w[m] -= g;
+        if (w[m] == 0.0) s.pending.remove(m);
+      }
+    }
+  }
+}
+
+// Stores U(k, d) = r·w(d) for every pending column d, into P's entry or as an admitted fill-in,
+// and clears the working row right of k.
+void store_row(SparseMatrix& factor, int32_t k, MatrixEntry* diagonal, double r,
+               double drop_tolerance, Scratch& s) {
+  double* w = s.row_values;
+  const double pivot = diagonal->value;
+  MatrixEntry** row_cursor = &diagonal->next_in_row;
+  while (s.pending.head != kEndOfList) {
+    const int32_t d = s.pending.pop_front();
+    const double u = r * w[d];
+    while (*row_cursor != nullptr && (*row_cursor)->col < d) {
+      row_cursor = &(*row_cursor)->next_in_row;
+    }
+    MatrixEntry* at = *row_cursor;
+    if (at != nullptr && at->col == d) {
+      at->value = u;
+      s.column_cursor[d] = &at->next_in_col;
+      row_cursor = &at->next_in_row;
+    } else {
+      // Fill-in: only small relative values are kept, so a tolerance of 0.0 keeps none.
+      const double q = u / pivot;
+      if (-drop_tolerance < q && q < drop_tolerance) {
+        MatrixEntry* fill = factor.pool.allocate_entry();
+        fill->row = k;
+        fill->col = d;
+        fill->value = u;
+        fill->next_in_row = *row_cursor;
+        *row_cursor = fill;
+        row_cursor = &fill->next_in_row;
+        fill->next_in_col = *s.column_cursor[d];
+        *s.column_cursor[d] = fill;
+        s.column_cursor[d] = &fill->next_in_col;
+        ++factor.entry_count;
+      }
+    }
+    w[d] = 0.0;
+    // The list is in entry order, not column order; the row cursor only moves forward.
+    if (s.pending.head != kEndOfList && s.pending.head < d) row_cursor = &factor.row_heads[k];
+  }
+
+  // Entries of P whose column was not pending (see the top of this file).
+  for (MatrixEntry* e = diagonal->next_in_row; e != nullptr; e = e->next_in_row) {
+    if (*s.column_cursor[e->col] != e) continue;
+    e->value = r * w[e->col];
+    w[e->col] = 0.0;
+    s.column_cursor[e->col] = &e->next_in_col;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<SparseMatrix> incomplete_cholesky(const SparseMatrix& P, int32_t& failed_row,
+                                                  double drop_tolerance) {
+  auto factor = std::make_unique<SparseMatrix>(P);
+  SparseMatrix& F = *factor;
+  F.row_perm =
+      static_cast<int32_t*>(calloc_or_exit(static_cast<std::size_t>(F.rows), sizeof(int32_t)));
+  for (int32_t i = 0; i < F.rows; ++i) F.row_perm[i] = i;
+  Scratch s(F);
+
+  for (int32_t k = 0; k < F.rows; ++k) {
+    MatrixEntry* diagonal = F.row_heads[k];
+    if (diagonal == nullptr || diagonal->col != k) {
+      failed_row = F.row_perm[k];
+      return nullptr;
+    }
+
+    // Scatter row k of P into the working row.
+    s.row_values[k] = diagonal->value;
+    for (const MatrixEntry* e = diagonal->next_in_row; e != nullptr; e = e->next_in_row) {
+      s.row_values[e->col] = e->value;
+      if (e->value != 0.0) s.pending.append(e->col);
+    }
+
+    eliminate(F, k, s);
+
+    // D(k); a NaN is neither negative nor zero and passes.
+    const double pivot = s.row_values[k];
+    if (pivot <= 0.0) fail_and_exit("Non positive definited matrix!!\n");
+    diagonal->value = pivot;
+    s.column_cursor[k] = &diagonal->next_in_col;
+    const double r = 1.0 / pivot;
+
+    store_row(F, k, diagonal, r, drop_tolerance, s);
+  }
+
+  F.format = LDU;
+  return factor;
+}

@@ -1,0 +1,445 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sparse/incomplete_cholesky.h"
+#include "sparse/pcg.h"
+#include "sparse/sparse_matrix.h"
+
+namespace {
+
+struct Triplet {
+  int32_t row;   // row index
+  int32_t col;   // column index
+  double value;  // value pushed at (row, col)
+};
+using Triplets = std::vector<Triplet>;
+using Vector = std::vector<double>;
+
+const double kInf = std::numeric_limits<double>::infinity();
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const Triplets kTwoByTwo = {{0, 0, 4.0}, {0, 1, 2.0}, {1, 1, 3.0}};  // [[4, 2], [2, 3]]
+
+// A rebuilt matrix holding `entries`, square unless `cols` is given.
+SparseMatrix make(int32_t rows, uint32_t format, const Triplets& entries, int32_t cols = -1) {
+  SparseMatrix m(rows, cols < 0 ? rows : cols, format);
+  for (const Triplet& t : entries) m.push_entry(t.row, t.col, t.value);
+  m.rebuild_links();
+  return m;
+}
+
+const MatrixEntry* find(const SparseMatrix& m, int32_t row, int32_t col) {
+  const MatrixEntry* e = m.row_heads[row];
+  while (e != nullptr && e->col != col) e = e->next_in_row;
+  return e;
+}
+
+double value_at(const SparseMatrix& m, int32_t row, int32_t col) {
+  const MatrixEntry* e = find(m, row, col);
+  return e != nullptr ? e->value : kNaN;
+}
+
+// Rows strictly ascending by column and columns by row, both holding the entry_count entries.
+void expect_sorted_lists(const SparseMatrix& m) {
+  int32_t in_rows = 0, in_cols = 0;
+  for (int32_t i = 0; i < m.rows; ++i) {
+    for (const MatrixEntry* e = m.row_heads[i]; e != nullptr; e = e->next_in_row, ++in_rows) {
+      EXPECT_TRUE(e->row == i && (e->next_in_row == nullptr || e->col < e->next_in_row->col));
+    }
+  }
+  for (int32_t j = 0; j < m.cols; ++j) {
+    for (const MatrixEntry* e = m.col_heads[j]; e != nullptr; e = e->next_in_col, ++in_cols) {
+      EXPECT_TRUE(find(m, e->row, j) == e &&
+                  (e->next_in_col == nullptr || e->row < e->next_in_col->row));
+    }
+  }
+  EXPECT_EQ(in_rows, m.entry_count);
+  EXPECT_EQ(in_cols, m.entry_count);
+}
+
+// The library reports on standard output, death tests read standard error.
+#define EXPECT_FATAL(statement, message)                                            \
+  EXPECT_EXIT((std::fflush(stdout), dup2(STDERR_FILENO, STDOUT_FILENO), statement), \
+              ::testing::ExitedWithCode(1), ::testing::Eq(std::string(message) + "\n"))
+
+}  // namespace
+
+TEST(SparseAccumulation, SymmetricPositionsAndDiagonalDoubling) {
+  SparseMatrix m(6, 6, SYMM);
+  m.accumulate_symmetric(5, 2, 1.25, 0);
+  m.accumulate_symmetric(2, 5, 0.5, 1);  // one entry at (2, 5), never doubled off the diagonal
+  m.accumulate_symmetric(3, 3, 1.5, 1);
+  m.accumulate_symmetric(4, 4, 1.5, 0);
+  m.accumulate_symmetric(0, 1, 0.0, 0);  // a zero still creates its entry
+  EXPECT_EQ(m.entry_count, 4);
+  EXPECT_EQ(m.row_heads[5], nullptr);
+  EXPECT_EQ(value_at(m, 2, 5), 1.75);
+  EXPECT_EQ(value_at(m, 3, 3), 3.0);
+  EXPECT_EQ(value_at(m, 4, 4), 1.5);
+  EXPECT_EQ(value_at(m, 0, 1), 0.0);
+}
+
+TEST(SparseAccumulation, CancellationUnlinksAndALaterSumCreatesAFrontEntry) {
+  SparseMatrix m(4, 4, SYMM);
+  m.accumulate_symmetric(1, 3, 2.0, 0);
+  m.accumulate_symmetric(1, 2, 0.5, 0);  // row 1: (1,2) (1,3)
+  EXPECT_EQ(m.accumulate_in_row(1, 3, -2.0), 1);
+  EXPECT_EQ(m.entry_count, 1);
+  EXPECT_EQ(m.row_heads[1]->next_in_row, nullptr);
+  EXPECT_EQ(m.accumulate_in_row(1, 3, 1.0), 0);
+  m.accumulate_symmetric(3, 1, 0.25, 1);
+  EXPECT_EQ(m.pool.handed_out, 3);
+  EXPECT_EQ(m.row_heads[1]->col, 3);
+  m.accumulate_symmetric(1, 3, -0.25, 0);  // now cancelling the head
+  EXPECT_EQ(m.row_heads[1]->col, 2);
+  EXPECT_EQ(m.entry_count, 1);
+}
+
+TEST(SparseStorage, Entry257OpensASecondBlockOfZeroedEntries) {
+  SparseMatrix m(1, 256, ASYM);
+  for (int32_t j = 0; j < 256; ++j) m.push_entry(0, j, 1.0);
+  EXPECT_EQ(m.pool.blocks.size(), 1u);
+  MatrixEntry* e = m.pool.allocate_entry();
+  EXPECT_EQ(m.pool.blocks.size(), 2u);
+  EXPECT_EQ(m.pool.block_index, 1);
+  EXPECT_EQ(m.pool.handed_out, 257);
+  EXPECT_EQ(e, m.pool.blocks[1]);
+  EXPECT_TRUE(e->row == 0 && e->col == 0 && e->value == 0.0 && e->next_in_row == nullptr &&
+              e->next_in_col == nullptr);
+}
+
+TEST(SparseStorage, RebuildMergesDuplicatesAndSortsWhateverTheOrder) {
+  SparseMatrix m(3, 4, ASYM);
+  for (int32_t i : {7, 2, 11, 0, 5, 9, 3, 10, 1, 8, 6, 4}) m.push_entry(i % 3, i / 3, i);
+  m.push_entry(2, 1, -5.0);  // merged into (2, 1), which stays although the sum is 0
+  m.push_entry(1, 0, 0.5);
+  m.rebuild_links();
+  expect_sorted_lists(m);
+  EXPECT_EQ(m.entry_count, 12);
+  EXPECT_EQ(value_at(m, 2, 1), 0.0);
+  EXPECT_EQ(value_at(m, 1, 0), 1.5);
+  EXPECT_EQ(m.diag, nullptr);
+}
+
+TEST(SparseStorage, DiagArrayAndCopy) {
+  SparseMatrix m(3, 3, ASYM);
+  for (Triplet t : Triplets{{2, 2, 1.0}, {0, 1, 2.0}, {0, 0, 3.0}, {1, 0, 4.0}}) {
+    m.push_entry(t.row, t.col, t.value);  // rows left unsorted, columns unbuilt
+  }
+  const SparseMatrix copy(m);
+  expect_sorted_lists(copy);
+  EXPECT_EQ(copy.entry_count, 4);
+  EXPECT_NE(find(copy, 0, 1), find(m, 0, 1));
+  EXPECT_EQ(value_at(copy, 1, 0), 4.0);
+  EXPECT_EQ(copy.diag[0], find(copy, 0, 0));
+  EXPECT_EQ(copy.diag[1], nullptr);
+  EXPECT_EQ(copy.diag[2], find(copy, 2, 2));
+  EXPECT_NE(SparseMatrix(3, 3, LDU_GENERAL).diag, nullptr);
+  EXPECT_EQ(SparseMatrix(3, 3, SYMM).diag, nullptr);
+}
+
+TEST(MultiplyVector, ProductsAndFormatCheck) {
+  double y[2] = {99.0, 99.0};
+  const double x[3] = {1.0, 2.0, 3.0};
+  make(2, SYMM, {{0, 0, 4.0}, {0, 1, 1.0}, {1, 1, 3.0}}).multiply_vector(y, x);
+  EXPECT_EQ(y[0], 6.0);
+  EXPECT_EQ(y[1], 7.0);
+  make(2, ASYM, {{0, 0, 1.0}, {0, 2, 2.0}, {1, 1, 3.0}, {1, 2, 4.0}}, 3).multiply_vector(y, x);
+  EXPECT_EQ(y[0], 7.0);
+  EXPECT_EQ(y[1], 18.0);
+  EXPECT_FATAL(SparseMatrix(1, 1, LDU).multiply_vector(y, x),
+               "This function requires a ASYM or SYMM format matrix!!\n");
+  EXPECT_FATAL(SparseMatrix(1, 1, LDU_GENERAL).multiply_vector(y, x),
+               "This function requires a ASYM or SYMM format matrix!!\n");
+}
+
+TEST(MultiplyVector, ProductsWithZeroComponentsAreSkipped) {
+  double y[2];
+  const double x[2] = {1.0, 0.0}, x_swapped[2] = {0.0, 1.0};
+  make(2, ASYM, {{0, 0, 2.0}, {0, 1, kInf}}).multiply_vector(y, x);  // inf·0 would be NaN
+  EXPECT_EQ(y[0], 2.0);
+  make(2, SYMM, {{0, 1, kInf}, {1, 1, kNaN}}).multiply_vector(y, x);
+  EXPECT_EQ(y[0], 0.0);
+  EXPECT_EQ(y[1], kInf);
+  make(2, SYMM, {{0, 0, kNaN}, {0, 1, kInf}, {1, 1, 3.0}}).multiply_vector(y, x_swapped);
+  EXPECT_EQ(y[0], kInf);
+  EXPECT_EQ(y[1], 3.0);
+}
+
+class IncompleteCholeskyTest : public ::testing::Test {
+ protected:
+  // The factor of the SYMM matrix `entries`, which must exist, with sorted lists.
+  std::unique_ptr<SparseMatrix> factor(int32_t n, const Triplets& entries, double tolerance = 0.0) {
+    P = std::make_unique<SparseMatrix>(make(n, SYMM, entries));
+    int32_t failed_row = -1;
+    std::unique_ptr<SparseMatrix> F = incomplete_cholesky(*P, failed_row, tolerance);
+    EXPECT_EQ(failed_row, -1);
+    if (F != nullptr) expect_sorted_lists(*F);
+    return F;
+  }
+  // solve_factored gives exactly `expected` and leaves b alone.
+  static void expect_solution(const SparseMatrix& F, const Vector& b, const Vector& expected) {
+    Vector x(b.size()), b_copy = b;
+    F.solve_factored(x.data(), b_copy.data());
+    EXPECT_EQ(x, expected);
+    EXPECT_EQ(b_copy, b);
+  }
+  std::unique_ptr<SparseMatrix> P;
+};
+
+TEST_F(IncompleteCholeskyTest, TwoByTwoAndDiagonalAreFactoredExactly) {
+  auto F = factor(2, kTwoByTwo);
+  EXPECT_EQ(F->format, LDU);
+  EXPECT_EQ(F->entry_count, 3);
+  EXPECT_EQ(value_at(*F, 0, 0), 4.0);
+  EXPECT_EQ(value_at(*F, 0, 1), 0.5);
+  EXPECT_EQ(value_at(*F, 1, 1), 2.0);
+  EXPECT_TRUE(F->row_perm[0] == 0 && F->row_perm[1] == 1 && F->col_perm == nullptr);
+  expect_solution(*F, {4.0, 3.0}, {0.75, 0.5});
+  F = factor(3, {{0, 0, 2.0}, {1, 1, 4.0}, {2, 2, 0.5}});
+  EXPECT_EQ(F->entry_count, 3);
+  expect_solution(*F, {1.0, 1.0, 1.0}, {0.5, 0.25, 2.0});
+}
+
+TEST_F(IncompleteCholeskyTest, FailuresAndMessages) {
+  int32_t row = -1;
+  EXPECT_FATAL(incomplete_cholesky(make(2, SYMM, {{0, 0, 1.0}, {0, 1, 2.0}, {1, 1, 1.0}}), row, 0),
+               "Non positive definited matrix!!\n");
+  EXPECT_FATAL(incomplete_cholesky(make(2, SYMM, {{0, 0, 1.0}, {0, 1, 1.0}, {1, 1, 1.0}}), row, 0),
+               "Non positive definited matrix!!\n");
+  EXPECT_EQ(incomplete_cholesky(make(3, SYMM, {{0, 0, 1.0}, {1, 2, 1.0}, {2, 2, 1.0}}), row, 0),
+            nullptr);
+  EXPECT_EQ(row, 1);
+  EXPECT_EQ(incomplete_cholesky(make(3, SYMM, {{0, 0, 1.0}, {1, 1, 1.0}}), row, 0), nullptr);
+  EXPECT_EQ(row, 2);
+  double x[1];
+  const double b[1] = {1.0};
+  EXPECT_FATAL(SparseMatrix(1, 1, SYMM).solve_factored(x, b),
+               "This function requires a LDU format matrix!!\n");
+}
+
+// [[4, 2, 2, 0], [2, 5, 0, 1], [2, 0, 5.25, 0], [0, 1, 0, 5]]. Row 1 lists its own column 3
+// before the fill-in candidate (1, 2), U = -0.25, q = -0.0625; once that one is admitted, row 2
+// meets the candidate (2, 3), U = 0.0625, q = 0.015625.
+const Triplets kFillIn = {{0, 0, 4.0}, {0, 1, 2.0},  {0, 2, 2.0}, {1, 1, 5.0},
+                          {1, 3, 1.0}, {2, 2, 5.25}, {3, 3, 5.0}};
+
+TEST_F(IncompleteCholeskyTest, ZeroDropToleranceKeepsExactlyThePositionsOfP) {
+  auto F = factor(4, kFillIn);
+  for (int32_t i = 0; i < 16; ++i) {
+    EXPECT_EQ(find(*F, i / 4, i % 4) == nullptr, find(*P, i / 4, i % 4) == nullptr);
+  }
+  EXPECT_EQ(value_at(*F, 1, 3), 0.25);
+  EXPECT_EQ(value_at(*F, 2, 2), 4.25);  // 5.25 - 0.5·4·0.5
+  EXPECT_EQ(value_at(*F, 3, 3), 4.75);  // 5 - 0.25·4·0.25
+}
+
+TEST_F(IncompleteCholeskyTest, PositiveDropToleranceAdmitsOnlySmallFillIn) {
+  EXPECT_EQ(factor(4, kFillIn, 0.0625)->entry_count, 7);  // |q| equal to t is dropped
+  auto F = factor(4, kFillIn, std::nextafter(0.0625, 1.0));
+  EXPECT_EQ(F->entry_count, 9);
+  EXPECT_EQ(value_at(*F, 1, 2), -0.25);
+  EXPECT_EQ(value_at(*F, 2, 3), 0.0625);
+  EXPECT_EQ(value_at(*F, 3, 3), 4.734375);
+  expect_solution(*F, {8.0, 8.0, 7.25, 6.0}, {1.0, 1.0, 1.0, 1.0});  // the factor is complete
+}
+
+TEST_F(IncompleteCholeskyTest, PendingColumnsAreListedOnce) {
+  // The stored zero (1, 2) is updated by row 0: U(1, 2) = -0.25, the complete factor.
+  auto F =
+      factor(3, {{0, 0, 4.0}, {0, 1, 2.0}, {0, 2, 2.0}, {1, 1, 5.0}, {1, 2, 0.0}, {2, 2, 5.0}});
+  EXPECT_EQ(value_at(*F, 1, 2), -0.25);
+  expect_solution(*F, {8.0, 7.0, 7.0}, {1.0, 1.0, 1.0});
+  // Row 2 updates column 3 first by the zero U(0, 3), then by U(1, 2)·D(1)·U(1, 3) = 1.
+  F = factor(4,
+             {{0, 0, 4.0},
+              {0, 2, 2.0},
+              {0, 3, 0.0},
+              {1, 1, 4.0},
+              {1, 2, 2.0},
+              {1, 3, 2.0},
+              {2, 2, 6.0},
+              {3, 3, 6.0}},
+             1.0);
+  EXPECT_EQ(F->entry_count, 9);
+  EXPECT_EQ(value_at(*F, 2, 3), -0.25);
+  EXPECT_EQ(value_at(*F, 3, 3), 4.75);
+}
+
+TEST_F(IncompleteCholeskyTest, ExactCancellationStoresZero) {
+  // (1, 2) cancels, 1 - 0.5·4·0.5; keeping P's 1 in the factor would make D(2) = 0.
+  auto F =
+      factor(3, {{0, 0, 4.0}, {0, 1, 2.0}, {0, 2, 2.0}, {1, 1, 5.0}, {1, 2, 1.0}, {2, 2, 5.0}});
+  EXPECT_EQ(value_at(*F, 1, 2), 0.0);
+  EXPECT_EQ(value_at(*F, 2, 2), 4.0);
+  // The same in column 3, where row 2's fill-in must still be linked below (1, 3).
+  F = factor(4,
+             {{0, 0, 4.0},
+              {0, 1, 2.0},
+              {0, 2, 2.0},
+              {0, 3, 2.0},
+              {1, 1, 5.0},
+              {1, 3, 1.0},
+              {2, 2, 5.25},
+              {3, 3, 5.0}},
+             0.1);
+  EXPECT_EQ(F->entry_count, 10);
+  EXPECT_EQ(value_at(*F, 1, 3), 0.0);
+  expect_solution(*F, {10.0, 8.0, 7.25, 8.0}, {1.0, 1.0, 1.0, 1.0});
+  // A fill-in candidate that cancels, -0.5·4·0.5 - (-0.5)·4·0.5, is not stored as a zero.
+  F = factor(4,
+             {{0, 0, 4.0},
+              {0, 2, 2.0},
+              {0, 3, 2.0},
+              {1, 1, 4.0},
+              {1, 2, 2.0},
+              {1, 3, -2.0},
+              {2, 2, 6.0},
+              {3, 3, 6.0}},
+             1.0);
+  EXPECT_EQ(F->entry_count, 8);
+  EXPECT_EQ(value_at(*F, 3, 3), 4.0);
+}
+
+class PcgTest : public ::testing::Test {
+ protected:
+  // pcg_solve with the factor of `preconditioner` from x = 0; x and r keep the results.
+  int32_t solve(const SparseMatrix& P, const SparseMatrix& preconditioner, const Vector& b,
+                double tolerance) {
+    int32_t failed;
+    const auto F = incomplete_cholesky(preconditioner, failed, 0.0);
+    x.assign(b.size(), 0.0);
+    r.assign(b.size(), 0.0);
+    Vector p(b.size()), z(b.size()), q(b.size()), b_copy = b;
+    const int32_t iterations =
+        F->pcg_solve(x.data(), P, b_copy.data(), p.data(), r.data(), z.data(), q.data(), tolerance);
+    EXPECT_EQ(std::memcmp(b_copy.data(), b.data(), b.size() * sizeof(double)), 0);
+    return iterations;
+  }
+  Vector x, r;
+};
+
+TEST_F(PcgTest, ExactFactorConvergesInOneIteration) {
+  const SparseMatrix P = make(2, SYMM, kTwoByTwo);
+  EXPECT_EQ(solve(P, P, {4.0, 3.0}, 1e-12), 1);
+  EXPECT_EQ(x, (Vector{0.75, 0.5}));
+  EXPECT_EQ(r, (Vector{0.0, 0.0}));
+}
+
+TEST_F(PcgTest, IterationsEndAtTheKrylovDimension) {
+  // [[2, 1], [1, 2]]·x = (1, 0) unpreconditioned: r = (0, -0.5) after one step, x = (2/3, -1/3)
+  // after two.
+  const SparseMatrix P = make(2, SYMM, {{0, 0, 2.0}, {0, 1, 1.0}, {1, 1, 2.0}});
+  const SparseMatrix identity = make(2, SYMM, {{0, 0, 1.0}, {1, 1, 1.0}});
+  EXPECT_EQ(solve(P, identity, {1.0, 0.0}, 0.6), 1);
+  EXPECT_EQ(r, (Vector{0.0, -0.5}));
+  EXPECT_EQ(solve(P, identity, {1.0, 0.0}, 0.4), 2);
+  EXPECT_NEAR(x[0], 2.0 / 3.0, 1e-15);
+  EXPECT_NEAR(x[1], -1.0 / 3.0, 1e-15);
+  // Three distinct eigenvalues, all excited by b = (1, 0, 0): exactly three iterations.
+  EXPECT_EQ(solve(make(3, SYMM, {{0, 0, 2.0}, {0, 1, 1.0}, {1, 1, 2.0}, {1, 2, 1.0}, {2, 2, 2.0}}),
+                  make(3, SYMM, {{0, 0, 1.0}, {1, 1, 1.0}, {2, 2, 1.0}}), {1.0, 0.0, 0.0}, 1e-10),
+            3);
+}
+
+TEST_F(PcgTest, SolvesThatCannotGoOnReturnMinusOne) {
+  const SparseMatrix P = make(2, SYMM, kTwoByTwo);
+  // Each stops before the step that would divide by p·q, leaving x as it was.
+  EXPECT_EQ(solve(P, P, {0.0, 0.0}, 1e-12), -1);  // p·q = 0 at once
+  EXPECT_EQ(x, (Vector{0.0, 0.0}));
+  EXPECT_EQ(solve(P, P, {4.0, 3.0}, 0.0), -1);  // r = 0 exactly, then p·q = 0
+  EXPECT_EQ(x, (Vector{0.75, 0.5}));
+  EXPECT_EQ(solve(P, P, {kNaN, 3.0}, 1.0), -1);  // p·q not a number
+  EXPECT_EQ(x, (Vector{0.0, 0.0}));
+  EXPECT_EQ(solve(P, P, {1e300, 0.0}, 1.0), -1);  // p·q overflows
+  EXPECT_EQ(x, (Vector{0.0, 0.0}));
+  // A non-symmetric P on which the iteration diverges slowly: only the iteration bound ends it.
+  const SparseMatrix rotation =
+      make(2, ASYM, {{0, 0, 1.0}, {0, 1, -1.0}, {1, 0, 1.0}, {1, 1, 1.0}});
+  EXPECT_EQ(solve(rotation, make(2, SYMM, {{0, 0, 1.0}, {1, 1, 1.0}}), {1.0, 0.0}, 1e-3), -1);
+}
+
+TEST_F(PcgTest, RandomSparseSystemMatchesDenseCholesky) {
+  const int32_t n = 60;
+  uint64_t state = 20240611;
+  auto uniform = [&state] {  // in [0, 1), from a fixed 64-bit LCG
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(state >> 11) * 0x1.0p-53;
+  };
+  std::vector<Vector> A(n, Vector(n, 0.0));
+  SparseMatrix P(n, n, SYMM);
+  for (int32_t i = 0; i < n; ++i) {
+    for (int32_t j = i + 1; j < n; ++j) {
+      if (uniform() < 0.08) P.accumulate_symmetric(j, i, A[i][j] = A[j][i] = 2 * uniform() - 1, 1);
+    }
+  }
+  Vector b(n);
+  for (int32_t i = 0; i < n; ++i) {  // diagonal dominance makes A positive definite
+    A[i][i] = 0.5;
+    for (int32_t j = 0; j < n; ++j) A[i][i] += j != i ? std::fabs(A[i][j]) : 0.0;
+    P.accumulate_symmetric(i, i, A[i][i] / 2, 1);
+    b[i] = 2 * uniform() - 1;
+  }
+  P.rebuild_links();
+
+  // Dense A = L·Lᵀ in the lower triangle of L, then x = L⁻ᵀ·L⁻¹·b.
+  std::vector<Vector> L = A;
+  Vector exact = b;
+  for (int32_t j = 0; j < n; ++j) {
+    for (int32_t i = j; i < n; ++i) {
+      for (int32_t k = 0; k < j; ++k) L[i][j] -= L[i][k] * L[j][k];
+      L[i][j] = i == j ? std::sqrt(L[j][j]) : L[i][j] / L[j][j];
+    }
+  }
+  for (int32_t i = 0; i < n; ++i) {
+    for (int32_t k = 0; k < i; ++k) exact[i] -= L[i][k] * exact[k];
+    exact[i] /= L[i][i];
+  }
+  for (int32_t i = n - 1; i >= 0; --i) {
+    for (int32_t k = i + 1; k < n; ++k) exact[i] -= L[k][i] * exact[k];
+    exact[i] /= L[i][i];
+  }
+
+  const int32_t loose = solve(P, P, b, 1e-3);
+  EXPECT_GT(loose, 1);
+  EXPECT_GE(solve(P, P, b, 1e-13), loose);
+  // max|b - A·x| / (‖A‖∞·max|x| + max|b|), and the error against the dense solution.
+  double residual = 0.0, norm_a = 0.0, norm_x = 0.0, norm_b = 0.0, error = 0.0;
+  for (int32_t i = 0; i < n; ++i) {
+    double sum = b[i], row = 0.0;
+    for (int32_t j = 0; j < n; ++j) {
+      sum -= A[i][j] * x[j];
+      row += std::fabs(A[i][j]);
+    }
+    residual = std::fmax(residual, std::fabs(sum));
+    norm_a = std::fmax(norm_a, row);
+    norm_x = std::fmax(norm_x, std::fabs(x[i]));
+    norm_b = std::fmax(norm_b, std::fabs(b[i]));
+    error = std::fmax(error, std::fabs(x[i] - exact[i]) / (std::fabs(exact[i]) + 1.0));
+  }
+  EXPECT_LT(residual / (norm_a * norm_x + norm_b), 1e-12);
+  EXPECT_LT(error, 1e-11);
+}
+
+TEST(WriteDense, EveryFieldEndsWithOneSpace) {
+  auto text = [](const SparseMatrix& m) {
+    std::ostringstream out;
+    m.write_dense(out);
+    return out.str();
+  };
+  EXPECT_EQ(text(make(2, ASYM, {{0, 0, 2.0}, {0, 1, -1.0}, {1, 0, -1.0}, {1, 1, 2.0}})),
+            "2 -1 \n-1 2 \n");
+  EXPECT_EQ(text(make(1, ASYM, {{0, 0, 1.5}, {0, 1, 1e-5}, {0, 2, 1234567.0}}, 4)),
+            "1.5 1e-05 1.23457e+06 0 \n");
+  EXPECT_EQ(text(make(2, SYMM, kTwoByTwo)), "4 2 \n0 3 \n");  // stored entries only
+  EXPECT_EQ(text(SparseMatrix(2, 3, ASYM)), "0 0 0 \n0 0 0 \n");
+  EXPECT_EQ(text(SparseMatrix(2, 0, ASYM)), "\n\n");
+  EXPECT_EQ(text(SparseMatrix(0, 2, ASYM)), "");
+}
