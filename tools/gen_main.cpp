@@ -1,0 +1,24 @@
+// vornax-gen: writes the panel file of a generated structure on standard output.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/box_writer.h"
+#include "tools/generator_arguments.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  Structure structure;
+  std::string error = structure_from_arguments(arguments, structure);
+  if (!error.empty()) {
+    std::cerr << "vornax-gen: " << error << '\n' << kGeneratorUsage;
+    return 2;
+  }
+  write_structure(std::cout, structure);
+  std::cout.flush();
+  if (!std::cout) {
+    std::cerr << "vornax-gen: could not write the panel file.\n";
+    return 1;
+  }
+  return 0;
+}
