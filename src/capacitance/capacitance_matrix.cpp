@@ -1,8 +1,11 @@
 #include <cstdlib>
 #include <iostream>
+#include <vector>
 
 #include "run/capacitance_extractor.h"
 #include "run/fatal.h"
+#include "sparse/compact_arrays.h"
+#include "sparse/pcg_lanes.h"
 #include "sparse/sparse_matrix.h"
 
 namespace {
@@ -17,43 +20,58 @@ double* zeroed_vector(int32_t n) {
 
 }  // namespace
 
+/// The run ends when a conductor's solve gives up.
+void CapacitanceExtractor::report_failed_solve(int32_t k) const {
+  std::cout << "Error: The solve for conductor " << k + 1 << " (number " << panels[6 * k].conductor
+            << ") did not converge." << std::endl;
+  std::exit(1);
+}
+
 void CapacitanceExtractor::compute_capacitance() {
   const int32_t n = unknown_count;
   const int32_t m = static_cast<int32_t>(conductor_count);
-  double* b = zeroed_vector(n);
-  double* x = zeroed_vector(n);
-  double* p = zeroed_vector(n);
-  double* r = zeroed_vector(n);
-  double* z = zeroed_vector(n);
-  double* q = zeroed_vector(n);
-
   capacitance_matrix = std::make_unique<SparseMatrix>(m, m, ASYM);
-  // Conductor k owns the unknowns 6k .. 6k+5: its six input panels.
-  for (int32_t k = 0; k < m; ++k) {
-    for (int32_t i = 0; i < 6; ++i) {
-      b[6 * k + i] = kExcitation;
-      if (k >= 1) b[6 * (k - 1) + i] = 0.0;
-    }
-    for (int32_t i = 0; i < n; ++i) x[i] = 0.0;
-    int32_t iterations = factor->pcg_solve(x, *p_matrix, b, p, r, z, q, pcg_tolerance);
-    if (iterations < 0) {
-      std::cout << "Error: The solve for conductor " << k + 1 << " (number "
-                << panels[6 * k].conductor << ") did not converge." << std::endl;
-      std::exit(1);
-    }
+
+  // Conductor k owns the unknowns 6k .. 6k+5: its six input panels. Its right-hand side holds
+  // the excitation there and zero everywhere else; every solve starts from zero.
+  auto make_rhs = [&](int32_t k, double* b) {
+    for (int32_t i = 0; i < n; ++i) b[i] = 0.0;
+    for (int32_t i = 0; i < 6; ++i) b[6 * k + i] = kExcitation;
+  };
+  // Column k of the matrix: the charge of every conductor j, its six unknowns added in order.
+  std::vector<double> columns(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
+  auto take_solution = [&](int32_t k, const double* x, int32_t iterations) {
+    if (iterations < 0) report_failed_solve(k);
     pcg_iteration_count += iterations;
     for (int32_t j = 0; j < m; ++j) {
       double sum = 0.0;
       for (int32_t i = 0; i < 6; ++i) sum += x[6 * j + i];
-      capacitance_matrix->push_entry(j, k, sum);
+      columns[static_cast<std::size_t>(k) * m + j] = sum;
+    }
+  };
+
+  if (has_compact_factor_form(*factor)) {
+    // Several solves side by side over flat copies of P and of the factor; each performs
+    // exactly the operations of its own pcg_solve.
+    CompactSymmetric compact_p(*p_matrix);
+    CompactFactor compact_factor(*factor);
+    pcg_solve_lanes(compact_p, compact_factor, m, make_rhs, take_solution, pcg_tolerance);
+  } else {
+    double* work[6];
+    for (double*& vector : work) vector = zeroed_vector(n);
+    double *b = work[0], *x = work[1], *p = work[2], *r = work[3], *z = work[4], *q = work[5];
+    for (int32_t k = 0; k < m; ++k) {
+      make_rhs(k, b);
+      for (int32_t i = 0; i < n; ++i) x[i] = 0.0;
+      take_solution(k, x, factor->pcg_solve(x, *p_matrix, b, p, r, z, q, pcg_tolerance));
+    }
+    for (double* vector : work) std::free(vector);
+  }
+
+  for (int32_t k = 0; k < m; ++k) {
+    for (int32_t j = 0; j < m; ++j) {
+      capacitance_matrix->push_entry(j, k, columns[static_cast<std::size_t>(k) * m + j]);
     }
   }
   capacitance_matrix->rebuild_links();
-
-  std::free(b);
-  std::free(x);
-  std::free(p);
-  std::free(r);
-  std::free(z);
-  std::free(q);
 }

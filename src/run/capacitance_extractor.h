@@ -40,6 +40,8 @@ class CapacitanceExtractor {
   void assemble_p_matrix();
   /// One solve per conductor; fills `capacitance_matrix`.
   void compute_capacitance();
+  /// Ends the run for conductor k (from 0) whose solve gave up.
+  [[noreturn]] void report_failed_solve(int32_t k) const;
 
   // Operations the passes share.
 

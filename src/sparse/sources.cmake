@@ -6,4 +6,6 @@ target_sources(vornax_core PRIVATE
   src/sparse/solve_factored.cpp
   src/sparse/pcg.cpp
   src/sparse/write_dense.cpp
+  src/sparse/compact_arrays.cpp
+  src/sparse/pcg_lanes.cpp
 )

@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "sparse/compact_arrays.h"
 #include "sparse/incomplete_cholesky.h"
 #include "sparse/pcg.h"
+#include "sparse/pcg_lanes.h"
 #include "sparse/sparse_matrix.h"
 
 namespace {
@@ -442,4 +444,130 @@ TEST(WriteDense, EveryFieldEndsWithOneSpace) {
   EXPECT_EQ(text(SparseMatrix(2, 3, ASYM)), "0 0 0 \n0 0 0 \n");
   EXPECT_EQ(text(SparseMatrix(2, 0, ASYM)), "\n\n");
   EXPECT_EQ(text(SparseMatrix(0, 2, ASYM)), "");
+}
+
+namespace {
+
+// A random sparse symmetric positive definite matrix of order n, made diagonally dominant, with
+// `density` of its off-diagonal positions stored.
+SparseMatrix random_spd(int32_t n, double density, uint64_t seed) {
+  uint64_t state = seed;
+  auto uniform = [&state] {  // in [0, 1), from a fixed 64-bit LCG
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(state >> 11) * 0x1.0p-53;
+  };
+  SparseMatrix P(n, n, SYMM);
+  Vector row_sum(n, 0.0);
+  for (int32_t i = 0; i < n; ++i) {
+    for (int32_t j = i + 1; j < n; ++j) {
+      if (uniform() >= density) continue;
+      const double a = 2 * uniform() - 1;
+      P.accumulate_symmetric(i, j, a, 1);
+      row_sum[i] += std::fabs(a);
+      row_sum[j] += std::fabs(a);
+    }
+  }
+  for (int32_t i = 0; i < n; ++i) P.accumulate_symmetric(i, i, 0.3 + row_sum[i], 0);
+  P.rebuild_links();
+  return P;
+}
+
+}  // namespace
+
+TEST(CompactArrays, HoldTheListsInTheirOrder) {
+  const SparseMatrix P = random_spd(40, 0.15, 7);
+  int32_t failed;
+  const auto F = incomplete_cholesky(P, failed, 0.0);
+  ASSERT_TRUE(F && has_compact_factor_form(*F));
+  EXPECT_FALSE(has_compact_factor_form(P));
+
+  const CompactSymmetric cp(P);
+  const CompactFactor cf(*F);
+  for (int32_t j = 0; j < P.rows; ++j) {
+    const MatrixEntry* e = P.row_heads[j];
+    ASSERT_TRUE(cp.has_diagonal[j]);
+    EXPECT_EQ(e->value, cp.diagonal[j]);
+    for (int32_t k = cp.row_start[j]; k < cp.row_start[j + 1]; ++k) {
+      e = e->next_in_row;
+      ASSERT_NE(nullptr, e);
+      EXPECT_EQ(e->col, cp.col[k]);
+      EXPECT_EQ(e->value, cp.value[k]);
+    }
+    EXPECT_EQ(nullptr, e->next_in_row);
+
+    EXPECT_EQ(F->row_heads[j]->value, cf.pivot[j]);
+    const MatrixEntry* c = F->col_heads[j];
+    for (int32_t k = cf.col_start[j]; k < cf.col_start[j + 1]; ++k, c = c->next_in_col) {
+      EXPECT_EQ(c->row, cf.col_row[k]);
+      EXPECT_EQ(c->value, cf.col_value[k]);
+    }
+    EXPECT_EQ(j, c->row);  // the column ends at its diagonal
+    const MatrixEntry* u = F->row_heads[j]->next_in_row;
+    for (int32_t k = cf.row_start[j]; k < cf.row_start[j + 1]; ++k, u = u->next_in_row) {
+      EXPECT_EQ(u->col, cf.row_col[k]);
+      EXPECT_EQ(u->value, cf.row_value[k]);
+    }
+    EXPECT_EQ(nullptr, u);
+  }
+  EXPECT_EQ(P.entry_count - P.rows, cp.row_start[P.rows]);
+  EXPECT_EQ(F->entry_count - F->rows, cf.row_start[F->rows]);
+  EXPECT_EQ(F->entry_count - F->rows, cf.col_start[F->rows]);
+}
+
+TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolve) {
+  const int32_t n = 120;
+  const SparseMatrix P = random_spd(n, 0.05, 11);
+  int32_t failed;
+  const auto F = incomplete_cholesky(P, failed, 0.0);
+  ASSERT_TRUE(F);
+
+  // More right-hand sides than lanes, so lanes are refilled; sparse and dense ones converge
+  // after different counts, and an all-zero one breaks down at once.
+  const int32_t count = 3 * kPcgLanes + 5;
+  std::vector<Vector> rhs(count, Vector(n, 0.0));
+  for (int32_t k = 0; k < count; ++k) {
+    if (k == 5) continue;
+    for (int32_t i = 0; i < n; ++i) {
+      if (k % 3 == 0 || (i * 7 + k) % 11 == 0) rhs[k][i] = std::sin(0.37 * i + k) * (k + 1);
+    }
+  }
+  const double tolerance = 1e-6;
+
+  std::vector<Vector> expected_x(count, Vector(n));
+  std::vector<int32_t> expected_iterations(count);
+  Vector p(n), r(n), z(n), q(n);
+  for (int32_t k = 0; k < count; ++k) {
+    expected_x[k].assign(n, 0.0);
+    expected_iterations[k] = F->pcg_solve(expected_x[k].data(), P, rhs[k].data(), p.data(),
+                                          r.data(), z.data(), q.data(), tolerance);
+  }
+  EXPECT_EQ(-1, expected_iterations[5]);
+  EXPECT_NE(expected_iterations[0], expected_iterations[1]);
+
+  const CompactSymmetric cp(P);
+  const CompactFactor cf(*F);
+  std::vector<int32_t> started;
+  std::vector<int32_t> finished(count, -2);
+  std::vector<Vector> x(count);
+  pcg_solve_lanes(
+      cp, cf, count,
+      [&](int32_t k, double* b) {
+        started.push_back(k);
+        std::copy(rhs[k].begin(), rhs[k].end(), b);
+      },
+      [&](int32_t k, const double* solution, int32_t iterations) {
+        finished[k] = iterations;
+        x[k].assign(solution, solution + n);
+      },
+      tolerance);
+
+  ASSERT_EQ(static_cast<std::size_t>(count), started.size());
+  for (int32_t k = 0; k < count; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(k, started[k]);
+    EXPECT_EQ(expected_iterations[k], finished[k]);
+    if (finished[k] >= 0) {
+      EXPECT_EQ(0, std::memcmp(expected_x[k].data(), x[k].data(), n * sizeof(double)));
+    }
+  }
 }
