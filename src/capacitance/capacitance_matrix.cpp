@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <iostream>
+#include <thread>
 #include <vector>
 
 #include "run/capacitance_extractor.h"
@@ -16,6 +17,17 @@ const double kExcitation = 111.212379937086;
 
 double* zeroed_vector(int32_t n) {
   return static_cast<double*>(calloc_or_exit(static_cast<std::size_t>(n), sizeof(double)));
+}
+
+/// The conductor solves are independent, so they share the processor's cores; VORNAX_THREADS
+/// caps the number.
+int32_t solve_thread_count() {
+  int32_t count = static_cast<int32_t>(std::thread::hardware_concurrency());
+  if (const char* setting = std::getenv("VORNAX_THREADS")) {
+    const int32_t wanted = std::atoi(setting);
+    if (wanted >= 1 && (count < 1 || wanted < count)) count = wanted;
+  }
+  return count < 1 ? 1 : count;
 }
 
 }  // namespace
@@ -40,14 +52,19 @@ void CapacitanceExtractor::compute_capacitance() {
   };
   // Column k of the matrix: the charge of every conductor j, its six unknowns added in order.
   std::vector<double> columns(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
+  int32_t failed = -1;
   auto take_solution = [&](int32_t k, const double* x, int32_t iterations) {
-    if (iterations < 0) report_failed_solve(k);
+    if (iterations < 0) {
+      failed = k;
+      return false;
+    }
     pcg_iteration_count += iterations;
     for (int32_t j = 0; j < m; ++j) {
       double sum = 0.0;
       for (int32_t i = 0; i < 6; ++i) sum += x[6 * j + i];
       columns[static_cast<std::size_t>(k) * m + j] = sum;
     }
+    return true;
   };
 
   if (has_compact_factor_form(*factor)) {
@@ -55,18 +72,21 @@ void CapacitanceExtractor::compute_capacitance() {
     // exactly the operations of its own pcg_solve.
     CompactSymmetric compact_p(*p_matrix);
     CompactFactor compact_factor(*factor);
-    pcg_solve_lanes(compact_p, compact_factor, m, make_rhs, take_solution, pcg_tolerance);
+    pcg_solve_lanes(compact_p, compact_factor, m, make_rhs, take_solution, pcg_tolerance,
+                    solve_thread_count());
   } else {
     double* work[6];
     for (double*& vector : work) vector = zeroed_vector(n);
     double *b = work[0], *x = work[1], *p = work[2], *r = work[3], *z = work[4], *q = work[5];
-    for (int32_t k = 0; k < m; ++k) {
+    for (int32_t k = 0; k < m && failed < 0; ++k) {
       make_rhs(k, b);
       for (int32_t i = 0; i < n; ++i) x[i] = 0.0;
       take_solution(k, x, factor->pcg_solve(x, *p_matrix, b, p, r, z, q, pcg_tolerance));
     }
     for (double* vector : work) std::free(vector);
   }
+
+  if (failed >= 0) report_failed_solve(failed);
 
   for (int32_t k = 0; k < m; ++k) {
     for (int32_t j = 0; j < m; ++j) {

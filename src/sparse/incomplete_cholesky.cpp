@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <vector>
 
 #include "run/fatal.h"
 
@@ -79,6 +80,7 @@ struct Scratch {
   PendingList pending;  // columns of the current row with a working value
   MatrixEntry*** column_cursor;  // per column: the link just after its last entry in a finished
                                  // row, where a fill-in of the current row is inserted
+  MatrixEntry** entry_at;        // per column: the entry of the current row there, else null
 
   explicit Scratch(SparseMatrix& factor) {
     const std::size_t width = static_cast<std::size_t>(factor.cols);
@@ -87,6 +89,7 @@ struct Scratch {
     pending.tail = kEndOfList;
     pending.next = static_cast<int32_t*>(calloc_or_exit(width, sizeof(int32_t)));
     column_cursor = static_cast<MatrixEntry***>(calloc_or_exit(width, sizeof(MatrixEntry**)));
+    entry_at = static_cast<MatrixEntry**>(calloc_or_exit(width, sizeof(MatrixEntry*)));
     for (int32_t j = 0; j < factor.cols; ++j) {
       pending.next[j] = kAbsent;
       column_cursor[j] = &factor.col_heads[j];
@@ -98,20 +101,50 @@ struct Scratch {
     std::free(row_values);
     std::free(pending.next);
     std::free(column_cursor);
+    std::free(entry_at);
+  }
+};
+
+// The finished rows of the factor right of their diagonal, copied to contiguous arrays as each
+// row is finished (a finished row never changes again), so that the elimination walks memory in
+// order instead of following row links. Row j is visited once for every entry (j, k), in
+// ascending k, so a cursor per row finds the entry of column k without a search.
+struct FinishedRows {
+  std::vector<int32_t> start;   // per row: offset of its entries right of the diagonal
+  std::vector<int32_t> cursor;  // per row: offset of the entry that the next visit starts at
+  std::vector<int32_t> col;     // column of each entry, row by row in row-list order
+  std::vector<double> value;    // its value U(j, col)
+
+  explicit FinishedRows(const SparseMatrix& factor)
+      : start(static_cast<std::size_t>(factor.rows) + 1), cursor(factor.rows) {
+    col.reserve(static_cast<std::size_t>(factor.entry_count));
+    value.reserve(static_cast<std::size_t>(factor.entry_count));
+  }
+
+  void add(int32_t k, const MatrixEntry* diagonal) {
+    start[k] = cursor[k] = static_cast<int32_t>(col.size());
+    for (const MatrixEntry* e = diagonal->next_in_row; e != nullptr; e = e->next_in_row) {
+      col.push_back(e->col);
+      value.push_back(e->value);
+    }
+    start[k + 1] = static_cast<int32_t>(col.size());
   }
 };
 
 // Subtracts U(j, k)·D(j)·U(j, m) from the working row k for every finished row j with an entry
 // in column k; the diagonal working value becomes the pivot candidate.
-void eliminate(const SparseMatrix& factor, int32_t k, Scratch& s) {
+void eliminate(const SparseMatrix& factor, int32_t k, FinishedRows& rows, Scratch& s) {
   double* w = s.row_values;
   for (const MatrixEntry* c = factor.col_heads[k]; c != nullptr && c->row < k; c = c->next_in_col) {
+    const int32_t j = c->row;
     const double u_jk = c->value;
-    const double d_j = w[c->row];
+    const double d_j = w[j];
     w[k] -= (u_jk * d_j) * u_jk;
-    for (const MatrixEntry* e = c->next_in_row; e != nullptr; e = e->next_in_row) {
-      const int32_t m = e->col;
-      const double g = (e->value * d_j) * u_jk;
+    // The entries of row j after (j, k).
+    const int32_t end = rows.start[j + 1];
+    for (int32_t t = ++rows.cursor[j]; t < end; ++t) {
+      const int32_t m = rows.col[t];
+      const double g = (rows.value[t] * d_j) * u_jk;
       if (w[m] == 0.0) {
         w[m] = -g;
         if (!s.pending.contains(m)) s.pending.append(m);
@@ -129,29 +162,32 @@ void store_row(SparseMatrix& factor, int32_t k, MatrixEntry* diagonal, double r,
                double drop_tolerance, Scratch& s) {
   double* w = s.row_values;
   const double pivot = diagonal->value;
-  MatrixEntry** row_cursor = &diagonal->next_in_row;
+  // The pending list is in entry order, not column order: the entries of the row are found by
+  // column through entry_at, and only a fill-in looks for its place along the row.
+  for (MatrixEntry* e = diagonal->next_in_row; e != nullptr; e = e->next_in_row) {
+    s.entry_at[e->col] = e;
+  }
   while (s.pending.head != kEndOfList) {
     const int32_t d = s.pending.pop_front();
     const double u = r * w[d];
-    while (*row_cursor != nullptr && (*row_cursor)->col < d) {
-      row_cursor = &(*row_cursor)->next_in_row;
-    }
-    MatrixEntry* at = *row_cursor;
-    if (at != nullptr && at->col == d) {
+    MatrixEntry* at = s.entry_at[d];
+    if (at != nullptr) {
       at->value = u;
       s.column_cursor[d] = &at->next_in_col;
-      row_cursor = &at->next_in_row;
     } else {
       // Fill-in: only small relative values are kept, so a tolerance of 0.0 keeps none.
       const double q = u / pivot;
       if (-drop_tolerance < q && q < drop_tolerance) {
+        MatrixEntry** row_cursor = &diagonal->next_in_row;
+        while (*row_cursor != nullptr && (*row_cursor)->col < d) {
+          row_cursor = &(*row_cursor)->next_in_row;
+        }
         MatrixEntry* fill = factor.pool.allocate_entry();
         fill->row = k;
         fill->col = d;
         fill->value = u;
         fill->next_in_row = *row_cursor;
         *row_cursor = fill;
-        row_cursor = &fill->next_in_row;
         fill->next_in_col = *s.column_cursor[d];
         *s.column_cursor[d] = fill;
         s.column_cursor[d] = &fill->next_in_col;
@@ -159,12 +195,11 @@ void store_row(SparseMatrix& factor, int32_t k, MatrixEntry* diagonal, double r,
       }
     }
     w[d] = 0.0;
-    // The list is in entry order, not column order; the row cursor only moves forward.
-    if (s.pending.head != kEndOfList && s.pending.head < d) row_cursor = &factor.row_heads[k];
   }
 
   // Entries of P whose column was not pending (see the top of this file).
   for (MatrixEntry* e = diagonal->next_in_row; e != nullptr; e = e->next_in_row) {
+    s.entry_at[e->col] = nullptr;
     if (*s.column_cursor[e->col] != e) continue;
     e->value = r * w[e->col];
     w[e->col] = 0.0;
@@ -182,6 +217,7 @@ std::unique_ptr<SparseMatrix> incomplete_cholesky(const SparseMatrix& P, int32_t
       static_cast<int32_t*>(calloc_or_exit(static_cast<std::size_t>(F.rows), sizeof(int32_t)));
   for (int32_t i = 0; i < F.rows; ++i) F.row_perm[i] = i;
   Scratch s(F);
+  FinishedRows finished(F);
 
   for (int32_t k = 0; k < F.rows; ++k) {
     MatrixEntry* diagonal = F.row_heads[k];
@@ -197,7 +233,7 @@ std::unique_ptr<SparseMatrix> incomplete_cholesky(const SparseMatrix& P, int32_t
       if (e->value != 0.0) s.pending.append(e->col);
     }
 
-    eliminate(F, k, s);
+    eliminate(F, k, finished, s);
 
     // D(k); a NaN is neither negative nor zero and passes.
     const double pivot = s.row_values[k];
@@ -207,6 +243,7 @@ std::unique_ptr<SparseMatrix> incomplete_cholesky(const SparseMatrix& P, int32_t
     const double r = 1.0 / pivot;
 
     store_row(F, k, diagonal, r, drop_tolerance, s);
+    finished.add(k, diagonal);
   }
 
   F.format = LDU;

@@ -7,10 +7,14 @@
 
 #include "sparse/pcg_lanes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "run/fatal.h"
 
@@ -154,12 +158,23 @@ struct LaneState {
   double rho;          // r·z of the previous step
 };
 
-}  // namespace
+// The right-hand sides still to start, shared by the workers; the callbacks run one at a time.
+struct SolveQueue {
+  int32_t rhs_count;                                      // right-hand sides in all
+  const std::function<void(int32_t, double*)>& make_rhs;  // fills one
+  const std::function<bool(int32_t, const double*, int32_t)>& take_solution;  // takes one
+  std::mutex lock;       // held while a callback runs or the queue moves
+  int32_t next_rhs = 0;  // the next right-hand side to start
+  bool stopped = false;  // take_solution asked to start no more
 
-void pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t rhs_count,
-                     const std::function<void(int32_t, double*)>& make_rhs,
-                     const std::function<void(int32_t, const double*, int32_t)>& take_solution,
-                     double tolerance) {
+  SolveQueue(int32_t count, const std::function<void(int32_t, double*)>& make,
+             const std::function<bool(int32_t, const double*, int32_t)>& take)
+      : rhs_count(count), make_rhs(make), take_solution(take) {}
+};
+
+// One worker: kPcgLanes solves in flight, each lane refilled from the queue as its solve ends.
+void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
+                    SolveQueue& queue) {
   const int32_t n = P.n;
   const int64_t iteration_limit = 10 * static_cast<int64_t>(n) + 1000;
   Lanes* xs = allocate_lanes(n);
@@ -171,25 +186,28 @@ void pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t 
       static_cast<double*>(calloc_or_exit(static_cast<std::size_t>(n), sizeof(double)));
 
   LaneState lane[kPcgLanes];
-  int32_t next_rhs = 0;
   // Starts the next right-hand side in lane l, or leaves it idle. From x = 0, P·x skips every
   // product and stays 0.0, so the first residual is b - 0.0 = b exactly.
   auto start = [&](int32_t l) {
     lane[l] = LaneState{-1, 0, true, 0.0};
     for (int32_t i = 0; i < n; ++i) xs[i][l] = 0.0;
-    if (next_rhs == rhs_count) {
-      for (int32_t i = 0; i < n; ++i) rs[i][l] = 0.0;
-      return;
+    {
+      std::lock_guard<std::mutex> hold(queue.lock);
+      if (!queue.stopped && queue.next_rhs < queue.rhs_count) {
+        lane[l].rhs = queue.next_rhs++;
+        queue.make_rhs(lane[l].rhs, vector);
+      }
     }
-    lane[l].rhs = next_rhs++;
-    make_rhs(lane[l].rhs, vector);
-    for (int32_t i = 0; i < n; ++i) rs[i][l] = vector[i];
+    for (int32_t i = 0; i < n; ++i) rs[i][l] = lane[l].rhs >= 0 ? vector[i] : 0.0;
   };
   auto finish = [&](int32_t l, int32_t iterations) {
     if (iterations >= 0) {
       for (int32_t i = 0; i < n; ++i) vector[i] = xs[i][l];
     }
-    take_solution(lane[l].rhs, vector, iterations);
+    {
+      std::lock_guard<std::mutex> hold(queue.lock);
+      if (!queue.take_solution(lane[l].rhs, vector, iterations)) queue.stopped = true;
+    }
     start(l);
   };
   for (int32_t l = 0; l < kPcgLanes; ++l) start(l);
@@ -250,4 +268,22 @@ void pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t 
   std::free(zs);
   std::free(ps);
   std::free(qs);
+}
+
+}  // namespace
+
+void pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t rhs_count,
+                     const std::function<void(int32_t, double*)>& make_rhs,
+                     const std::function<bool(int32_t, const double*, int32_t)>& take_solution,
+                     double tolerance, int32_t thread_count) {
+  SolveQueue queue(rhs_count, make_rhs, take_solution);
+  // More workers than groups of lanes would only add idle lanes.
+  const int32_t groups = (rhs_count + kPcgLanes - 1) / kPcgLanes;
+  const int32_t workers = std::max(1, std::min(thread_count, groups));
+  std::vector<std::thread> helpers;
+  for (int32_t t = 1; t < workers; ++t) {
+    helpers.emplace_back(solve_in_lanes, std::cref(P), std::cref(F), tolerance, std::ref(queue));
+  }
+  solve_in_lanes(P, F, tolerance, queue);
+  for (std::thread& helper : helpers) helper.join();
 }

@@ -8,4 +8,5 @@ target_sources(vornax_core PRIVATE
   src/sparse/write_dense.cpp
   src/sparse/compact_arrays.cpp
   src/sparse/pcg_lanes.cpp
+  src/sparse/position_index.cpp
 )

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <vector>
 
 #include "run/fatal.h"
 
@@ -57,20 +58,42 @@ SparseMatrix::~SparseMatrix() {
   std::free(col_perm);
 }
 
+// The entry is the first of its row list at column `col`, as a walk of the row would find it,
+// but it is looked up in the position index, built on first use from the row lists.
 int32_t SparseMatrix::accumulate_in_row(int32_t row, int32_t col, double value) {
-  for (MatrixEntry** link = &row_heads[row]; *link != nullptr; link = &(*link)->next_in_row) {
-    MatrixEntry* entry = *link;
-    if (entry->col != col) continue;
-    entry->value += value;
-    // An exact cancellation removes the position from the row list; the column lists are stale
-    // while filling anyway, and the slot stays with the pool.
-    if (entry->value == 0.0) {
-      *link = entry->next_in_row;
-      --entry_count;
+  if (position_index == nullptr) build_position_index();
+  MatrixEntry* entry = position_index->find(row, col);
+  if (entry == nullptr) return 0;
+  entry->value += value;
+  // An exact cancellation removes the position from the row list; the column lists are stale
+  // while filling anyway, and the slot stays with the pool. Cancellation is rare, so the
+  // predecessor is searched for.
+  if (entry->value == 0.0) {
+    MatrixEntry** link = &row_heads[row];
+    while (*link != entry) link = &(*link)->next_in_row;
+    *link = entry->next_in_row;
+    --entry_count;
+    position_index->erase(row, col);
+    // A duplicate made by push_entry further down the row now comes first at the position.
+    for (MatrixEntry* later = entry->next_in_row; later != nullptr; later = later->next_in_row) {
+      if (later->col == col) {
+        position_index->insert(later);
+        break;
+      }
     }
-    return 1;
   }
-  return 0;
+  return 1;
+}
+
+void SparseMatrix::build_position_index() {
+  position_index = std::make_unique<PositionIndex>();
+  for (int32_t i = 0; i < rows; ++i) {
+    // Back to front, so that the entry met first in the row is the one that stays.
+    std::vector<MatrixEntry*> row_entries;
+    for (MatrixEntry* e = row_heads[i]; e != nullptr; e = e->next_in_row) row_entries.push_back(e);
+    for (auto it = row_entries.rbegin(); it != row_entries.rend(); ++it)
+      position_index->insert(*it);
+  }
 }
 
 void SparseMatrix::accumulate_symmetric(int32_t i, int32_t j, double value,
@@ -89,6 +112,7 @@ MatrixEntry* SparseMatrix::push_entry(int32_t row, int32_t col, double value) {
   entry->next_in_row = row_heads[row];
   row_heads[row] = entry;
   ++entry_count;
+  if (position_index != nullptr) position_index->insert(entry);  // now first in its row
   return entry;
 }
 
@@ -97,6 +121,7 @@ MatrixEntry* SparseMatrix::push_entry(int32_t row, int32_t col, double value) {
 // ascending column order. Duplicates of one position are met consecutively at the head of their
 // column during the first pass, which is where they are merged.
 void SparseMatrix::rebuild_links() {
+  position_index.reset();  // merging invalidates it; filling again rebuilds it
   std::fill(col_heads, col_heads + cols, nullptr);
   entry_count = 0;
   for (int32_t i = rows - 1; i >= 0; --i) {

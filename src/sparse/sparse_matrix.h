@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 
 #include "sparse/entry_pool.h"
+#include "sparse/position_index.h"
 
 // Storage format codes of a SparseMatrix.
 constexpr uint32_t ASYM = 1;  // every value at its own position
@@ -74,4 +76,10 @@ class SparseMatrix {
                             // null when the format keeps no diagonal array
   int32_t* row_perm;        // `rows` ints: permutation of a factor's right-hand side, or null
   int32_t* col_perm;        // `rows` ints: permutation of a general factor's result, or null
+  std::unique_ptr<PositionIndex>
+      position_index;  // while filling: the entry at each position, for accumulate_in_row; null
+                       // until the first accumulation and after rebuild_links
+
+ private:
+  void build_position_index();
 };

@@ -546,28 +546,92 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolve) {
 
   const CompactSymmetric cp(P);
   const CompactFactor cf(*F);
-  std::vector<int32_t> started;
-  std::vector<int32_t> finished(count, -2);
-  std::vector<Vector> x(count);
+  for (int32_t threads : {1, 2}) {
+    SCOPED_TRACE(threads);
+    std::vector<int32_t> started;
+    std::vector<int32_t> finished(count, -2);
+    std::vector<Vector> x(count);
+    pcg_solve_lanes(
+        cp, cf, count,
+        [&](int32_t k, double* b) {
+          started.push_back(k);
+          std::copy(rhs[k].begin(), rhs[k].end(), b);
+        },
+        [&](int32_t k, const double* solution, int32_t iterations) {
+          finished[k] = iterations;
+          x[k].assign(solution, solution + n);
+          return true;
+        },
+        tolerance, threads);
+
+    ASSERT_EQ(static_cast<std::size_t>(count), started.size());
+    for (int32_t k = 0; k < count; ++k) {
+      SCOPED_TRACE(k);
+      EXPECT_EQ(k, started[k]);
+      EXPECT_EQ(expected_iterations[k], finished[k]);
+      if (finished[k] >= 0) {
+        EXPECT_EQ(0, std::memcmp(expected_x[k].data(), x[k].data(), n * sizeof(double)));
+      }
+    }
+  }
+
+  // A solution refused by its taker starts no further solve: here the one that gives up.
+  int32_t starts = 0;
   pcg_solve_lanes(
       cp, cf, count,
       [&](int32_t k, double* b) {
-        started.push_back(k);
+        ++starts;
         std::copy(rhs[k].begin(), rhs[k].end(), b);
       },
-      [&](int32_t k, const double* solution, int32_t iterations) {
-        finished[k] = iterations;
-        x[k].assign(solution, solution + n);
-      },
-      tolerance);
+      [&](int32_t, const double*, int32_t iterations) { return iterations >= 0; }, tolerance, 1);
+  EXPECT_LT(starts, count);
+  EXPECT_GE(starts, 5 + 1);
+}
 
-  ASSERT_EQ(static_cast<std::size_t>(count), started.size());
-  for (int32_t k = 0; k < count; ++k) {
-    SCOPED_TRACE(k);
-    EXPECT_EQ(k, started[k]);
-    EXPECT_EQ(expected_iterations[k], finished[k]);
-    if (finished[k] >= 0) {
-      EXPECT_EQ(0, std::memcmp(expected_x[k].data(), x[k].data(), n * sizeof(double)));
+TEST(PositionIndex, FindsWhatTheRowWalkFindsThroughGrowthAndErasure) {
+  // Accumulations with frequent exact cancellations over many positions (the table grows
+  // several times), checked against a walk of the row lists after every step.
+  SparseMatrix m(300, 300, SYMM);
+  uint64_t state = 99;
+  auto next = [&state](uint64_t bound) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return (state >> 33) % bound;
+  };
+  std::vector<std::vector<double>> expected(300, std::vector<double>(300, 0.0));
+  std::vector<std::vector<bool>> linked(300, std::vector<bool>(300, false));
+  for (int step = 0; step < 20000; ++step) {
+    const int32_t i = static_cast<int32_t>(next(300)), j = static_cast<int32_t>(next(300));
+    const int32_t r = std::min(i, j), c = std::max(i, j);
+    // Whole values, so that sums are exact and cancel to exactly 0.0 now and then.
+    const double v = static_cast<double>(static_cast<int64_t>(next(5)) - 2);
+    m.accumulate_symmetric(i, j, v, 0);
+    expected[r][c] += v;
+    linked[r][c] = !(linked[r][c] && expected[r][c] == 0.0);
+  }
+  int32_t count = 0;
+  for (int32_t r = 0; r < 300; ++r) {
+    for (int32_t c = r; c < 300; ++c) {
+      if (!linked[r][c]) {
+        ASSERT_EQ(nullptr, find(m, r, c));
+        continue;
+      }
+      ++count;
+      ASSERT_NE(nullptr, find(m, r, c));
+      EXPECT_EQ(expected[r][c], value_at(m, r, c));
+      EXPECT_EQ(find(m, r, c), m.position_index->find(r, c));
     }
   }
+  EXPECT_EQ(count, m.entry_count);
+  EXPECT_GT(count, 10000);
+
+  // A duplicate made by push_entry comes first in its row, and is found first; once it cancels,
+  // the older entry behind it is found again.
+  SparseMatrix d(2, 2, ASYM);
+  MatrixEntry* older = d.push_entry(0, 1, 1.0);
+  d.accumulate_in_row(0, 0, 1.0);  // builds the index
+  MatrixEntry* newer = d.push_entry(0, 1, 2.0);
+  EXPECT_EQ(newer, d.position_index->find(0, 1));
+  EXPECT_EQ(1, d.accumulate_in_row(0, 1, -2.0));
+  EXPECT_EQ(older, d.position_index->find(0, 1));
+  EXPECT_EQ(older, d.row_heads[0]);
 }
