@@ -2,6 +2,7 @@
 
 #include "run/capacitance_extractor.h"
 #include "run/fatal.h"
+#include "run/memory_limit.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   install_out_of_memory_handler();
+  limit_address_space_to_physical_memory();
   {
     CapacitanceExtractor extractor;
     extractor.run(argv[1]);

@@ -25,6 +25,17 @@ std::string printable(const std::string& token) {
   return shown;
 }
 
+/// A file name as it may appear in a one-line message: control bytes become '?'; the rest,
+/// UTF-8 included, is kept whole.
+std::string one_line(const std::string& name) {
+  std::string shown = name;
+  for (char& c : shown) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) c = '?';
+  }
+  return shown;
+}
+
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 /// A signed decimal integer that fits in 32 bits, the whole token.
@@ -180,7 +191,7 @@ void CapacitanceExtractor::read_panel_file(const std::string& file_name) {
   }
   std::string error = read_panel_records(in, panels, conductor_count);
   if (error.empty() && panels.size() == 0) {
-    error = "Error: The panel file '" + file_name + "' holds no panel records.";
+    error = "Error: The panel file '" + one_line(file_name) + "' holds no panel records.";
   }
   if (error.empty()) error = check_conductor_runs(panels);
   if (!error.empty()) {

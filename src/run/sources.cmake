@@ -1,6 +1,7 @@
 target_sources(vornax_core PRIVATE
   src/run/fatal.cpp
   src/run/run_clock.cpp
+  src/run/memory_limit.cpp
   src/run/capacitance_extractor.cpp
   src/run/phase_timer.cpp
 )

@@ -6,15 +6,21 @@
 //   NAME.cap     exact Cap.txt (absent: no Cap.txt may be written)
 //   NAME.free    a rejected input whose wording is free: some message, no Cap.txt
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -58,10 +64,12 @@ class WorkDir {
   std::string path_;
 };
 
-/// Runs vornax with `arguments` (already shell-quoted) inside `dir`.
-RunResult run_vornax(const WorkDir& dir, const std::string& arguments) {
-  std::string command =
-      "cd '" + dir.path() + "' && '" VORNAX_BINARY "' " + arguments + " > stdout.txt 2> stderr.txt";
+/// Runs vornax with `arguments` (already shell-quoted) inside `dir`, after the shell commands
+/// `setup` (such as "ulimit -v 65536 && ").
+RunResult run_vornax(const WorkDir& dir, const std::string& arguments,
+                     const std::string& setup = "") {
+  std::string command = "cd '" + dir.path() + "' && " + setup + "'" VORNAX_BINARY "' " + arguments +
+                        " > stdout.txt 2> stderr.txt";
   int status = std::system(command.c_str());
   RunResult result;
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -113,6 +121,32 @@ std::vector<std::string> case_names() {
 }
 
 const char kUsage[] = "Program usage: VORNAX [InputFileName]\n";
+
+/// The six faces of the box [x0, x1] x [y0, y1] x [z0, z1] as panel records of `conductor`,
+/// every coordinate multiplied by `scale`.
+std::string box_records(int conductor, double scale, double x0, double x1, double y0, double y1,
+                        double z0, double z1) {
+  const double faces[6][12] = {
+      {x0, y0, z0, x1, y0, z0, x1, y1, z0, x0, y1, z0}, {x0, y0, z1, x1, y0, z1, x1, y1, z1, x0, y1, z1},
+      {x0, y0, z0, x1, y0, z0, x1, y0, z1, x0, y0, z1}, {x0, y1, z0, x1, y1, z0, x1, y1, z1, x0, y1, z1},
+      {x0, y0, z0, x0, y1, z0, x0, y1, z1, x0, y0, z1}, {x1, y0, z0, x1, y1, z0, x1, y1, z1, x1, y0, z1}};
+  std::ostringstream text;
+  text.precision(17);
+  for (const auto& face : faces) {
+    text << "Q " << conductor;
+    for (double coordinate : face) text << ' ' << coordinate * scale;
+    text << '\n';
+  }
+  return text.str();
+}
+
+/// Two wires 1 wide along x under two wires along y, 1 apart, every length times `scale`. The
+/// refinement splits the panels along the wires' edges until they are 0.5 long, so the number of
+/// panels grows with the scale, without bound.
+std::string crossing_bus(double scale) {
+  return box_records(1, scale, 0, 5, 1, 2, 0, 1) + box_records(2, scale, 0, 5, 3, 4, 0, 1) +
+         box_records(3, scale, 1, 2, 0, 5, 2, 3) + box_records(4, scale, 3, 4, 0, 5, 2, 3);
+}
 
 }  // namespace
 
@@ -180,4 +214,152 @@ TEST(EndToEnd, UnwritableCapFileIsReportedWithoutChangingTheConsole) {
   EXPECT_EQ(normalise_time(read_file(std::string(VORNAX_TEST_DATA) + "/cube.stdout")),
             normalise_time(result.out));
   EXPECT_EQ("Error: Could not write Cap.txt.\n", result.err);
+}
+
+// The run's memory is bounded by the address space: wherever an allocation fails (the panel
+// vector, the interaction list, the leaf list, the matrix entry blocks and arrays, the solve's
+// vectors), the run ends with the one message of exhausted memory. The sanitizer's allocator
+// reserves terabytes of address space up front and cannot run under such a limit.
+TEST(EndToEnd, ExhaustedMemoryEndsWithOneMessageWhereverItRunsOut) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer build cannot run under ulimit -v";
+#endif
+  const std::string out_of_memory = "\nNot enough memory!!\n\n";
+  {
+    // Scaled by 1000, the bus needs millions of panels: far more than 256 MiB hold.
+    WorkDir dir;
+    write_file(dir.path() + "/in.panels", crossing_bus(1000));
+    RunResult result = run_vornax(dir, "in.panels", "ulimit -v 262144 && ");
+    EXPECT_EQ(1, result.exit_status);
+    EXPECT_EQ(out_of_memory, result.out);
+    EXPECT_EQ("", result.err);
+    EXPECT_FALSE(result.has_cap);
+  }
+
+  // Scaled by 8, the bus needs about 25 MiB of address space. Limits from 7 MiB (a little more
+  // than the program itself takes) upwards make memory run out in every pass in turn, from the
+  // refinement to the solves. Each run either completes exactly as without a limit or shows
+  // only the message.
+  WorkDir dir;
+  const std::string panels = crossing_bus(8);
+  RunResult unlimited = run_on_panels(dir, panels);
+  ASSERT_TRUE(unlimited.has_cap);
+  int exhausted = 0;
+  int completed = 0;
+  for (int mib = 7; mib <= 32; ++mib) {
+    SCOPED_TRACE(mib);
+    WorkDir limited;
+    write_file(limited.path() + "/in.panels", panels);
+    RunResult result =
+        run_vornax(limited, "in.panels", "ulimit -v " + std::to_string(mib * 1024) + " && ");
+    EXPECT_EQ(1, result.exit_status);
+    EXPECT_EQ("", result.err);
+    if (result.out == out_of_memory) {
+      EXPECT_FALSE(result.has_cap);
+      exhausted += 1;
+    } else {
+      EXPECT_EQ(normalise_time(unlimited.out), normalise_time(result.out));
+      EXPECT_EQ(unlimited.cap, result.cap);
+      completed += 1;
+    }
+  }
+  EXPECT_GT(exhausted, 5);
+  EXPECT_GT(completed, 0);
+}
+
+// Nine conductors make the solves start a second worker thread. When its stack cannot be had,
+// the run must go on without it (or end with the message), never abort.
+TEST(EndToEnd, ThreadWithoutMemoryForItsStackDoesNotAbortTheRun) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer build cannot run under ulimit -v";
+#endif
+  std::string panels = "nine unit cubes in a row\n";
+  for (int k = 0; k < 9; ++k) {
+    const int x0 = 2 * k, x1 = 2 * k + 1;
+    auto face = [&](const char* corners) {
+      std::istringstream in(corners);
+      panels += "Q " + std::to_string(k + 1);
+      for (int c = 0; c < 12; ++c) {
+        int value;
+        in >> value;
+        panels += " " + std::to_string(c % 3 == 0 ? (value == 0 ? x0 : x1) : value);
+      }
+      panels += "\n";
+    };
+    face("0 0 0  1 0 0  1 1 0  0 1 0");
+    face("0 0 1  1 0 1  1 1 1  0 1 1");
+    face("0 0 0  1 0 0  1 0 1  0 0 1");
+    face("0 1 0  1 1 0  1 1 1  0 1 1");
+    face("0 0 0  0 1 0  0 1 1  0 0 1");
+    face("1 0 0  1 1 0  1 1 1  1 0 1");
+  }
+  WorkDir dir;
+  RunResult unlimited = run_on_panels(dir, panels);
+  ASSERT_TRUE(unlimited.has_cap);
+  for (int mib = 7; mib <= 16; ++mib) {
+    SCOPED_TRACE(mib);
+    WorkDir limited;
+    write_file(limited.path() + "/in.panels", panels);
+    RunResult result =
+        run_vornax(limited, "in.panels", "ulimit -v " + std::to_string(mib * 1024) + " && ");
+    EXPECT_EQ(1, result.exit_status);
+    EXPECT_EQ("", result.err);
+    if (result.out != "\nNot enough memory!!\n\n") {
+      EXPECT_EQ(normalise_time(unlimited.out), normalise_time(result.out));
+      EXPECT_EQ(unlimited.cap, result.cap);
+    }
+  }
+}
+
+// Without a lower limit, a run limits its address space to the machine's memory, so that a
+// structure too large for the machine ends with the message instead of being killed by the
+// kernel. The run's panel file is a named pipe, which holds the run while its limit is read.
+TEST(EndToEnd, AddressSpaceIsLimitedToTheMachinesMemory) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer build needs its address space unlimited";
+#endif
+  uint64_t memory = static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) *
+                    static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+  struct rlimit inherited;
+  ASSERT_EQ(0, getrlimit(RLIMIT_AS, &inherited));
+  if (inherited.rlim_cur != RLIM_INFINITY && inherited.rlim_cur <= memory) {
+    GTEST_SKIP() << "this test runs under an address-space limit of its own";
+  }
+  WorkDir dir;
+  const std::string fifo = dir.path() + "/in.panels";
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (chdir(dir.path().c_str()) != 0) _exit(3);
+    int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    execl(VORNAX_BINARY, VORNAX_BINARY, "in.panels", static_cast<char*>(nullptr));
+    _exit(3);
+  }
+  // A writer can open the pipe once the run waits in opening it, after setting its limit; the
+  // run then waits to read until the writer closes.
+  int writer = -1;
+  for (int k = 0; k < 1000 && writer < 0; ++k) {
+    writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::string limits = read_file("/proc/" + std::to_string(child) + "/limits");
+  if (writer >= 0) {
+    close(writer);
+  } else {
+    kill(child, SIGKILL);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_GE(writer, 0) << "the run never opened its panel file";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+
+  // "Max address space   SOFT   HARD   bytes"
+  std::size_t line = limits.find("Max address space");
+  ASSERT_NE(std::string::npos, line) << limits;
+  std::istringstream fields(limits.substr(line + std::string("Max address space").size()));
+  std::string soft_limit;
+  fields >> soft_limit;
+  EXPECT_EQ(std::to_string(memory), soft_limit);
 }

@@ -5,6 +5,7 @@
 
 #include "run/capacitance_extractor.h"
 #include "run/fatal.h"
+#include "run/memory_limit.h"
 #include "run/run_clock.h"
 
 TEST(RunClock, ReadingsBecomeSecondsAndWrapAroundsAreCorrected) {
@@ -51,6 +52,16 @@ TEST(FatalUtilities, MessagesGoToStandardOutputWithExitStatusOne) {
   void* empty = calloc_or_exit(0, sizeof(double));
   EXPECT_NE(nullptr, empty);
   std::free(empty);
+}
+
+TEST(MemoryLimit, AddressSpaceIsLoweredToPhysicalMemoryButNeverRaised) {
+  const uint64_t gib = uint64_t{1} << 30;
+  const uint64_t unlimited = ~uint64_t{0};
+  EXPECT_EQ(24 * gib, lowered_address_space_limit(unlimited, 24 * gib));
+  EXPECT_EQ(24 * gib, lowered_address_space_limit(100 * gib, 24 * gib));
+  EXPECT_EQ(24 * gib, lowered_address_space_limit(24 * gib, 24 * gib));
+  EXPECT_EQ(2 * gib, lowered_address_space_limit(2 * gib, 24 * gib));  // a lower limit stays
+  EXPECT_EQ(unlimited, lowered_address_space_limit(unlimited, 0));     // memory size unknown
 }
 
 TEST(CapacitanceExtractor, Defaults) {
