@@ -7,13 +7,15 @@
 
 #include "sparse/pcg_lanes.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "run/fatal.h"
@@ -35,8 +37,8 @@ constexpr int32_t kChunks = kPcgLanes / 8;
 struct Lanes {
   Chunk chunk[kChunks];  // lanes 8c .. 8c+7 in chunk c
 
-  double& operator[](int32_t lane) { return chunk[lane / 8][lane % 8]; }
   double operator[](int32_t lane) const { return chunk[lane / 8][lane % 8]; }
+  void set(int32_t lane, double value) { chunk[lane / 8][lane % 8] = value; }
 };
 
 // The kernels are compiled for several instruction sets and the widest one the processor has is
@@ -172,25 +174,54 @@ struct SolveQueue {
       : rhs_count(count), make_rhs(make), take_solution(take) {}
 };
 
+// The vectors of one worker. They are allocated before any worker thread starts, so that an
+// allocation failure ends the run from the main thread alone.
+struct LaneWorkspace {
+  explicit LaneWorkspace(int32_t n)
+      : xs(allocate_lanes(n)),
+        rs(allocate_lanes(n)),
+        zs(allocate_lanes(n)),
+        ps(allocate_lanes(n)),
+        qs(allocate_lanes(n)),
+        vector(static_cast<double*>(calloc_or_exit(static_cast<std::size_t>(n), sizeof(double)))) {}
+  LaneWorkspace(const LaneWorkspace&) = delete;
+  LaneWorkspace& operator=(const LaneWorkspace&) = delete;
+  ~LaneWorkspace() {
+    std::free(xs);
+    std::free(rs);
+    std::free(zs);
+    std::free(ps);
+    std::free(qs);
+    std::free(vector);
+  }
+
+  Lanes* xs;       // solutions
+  Lanes* rs;       // residuals
+  Lanes* zs;       // preconditioned residuals
+  Lanes* ps;       // search directions
+  Lanes* qs;       // P times the search directions
+  double* vector;  // one lane's right-hand side or solution, handed to the callbacks
+};
+
 // One worker: kPcgLanes solves in flight, each lane refilled from the queue as its solve ends.
+// It allocates nothing.
 void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
-                    SolveQueue& queue) {
+                    SolveQueue& queue, LaneWorkspace& work) {
   const int32_t n = P.n;
   const int64_t iteration_limit = 10 * static_cast<int64_t>(n) + 1000;
-  Lanes* xs = allocate_lanes(n);
-  Lanes* rs = allocate_lanes(n);
-  Lanes* zs = allocate_lanes(n);
-  Lanes* ps = allocate_lanes(n);
-  Lanes* qs = allocate_lanes(n);
-  double* vector =
-      static_cast<double*>(calloc_or_exit(static_cast<std::size_t>(n), sizeof(double)));
+  Lanes* const xs = work.xs;
+  Lanes* const rs = work.rs;
+  Lanes* const zs = work.zs;
+  Lanes* const ps = work.ps;
+  Lanes* const qs = work.qs;
+  double* const vector = work.vector;
 
   LaneState lane[kPcgLanes];
   // Starts the next right-hand side in lane l, or leaves it idle. From x = 0, P·x skips every
   // product and stays 0.0, so the first residual is b - 0.0 = b exactly.
   auto start = [&](int32_t l) {
     lane[l] = LaneState{-1, 0, true, 0.0};
-    for (int32_t i = 0; i < n; ++i) xs[i][l] = 0.0;
+    for (int32_t i = 0; i < n; ++i) xs[i].set(l, 0.0);
     {
       std::lock_guard<std::mutex> hold(queue.lock);
       if (!queue.stopped && queue.next_rhs < queue.rhs_count) {
@@ -198,7 +229,7 @@ void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double to
         queue.make_rhs(lane[l].rhs, vector);
       }
     }
-    for (int32_t i = 0; i < n; ++i) rs[i][l] = lane[l].rhs >= 0 ? vector[i] : 0.0;
+    for (int32_t i = 0; i < n; ++i) rs[i].set(l, lane[l].rhs >= 0 ? vector[i] : 0.0);
   };
   auto finish = [&](int32_t l, int32_t iterations) {
     if (iterations >= 0) {
@@ -226,9 +257,10 @@ void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double to
     Lanes beta;
     for (int32_t l = 0; l < kPcgLanes; ++l) {
       const int64_t all_ones = -1;
-      restart[l] = 0.0;
-      if (lane[l].first_step) std::memcpy(&restart[l], &all_ones, sizeof(double));
-      beta[l] = lane[l].first_step ? 0.0 : rz[l] / lane[l].rho;
+      double mask = 0.0;
+      if (lane[l].first_step) std::memcpy(&mask, &all_ones, sizeof(double));
+      restart.set(l, mask);
+      beta.set(l, lane[l].first_step ? 0.0 : rz[l] / lane[l].rho);
     }
     next_direction(restart, beta, ps, zs, n);
     multiply(P, qs, ps);
@@ -236,7 +268,7 @@ void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double to
     dot(pq, ps, qs, n);
     Lanes alpha;
     for (int32_t l = 0; l < kPcgLanes; ++l) {
-      alpha[l] = rz[l] / pq[l];
+      alpha.set(l, rz[l] / pq[l]);
       lane[l].rho = rz[l];
       lane[l].first_step = false;
       lane[l].iterations += 1;
@@ -261,13 +293,6 @@ void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double to
       }
     }
   }
-
-  std::free(vector);
-  std::free(xs);
-  std::free(rs);
-  std::free(zs);
-  std::free(ps);
-  std::free(qs);
 }
 
 }  // namespace
@@ -280,10 +305,31 @@ void pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t 
   // More workers than groups of lanes would only add idle lanes.
   const int32_t groups = (rhs_count + kPcgLanes - 1) / kPcgLanes;
   const int32_t workers = std::max(1, std::min(thread_count, groups));
-  std::vector<std::thread> helpers;
+  std::vector<std::unique_ptr<LaneWorkspace>> work;
+  for (int32_t t = 0; t < workers; ++t) work.push_back(std::make_unique<LaneWorkspace>(P.n));
+
+  // Helper threads are a speed-up only: where one cannot be created, the workers that did start
+  // take its share of the queue.
+  struct HelperArguments {
+    const CompactSymmetric* P;
+    const CompactFactor* F;
+    double tolerance;
+    SolveQueue* queue;
+    LaneWorkspace* work;
+  };
+  std::vector<HelperArguments> arguments(static_cast<std::size_t>(workers));
+  std::vector<pthread_t> helpers;
   for (int32_t t = 1; t < workers; ++t) {
-    helpers.emplace_back(solve_in_lanes, std::cref(P), std::cref(F), tolerance, std::ref(queue));
+    arguments[t] = HelperArguments{&P, &F, tolerance, &queue, work[t].get()};
+    auto run = [](void* raw) -> void* {
+      auto* a = static_cast<HelperArguments*>(raw);
+      solve_in_lanes(*a->P, *a->F, a->tolerance, *a->queue, *a->work);
+      return nullptr;
+    };
+    pthread_t helper;
+    if (pthread_create(&helper, nullptr, run, &arguments[t]) != 0) break;
+    helpers.push_back(helper);
   }
-  solve_in_lanes(P, F, tolerance, queue);
-  for (std::thread& helper : helpers) helper.join();
+  solve_in_lanes(P, F, tolerance, queue, *work[0]);
+  for (pthread_t helper : helpers) pthread_join(helper, nullptr);
 }
