@@ -81,6 +81,7 @@ struct Scratch {
   MatrixEntry*** column_cursor;  // per column: the link just after its last entry in a finished
                                  // row, where a fill-in of the current row is inserted
   MatrixEntry** entry_at;        // per column: the entry of the current row there, else null
+  uint8_t* in_row;               // per column: 1 where the current row has an entry (no-fill path)
 
   explicit Scratch(SparseMatrix& factor) {
     const std::size_t width = static_cast<std::size_t>(factor.cols);
@@ -90,6 +91,7 @@ struct Scratch {
     pending.next = static_cast<int32_t*>(calloc_or_exit(width, sizeof(int32_t)));
     column_cursor = static_cast<MatrixEntry***>(calloc_or_exit(width, sizeof(MatrixEntry**)));
     entry_at = static_cast<MatrixEntry**>(calloc_or_exit(width, sizeof(MatrixEntry*)));
+    in_row = static_cast<uint8_t*>(calloc_or_exit(width, sizeof(uint8_t)));
     for (int32_t j = 0; j < factor.cols; ++j) {
       pending.next[j] = kAbsent;
       column_cursor[j] = &factor.col_heads[j];
@@ -102,6 +104,7 @@ struct Scratch {
     std::free(pending.next);
     std::free(column_cursor);
     std::free(entry_at);
+    std::free(in_row);
   }
 };
 
@@ -151,6 +154,33 @@ void eliminate(const SparseMatrix& factor, int32_t k, FinishedRows& rows, Scratc
       } else {
         w[m] -= g;
         if (w[m] == 0.0) s.pending.remove(m);
+      }
+    }
+  }
+}
+
+// The same elimination when the drop tolerance admits no fill-in. A working value outside the
+// positions of row k only ever decides about a fill-in that is then dropped, so it is not
+// computed; the row's own positions receive exactly the updates of `eliminate`, in the same
+// order. The pending list is not kept either: it only decides which of the row's entries are
+// stored by the list and which by the sweep after it, and both store r·w(d).
+void eliminate_without_fill(const SparseMatrix& factor, int32_t k, FinishedRows& rows, Scratch& s) {
+  double* w = s.row_values;
+  const uint8_t* in_row = s.in_row;
+  for (const MatrixEntry* c = factor.col_heads[k]; c != nullptr && c->row < k; c = c->next_in_col) {
+    const int32_t j = c->row;
+    const double u_jk = c->value;
+    const double d_j = w[j];
+    w[k] -= (u_jk * d_j) * u_jk;
+    const int32_t end = rows.start[j + 1];
+    for (int32_t t = ++rows.cursor[j]; t < end; ++t) {
+      const int32_t m = rows.col[t];
+      if (!in_row[m]) continue;
+      const double g = (rows.value[t] * d_j) * u_jk;
+      if (w[m] == 0.0) {
+        w[m] = -g;
+      } else {
+        w[m] -= g;
       }
     }
   }
@@ -218,6 +248,8 @@ std::unique_ptr<SparseMatrix> incomplete_cholesky(const SparseMatrix& P, int32_t
   for (int32_t i = 0; i < F.rows; ++i) F.row_perm[i] = i;
   Scratch s(F);
   FinishedRows finished(F);
+  // -t < q < t holds for no q when t is 0.0 (the run's tolerance), negative or not a number.
+  const bool no_fill = !(drop_tolerance > 0.0);
 
   for (int32_t k = 0; k < F.rows; ++k) {
     MatrixEntry* diagonal = F.row_heads[k];
@@ -230,10 +262,18 @@ std::unique_ptr<SparseMatrix> incomplete_cholesky(const SparseMatrix& P, int32_t
     s.row_values[k] = diagonal->value;
     for (const MatrixEntry* e = diagonal->next_in_row; e != nullptr; e = e->next_in_row) {
       s.row_values[e->col] = e->value;
-      if (e->value != 0.0) s.pending.append(e->col);
+      if (no_fill) {
+        s.in_row[e->col] = 1;
+      } else if (e->value != 0.0) {
+        s.pending.append(e->col);
+      }
     }
 
-    eliminate(F, k, finished, s);
+    if (no_fill) {
+      eliminate_without_fill(F, k, finished, s);
+    } else {
+      eliminate(F, k, finished, s);
+    }
 
     // D(k); a NaN is neither negative nor zero and passes.
     const double pivot = s.row_values[k];
@@ -242,7 +282,15 @@ std::unique_ptr<SparseMatrix> incomplete_cholesky(const SparseMatrix& P, int32_t
     s.column_cursor[k] = &diagonal->next_in_col;
     const double r = 1.0 / pivot;
 
-    store_row(F, k, diagonal, r, drop_tolerance, s);
+    if (no_fill) {
+      for (MatrixEntry* e = diagonal->next_in_row; e != nullptr; e = e->next_in_row) {
+        e->value = r * s.row_values[e->col];
+        s.row_values[e->col] = 0.0;
+        s.in_row[e->col] = 0;
+      }
+    } else {
+      store_row(F, k, diagonal, r, drop_tolerance, s);
+    }
     finished.add(k, diagonal);
   }
 

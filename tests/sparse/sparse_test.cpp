@@ -635,3 +635,53 @@ TEST(PositionIndex, FindsWhatTheRowWalkFindsThroughGrowthAndErasure) {
   EXPECT_EQ(older, d.position_index->find(0, 1));
   EXPECT_EQ(older, d.row_heads[0]);
 }
+
+TEST_F(IncompleteCholeskyTest, ToleranceThatAdmitsNoFillInGivesTheFactorOfTheGeneralPath) {
+  // A tolerance of 0.0 skips the working values of fill-in candidates; the smallest positive
+  // tolerance runs the general path, which computes and then drops them. Both must store the
+  // same bits, signs of zero included, also where values cancel exactly or P stores zeros.
+  std::vector<std::pair<int32_t, Triplets>> cases = {
+      {3, {{0, 0, 4.0}, {0, 1, 2.0}, {0, 2, 2.0}, {1, 1, 5.0}, {1, 2, 1.0}, {2, 2, 5.0}}},
+      {3, {{0, 0, 4.0}, {0, 1, 2.0}, {0, 2, 2.0}, {1, 1, 5.0}, {1, 2, 0.0}, {2, 2, 5.0}}},
+      {4,
+       {{0, 0, 4.0},
+        {0, 2, 2.0},
+        {0, 3, 2.0},
+        {1, 1, 4.0},
+        {1, 2, 2.0},
+        {1, 3, -2.0},
+        {2, 2, 6.0},
+        {3, 3, 6.0}}}};
+  // Whole-number entries, so that updates cancel exactly now and then; no stored zeros, whose
+  // zero products the general path would admit as fill-in under any positive tolerance.
+  uint64_t state = 5;
+  Triplets random;
+  const int32_t n = 50;
+  for (int32_t i = 0; i < n; ++i) {
+    random.push_back({i, i, 24.0});
+    for (int32_t j = i + 1; j < n; ++j) {
+      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+      const uint64_t draw = (state >> 33) % 16;
+      if (draw < 3) random.push_back({i, j, draw == 0 ? -1.0 : static_cast<double>(draw)});
+    }
+  }
+  cases.push_back({n, random});
+
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first);
+    const auto without_fill = factor(c.first, c.second, 0.0);
+    const auto general = factor(c.first, c.second, std::numeric_limits<double>::min());
+    ASSERT_TRUE(without_fill && general);
+    ASSERT_EQ(P->entry_count, without_fill->entry_count);
+    ASSERT_EQ(P->entry_count, general->entry_count);
+    for (int32_t i = 0; i < c.first; ++i) {
+      const MatrixEntry* a = without_fill->row_heads[i];
+      const MatrixEntry* b = general->row_heads[i];
+      for (; a != nullptr && b != nullptr; a = a->next_in_row, b = b->next_in_row) {
+        EXPECT_EQ(a->col, b->col);
+        EXPECT_EQ(0, std::memcmp(&a->value, &b->value, sizeof(double))) << i << " " << a->col;
+      }
+      EXPECT_EQ(a, b);  // both ended
+    }
+  }
+}
