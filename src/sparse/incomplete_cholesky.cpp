@@ -136,6 +136,13 @@ struct FinishedRows {
 
 // Subtracts U(j, k)·D(j)·U(j, m) from the working row k for every finished row j with an entry
 // in column k; the diagonal working value becomes the pivot candidate.
+//
+// kNoFill: the drop tolerance admits no fill-in. A working value outside the positions of row k
+// then only ever decides about a fill-in that is dropped, so it is not computed; the row's own
+// positions receive exactly the same updates in the same order. The pending list is not kept
+// either: it only decides which of the row's entries are stored by the list and which by the
+// sweep after it, and both store r·w(d).
+template <bool kNoFill>
 void eliminate(const SparseMatrix& factor, int32_t k, FinishedRows& rows, Scratch& s) {
   double* w = s.row_values;
   for (const MatrixEntry* c = factor.col_heads[k]; c != nullptr && c->row < k; c = c->next_in_col) {
@@ -147,40 +154,14 @@ void eliminate(const SparseMatrix& factor, int32_t k, FinishedRows& rows, Scratc
     const int32_t end = rows.start[j + 1];
     for (int32_t t = ++rows.cursor[j]; t < end; ++t) {
       const int32_t m = rows.col[t];
+      if (kNoFill && !s.in_row[m]) continue;
       const double g = (rows.value[t] * d_j) * u_jk;
       if (w[m] == 0.0) {
         w[m] = -g;
-        if (!s.pending.contains(m)) s.pending.append(m);
+        if (!kNoFill && !s.pending.contains(m)) s.pending.append(m);
       } else {
         w[m] -= g;
-        if (w[m] == 0.0) s.pending.remove(m);
-      }
-    }
-  }
-}
-
-// The same elimination when the drop tolerance admits no fill-in. A working value outside the
-// positions of row k only ever decides about a fill-in that is then dropped, so it is not
-// computed; the row's own positions receive exactly the updates of `eliminate`, in the same
-// order. The pending list is not kept either: it only decides which of the row's entries are
-// stored by the list and which by the sweep after it, and both store r·w(d).
-void eliminate_without_fill(const SparseMatrix& factor, int32_t k, FinishedRows& rows, Scratch& s) {
-  double* w = s.row_values;
-  const uint8_t* in_row = s.in_row;
-  for (const MatrixEntry* c = factor.col_heads[k]; c != nullptr && c->row < k; c = c->next_in_col) {
-    const int32_t j = c->row;
-    const double u_jk = c->value;
-    const double d_j = w[j];
-    w[k] -= (u_jk * d_j) * u_jk;
-    const int32_t end = rows.start[j + 1];
-    for (int32_t t = ++rows.cursor[j]; t < end; ++t) {
-      const int32_t m = rows.col[t];
-      if (!in_row[m]) continue;
-      const double g = (rows.value[t] * d_j) * u_jk;
-      if (w[m] == 0.0) {
-        w[m] = -g;
-      } else {
-        w[m] -= g;
+        if (!kNoFill && w[m] == 0.0) s.pending.remove(m);
       }
     }
   }
@@ -270,9 +251,9 @@ std::unique_ptr<SparseMatrix> incomplete_cholesky(const SparseMatrix& P, int32_t
     }
 
     if (no_fill) {
-      eliminate_without_fill(F, k, finished, s);
+      eliminate<true>(F, k, finished, s);
     } else {
-      eliminate(F, k, finished, s);
+      eliminate<false>(F, k, finished, s);
     }
 
     // D(k); a NaN is neither negative nor zero and passes.
