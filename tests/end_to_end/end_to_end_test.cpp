@@ -126,10 +126,12 @@ const char kUsage[] = "Program usage: VORNAX [InputFileName]\n";
 /// every coordinate multiplied by `scale`.
 std::string box_records(int conductor, double scale, double x0, double x1, double y0, double y1,
                         double z0, double z1) {
-  const double faces[6][12] = {
-      {x0, y0, z0, x1, y0, z0, x1, y1, z0, x0, y1, z0}, {x0, y0, z1, x1, y0, z1, x1, y1, z1, x0, y1, z1},
-      {x0, y0, z0, x1, y0, z0, x1, y0, z1, x0, y0, z1}, {x0, y1, z0, x1, y1, z0, x1, y1, z1, x0, y1, z1},
-      {x0, y0, z0, x0, y1, z0, x0, y1, z1, x0, y0, z1}, {x1, y0, z0, x1, y1, z0, x1, y1, z1, x1, y0, z1}};
+  const double faces[6][12] = {{x0, y0, z0, x1, y0, z0, x1, y1, z0, x0, y1, z0},
+                               {x0, y0, z1, x1, y0, z1, x1, y1, z1, x0, y1, z1},
+                               {x0, y0, z0, x1, y0, z0, x1, y0, z1, x0, y0, z1},
+                               {x0, y1, z0, x1, y1, z0, x1, y1, z1, x0, y1, z1},
+                               {x0, y0, z0, x0, y1, z0, x0, y1, z1, x0, y0, z1},
+                               {x1, y0, z0, x1, y1, z0, x1, y1, z1, x1, y0, z1}};
   std::ostringstream text;
   text.precision(17);
   for (const auto& face : faces) {
@@ -146,6 +148,33 @@ std::string box_records(int conductor, double scale, double x0, double x1, doubl
 std::string crossing_bus(double scale) {
   return box_records(1, scale, 0, 5, 1, 2, 0, 1) + box_records(2, scale, 0, 5, 3, 4, 0, 1) +
          box_records(3, scale, 1, 2, 0, 5, 2, 3) + box_records(4, scale, 3, 4, 0, 5, 2, 3);
+}
+
+/// Runs `panels` under address-space limits of `from_mib` to `to_mib` MiB. Each run must end
+/// with status 1 and either exactly as without a limit or with only the out-of-memory message.
+/// Returns how many ran out of memory.
+int runs_out_of_memory_cleanly(const std::string& panels, int from_mib, int to_mib) {
+  WorkDir dir;
+  RunResult unlimited = run_on_panels(dir, panels);
+  EXPECT_TRUE(unlimited.has_cap);
+  int exhausted = 0;
+  for (int mib = from_mib; mib <= to_mib; ++mib) {
+    SCOPED_TRACE(mib);
+    WorkDir limited;
+    write_file(limited.path() + "/in.panels", panels);
+    RunResult result =
+        run_vornax(limited, "in.panels", "ulimit -v " + std::to_string(mib * 1024) + " && ");
+    EXPECT_EQ(1, result.exit_status);
+    EXPECT_EQ("", result.err);
+    if (result.out == "\nNot enough memory!!\n\n") {
+      EXPECT_FALSE(result.has_cap);
+      exhausted += 1;
+    } else {
+      EXPECT_EQ(normalise_time(unlimited.out), normalise_time(result.out));
+      EXPECT_EQ(unlimited.cap, result.cap);
+    }
+  }
+  return exhausted;
 }
 
 }  // namespace
@@ -240,31 +269,9 @@ TEST(EndToEnd, ExhaustedMemoryEndsWithOneMessageWhereverItRunsOut) {
   // than the program itself takes) upwards make memory run out in every pass in turn, from the
   // refinement to the solves. Each run either completes exactly as without a limit or shows
   // only the message.
-  WorkDir dir;
-  const std::string panels = crossing_bus(8);
-  RunResult unlimited = run_on_panels(dir, panels);
-  ASSERT_TRUE(unlimited.has_cap);
-  int exhausted = 0;
-  int completed = 0;
-  for (int mib = 7; mib <= 32; ++mib) {
-    SCOPED_TRACE(mib);
-    WorkDir limited;
-    write_file(limited.path() + "/in.panels", panels);
-    RunResult result =
-        run_vornax(limited, "in.panels", "ulimit -v " + std::to_string(mib * 1024) + " && ");
-    EXPECT_EQ(1, result.exit_status);
-    EXPECT_EQ("", result.err);
-    if (result.out == out_of_memory) {
-      EXPECT_FALSE(result.has_cap);
-      exhausted += 1;
-    } else {
-      EXPECT_EQ(normalise_time(unlimited.out), normalise_time(result.out));
-      EXPECT_EQ(unlimited.cap, result.cap);
-      completed += 1;
-    }
-  }
+  const int exhausted = runs_out_of_memory_cleanly(crossing_bus(8), 7, 32);
   EXPECT_GT(exhausted, 5);
-  EXPECT_GT(completed, 0);
+  EXPECT_LT(exhausted, 32 - 7 + 1);
 }
 
 // Nine conductors make the solves start a second worker thread. When its stack cannot be had,
@@ -274,41 +281,8 @@ TEST(EndToEnd, ThreadWithoutMemoryForItsStackDoesNotAbortTheRun) {
   GTEST_SKIP() << "the sanitizer build cannot run under ulimit -v";
 #endif
   std::string panels = "nine unit cubes in a row\n";
-  for (int k = 0; k < 9; ++k) {
-    const int x0 = 2 * k, x1 = 2 * k + 1;
-    auto face = [&](const char* corners) {
-      std::istringstream in(corners);
-      panels += "Q " + std::to_string(k + 1);
-      for (int c = 0; c < 12; ++c) {
-        int value;
-        in >> value;
-        panels += " " + std::to_string(c % 3 == 0 ? (value == 0 ? x0 : x1) : value);
-      }
-      panels += "\n";
-    };
-    face("0 0 0  1 0 0  1 1 0  0 1 0");
-    face("0 0 1  1 0 1  1 1 1  0 1 1");
-    face("0 0 0  1 0 0  1 0 1  0 0 1");
-    face("0 1 0  1 1 0  1 1 1  0 1 1");
-    face("0 0 0  0 1 0  0 1 1  0 0 1");
-    face("1 0 0  1 1 0  1 1 1  1 0 1");
-  }
-  WorkDir dir;
-  RunResult unlimited = run_on_panels(dir, panels);
-  ASSERT_TRUE(unlimited.has_cap);
-  for (int mib = 7; mib <= 16; ++mib) {
-    SCOPED_TRACE(mib);
-    WorkDir limited;
-    write_file(limited.path() + "/in.panels", panels);
-    RunResult result =
-        run_vornax(limited, "in.panels", "ulimit -v " + std::to_string(mib * 1024) + " && ");
-    EXPECT_EQ(1, result.exit_status);
-    EXPECT_EQ("", result.err);
-    if (result.out != "\nNot enough memory!!\n\n") {
-      EXPECT_EQ(normalise_time(unlimited.out), normalise_time(result.out));
-      EXPECT_EQ(unlimited.cap, result.cap);
-    }
-  }
+  for (int k = 0; k < 9; ++k) panels += box_records(k + 1, 1.0, 2 * k, 2 * k + 1, 0, 1, 0, 1);
+  runs_out_of_memory_cleanly(panels, 7, 16);
 }
 
 // Without a lower limit, a run limits its address space to the machine's memory, so that a
@@ -318,8 +292,8 @@ TEST(EndToEnd, AddressSpaceIsLimitedToTheMachinesMemory) {
 #ifdef __SANITIZE_ADDRESS__
   GTEST_SKIP() << "the sanitizer build needs its address space unlimited";
 #endif
-  uint64_t memory = static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) *
-                    static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+  uint64_t memory =
+      static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
   struct rlimit inherited;
   ASSERT_EQ(0, getrlimit(RLIMIT_AS, &inherited));
   if (inherited.rlim_cur != RLIM_INFINITY && inherited.rlim_cur <= memory) {
