@@ -1,7 +1,9 @@
 #include <iostream>
+#include <string>
 
 #include "run/capacitance_extractor.h"
 #include "run/fatal.h"
+#include "run/instruction_set_choice.h"
 #include "run/memory_limit.h"
 
 int main(int argc, char** argv) {
@@ -9,10 +11,17 @@ int main(int argc, char** argv) {
     std::cout << "Program usage: VORNAX [InputFileName]" << std::endl;
     return 1;
   }
+  InstructionSet instruction_set;
+  std::string message;
+  if (!instruction_set_from_environment(instruction_set, message)) {
+    std::cerr << message << std::endl;
+    return 1;
+  }
   install_out_of_memory_handler();
   limit_address_space_to_physical_memory();
   {
     CapacitanceExtractor extractor;
+    extractor.instruction_set = instruction_set;
     extractor.run(argv[1]);
   }
   // The exit status is 1 after a complete run as after a failure; callers rely on it.

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "run/capacitance_extractor.h"
-#include "run/fatal.h"
 #include "sparse/compact_arrays.h"
 #include "sparse/pcg_lanes.h"
 #include "sparse/sparse_matrix.h"
@@ -14,10 +13,6 @@ namespace {
 /// 4 * pi * 8.85: with this excitation the charge sums come out in units of
 /// 1e-12 F times the coordinates' unit in metres.
 const double kExcitation = 111.212379937086;
-
-double* zeroed_vector(int32_t n) {
-  return static_cast<double*>(calloc_or_exit(static_cast<std::size_t>(n), sizeof(double)));
-}
 
 /// The conductor solves are independent, so they share the processor's cores; VORNAX_THREADS
 /// caps the number.
@@ -52,40 +47,27 @@ void CapacitanceExtractor::compute_capacitance() {
   };
   // Column k of the matrix: the charge of every conductor j, its six unknowns added in order.
   std::vector<double> columns(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
-  int32_t failed = -1;
   auto take_solution = [&](int32_t k, const double* x, int32_t iterations) {
-    if (iterations < 0) {
-      failed = k;
-      return false;
-    }
     pcg_iteration_count += iterations;
     for (int32_t j = 0; j < m; ++j) {
       double sum = 0.0;
       for (int32_t i = 0; i < 6; ++i) sum += x[6 * j + i];
       columns[static_cast<std::size_t>(k) * m + j] = sum;
     }
-    return true;
   };
 
-  if (has_compact_factor_form(*factor)) {
-    // Several solves side by side over flat copies of P and of the factor; each performs
-    // exactly the operations of its own pcg_solve.
-    CompactSymmetric compact_p(*p_matrix);
-    CompactFactor compact_factor(*factor);
-    pcg_solve_lanes(compact_p, compact_factor, m, make_rhs, take_solution, pcg_tolerance,
-                    solve_thread_count());
-  } else {
-    double* work[6];
-    for (double*& vector : work) vector = zeroed_vector(n);
-    double *b = work[0], *x = work[1], *p = work[2], *r = work[3], *z = work[4], *q = work[5];
-    for (int32_t k = 0; k < m && failed < 0; ++k) {
-      make_rhs(k, b);
-      for (int32_t i = 0; i < n; ++i) x[i] = 0.0;
-      take_solution(k, x, factor->pcg_solve(x, *p_matrix, b, p, r, z, q, pcg_tolerance));
-    }
-    for (double* vector : work) std::free(vector);
+  // The solves run side by side over flat copies of P and of the factor; each performs exactly
+  // the operations of its own pcg_solve with the factor.
+  int32_t failed;
+  {
+    const CompactSymmetric compact_p(*p_matrix);
+    const CompactFactor compact_factor(*factor);
+    LaneSolveSettings settings;
+    settings.thread_count = solve_thread_count();
+    settings.instruction_set = instruction_set;
+    failed = pcg_solve_lanes(compact_p, compact_factor, m, make_rhs, take_solution, pcg_tolerance,
+                             settings);
   }
-
   if (failed >= 0) report_failed_solve(failed);
 
   for (int32_t k = 0; k < m; ++k) {

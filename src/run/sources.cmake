@@ -4,4 +4,5 @@ target_sources(vornax_core PRIVATE
   src/run/memory_limit.cpp
   src/run/capacitance_extractor.cpp
   src/run/phase_timer.cpp
+  src/run/instruction_set_choice.cpp
 )

@@ -1,5 +1,7 @@
 #include "sparse/compact_arrays.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdlib>
 
@@ -18,21 +20,24 @@ CompactSymmetric::CompactSymmetric(const SparseMatrix& matrix)
     : n(matrix.rows),
       has_diagonal(allocate<uint8_t>(matrix.rows)),
       diagonal(allocate<double>(matrix.rows)),
-      row_start(allocate<int32_t>(int64_t{matrix.rows} + 1)),
+      row_start(allocate<int64_t>(int64_t{matrix.rows} + 1)),
       col(allocate<int32_t>(matrix.entry_count)),
-      value(allocate<double>(matrix.entry_count)) {
-  int32_t k = 0;
+      value(allocate<double>(matrix.entry_count)),
+      all_finite(true) {
+  int64_t k = 0;
   for (int32_t j = 0; j < n; ++j) {
     row_start[j] = k;
     const MatrixEntry* e = matrix.row_heads[j];
     if (e != nullptr && e->col == j) {
       has_diagonal[j] = 1;
       diagonal[j] = e->value;
+      all_finite = all_finite && std::isfinite(e->value);
       e = e->next_in_row;
     }
     for (; e != nullptr; e = e->next_in_row, ++k) {
       col[k] = e->col;
       value[k] = e->value;
+      all_finite = all_finite && std::isfinite(e->value);
     }
   }
   row_start[n] = k;
@@ -46,36 +51,13 @@ CompactSymmetric::~CompactSymmetric() {
   std::free(value);
 }
 
-bool has_compact_factor_form(const SparseMatrix& factor) {
-  if (factor.format != LDU || factor.rows != factor.cols) return false;
-  for (int32_t i = 0; i < factor.rows; ++i) {
-    if (factor.row_perm != nullptr && factor.row_perm[i] != i) return false;
-    if (factor.row_heads[i] == nullptr || factor.row_heads[i]->col != i) return false;
-  }
-  return true;
-}
-
 CompactFactor::CompactFactor(const SparseMatrix& factor)
     : n(factor.rows),
       pivot(allocate<double>(factor.rows)),
-      col_start(allocate<int32_t>(int64_t{factor.rows} + 1)),
-      col_row(allocate<int32_t>(factor.entry_count)),
-      col_value(allocate<double>(factor.entry_count)),
-      row_start(allocate<int32_t>(int64_t{factor.rows} + 1)),
+      row_start(allocate<int64_t>(int64_t{factor.rows} + 1)),
       row_col(allocate<int32_t>(factor.entry_count)),
       row_value(allocate<double>(factor.entry_count)) {
-  int32_t k = 0;
-  for (int32_t i = 0; i < n; ++i) {
-    col_start[i] = k;
-    for (const MatrixEntry* c = factor.col_heads[i]; c != nullptr && c->row < i;
-         c = c->next_in_col, ++k) {
-      col_row[k] = c->row;
-      col_value[k] = c->value;
-    }
-  }
-  col_start[n] = k;
-
-  k = 0;
+  int64_t k = 0;
   for (int32_t i = 0; i < n; ++i) {
     row_start[i] = k;
     pivot[i] = factor.row_heads[i]->value;
@@ -86,14 +68,34 @@ CompactFactor::CompactFactor(const SparseMatrix& factor)
     }
   }
   row_start[n] = k;
+
+  // A row's level is one more than the highest level among the rows it reads (0 for none).
+  int32_t* level = allocate<int32_t>(n);
+  level_count = n > 0 ? 1 : 0;
+  for (int32_t i = n - 1; i >= 0; --i) {
+    int32_t own = 0;
+    for (int64_t t = row_start[i]; t < row_start[i + 1]; ++t) {
+      own = std::max(own, level[row_col[t]] + 1);
+    }
+    level[i] = own;
+    level_count = std::max(level_count, own + 1);
+  }
+  level_start = allocate<int32_t>(int64_t{level_count} + 1);
+  for (int32_t i = 0; i < n; ++i) ++level_start[level[i] + 1];
+  for (int32_t l = 0; l < level_count; ++l) level_start[l + 1] += level_start[l];
+  int32_t* next = allocate<int32_t>(level_count);
+  std::copy(level_start, level_start + level_count, next);
+  level_row = allocate<int32_t>(n);
+  for (int32_t i = n - 1; i >= 0; --i) level_row[next[level[i]]++] = i;
+  std::free(next);
+  std::free(level);
 }
 
 CompactFactor::~CompactFactor() {
   std::free(pivot);
-  std::free(col_start);
-  std::free(col_row);
-  std::free(col_value);
   std::free(row_start);
   std::free(row_col);
   std::free(row_value);
+  std::free(level_start);
+  std::free(level_row);
 }

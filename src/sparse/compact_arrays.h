@@ -4,10 +4,9 @@
 
 #include "sparse/sparse_matrix.h"
 
-// Flat copies of a rebuilt matrix for the solves: the same entries in exactly the order of the
-// row or column lists, so that a traversal performs the same operations in the same order as the
-// list walk it replaces, over contiguous memory. Built once, after the matrix is final; they do
-// not follow later changes of the matrix.
+// Flat copies of a rebuilt matrix for the solves, laid out so that each sum of the product and of
+// the substitutions is one contiguous run of terms, in exactly the order in which the list walks
+// add them. Built once, after the matrix is final; they do not follow later changes of it.
 
 /// A SYMM matrix by rows: row j's leading diagonal entry (if its list starts with one) and then
 /// its other entries in row-list order.
@@ -20,30 +19,32 @@ struct CompactSymmetric {
   int32_t n;              // order of the matrix
   uint8_t* has_diagonal;  // n flags: row j's list starts at column j
   double* diagonal;       // n values of those leading entries (0.0 where absent)
-  int32_t* row_start;     // n + 1 offsets of each row's other entries
+  int64_t* row_start;     // n + 1 offsets of each row's other entries
   int32_t* col;           // column of each other entry, row by row in list order
   double* value;          // value of each other entry
+  bool all_finite;        // no value is infinite or NaN: then a product a·0.0 is ±0.0 and adding
+                          // it leaves every sum as it is, so products need no skip for x = 0.0
 };
 
-/// An LDU factor Uᵀ·D·U with identity permutation: the pivots (first entry of each row), the
-/// entries above the diagonal by columns (column-list order, rows below the column index) for
-/// the forward substitution, and by rows (row-list order after the pivot) for the backward one.
+/// An LDU factor Uᵀ·D·U with identity permutation and every row led by its pivot, as
+/// incomplete_cholesky makes it, for z = F⁻¹·r: the pivots, and the entries of U above the
+/// diagonal by rows (row-list order after the pivot).
+///
+/// The backward substitution sums row i of U into z(i), reading z(c) for the columns c > i, so a
+/// row may run once those rows are done. `level` lists the rows by dependency level: the rows of
+/// one level read only rows of earlier levels, and can run side by side.
 struct CompactFactor {
   explicit CompactFactor(const SparseMatrix& factor);
   CompactFactor(const CompactFactor&) = delete;
   CompactFactor& operator=(const CompactFactor&) = delete;
   ~CompactFactor();
 
-  int32_t n;           // order of the factor
-  double* pivot;       // n pivots D(i)
-  int32_t* col_start;  // n + 1 offsets into col_row / col_value
-  int32_t* col_row;    // row of each entry of column i with row < i, ascending
-  double* col_value;   // its value U(row, i)
-  int32_t* row_start;  // n + 1 offsets into row_col / row_value
-  int32_t* row_col;    // column of each entry of row i after its first, ascending
-  double* row_value;   // its value U(i, col)
+  int32_t n;             // order of the factor
+  double* pivot;         // n pivots D(i)
+  int64_t* row_start;    // n + 1 offsets into row_col / row_value
+  int32_t* row_col;      // column of each entry of row i after its pivot, ascending
+  double* row_value;     // its value U(i, col)
+  int32_t level_count;   // number of levels of the backward substitution
+  int32_t* level_start;  // level_count + 1 offsets into level_row
+  int32_t* level_row;    // the n rows, level by level, descending within a level
 };
-
-/// True when `factor` can be held as a CompactFactor: format LDU, identity permutation (or none),
-/// and every row starting with its diagonal entry.
-bool has_compact_factor_form(const SparseMatrix& factor);

@@ -1,14 +1,13 @@
 // Conjugate gradients for P·x = b, preconditioned by the factor F ≈ P: each iteration applies
 // F⁻¹ to the residual. The stopping rule is absolute: ‖r‖₂ < tolerance, tested after each update.
 //
-// The iteration itself has no end when the tolerance is never met, so the solve gives up (-1)
-// when it cannot continue: a step length ρ/(p·q) that does not exist (p·q of 0.0 or not finite,
-// tested before dividing), a residual norm that is not a number, or 10·n + 1000 iterations.
-// None of these tests changes the arithmetic of a solve that converges.
+// The solve gives up (-1) by the rules of pcg_rules.h.
 
 #include "sparse/pcg.h"
 
 #include <cmath>
+
+#include "sparse/pcg_rules.h"
 
 double dot_product(const double* a, const double* b, int32_t n) {
   double sum = 0.0;
@@ -17,8 +16,6 @@ double dot_product(const double* a, const double* b, int32_t n) {
 }
 
 namespace {
-
-bool is_breakdown(double pq) { return pq == 0.0 || !std::isfinite(pq); }
 
 // x = x + α·p, r = r - α·q, in one pass.
 void update(int32_t n, double alpha, const double* p, const double* q, double* x, double* r) {
@@ -33,7 +30,7 @@ void update(int32_t n, double alpha, const double* p, const double* q, double* x
 int32_t SparseMatrix::pcg_solve(double* x, const SparseMatrix& P, const double* b, double* p,
                                 double* r, double* z, double* q, double tolerance) const {
   const int32_t n = cols;
-  const int64_t iteration_limit = 10 * static_cast<int64_t>(n) + 1000;
+  const int64_t iteration_limit = pcg_iteration_limit(n);
 
   P.multiply_vector(q, x);
   for (int32_t i = 0; i < n; ++i) r[i] = b[i] - q[i];  // r = b - P·x

@@ -4,20 +4,29 @@
 #include <functional>
 
 #include "sparse/compact_arrays.h"
+#include "sparse/lane_kernels.h"
 
-/// Right-hand sides in flight at once in pcg_solve_lanes.
-constexpr int32_t kPcgLanes = 8;
+/// How pcg_solve_lanes runs: on how many threads, on which instruction-set path, and whom it
+/// tells how far it has come.
+struct LaneSolveSettings {
+  int32_t thread_count = 1;                               // lane groups solving at once
+  InstructionSet instruction_set = InstructionSet::sse2;  // a path the processor has
+  std::function<void(int32_t solved)> progress;           // optional, see pcg_solve_lanes
+};
 
 /// Solves P·x = b for `rhs_count` right-hand sides, each exactly as `pcg_solve` with the factor F
-/// and a zero start does, step for step and bit for bit. In each of `thread_count` workers up to
-/// kPcgLanes solves run side by side and share the traversals of P and F; a solve's result does
-/// not depend on where or beside which others it runs.
+/// and a zero start does, step for step and bit for bit, whatever the threads and the path. Each
+/// thread runs a group of kPcgLanes solves side by side, sharing the traversals of P and F, and
+/// refills a lane from the queue as soon as its solve ends; right-hand sides start in ascending
+/// order.
 /// `make_rhs(k, b)` fills the n-vector b with right-hand side k when its solve starts;
-/// `take_solution(k, x, iterations)` receives the solution and the count `pcg_solve` would
-/// return, or -1 (x then meaningless) where it gives up, and returns false to have no further
-/// solve started. Right-hand sides start in ascending order, solutions arrive as solves end; the
-/// callbacks are never run concurrently.
-void pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t rhs_count,
-                     const std::function<void(int32_t, double*)>& make_rhs,
-                     const std::function<bool(int32_t, const double*, int32_t)>& take_solution,
-                     double tolerance, int32_t thread_count);
+/// `take_solution(k, x, iterations)` receives each solution with the count `pcg_solve` would
+/// return. The callbacks are never run concurrently. `progress(solved)`, if set, is called from
+/// the calling thread a few times a second with the number of solutions taken so far.
+/// Returns -1, or the lowest-numbered right-hand side whose solve gives up: once one gives up,
+/// no higher-numbered solve is started or finished, and every lower-numbered one is completed,
+/// so the answer is the first failure that solving them one after another would meet.
+int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t rhs_count,
+                        const std::function<void(int32_t, double*)>& make_rhs,
+                        const std::function<void(int32_t, const double*, int32_t)>& take_solution,
+                        double tolerance, const LaneSolveSettings& settings);

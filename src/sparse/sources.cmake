@@ -8,5 +8,14 @@ target_sources(vornax_core PRIVATE
   src/sparse/write_dense.cpp
   src/sparse/compact_arrays.cpp
   src/sparse/pcg_lanes.cpp
+  src/sparse/worker_pool.cpp
+  src/sparse/instruction_set.cpp
+  src/sparse/lane_kernels_sse2.cpp
+  src/sparse/lane_kernels_avx2.cpp
+  src/sparse/lane_kernels_avx512.cpp
   src/sparse/position_index.cpp
 )
+# Each path of the lane kernels is compiled for its own instruction set; the widest one the
+# processor has is chosen at run time (or the one VORNAX_ISA names).
+set_source_files_properties(src/sparse/lane_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")
+set_source_files_properties(src/sparse/lane_kernels_avx512.cpp PROPERTIES COMPILE_OPTIONS "-mavx512f")

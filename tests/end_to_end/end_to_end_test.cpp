@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -203,6 +204,24 @@ TEST(EndToEnd, ReferenceCasesMatchByteForByte) {
   }
 }
 
+TEST(EndToEnd, GeneratedBusesGiveTheRecordedResults) {
+  // Recorded by the first build, whose solves ran one after another over linked lists: sixteen
+  // and thirty-two conductors refill the solve lanes many times over.
+  for (int k : {8, 16}) {
+    SCOPED_TRACE(k);
+    WorkDir dir;
+    const std::string generate = "cd '" + dir.path() + "' && '" VORNAX_GEN_BINARY "' bus " +
+                                 std::to_string(k) + " > in.panels";
+    ASSERT_EQ(0, std::system(generate.c_str()));
+    RunResult result = run_vornax(dir, "in.panels");
+    EXPECT_EQ(1, result.exit_status);
+    EXPECT_EQ("", result.err);
+    EXPECT_EQ(read_file(std::string(VORNAX_EXAMPLES) + "/../bench/expected/bus" +
+                        std::to_string(k) + ".cap"),
+              result.cap);
+  }
+}
+
 TEST(EndToEnd, CommandLineNeedsExactlyOneArgument) {
   WorkDir dir;
   RunResult none = run_vornax(dir, "");
@@ -215,6 +234,23 @@ TEST(EndToEnd, CommandLineNeedsExactlyOneArgument) {
   EXPECT_EQ(1, two.exit_status);
   EXPECT_EQ(kUsage, two.out);
   EXPECT_FALSE(two.has_cap);
+}
+
+TEST(EndToEnd, UnknownInstructionSetPathStopsBeforeTheRun) {
+  for (const char* word : {"avx9", "SSE2", "avx512f"}) {
+    SCOPED_TRACE(word);
+    WorkDir dir;
+    write_file(dir.path() + "/in.panels",
+               read_file(std::string(VORNAX_TEST_DATA) + "/cube.panels"));
+    RunResult result = run_vornax(dir, "in.panels", std::string("VORNAX_ISA=") + word + " ");
+    EXPECT_EQ(1, result.exit_status);
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ(std::string("Error: VORNAX_ISA=") + word +
+                  " names no instruction-set path of this processor; it has sse2",
+              result.err.substr(0, result.err.find("sse2") + 4));
+    EXPECT_EQ(1, std::count(result.err.begin(), result.err.end(), '\n'));
+    EXPECT_FALSE(result.has_cap);
+  }
 }
 
 TEST(EndToEnd, MissingPanelFile) {
