@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
+#include <string>
+#include <tuple>
 #include <utility>
 
+#include "capacitance/p_matrix_contributions.h"
 #include "run/capacitance_extractor.h"
 #include "sparse/sparse_matrix.h"
 
@@ -163,4 +167,63 @@ TEST(Assembly, EmptyInteractionListGivesAnEmptyMatrix) {
   extractor.assemble_p_matrix();
   EXPECT_EQ(2, extractor.p_matrix->rows);
   EXPECT_EQ(0, extractor.p_matrix->entry_count);
+}
+
+namespace {
+
+/// Every stored value of `m`, bit for bit, with its position.
+std::vector<std::tuple<int32_t, int32_t, uint64_t>> stored_bits(const SparseMatrix& m) {
+  std::vector<std::tuple<int32_t, int32_t, uint64_t>> bits;
+  for (int32_t row = 0; row < m.rows; ++row) {
+    for (const MatrixEntry* e = m.row_heads[row]; e != nullptr; e = e->next_in_row) {
+      uint64_t value;
+      std::memcpy(&value, &e->value, sizeof value);
+      bits.emplace_back(e->row, e->col, value);
+    }
+  }
+  return bits;
+}
+
+}  // namespace
+
+TEST(Assembly, OrderedSumsGiveWhatAccumulatingIntoTheRowListsGives) {
+  // A refined structure, plus entries whose sums cancel exactly and start again, a stored 0.0
+  // and a stored -0.0: every value and the entry count must be those of accumulate_symmetric
+  // called contribution by contribution.
+  for (const char* name : {"random5", "messy"}) {
+    SCOPED_TRACE(name);
+    CapacitanceExtractor extractor;
+    extractor.read_panel_file(std::string(VORNAX_TEST_DATA) + "/" + name + ".panels");
+    extractor.refine_all_pairs();
+    extractor.number_unknowns();
+    extractor.add_same_origin_pairs();
+    const double v = extractor.interaction_list[0].p_ij;
+    extractor.interaction_list.push_back({0, 1, -extractor.interaction_list[0].p_ij});
+    extractor.interaction_list.push_back({0, 2, v});
+    extractor.interaction_list.push_back({2, 0, -v});
+    extractor.interaction_list.push_back({0, 2, 0.0});
+    extractor.interaction_list.push_back({3, 4, -0.0});
+    extractor.assemble_p_matrix();
+
+    SparseMatrix expected(extractor.unknown_count, extractor.unknown_count, SYMM);
+    for_each_p_contribution(extractor.panels, extractor.interaction_list,
+                            [&](int32_t i, int32_t j, double w, int32_t flag) {
+                              expected.accumulate_symmetric(i, j, w, flag);
+                            });
+    expected.rebuild_links();
+    EXPECT_EQ(expected.entry_count, extractor.p_matrix->entry_count);
+    EXPECT_EQ(stored_bits(expected), stored_bits(*extractor.p_matrix));
+    EXPECT_GT(expected.entry_count, 100);
+  }
+
+  // A position whose first contribution is -0.0 holds -0.0, as a new entry takes its value.
+  CapacitanceExtractor extractor;
+  add_input_panel(extractor, 0.0);
+  add_input_panel(extractor, 10.0);
+  extractor.number_unknowns();
+  extractor.interaction_list = {{0, 1, -0.0}, {1, 1, a}, {1, 1, -a}, {1, 1, -0.0}};
+  extractor.assemble_p_matrix();
+  const std::vector<std::tuple<int32_t, int32_t, uint64_t>> negative_zeros = {
+      {0, 1, uint64_t{1} << 63}, {1, 1, uint64_t{1} << 63}};
+  EXPECT_EQ(negative_zeros, stored_bits(*extractor.p_matrix));
 }
