@@ -4,14 +4,20 @@
 
 #include "sparse/compact_arrays.h"
 
-/// Right-hand sides solved side by side in one lane group.
-constexpr int32_t kPcgLanes = 8;
+/// Lane groups come in these widths: right-hand sides solved side by side, sharing every
+/// traversal of P and of the factor.
+constexpr int32_t kQuarterLanes = 4;
+constexpr int32_t kNarrowLanes = 8;
+constexpr int32_t kWideLanes = 16;
+constexpr int32_t kWidestLanes = 32;
 
-/// The kPcgLanes values of one unknown, lane l belonging to the l-th solve of the group. Vectors
-/// of a lane group are arrays of these, so one traversal of P or of the factor serves every lane.
-struct alignas(64) Lanes {
-  double lane[kPcgLanes];
+/// The values of one unknown in a group of L solves, lane l belonging to the l-th solve. Vectors
+/// of a lane group are arrays of these.
+template <int32_t L>
+struct alignas(L * sizeof(double) < 64 ? L * sizeof(double) : 64) Lanes {
+  double lane[L];
 };
+static_assert(sizeof(Lanes<4>) == 4 * sizeof(double), "lane groups are packed without padding");
 
 /// The instruction-set paths the lane kernels are compiled for, narrowest first.
 enum class InstructionSet : int32_t { sse2 = 0, avx2 = 1, avx512 = 2 };
@@ -22,24 +28,36 @@ constexpr int32_t kInstructionSetCount = 3;
 /// sum keeps its order, and a product that the single-vector code skips for a zero x component is
 /// either skipped by a per-lane select or provably leaves the sum unchanged. The paths differ only
 /// in register width, never in a bit of their results.
+template <int32_t L>
 struct LaneKernels {
   /// y = P·x.
-  void (*multiply)(const CompactSymmetric& P, Lanes* y, const Lanes* x);
+  void (*multiply)(const CompactSymmetric& P, Lanes<L>* y, const Lanes<L>* x);
   /// z = F⁻¹·r: the forward substitution, the pivots, the backward substitution.
-  void (*solve_factored)(const CompactFactor& F, Lanes* z, const Lanes* r);
+  void (*solve_factored)(const CompactFactor& F, Lanes<L>* z, const Lanes<L>* r);
   /// sum = a·b lane by lane, added in ascending index order from 0.0.
-  void (*dot)(Lanes& sum, const Lanes* a, const Lanes* b, int32_t n);
+  void (*dot)(Lanes<L>& sum, const Lanes<L>* a, const Lanes<L>* b, int32_t n);
   /// x = α·p + x and r = r - α·q, in one pass.
-  void (*update)(const Lanes& alpha, const Lanes* p, const Lanes* q, Lanes* x, Lanes* r, int32_t n);
+  void (*update)(const Lanes<L>& alpha, const Lanes<L>* p, const Lanes<L>* q, Lanes<L>* x,
+                 Lanes<L>* r, int32_t n);
   /// p = z in the lanes whose `restart` bits are all set, p = β·p + z in the others.
-  void (*next_direction)(const Lanes& restart, const Lanes& beta, Lanes* p, const Lanes* z,
-                         int32_t n);
+  void (*next_direction)(const Lanes<L>& restart, const Lanes<L>& beta, Lanes<L>* p,
+                         const Lanes<L>* z, int32_t n);
+};
+
+/// The kernels of every group width on one path. A group narrower than the path's registers runs
+/// on the widest narrower path (a group of 4 on the AVX-512 path runs the AVX2 kernels).
+struct LaneKernelSet {
+  LaneKernels<kQuarterLanes> quarter;
+  LaneKernels<kNarrowLanes> narrow;
+  LaneKernels<kWideLanes> wide;
+  LaneKernels<kWidestLanes> widest;
 };
 
 /// The kernels of one path; the caller makes sure the processor has it (processor_has).
-const LaneKernels& lane_kernels(InstructionSet set);
+const LaneKernelSet& lane_kernels(InstructionSet set);
 
-// One table per path, each in a file compiled for that instruction set.
-extern const LaneKernels kLaneKernelsSse2;
-extern const LaneKernels kLaneKernelsAvx2;
-extern const LaneKernels kLaneKernelsAvx512;
+// One table per path, each in a file compiled for that instruction set; the kernels of a group
+// narrower than its registers are null there.
+extern const LaneKernelSet kLaneKernelsSse2;
+extern const LaneKernelSet kLaneKernelsAvx2;
+extern const LaneKernelSet kLaneKernelsAvx512;

@@ -22,15 +22,6 @@ namespace {
 
 constexpr int32_t kNoFailure = INT32_MAX;
 
-// Zero-filled lanes for n unknowns, aligned to whole registers of every path.
-Lanes* allocate_lanes(int32_t n) {
-  const std::size_t bytes = static_cast<std::size_t>(n > 0 ? n : 1) * sizeof(Lanes);
-  void* storage = std::aligned_alloc(alignof(Lanes), bytes);
-  if (storage == nullptr) fail_and_exit("Not enough memory!!\n");
-  std::memset(storage, 0, bytes);
-  return static_cast<Lanes*>(storage);
-}
-
 // The state of one lane's solve between steps.
 struct LaneState {
   int32_t rhs;         // right-hand side being solved, -1 when the lane is idle
@@ -52,17 +43,36 @@ struct SolveQueue {
   SolveQueue(int32_t count, const std::function<void(int32_t, double*)>& make,
              const std::function<void(int32_t, const double*, int32_t)>& take)
       : rhs_count(count), make_rhs(make), take_solution(take) {}
+
+  // No solve is left to start.
+  bool drained() {
+    std::lock_guard<std::mutex> hold(lock);
+    return next_rhs >= rhs_count || next_rhs >= failed;
+  }
 };
 
-// The vectors of one worker. They are allocated before any worker thread starts, so that an
-// allocation failure ends the run from the main thread alone.
+// Zero-filled storage for n unknowns of a group of `width` lanes, aligned to whole registers of
+// every path.
+double* allocate_group_vector(int32_t n, int32_t width) {
+  const std::size_t bytes =
+      static_cast<std::size_t>(n > 0 ? n : 1) * static_cast<std::size_t>(width) * sizeof(double);
+  void* storage = std::aligned_alloc(64, bytes);
+  if (storage == nullptr) fail_and_exit("Not enough memory!!\n");
+  std::memset(storage, 0, bytes);
+  return static_cast<double*>(storage);
+}
+
+// The vectors of one worker, sized for its widest group; a narrower group reuses them. They are
+// allocated before any worker thread starts, so that an allocation failure ends the run from the
+// main thread alone.
 struct LaneWorkspace {
-  explicit LaneWorkspace(int32_t n)
-      : xs(allocate_lanes(n)),
-        rs(allocate_lanes(n)),
-        zs(allocate_lanes(n)),
-        ps(allocate_lanes(n)),
-        qs(allocate_lanes(n)),
+  LaneWorkspace(int32_t n, int32_t width)
+      : width(width),
+        xs(allocate_group_vector(n, width)),
+        rs(allocate_group_vector(n, width)),
+        zs(allocate_group_vector(n, width)),
+        ps(allocate_group_vector(n, width)),
+        qs(allocate_group_vector(n, width)),
         vector(static_cast<double*>(calloc_or_exit(static_cast<std::size_t>(n), sizeof(double)))) {}
   LaneWorkspace(const LaneWorkspace&) = delete;
   LaneWorkspace& operator=(const LaneWorkspace&) = delete;
@@ -75,27 +85,54 @@ struct LaneWorkspace {
     std::free(vector);
   }
 
-  Lanes* xs;       // solutions
-  Lanes* rs;       // residuals
-  Lanes* zs;       // preconditioned residuals
-  Lanes* ps;       // search directions
-  Lanes* qs;       // P times the search directions
-  double* vector;  // one lane's right-hand side or solution, handed to the callbacks
+  int32_t width;                 // lanes of the widest group the vectors hold
+  double* xs;                    // solutions
+  double* rs;                    // residuals
+  double* zs;                    // preconditioned residuals
+  double* ps;                    // search directions
+  double* qs;                    // P times the search directions
+  double* vector;                // one lane's right-hand side or solution, handed to the callbacks
+  LaneState lane[kWidestLanes];  // the solve of each lane
 };
 
-// One worker: kPcgLanes solves in flight until the queue is empty. It allocates nothing.
-void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
-                    const LaneKernels& kernels, SolveQueue& queue, LaneWorkspace& work) {
+// Moves the busy lanes of a group of `from` lanes into the first lanes of a group of `to` lanes,
+// in place: the values a solve carries from one step to the next are x, r and p (z and q are
+// recomputed from them), and its LaneState.
+void narrow_group(LaneWorkspace& work, int32_t n, int32_t from, int32_t to) {
+  int32_t source[kWidestLanes];
+  int32_t busy = 0;
+  for (int32_t l = 0; l < from; ++l) {
+    if (work.lane[l].rhs >= 0) source[busy++] = l;
+  }
+  for (double* v : {work.xs, work.rs, work.ps}) {
+    // Unknown i moves from offset i·from to i·to, never past values still to be read.
+    for (int64_t i = 0; i < n; ++i) {
+      double values[kWidestLanes] = {};
+      for (int32_t b = 0; b < busy; ++b) values[b] = v[i * from + source[b]];
+      std::memcpy(v + i * to, values, static_cast<std::size_t>(to) * sizeof(double));
+    }
+  }
+  for (int32_t b = 0; b < busy; ++b) work.lane[b] = work.lane[source[b]];
+  for (int32_t l = busy; l < to; ++l) work.lane[l] = LaneState{-1, 0, true, 0.0};
+}
+
+// Runs the worker's group with L lanes until no solve is left, or, once the queue is drained,
+// until its busy lanes fit the next narrower group; returns the width to go on with (0: done).
+// Solves already in the lanes (after narrowing) go on where they were.
+template <int32_t L>
+int32_t solve_in_group(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
+                       const LaneKernels<L>& kernels, SolveQueue& queue, LaneWorkspace& work,
+                       bool fresh) {
   const int32_t n = P.n;
   const int64_t iteration_limit = pcg_iteration_limit(n);
-  Lanes* const xs = work.xs;
-  Lanes* const rs = work.rs;
-  Lanes* const zs = work.zs;
-  Lanes* const ps = work.ps;
-  Lanes* const qs = work.qs;
+  Lanes<L>* const xs = reinterpret_cast<Lanes<L>*>(work.xs);
+  Lanes<L>* const rs = reinterpret_cast<Lanes<L>*>(work.rs);
+  Lanes<L>* const zs = reinterpret_cast<Lanes<L>*>(work.zs);
+  Lanes<L>* const ps = reinterpret_cast<Lanes<L>*>(work.ps);
+  Lanes<L>* const qs = reinterpret_cast<Lanes<L>*>(work.qs);
   double* const vector = work.vector;
+  LaneState* const lane = work.lane;
 
-  LaneState lane[kPcgLanes];
   // Starts the next right-hand side in lane l, or leaves it idle on zeros. From x = 0, P·x skips
   // every product and stays 0.0, so the first residual is b - 0.0 = b exactly.
   auto start = [&](int32_t l) {
@@ -125,20 +162,23 @@ void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double to
     }
     start(l);
   };
-  for (int32_t l = 0; l < kPcgLanes; ++l) start(l);
+  if (fresh) {
+    for (int32_t l = 0; l < L; ++l) start(l);
+  }
 
   // Each pass is one step of every busy lane. Idle lanes compute on zeros that nobody reads.
   for (;;) {
-    bool busy = false;
-    for (int32_t l = 0; l < kPcgLanes; ++l) busy = busy || lane[l].rhs >= 0;
-    if (!busy) break;
+    int32_t busy = 0;
+    for (int32_t l = 0; l < L; ++l) busy += lane[l].rhs >= 0 ? 1 : 0;
+    if (busy == 0) return 0;
+    if (L > kQuarterLanes && busy <= L / 2 && queue.drained()) return L / 2;
 
     kernels.solve_factored(F, zs, rs);
-    Lanes rz;
+    Lanes<L> rz;
     kernels.dot(rz, rs, zs, n);
-    Lanes restart;
-    Lanes beta;
-    for (int32_t l = 0; l < kPcgLanes; ++l) {
+    Lanes<L> restart;
+    Lanes<L> beta;
+    for (int32_t l = 0; l < L; ++l) {
       const int64_t all_ones = -1;
       double mask = 0.0;
       if (lane[l].first_step) std::memcpy(&mask, &all_ones, sizeof(double));
@@ -147,10 +187,10 @@ void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double to
     }
     kernels.next_direction(restart, beta, ps, zs, n);
     kernels.multiply(P, qs, ps);
-    Lanes pq;
+    Lanes<L> pq;
     kernels.dot(pq, ps, qs, n);
-    Lanes alpha;
-    for (int32_t l = 0; l < kPcgLanes; ++l) {
+    Lanes<L> alpha;
+    for (int32_t l = 0; l < L; ++l) {
       alpha.lane[l] = rz.lane[l] / pq.lane[l];
       lane[l].rho = rz.lane[l];
       lane[l].first_step = false;
@@ -158,10 +198,10 @@ void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double to
     }
     kernels.update(alpha, ps, qs, xs, rs, n);
 
-    Lanes rr;
+    Lanes<L> rr;
     kernels.dot(rr, rs, rs, n);
     const int32_t failed = queue.failed;
-    for (int32_t l = 0; l < kPcgLanes; ++l) {
+    for (int32_t l = 0; l < L; ++l) {
       if (lane[l].rhs < 0) continue;
       if (lane[l].rhs > failed) {
         start(l);  // abandoned: a lower-numbered solve gave up
@@ -183,6 +223,39 @@ void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double to
   }
 }
 
+// One worker: a group as wide as its workspace while the queue lasts, narrowing as the last
+// solves run out. It allocates nothing.
+void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
+                    const LaneKernelSet& kernels, SolveQueue& queue, LaneWorkspace& work) {
+  int32_t width = work.width;
+  bool fresh = true;
+  while (width != 0) {
+    int32_t next = 0;
+    if (width == kWidestLanes) {
+      next = solve_in_group(P, F, tolerance, kernels.widest, queue, work, fresh);
+    } else if (width == kWideLanes) {
+      next = solve_in_group(P, F, tolerance, kernels.wide, queue, work, fresh);
+    } else if (width == kNarrowLanes) {
+      next = solve_in_group(P, F, tolerance, kernels.narrow, queue, work, fresh);
+    } else {
+      next = solve_in_group(P, F, tolerance, kernels.quarter, queue, work, fresh);
+    }
+    if (next != 0) narrow_group(work, P.n, width, next);
+    width = next;
+    fresh = false;
+  }
+}
+
+// The group width for each of `workers` workers sharing `rhs_count` solves: wide enough that
+// every solve can start at once, within the widths there are.
+int32_t group_width(int32_t rhs_count, int32_t workers) {
+  const int32_t share = (rhs_count + workers - 1) / workers;
+  for (int32_t width : {kQuarterLanes, kNarrowLanes, kWideLanes}) {
+    if (share <= width) return width;
+  }
+  return kWidestLanes;
+}
+
 }  // namespace
 
 int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t rhs_count,
@@ -190,12 +263,15 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
                         const std::function<void(int32_t, const double*, int32_t)>& take_solution,
                         double tolerance, const LaneSolveSettings& settings) {
   SolveQueue queue(rhs_count, make_rhs, take_solution);
-  // More workers than groups of lanes would only add idle lanes.
-  const int32_t groups = (rhs_count + kPcgLanes - 1) / kPcgLanes;
+  // More workers than the narrowest groups of lanes would only add idle lanes.
+  const int32_t groups = (rhs_count + kQuarterLanes - 1) / kQuarterLanes;
   const int32_t workers = std::max(1, std::min(settings.thread_count, groups));
+  const int32_t width = std::min(group_width(rhs_count, workers), settings.widest_group);
   std::vector<std::unique_ptr<LaneWorkspace>> work;
-  for (int32_t t = 0; t < workers; ++t) work.push_back(std::make_unique<LaneWorkspace>(P.n));
-  const LaneKernels& kernels = lane_kernels(settings.instruction_set);
+  for (int32_t t = 0; t < workers; ++t) {
+    work.push_back(std::make_unique<LaneWorkspace>(P.n, width));
+  }
+  const LaneKernelSet& kernels = lane_kernels(settings.instruction_set);
 
   run_workers(
       workers, [&](int32_t t) { solve_in_lanes(P, F, tolerance, kernels, queue, *work[t]); },

@@ -12,13 +12,16 @@ struct LaneSolveSettings {
   int32_t thread_count = 1;                               // lane groups solving at once
   InstructionSet instruction_set = InstructionSet::sse2;  // a path the processor has
   std::function<void(int32_t solved)> progress;           // optional, see pcg_solve_lanes
+  int32_t widest_group = kWidestLanes;                    // lanes of a group at the most
 };
 
 /// Solves P·x = b for `rhs_count` right-hand sides, each exactly as `pcg_solve` with the factor F
-/// and a zero start does, step for step and bit for bit, whatever the threads and the path. Each
-/// thread runs a group of kPcgLanes solves side by side, sharing the traversals of P and F, and
-/// refills a lane from the queue as soon as its solve ends; right-hand sides start in ascending
-/// order.
+/// and a zero start does, step for step and bit for bit, whatever the threads, the path and the
+/// group widths. Each thread runs a group of solves side by side, sharing the traversals of P and
+/// F, and refills a lane from the queue as soon as its solve ends; right-hand sides start in
+/// ascending order. A group is wide enough for every solve to start at once (4 to 32 lanes)
+/// while there are many; once the queue is drained, it narrows as its solves end, so that the
+/// last long solves step in a group no wider than they need.
 /// `make_rhs(k, b)` fills the n-vector b with right-hand side k when its solve starts;
 /// `take_solution(k, x, iterations)` receives each solution with the count `pcg_solve` would
 /// return. The callbacks are never run concurrently. `progress(solved)`, if set, is called from

@@ -513,6 +513,27 @@ TEST(CompactArrays, FactorLevelsReadOnlyEarlierLevels) {
   EXPECT_GT(cf.level_count, 1);
 }
 
+// The product of `kernels` (groups of L lanes) against multiply_vector, lane by lane and bit for
+// bit.
+template <int32_t L>
+void expect_product_of_every_lane(const SparseMatrix& P, const LaneKernels<L>& kernels) {
+  const CompactSymmetric cp(P);
+  const int32_t n = P.rows;
+  std::vector<Lanes<L>> x(n), y(n);
+  for (int32_t l = 0; l < L; ++l) {
+    for (int32_t i = 0; i < n; ++i) x[i].lane[l] = ((i + l) % 3 == 0) ? 0.0 : 0.5 * (i + 1) - l;
+  }
+  kernels.multiply(cp, y.data(), x.data());
+  for (int32_t l = 0; l < L; ++l) {
+    Vector column(n), expected(n);
+    for (int32_t i = 0; i < n; ++i) column[i] = x[i].lane[l];
+    P.multiply_vector(expected.data(), column.data());
+    for (int32_t i = 0; i < n; ++i) {
+      EXPECT_EQ(0, std::memcmp(&expected[i], &y[i].lane[l], sizeof(double))) << l << " " << i;
+    }
+  }
+}
+
 TEST(LaneKernels, ProductSkipsZeroComponentsOnEveryPath) {
   // Infinite and NaN values make a skipped product visible: inf·0.0 would add NaN.
   const SparseMatrix P = make(4, SYMM,
@@ -523,26 +544,12 @@ TEST(LaneKernels, ProductSkipsZeroComponentsOnEveryPath) {
                                {1, 2, 0.25},
                                {2, 3, 3.0},
                                {3, 3, 1.0}});
-  const CompactSymmetric cp(P);
-  EXPECT_FALSE(cp.all_finite);
-  std::vector<Lanes> x(4), y(4);
-  std::vector<Vector> columns(kPcgLanes, Vector(4));
-  for (int32_t l = 0; l < kPcgLanes; ++l) {
-    for (int32_t i = 0; i < 4; ++i) {
-      x[i].lane[l] = ((i + l) % 3 == 0) ? 0.0 : 0.5 * (i + 1) - l;
-      columns[l][i] = x[i].lane[l];
-    }
-  }
+  EXPECT_FALSE(CompactSymmetric(P).all_finite);
   for (InstructionSet path : paths_of_this_processor()) {
     SCOPED_TRACE(instruction_set_name(path));
-    lane_kernels(path).multiply(cp, y.data(), x.data());
-    for (int32_t l = 0; l < kPcgLanes; ++l) {
-      Vector expected(4);
-      P.multiply_vector(expected.data(), columns[l].data());
-      for (int32_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(0, std::memcmp(&expected[i], &y[i].lane[l], sizeof(double))) << l << " " << i;
-      }
-    }
+    expect_product_of_every_lane(P, lane_kernels(path).quarter);
+    expect_product_of_every_lane(P, lane_kernels(path).narrow);
+    expect_product_of_every_lane(P, lane_kernels(path).widest);
   }
 }
 
@@ -555,7 +562,7 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
 
   // More right-hand sides than lanes, so lanes are refilled; sparse and dense ones converge
   // after different counts.
-  const int32_t count = 3 * kPcgLanes + 5;
+  const int32_t count = 29;
   std::vector<Vector> rhs(count, Vector(n, 0.0));
   for (int32_t k = 0; k < count; ++k) {
     for (int32_t i = 0; i < n; ++i) {
@@ -579,15 +586,18 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
 
   const CompactSymmetric cp(P);
   const CompactFactor cf(*F);
+  // Groups of every width, narrowing as the solves end; one thread takes all 29 at once.
   for (InstructionSet path : paths_of_this_processor()) {
-    for (int32_t threads : {1, 2}) {
-      SCOPED_TRACE(std::string(instruction_set_name(path)) + " " + std::to_string(threads));
+    for (auto [threads, widest] : {std::pair{1, 4}, {1, 8}, {1, 32}, {2, 16}, {2, 32}}) {
+      SCOPED_TRACE(std::string(instruction_set_name(path)) + " " + std::to_string(threads) +
+                   " threads, groups of up to " + std::to_string(widest));
       std::vector<int32_t> started;
       std::vector<int32_t> finished(count, -2);
       std::vector<Vector> x(count);
       LaneSolveSettings settings;
       settings.thread_count = threads;
       settings.instruction_set = path;
+      settings.widest_group = widest;
       const int32_t failure = pcg_solve_lanes(
           cp, cf, count,
           [&](int32_t k, double* b) {
@@ -622,7 +632,7 @@ TEST(PcgLanes, TheLowestFailingRightHandSideIsNamedAfterEveryLowerOneIsSolved) {
   const CompactFactor cf(*F);
   // All-zero right-hand sides break down at once (p·q = 0); 13 and 21 are such, and the slow
   // dense ones before them must still be finished.
-  const int32_t count = 3 * kPcgLanes;
+  const int32_t count = 24;
   auto zero = [](int32_t k) { return k == 13 || k == 21; };
   for (int32_t threads : {1, 2}) {
     SCOPED_TRACE(threads);
