@@ -216,3 +216,27 @@ TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrix) {
     }
   }
 }
+
+TEST(SpiceProgram, CrosstalkExampleIsWhatItsCommandsMakeAndStaysBelowChargeSharing) {
+  TempDir dir;
+  std::string out, err;
+  const std::string examples = VORNAX_EXAMPLES;
+  std::system(
+      ("cp " + examples + "/bus2x2.txt " + examples + "/crosstalk.cir " + dir.path).c_str());
+  run(dir, std::string(VORNAX_BINARY) + " bus2x2.txt", out, err);
+  ASSERT_EQ(0,
+            run(dir, std::string(VORNAX_SPICE_BINARY) + " bus2x2.txt Cap.txt --unit um", out, err));
+  EXPECT_EQ(read_file(examples + "/bus2x2.cir"), out);
+  if (std::system("command -v ngspice >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "ngspice is not installed (apt-get install ngspice), so the example cannot run";
+  }
+  std::ofstream(dir.path + "/bus2x2.cir") << out;
+  ASSERT_EQ(0, run(dir, "timeout 60 ngspice -b crosstalk.cir", out, err)) << out << err;
+  size_t at = out.find('=', out.find("peak_noise "));
+  ASSERT_NE(std::string::npos, at) << out;
+  // A step on wire 1 raises wire 2 by at most -S(2,1) / S(2,2) of it before
+  // its driver pulls it back (88 of 250 in the README's Cap.txt).
+  double peak = std::strtod(out.c_str() + at + 1, nullptr);
+  EXPECT_GT(peak, 0.0);
+  EXPECT_LT(peak, 88.0 / 250.0);
+}
