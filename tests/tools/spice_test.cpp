@@ -1,5 +1,6 @@
 // vornax-spice: the capacitors of a hand-made matrix, the checks of the
 // capacitance file, and the matrix that ngspice measures on the subcircuit.
+// ngspice (apt-get install ngspice) is needed for the last test.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -47,15 +48,10 @@ const MatrixRows kHandMade = {{10, -3, -1}, {-5, 12, -2}, {-1, -4, 8}};
 }  // namespace
 
 TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
-  // S = [[10, -4, -1], [-4, 12, -3], [-1, -3, 8]]; row sums 5, 5, 4.
-  EXPECT_EQ(MatrixRows({{10, -4, -1}, {-4, 12, -3}, {-1, -3, 8}}), symmetrised(kHandMade));
-  Asymmetry largest = largest_asymmetry(kHandMade);  // |-2 + 4| / 3 beats |-3 + 5| / 4
-  EXPECT_DOUBLE_EQ(2.0 / 3.0, largest.ratio);
-  EXPECT_EQ(1, largest.row);
-  EXPECT_EQ(2, largest.column);
+  // S = [[10, -4, -1], [-4, 12, -3], [-1, -3, 8]]; row sums 5, 5, 4; the largest
+  // asymmetry |-2 + 4| / 3 beats |-3 + 5| / 4.
   EXPECT_EQ(std::vector<std::string>({"n7", "nm2", "n7_2", "nm2147483648"}),
             port_names({7, -2, 7, -2147483647 - 1}));
-
   SubcircuitSource source{"dir/bus.txt",         "Cap.txt", find_length_unit("um"), "bus",
                           {"n7", "nm2", "n7_2"}, kHandMade};
   SubcircuitText text = write_subcircuit(source);
@@ -77,20 +73,19 @@ TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
   source.c = {{2, 1, 0}, {1, -3, 0}, {0, 0, 0}};
   text = write_subcircuit(source);
   EXPECT_EQ(3u, text.warnings.size());
-  EXPECT_NE(std::string::npos, text.netlist.find("C_n7_nm2 n7 nm2 -1e-18 $ physically impossible"));
-  EXPECT_NE(std::string::npos, text.netlist.find("C_nm2_0 nm2 0 -2e-18 $ physically impossible"));
-  EXPECT_NE(std::string::npos, text.netlist.find("C_n7_2_0 n7_2 0 0 $ physically impossible"));
+  for (const char* line : {"C_n7_nm2 n7 nm2 -1e-18 $ physically impossible",
+                           "C_nm2_0 nm2 0 -2e-18 $ physically impossible",
+                           "C_n7_2_0 n7_2 0 0 $ physically impossible"}) {
+    EXPECT_NE(std::string::npos, text.netlist.find(line)) << line;
+  }
   EXPECT_EQ(std::string::npos, text.netlist.find("C_n7_n7_2"));  // S(1,3) = 0: no capacitor
 }
 
 TEST(SpiceSubcircuit, DigitsGiveTheDiagonalBackWhereCapacitorsCancel) {
-  EXPECT_EQ("1.36296e-10", scaled_decimal(136.296, -12, 12));
-  EXPECT_EQ("-2.5", scaled_decimal(-0.25, 1, 12));
-  EXPECT_EQ("3", scaled_decimal(2.96, 0, 2));
+  EXPECT_EQ("-3e1", scaled_decimal(-2.96, 1, 2));
   // S(1,1) = ground - coupling, two numbers 10^4 times as large as itself.
   MatrixRows s = {{1.23456789012345, -9876.54321098765}, {-9876.54321098765, 1.5}};
   std::vector<Capacitor> capacitors = capacitors_of(s);
-  ASSERT_EQ(3u, capacitors.size());
   double diagonal = 0.0;  // as a simulator adds it up from the printed values
   for (int k = 0; k < 2; ++k) {
     diagonal +=
@@ -104,15 +99,14 @@ TEST(SpiceNames, NamesAreValidSpiceNames) {
   EXPECT_EQ("bus2x2", subcircuit_name_for("examples/bus2x2.txt"));
   EXPECT_EQ("sub_4x4_v2", subcircuit_name_for("a.b/4x4-v2.txt"));
   EXPECT_EQ("sub__hidden", subcircuit_name_for("/tmp/.hidden"));
-  EXPECT_TRUE(is_spice_name("Bus_2"));
   for (const char* bad : {"", "2bus", "_bus", "bus-2", "bus 2"}) EXPECT_FALSE(is_spice_name(bad));
 }
 
 TEST(CapacitanceFile, MalformedFilesAreRefusedNamingTheFileAndLine) {
-  auto error = [](const std::string& content, uint32_t order = 2) {
+  auto error = [](const std::string& content) {
     std::istringstream in(content);
     MatrixRows rows;
-    return read_capacitance_rows(in, "Cap.txt", order, rows);
+    return read_capacitance_rows(in, "Cap.txt", 2, rows);
   };
   EXPECT_EQ("", error("1 -2 \n-2 1\r\n"));
   EXPECT_EQ("Cap.txt:2: the row holds 3 numbers, not one for each of the 2 conductors.",
@@ -124,36 +118,35 @@ TEST(CapacitanceFile, MalformedFilesAreRefusedNamingTheFileAndLine) {
   EXPECT_EQ("Cap.txt:1: 'nan' is not a finite number.", error("nan 1\n1 1\n"));
   EXPECT_EQ("Cap.txt:2: '1e999' is not a finite number.", error("1 1\n1e999 1\n"));
   EXPECT_EQ("Cap.txt:1: '0x10' is not a number.", error("0x10 1\n1 1\n"));
-  for (const char* bad : {"", "1\n", "-inf 1\n1 1\n", "1 1,\n1 1\n", "1 1\n1 1 1\n"}) {
-    EXPECT_EQ(0u, error(bad).find("Cap.txt:")) << bad;
-  }
+  EXPECT_EQ("Cap.txt:1: '1,' is not a number.", error("1, 1\n1 1\n"));
 }
 
-TEST(SpiceProgram, BadInputExitsWithOneLineAndNothingOnStandardOutput) {
-  const std::string spice = VORNAX_SPICE_BINARY;
-  const std::string bus = std::string(VORNAX_EXAMPLES) + "/bus2x2.txt";
+TEST(SpiceProgram, WritesTheExampleItsCommandsMakeAndRefusesBadInput) {
+  const std::string spice = VORNAX_SPICE_BINARY, examples = VORNAX_EXAMPLES;
   TempDir dir;
-  std::string out, err, vornax_out, vornax_err;
-  EXPECT_EQ(2, run(dir, spice + " " + bus + " --unit km", out, err));
+  std::string out, err, vornax_out;
+  std::system(("cp " + examples + "/bus2x2.txt " + dir.path).c_str());
+  run(dir, std::string(VORNAX_BINARY) + " bus2x2.txt", out, err);
+  EXPECT_EQ(0, run(dir, spice + " bus2x2.txt Cap.txt --unit um", out, err));
+  EXPECT_EQ(read_file(examples + "/bus2x2.cir"), out);
+
+  EXPECT_EQ(2, run(dir, spice + " bus2x2.txt Cap.txt --unit km", out, err));
   EXPECT_EQ(0u, err.find("vornax-spice: unknown unit 'km'"));
   EXPECT_NE(std::string::npos, err.find("\nusage: vornax-spice PANELFILE CAPFILE"));
-
   // A faulty panel file gets the extractor's own message.
   std::ofstream(dir.path + "/five.txt") << "Q 1 0 0 0 1 0 0 1 1 0 0 1 0\n";
-  EXPECT_EQ(1, run(dir, spice + " five.txt " + bus, out, err));
+  run(dir, std::string(VORNAX_BINARY) + " five.txt", vornax_out, err);
+  EXPECT_EQ(1, run(dir, spice + " five.txt Cap.txt", out, err));
   EXPECT_EQ("", out);
-  run(dir, std::string(VORNAX_BINARY) + " five.txt", vornax_out, vornax_err);
   EXPECT_EQ(vornax_out, "\n" + err);
-
-  EXPECT_EQ(1, run(dir, spice + " " + bus + " /nonexistent/Cap.txt", out, err));
+  EXPECT_EQ(1, run(dir, spice + " bus2x2.txt /nonexistent/Cap.txt", out, err));
   EXPECT_EQ("", out);
   EXPECT_EQ("vornax-spice: cannot open the capacitance file '/nonexistent/Cap.txt'.\n", err);
 }
 
-TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrix) {
+TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrixAndRunsTheExample) {
   if (std::system("command -v ngspice >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "ngspice is not installed (apt-get install ngspice), so the subcircuit "
-                    "cannot be simulated";
+    GTEST_SKIP() << "ngspice is not installed (apt-get install ngspice), so nothing is simulated";
   }
   TempDir dir;
   std::string out, err;
@@ -168,14 +161,11 @@ TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrix) {
 
   // Instance j of each subcircuit has port j at 1 V AC and the others at 0 V;
   // the current into port k is then i w S(k,j) (times the unit).
-  const struct {
-    const char* unit;
-    double farads;
-  } units[] = {{"m", 1e-12}, {"um", 1e-18}};
+  const std::string units[] = {"m", "um"};
+  const double farads[] = {1e-12, 1e-18};  // a value of Cap.txt in each unit
   const double frequency = 1e6, omega = 2.0 * M_PI * frequency;
   std::string deck = "capacitance matrix of bus4x4 measured in AC\n", currents;
-  for (const auto& unit : units) {
-    const std::string u = unit.unit;
+  for (const std::string& u : units) {
     ASSERT_EQ(0, run(dir,
                      std::string(VORNAX_SPICE_BINARY) + " " + examples +
                          "/bus4x4.txt Cap.txt --unit " + u + " --name bus_" + u,
@@ -201,42 +191,25 @@ TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrix) {
   // wrdata: the frequency, then the real and imaginary part of each current.
   std::istringstream row(read_file(dir.path + "/currents.txt"));
   double f, re, im;
-  ASSERT_TRUE(row >> f);
-  EXPECT_EQ(frequency, f);
-  for (const auto& unit : units) {
+  ASSERT_TRUE(row >> f && f == frequency);
+  for (int u = 0; u < 2; ++u) {
     for (int j = 0; j < m; ++j) {
       for (int k = 0; k < m; ++k) {
         ASSERT_TRUE(row >> re >> im);
         // A source's current flows from its positive node through it, out of the port.
-        double charge = -im / omega / unit.farads;
+        double charge = -im / omega / farads[u];
         double s = (c[k][j] + c[j][k]) / 2.0;
-        EXPECT_NEAR(s, charge, 1e-6 * std::fabs(s))
-            << unit.unit << " S(" << k + 1 << "," << j + 1 << ")";
+        EXPECT_NEAR(s, charge, 1e-6 * std::fabs(s)) << units[u] << " S(" << k + 1 << "," << j + 1;
       }
     }
   }
-}
 
-TEST(SpiceProgram, CrosstalkExampleIsWhatItsCommandsMakeAndStaysBelowChargeSharing) {
-  TempDir dir;
-  std::string out, err;
-  const std::string examples = VORNAX_EXAMPLES;
+  // The example: a step on wire 1 raises wire 2 by at most -S(2,1) / S(2,2)
+  // of it before its driver pulls it back (88 of 250 in the README's Cap.txt).
   std::system(
-      ("cp " + examples + "/bus2x2.txt " + examples + "/crosstalk.cir " + dir.path).c_str());
-  run(dir, std::string(VORNAX_BINARY) + " bus2x2.txt", out, err);
-  ASSERT_EQ(0,
-            run(dir, std::string(VORNAX_SPICE_BINARY) + " bus2x2.txt Cap.txt --unit um", out, err));
-  EXPECT_EQ(read_file(examples + "/bus2x2.cir"), out);
-  if (std::system("command -v ngspice >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "ngspice is not installed (apt-get install ngspice), so the example cannot run";
-  }
-  std::ofstream(dir.path + "/bus2x2.cir") << out;
+      ("cp " + examples + "/bus2x2.cir " + examples + "/crosstalk.cir " + dir.path).c_str());
   ASSERT_EQ(0, run(dir, "timeout 60 ngspice -b crosstalk.cir", out, err)) << out << err;
   size_t at = out.find('=', out.find("peak_noise "));
-  ASSERT_NE(std::string::npos, at) << out;
-  // A step on wire 1 raises wire 2 by at most -S(2,1) / S(2,2) of it before
-  // its driver pulls it back (88 of 250 in the README's Cap.txt).
   double peak = std::strtod(out.c_str() + at + 1, nullptr);
-  EXPECT_GT(peak, 0.0);
-  EXPECT_LT(peak, 88.0 / 250.0);
+  EXPECT_TRUE(peak > 0.0 && peak < 88.0 / 250.0) << peak;
 }
