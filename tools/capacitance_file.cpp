@@ -69,9 +69,9 @@ std::string read_capacitance_rows(std::istream& in, const std::string& file_name
     }
     rows.push_back(row);
   }
+  ++line_number;  // the line that could not be read, or that is missing
   if (in.bad()) return at("the file cannot be read");
   if (rows.size() < order) {
-    ++line_number;
     return at("the file ends after " + std::to_string(rows.size()) + " rows" +
               per_conductor(order));
   }

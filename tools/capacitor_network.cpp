@@ -9,6 +9,22 @@ namespace {
 /// subnormals), so this is the correctly rounded mean.
 double mean(double a, double b) { return 0.5 * a + 0.5 * b; }
 
+/// Digits for the capacitors at port j. Printed to p digits, each is off by
+/// at most 0.5 * 10^(1-p) of itself, so S(j,j) = ground + couplings is off by
+/// at most 0.5 * 10^(1-p) * total, total being the sum of their magnitudes.
+/// p = 12 + log10(total / |S(j,j)|) keeps that below 0.5 * 10^-11 * |S(j,j)|.
+int digits_for_port(const MatrixRows& s, size_t j) {
+  if (s[j][j] == 0.0) return 17;
+  double total = std::fabs(row_sum(s, j));
+  for (size_t k = 0; k < s.size(); ++k) {
+    if (k != j) total += std::fabs(s[j][k]);
+  }
+  // total >= |S(j,j)|, equal when no capacitor is negative; the logarithm is
+  // then 0 but for rounding, which must not cost a digit.
+  double extra = std::max(0.0, std::ceil(std::log10(total / std::fabs(s[j][j])) - 1e-9));
+  return static_cast<int>(std::min(17.0, 12.0 + extra));
+}
+
 }  // namespace
 
 MatrixRows symmetrised(const MatrixRows& c) {
@@ -49,25 +65,6 @@ int32_t first_overflowing_row(const MatrixRows& s) {
   }
   return -1;
 }
-
-namespace {
-
-/// Digits for the capacitors at port j. Printed to p digits, each is off by
-/// at most 0.5e(1-p) of itself, so S(j,j) = ground + couplings is off by at
-/// most 0.5e(1-p) * total, total being the sum of their magnitudes. p = 12 +
-/// log10(total / |S(j,j)|) keeps that below 0.5e-11 * |S(j,j)|.
-int digits_for_port(const MatrixRows& s, size_t j) {
-  if (s[j][j] == 0.0) return 17;
-  double total = std::fabs(row_sum(s, j));
-  for (size_t k = 0; k < s.size(); ++k) {
-    if (k != j) total += std::fabs(s[j][k]);
-  }
-  // total >= |S(j,j)|, so the logarithm is not negative; equal when no capacitor is negative.
-  double extra = std::ceil(std::log10(total / std::fabs(s[j][j])) - 1e-9);
-  return extra >= 5.0 ? 17 : 12 + static_cast<int>(std::max(0.0, extra));
-}
-
-}  // namespace
 
 std::vector<Capacitor> capacitors_of(const MatrixRows& s) {
   std::vector<int> digits(s.size());

@@ -27,6 +27,7 @@ std::vector<int32_t> read_conductor_numbers(const std::string& file_name) {
   PanelVector panels;
   uint32_t conductor_count = 0;
   std::string error = read_panel_records(in, panels, conductor_count);
+  // The reader leaves an empty file to its caller; this is the extractor's message for it.
   if (error.empty() && panels.size() == 0) {
     error = "Error: The panel file '" + one_line(file_name) + "' holds no panel records.";
   }
