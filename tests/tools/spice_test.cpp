@@ -1,0 +1,215 @@
+// vornax-spice: the capacitors of a hand-made matrix, the checks of the
+// capacitance file, and the matrix that ngspice measures on the subcircuit.
+// ngspice (apt-get install ngspice) is needed for the last test.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/capacitance_file.h"
+#include "tools/capacitor_network.h"
+#include "tools/spice_names.h"
+#include "tools/spice_subcircuit.h"
+
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::stringstream content;
+  content << std::ifstream(path).rdbuf();
+  return content.str();
+}
+
+/// A fresh folder for one test, removed afterwards.
+struct TempDir {
+  std::string path;
+  TempDir() {
+    char pattern[] = "/tmp/vornax-spice-XXXXXX";
+    path = mkdtemp(pattern);
+  }
+  ~TempDir() { std::system(("rm -rf " + path).c_str()); }
+};
+
+/// Runs `command` in the shell inside `dir`; returns its exit status, its
+/// standard output in `out` and its standard error in `err`.
+int run(const TempDir& dir, const std::string& command, std::string& out, std::string& err) {
+  int status = std::system(("cd " + dir.path + " && " + command + " >out 2>err").c_str());
+  out = read_file(dir.path + "/out");
+  err = read_file(dir.path + "/err");
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+const MatrixRows kHandMade = {{10, -3, -1}, {-5, 12, -2}, {-1, -4, 8}};
+
+}  // namespace
+
+TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
+  // S = [[10, -4, -1], [-4, 12, -3], [-1, -3, 8]]; row sums 5, 5, 4; the largest
+  // asymmetry |-2 + 4| / 3 beats |-3 + 5| / 4.
+  EXPECT_EQ(std::vector<std::string>({"n7", "nm2", "n7_2", "nm2147483648"}),
+            port_names({7, -2, 7, -2147483647 - 1}));
+  SubcircuitSource source{"dir/bus.txt",         "Cap.txt", find_length_unit("um"), "bus",
+                          {"n7", "nm2", "n7_2"}, kHandMade};
+  SubcircuitText text = write_subcircuit(source);
+  EXPECT_EQ(
+      "* capacitance matrix as a SPICE subcircuit, written by vornax-spice\n"
+      "* panel file: dir/bus.txt\n* capacitance file: Cap.txt\n"
+      "* unit: um, so the capacitance file counts in units of 1e-18 F\n"
+      "* conductors: 3, one port each in file order, named after their conductor numbers\n"
+      "* symmetrised: S = (C + C^T) / 2\n"
+      "* largest relative asymmetry |C(j,k) - C(k,j)| / |S(j,k)| removed: 0.667, "
+      "at C(2,3) = -2 and C(3,2) = -4\n"
+      ".subckt bus n7 nm2 n7_2\nC_n7_0 n7 0 5e-18\nC_n7_nm2 n7 nm2 4e-18\n"
+      "C_n7_n7_2 n7 n7_2 1e-18\nC_nm2_0 nm2 0 5e-18\nC_nm2_n7_2 nm2 n7_2 3e-18\n"
+      "C_n7_2_0 n7_2 0 4e-18\n.ends bus\n",
+      text.netlist);
+  EXPECT_TRUE(text.warnings.empty());
+
+  // A positive coupling, a negative and a zero row sum: all written, marked and warned of.
+  source.c = {{2, 1, 0}, {1, -3, 0}, {0, 0, 0}};
+  text = write_subcircuit(source);
+  EXPECT_EQ(3u, text.warnings.size());
+  for (const char* line : {"C_n7_nm2 n7 nm2 -1e-18 $ physically impossible",
+                           "C_nm2_0 nm2 0 -2e-18 $ physically impossible",
+                           "C_n7_2_0 n7_2 0 0 $ physically impossible"}) {
+    EXPECT_NE(std::string::npos, text.netlist.find(line)) << line;
+  }
+  EXPECT_EQ(std::string::npos, text.netlist.find("C_n7_n7_2"));  // S(1,3) = 0: no capacitor
+}
+
+TEST(SpiceSubcircuit, DigitsGiveTheDiagonalBackWhereCapacitorsCancel) {
+  EXPECT_EQ("-3e1", scaled_decimal(-2.96, 1, 2));
+  // S(1,1) = ground - coupling, two numbers 10^4 times as large as itself.
+  MatrixRows s = {{1.23456789012345, -9876.54321098765}, {-9876.54321098765, 1.5}};
+  std::vector<Capacitor> capacitors = capacitors_of(s);
+  double diagonal = 0.0;  // as a simulator adds it up from the printed values
+  for (int k = 0; k < 2; ++k) {
+    diagonal +=
+        std::strtod(scaled_decimal(capacitors[k].value, 0, capacitors[k].digits).c_str(), nullptr);
+  }
+  EXPECT_NEAR(s[0][0], diagonal, 1e-11 * s[0][0]);
+  EXPECT_EQ(12, capacitors_of(symmetrised(kHandMade))[0].digits);  // no cancellation
+}
+
+TEST(SpiceNames, NamesAreValidSpiceNames) {
+  EXPECT_EQ("bus2x2", subcircuit_name_for("examples/bus2x2.txt"));
+  EXPECT_EQ("sub_4x4_v2", subcircuit_name_for("a.b/4x4-v2.txt"));
+  EXPECT_EQ("sub__hidden", subcircuit_name_for("/tmp/.hidden"));
+  for (const char* bad : {"", "2bus", "_bus", "bus-2", "bus 2"}) EXPECT_FALSE(is_spice_name(bad));
+}
+
+TEST(CapacitanceFile, MalformedFilesAreRefusedNamingTheFileAndLine) {
+  auto error = [](const std::string& content) {
+    std::istringstream in(content);
+    MatrixRows rows;
+    return read_capacitance_rows(in, "Cap.txt", 2, rows);
+  };
+  EXPECT_EQ("", error("1 -2 \n-2 1\r\n"));
+  EXPECT_EQ("Cap.txt:2: the row holds 3 numbers, not one for each of the 2 conductors.",
+            error("1 -2\n-2 1 0\n"));
+  EXPECT_EQ("Cap.txt:2: the file ends after 1 rows, not one for each of the 2 conductors.",
+            error("1 -2\n"));
+  EXPECT_EQ("Cap.txt:3: one row too many, not one for each of the 2 conductors.",
+            error("1 -2\n-2 1\n\n"));
+  EXPECT_EQ("Cap.txt:1: 'nan' is not a finite number.", error("nan 1\n1 1\n"));
+  EXPECT_EQ("Cap.txt:2: '1e999' is not a finite number.", error("1 1\n1e999 1\n"));
+  EXPECT_EQ("Cap.txt:1: '0x10' is not a number.", error("0x10 1\n1 1\n"));
+  EXPECT_EQ("Cap.txt:1: '1,' is not a number.", error("1, 1\n1 1\n"));
+}
+
+TEST(SpiceProgram, WritesTheExampleItsCommandsMakeAndRefusesBadInput) {
+  const std::string spice = VORNAX_SPICE_BINARY, examples = VORNAX_EXAMPLES;
+  TempDir dir;
+  std::string out, err, vornax_out;
+  std::system(("cp " + examples + "/bus2x2.txt " + dir.path).c_str());
+  run(dir, std::string(VORNAX_BINARY) + " bus2x2.txt", out, err);
+  EXPECT_EQ(0, run(dir, spice + " bus2x2.txt Cap.txt --unit um", out, err));
+  EXPECT_EQ(read_file(examples + "/bus2x2.cir"), out);
+
+  EXPECT_EQ(2, run(dir, spice + " bus2x2.txt Cap.txt --unit km", out, err));
+  EXPECT_EQ(0u, err.find("vornax-spice: unknown unit 'km'"));
+  EXPECT_NE(std::string::npos, err.find("\nusage: vornax-spice PANELFILE CAPFILE"));
+  // A faulty panel file gets the extractor's own message.
+  std::ofstream(dir.path + "/five.txt") << "Q 1 0 0 0 1 0 0 1 1 0 0 1 0\n";
+  run(dir, std::string(VORNAX_BINARY) + " five.txt", vornax_out, err);
+  EXPECT_EQ(1, run(dir, spice + " five.txt Cap.txt", out, err));
+  EXPECT_EQ("", out);
+  EXPECT_EQ(vornax_out, "\n" + err);
+  EXPECT_EQ(1, run(dir, spice + " bus2x2.txt /nonexistent/Cap.txt", out, err));
+  EXPECT_EQ("", out);
+  EXPECT_EQ("vornax-spice: cannot open the capacitance file '/nonexistent/Cap.txt'.\n", err);
+}
+
+TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrixAndRunsTheExample) {
+  if (std::system("command -v ngspice >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "ngspice is not installed (apt-get install ngspice), so nothing is simulated";
+  }
+  TempDir dir;
+  std::string out, err;
+  const std::string examples = VORNAX_EXAMPLES;
+  ASSERT_EQ(1, run(dir, std::string(VORNAX_BINARY) + " " + examples + "/bus4x4.txt", out, err));
+  std::ifstream cap(dir.path + "/Cap.txt");
+  const int m = 8;
+  double c[m][m];
+  for (auto& row : c) {
+    for (double& value : row) ASSERT_TRUE(cap >> value);
+  }
+
+  // Instance j of each subcircuit has port j at 1 V AC and the others at 0 V;
+  // the current into port k is then i w S(k,j) (times the unit).
+  const std::string units[] = {"m", "um"};
+  const double farads[] = {1e-12, 1e-18};  // a value of Cap.txt in each unit
+  const double frequency = 1e6, omega = 2.0 * M_PI * frequency;
+  std::string deck = "capacitance matrix of bus4x4 measured in AC\n", currents;
+  for (const std::string& u : units) {
+    ASSERT_EQ(0, run(dir,
+                     std::string(VORNAX_SPICE_BINARY) + " " + examples +
+                         "/bus4x4.txt Cap.txt --unit " + u + " --name bus_" + u,
+                     out, err));
+    std::ofstream(dir.path + "/" + u + ".cir") << out;
+    deck += ".include " + u + ".cir\n";
+    for (int j = 0; j < m; ++j) {
+      std::string instance = "X" + u + std::to_string(j), sources;
+      for (int k = 0; k < m; ++k) {
+        std::string node = u + "_" + std::to_string(j) + "_" + std::to_string(k);
+        instance += " " + node;
+        sources += "V" + node + " " + node + " 0 DC 0 AC " + (k == j ? "1" : "0") + "\n";
+        currents += " i(V" + node + ")";
+      }
+      deck += instance + " bus_" + u + "\n" + sources;
+    }
+  }
+  deck += ".control\nset wr_singlescale numdgt=15\nac lin 1 1e6 1e6\nwrdata currents.txt" +
+          currents + "\nquit\n.endc\n.end\n";
+  std::ofstream(dir.path + "/deck.cir") << deck;
+  ASSERT_EQ(0, run(dir, "timeout 60 ngspice -b deck.cir", out, err)) << out << err;
+
+  // wrdata: the frequency, then the real and imaginary part of each current.
+  std::istringstream row(read_file(dir.path + "/currents.txt"));
+  double f, re, im;
+  ASSERT_TRUE(row >> f && f == frequency);
+  for (int u = 0; u < 2; ++u) {
+    for (int j = 0; j < m; ++j) {
+      for (int k = 0; k < m; ++k) {
+        ASSERT_TRUE(row >> re >> im);
+        // A source's current flows from its positive node through it, out of the port.
+        double charge = -im / omega / farads[u];
+        double s = (c[k][j] + c[j][k]) / 2.0;
+        EXPECT_NEAR(s, charge, 1e-6 * std::fabs(s)) << units[u] << " S(" << k + 1 << "," << j + 1;
+      }
+    }
+  }
+
+  // The example: a step on wire 1 raises wire 2 by at most -S(2,1) / S(2,2)
+  // of it before its driver pulls it back (88 of 250 in the README's Cap.txt).
+  std::system(
+      ("cp " + examples + "/bus2x2.cir " + examples + "/crosstalk.cir " + dir.path).c_str());
+  ASSERT_EQ(0, run(dir, "timeout 60 ngspice -b crosstalk.cir", out, err)) << out << err;
+  size_t at = out.find('=', out.find("peak_noise "));
+  double peak = std::strtod(out.c_str() + at + 1, nullptr);
+  EXPECT_TRUE(peak > 0.0 && peak < 88.0 / 250.0) << peak;
+}

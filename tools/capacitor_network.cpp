@@ -1,0 +1,84 @@
+#include "tools/capacitor_network.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+/// (a + b) / 2 without overflow: halving a double is exact (short of
+/// subnormals), so this is the correctly rounded mean.
+double mean(double a, double b) { return 0.5 * a + 0.5 * b; }
+
+/// Digits for the capacitors at port j. Printed to p digits, each is off by
+/// at most 0.5 * 10^(1-p) of itself, so S(j,j) = ground + couplings is off by
+/// at most 0.5 * 10^(1-p) * total, total being the sum of their magnitudes.
+/// p = 12 + log10(total / |S(j,j)|) keeps that below 0.5 * 10^-11 * |S(j,j)|.
+int digits_for_port(const MatrixRows& s, size_t j) {
+  if (s[j][j] == 0.0) return 17;
+  double total = std::fabs(row_sum(s, j));
+  for (size_t k = 0; k < s.size(); ++k) {
+    if (k != j) total += std::fabs(s[j][k]);
+  }
+  // total >= |S(j,j)|, equal when no capacitor is negative; the logarithm is
+  // then 0 but for rounding, which must not cost a digit.
+  double extra = std::max(0.0, std::ceil(std::log10(total / std::fabs(s[j][j])) - 1e-9));
+  return static_cast<int>(std::min(17.0, 12.0 + extra));
+}
+
+}  // namespace
+
+MatrixRows symmetrised(const MatrixRows& c) {
+  MatrixRows s = c;
+  for (size_t j = 0; j < c.size(); ++j) {
+    for (size_t k = 0; k < c.size(); ++k) s[j][k] = mean(c[j][k], c[k][j]);
+  }
+  return s;
+}
+
+Asymmetry largest_asymmetry(const MatrixRows& c) {
+  Asymmetry largest;
+  for (size_t j = 0; j < c.size(); ++j) {
+    for (size_t k = j + 1; k < c.size(); ++k) {
+      double difference = std::fabs(c[j][k] - c[k][j]);
+      if (difference == 0.0) continue;
+      double symmetric = std::fabs(mean(c[j][k], c[k][j]));
+      double ratio = symmetric == 0.0 ? HUGE_VAL : difference / symmetric;
+      if (ratio > largest.ratio) {
+        largest.ratio = ratio;
+        largest.row = static_cast<int32_t>(j);
+        largest.column = static_cast<int32_t>(k);
+      }
+    }
+  }
+  return largest;
+}
+
+double row_sum(const MatrixRows& s, size_t j) {
+  double sum = 0.0;
+  for (size_t k = 0; k < s.size(); ++k) sum += s[j][k];
+  return sum;
+}
+
+int32_t first_overflowing_row(const MatrixRows& s) {
+  for (size_t j = 0; j < s.size(); ++j) {
+    if (!std::isfinite(row_sum(s, j))) return static_cast<int32_t>(j);
+  }
+  return -1;
+}
+
+std::vector<Capacitor> capacitors_of(const MatrixRows& s) {
+  std::vector<int> digits(s.size());
+  for (size_t j = 0; j < s.size(); ++j) digits[j] = digits_for_port(s, j);
+  std::vector<Capacitor> capacitors;
+  for (size_t j = 0; j < s.size(); ++j) {
+    double sum = row_sum(s, j);
+    int32_t from = static_cast<int32_t>(j);
+    capacitors.push_back(Capacitor{from, -1, sum, !(sum > 0.0), digits[j]});
+    for (size_t k = j + 1; k < s.size(); ++k) {
+      if (s[j][k] == 0.0) continue;
+      capacitors.push_back(Capacitor{from, static_cast<int32_t>(k), -s[j][k], s[j][k] > 0.0,
+                                     std::max(digits[j], digits[k])});
+    }
+  }
+  return capacitors;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+/// A square matrix held as rows of equal length; row j is conductor j in file
+/// order, as in Cap.txt.
+using MatrixRows = std::vector<std::vector<double>>;
+
+/// S = (C + C^T) / 2, entry by entry, never overflowing. S(j,k) and S(k,j)
+/// are the same double.
+MatrixRows symmetrised(const MatrixRows& c);
+
+/// Where C is furthest from symmetric, relative to its symmetric part.
+struct Asymmetry {
+  double ratio = 0.0;   // max over j < k of |C(j,k) - C(k,j)| / |S(j,k)|; infinite where
+                        // S(j,k) is 0 but C(j,k) is not; 0 for a symmetric C
+  int32_t row = -1;     // j of the pair where the maximum is first reached; -1 if C is symmetric
+  int32_t column = -1;  // k of that pair, above row
+};
+
+/// The largest relative change that symmetrising `c` makes to an entry.
+Asymmetry largest_asymmetry(const MatrixRows& c);
+
+/// sum_k S(j,k), added in the order of k.
+double row_sum(const MatrixRows& s, size_t j);
+
+/// The first row j (from 0) whose sum overflows, -1 when every one is finite.
+int32_t first_overflowing_row(const MatrixRows& s);
+
+/// One capacitor of a network that has S as its capacitance matrix.
+struct Capacitor {
+  int32_t from;     // conductor, from 0
+  int32_t to;       // another conductor above `from`, or -1 for ground
+  double value;     // in the unit of Cap.txt: -S(from,to), or the row sum of S to ground
+  bool impossible;  // no real structure gives it: a positive S(from,to), or a row sum <= 0
+  int digits;       // significant digits, 12 to 17, that `value` needs, see capacitors_of
+};
+
+/// For each conductor j in order: j to ground with the row sum sum_k S(j,k),
+/// then j to every later k with -S(j,k) where S(j,k) is not zero. With port j
+/// at 1 V and the others grounded, the charge on port k is then S(k,j).
+/// A simulator adds S(j,j) up from all capacitors at port j; their digits are
+/// chosen so that it comes back to 11 significant digits even where they
+/// cancel: 12 where all of them are positive, as in every physical matrix.
+std::vector<Capacitor> capacitors_of(const MatrixRows& s);

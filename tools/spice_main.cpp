@@ -1,0 +1,84 @@
+// vornax-spice: writes a capacitance matrix as a SPICE subcircuit on standard output.
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "geometry/panel_reader.h"
+#include "tools/capacitance_file.h"
+#include "tools/spice_arguments.h"
+#include "tools/spice_names.h"
+#include "tools/spice_subcircuit.h"
+
+namespace {
+
+/// Ends the program for bad data: one line on standard error, status 1.
+[[noreturn]] void fail(const std::string& message) {
+  std::cerr << message << '\n';
+  std::exit(1);
+}
+
+/// The conductor numbers of `file_name` in file order, one per run of
+/// records. A faulty file ends the program with vornax's own message.
+std::vector<int32_t> read_conductor_numbers(const std::string& file_name) {
+  std::ifstream in(file_name);
+  if (!in) fail("vornax-spice: cannot open the panel file '" + one_line(file_name) + "'.");
+  PanelVector panels;
+  uint32_t conductor_count = 0;
+  std::string error = read_panel_records(in, panels, conductor_count);
+  // The reader leaves an empty file to its caller; this is the extractor's message for it.
+  if (error.empty() && panels.size() == 0) {
+    error = "Error: The panel file '" + one_line(file_name) + "' holds no panel records.";
+  }
+  if (error.empty()) error = check_conductor_runs(panels);
+  if (!error.empty()) fail(error);
+  std::vector<int32_t> numbers;
+  for (uint32_t k = 0; k < panels.size(); ++k) {
+    if (k == 0 || panels[k].conductor != panels[k - 1].conductor) {
+      numbers.push_back(panels[k].conductor);
+    }
+  }
+  return numbers;
+}
+
+MatrixRows read_capacitance_file(const std::string& file_name, uint32_t order) {
+  std::ifstream in(file_name);
+  if (!in) fail("vornax-spice: cannot open the capacitance file '" + one_line(file_name) + "'.");
+  MatrixRows c;
+  std::string error = read_capacitance_rows(in, file_name, order, c);
+  if (!error.empty()) fail("vornax-spice: " + error);
+  int32_t row = first_overflowing_row(symmetrised(c));
+  if (row >= 0) {
+    fail("vornax-spice: " + one_line(file_name) + ":" + std::to_string(row + 1) +
+         ": the symmetrised row sums to more than a double holds.");
+  }
+  return c;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SpiceArguments arguments;
+  std::string error =
+      spice_arguments_from(std::vector<std::string>(argv + 1, argv + argc), arguments);
+  if (!error.empty()) {
+    std::cerr << "vornax-spice: " << error << '\n' << kSpiceUsage;
+    return 2;
+  }
+  std::vector<int32_t> numbers = read_conductor_numbers(arguments.panel_file);
+  SubcircuitSource source;
+  source.panel_file = arguments.panel_file;
+  source.cap_file = arguments.cap_file;
+  source.unit = arguments.unit;
+  source.name = arguments.name.empty() ? subcircuit_name_for(arguments.panel_file) : arguments.name;
+  source.ports = port_names(numbers);
+  source.c = read_capacitance_file(arguments.cap_file, static_cast<uint32_t>(numbers.size()));
+
+  SubcircuitText subcircuit = write_subcircuit(source);
+  for (const std::string& warning : subcircuit.warnings) std::cerr << warning << '\n';
+  std::cout << subcircuit.netlist;
+  std::cout.flush();
+  if (!std::cout) fail("vornax-spice: could not write the subcircuit.");
+  return 0;
+}

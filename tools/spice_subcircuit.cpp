@@ -1,0 +1,114 @@
+#include "tools/spice_subcircuit.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tools/spice_names.h"
+
+namespace {
+
+const LengthUnit kUnits[] = {{"m", -12}, {"cm", -14}, {"mm", -15}, {"um", -18}, {"nm", -21}};
+
+// Ports on one line of .subckt; more continue on lines that start with '+'.
+const size_t kPortsPerLine = 10;
+
+/// `value` with `digits` significant digits in printf's %g form, as comments
+/// and warnings quote numbers.
+std::string quoted(double value, int digits = 12) {
+  if (std::isinf(value)) return "inf";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*g", digits, value);
+  return text;
+}
+
+std::string asymmetry_line(const MatrixRows& c) {
+  Asymmetry largest = largest_asymmetry(c);
+  std::string line = "* largest relative asymmetry |C(j,k) - C(k,j)| / |S(j,k)| removed: " +
+                     quoted(largest.ratio, 3);
+  if (largest.row >= 0) {
+    int32_t j = largest.row, k = largest.column;
+    line += ", at C(" + std::to_string(j + 1) + "," + std::to_string(k + 1) +
+            ") = " + quoted(c[j][k]) + " and C(" + std::to_string(k + 1) + "," +
+            std::to_string(j + 1) + ") = " + quoted(c[k][j]);
+  }
+  return line + "\n";
+}
+
+/// The reason a capacitor is impossible, for its line and its warning.
+std::string impossibility(const Capacitor& capacitor, const MatrixRows& s) {
+  std::string row = std::to_string(capacitor.from + 1);
+  if (capacitor.to < 0) {
+    return "row " + row + " of S sums to " + quoted(capacitor.value) +
+           ", not a positive capacitance to ground";
+  }
+  std::string column = std::to_string(capacitor.to + 1);
+  return "S(" + row + "," + column + ") = " + quoted(s[capacitor.from][capacitor.to]) +
+         " is positive, a coupling of the wrong sign";
+}
+
+}  // namespace
+
+const LengthUnit* find_length_unit(const std::string& name) {
+  for (const LengthUnit& unit : kUnits) {
+    if (name == unit.name) return &unit;
+  }
+  return nullptr;
+}
+
+std::string scaled_decimal(double value, int exponent, int digits) {
+  if (value == 0.0) return "0";
+  char text[48];  // "-d.<16 digits>e-308" at the most
+  std::snprintf(text, sizeof text, "%.*e", digits - 1, value);
+  std::string mantissa = text;
+  size_t e = mantissa.find('e');
+  int shifted = std::atoi(text + e + 1) + exponent;
+  mantissa.erase(e);
+  if (mantissa.find('.') != std::string::npos) {
+    mantissa.erase(mantissa.find_last_not_of('0') + 1);
+    if (mantissa.back() == '.') mantissa.pop_back();
+  }
+  return shifted == 0 ? mantissa : mantissa + "e" + std::to_string(shifted);
+}
+
+SubcircuitText write_subcircuit(const SubcircuitSource& source) {
+  const std::vector<std::string>& ports = source.ports;
+  MatrixRows s = symmetrised(source.c);
+  SubcircuitText out;
+  std::string& text = out.netlist;
+  text += "* capacitance matrix as a SPICE subcircuit, written by vornax-spice\n";
+  text += "* panel file: " + one_line(source.panel_file) + "\n";
+  text += "* capacitance file: " + one_line(source.cap_file) + "\n";
+  text += std::string("* unit: ") + source.unit->name +
+          ", so the capacitance file counts in units of 1e" +
+          std::to_string(source.unit->farad_exponent) + " F\n";
+  text += "* conductors: " + std::to_string(ports.size()) +
+          ", one port each in file order, named after their conductor numbers\n";
+  text += "* symmetrised: S = (C + C^T) / 2\n";
+  text += asymmetry_line(source.c);
+
+  text += ".subckt " + source.name;
+  for (size_t k = 0; k < ports.size(); ++k) {
+    if (k > 0 && k % kPortsPerLine == 0) text += "\n+";
+    text += " " + ports[k];
+  }
+  text += "\n";
+
+  for (const Capacitor& capacitor : capacitors_of(s)) {
+    const std::string& from = ports[capacitor.from];
+    std::string to = capacitor.to < 0 ? "0" : ports[capacitor.to];
+    std::string name = "C_" + from + "_" + to;
+    std::string farads =
+        scaled_decimal(capacitor.value, source.unit->farad_exponent, capacitor.digits);
+    text += name + " " + from + " " + to + " " + farads;
+    if (capacitor.impossible) {
+      std::string reason = impossibility(capacitor, s);
+      text += " $ physically impossible: " + reason;
+      out.warnings.push_back("vornax-spice: warning: " + name + " = " + farads +
+                             " F is physically impossible: " + reason + ".");
+    }
+    text += "\n";
+  }
+  text += ".ends " + source.name + "\n";
+  return out;
+}

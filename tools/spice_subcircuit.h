@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/capacitor_network.h"
+
+/// A length unit of the panel file's coordinates. Cap.txt then holds
+/// capacitances in 10^-12 F times that unit in metres.
+struct LengthUnit {
+  const char* name;    // as --unit takes it: "m", "cm", "mm", "um" or "nm"
+  int farad_exponent;  // a value of Cap.txt is that value times 10^farad_exponent F
+};
+
+/// The unit called `name`, or null when there is none.
+const LengthUnit* find_length_unit(const std::string& name);
+
+/// The decimal text of `value` times 10^exponent, `value` rounded to `digits`
+/// significant digits (1 to 17) and trailing zeros dropped: 136.296, -12 and
+/// 12 give "1.36296e-10". The power of ten only shifts the exponent, so the
+/// digits are those of `value` itself.
+std::string scaled_decimal(double value, int exponent, int digits);
+
+/// Everything a subcircuit is made from.
+struct SubcircuitSource {
+  std::string panel_file;          // as named on the command line, for the header
+  std::string cap_file;            // likewise
+  const LengthUnit* unit;          // of the panel file's coordinates
+  std::string name;                // a valid SPICE name
+  std::vector<std::string> ports;  // one distinct node name per conductor, file order
+  MatrixRows c;                    // the capacitance matrix as read, ports.size() square
+};
+
+/// A subcircuit as text, and what is wrong with it.
+struct SubcircuitText {
+  std::string netlist;                // header comments, .subckt, capacitors, .ends
+  std::vector<std::string> warnings;  // one line per physically impossible capacitor
+};
+
+/// The SPICE subcircuit of the symmetrised matrix: one port per conductor, the
+/// capacitors of capacitors_of in farads, impossible ones marked on their line.
+SubcircuitText write_subcircuit(const SubcircuitSource& source);
