@@ -5,12 +5,18 @@
 #include "run/fatal.h"
 #include "run/instruction_set_choice.h"
 #include "run/memory_limit.h"
+#include "run/result_file.h"
+#include "run/termination_cleanup.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::cout << "Program usage: VORNAX [InputFileName]" << std::endl;
     return 1;
   }
+  // Cap.txt is this run's result or nothing: an earlier run's goes before anything is read, and
+  // an interrupted run takes its unfinished one along.
+  remove_stale_result(kResultFileName, argv[1]);
+  clean_up_at_termination();
   InstructionSet instruction_set;
   std::string message;
   if (!instruction_set_from_environment(instruction_set, message)) {

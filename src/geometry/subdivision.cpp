@@ -4,6 +4,7 @@
 
 #include "geometry/panel.h"
 #include "run/capacitance_extractor.h"
+#include "run/progress_display.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ bool same_point(const Point3& a, const Point3& b) { return a.x == b.x && a.y == 
 /// refinement would split it for ever.
 void require_halvable(const Panel& parent, const Point3& a, const Point3& b, const Point3& m) {
   if (!same_point(m, a) && !same_point(m, b)) return;
+  erase_progress_line();
   std::cout << "Error: Panel record " << parent.root_index + 1
             << " cannot be refined: its coordinates are too large for a side of length "
             << distance(a, b) << " to be halved." << std::endl;
@@ -33,6 +35,7 @@ void require_halvable(const Panel& parent, const Point3& a, const Point3& b, con
 void CapacitanceExtractor::subdivide_panel(Panel parent) {
   // Positions and the count after the split, panel_count + 2, must stay signed 32-bit.
   if (panel_count > static_cast<uint32_t>(INT32_MAX) - 2) {
+    erase_progress_line();
     std::cout << "Error: The refinement needs more than " << INT32_MAX
               << " panels, more than panel positions can address." << std::endl;
     std::exit(1);

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "run/capacitance_extractor.h"
+#include "run/progress_display.h"
 
 void CapacitanceExtractor::refine_all_pairs() {
   for (uint32_t i = 0; i < input_panel_count; ++i) {
@@ -20,6 +21,7 @@ void CapacitanceExtractor::refine_pair(int32_t i, int32_t j) {
     double size_i = panels[i].panel_size();
     double size_j = panels[j].panel_size();
     if (size_i == 0.0 || size_j == 0.0) {
+      erase_progress_line();
       std::cout << "Ri and Rj not correct!" << std::endl;
       std::exit(1);
     }

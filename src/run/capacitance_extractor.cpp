@@ -2,10 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 
 #include "run/phase_timer.h"
+#include "run/result_file.h"
 #include "run/run_clock.h"
 #include "sparse/incomplete_cholesky.h"
 #include "sparse/sparse_matrix.h"
@@ -20,14 +20,13 @@ CapacitanceExtractor::~CapacitanceExtractor() {
 
 namespace {
 
-/// Writes the capacitance matrix to Cap.txt. The console output of the run
-/// does not depend on the outcome, but a result that could not be written is
+/// Writes the capacitance matrix to Cap.txt, which appears only once it is complete. The console
+/// output of the run does not depend on the outcome, but a result that could not be written is
 /// reported on standard error instead of passing silently.
 void write_capacitance_file(const SparseMatrix& capacitance_matrix) {
-  std::ofstream file("Cap.txt");
-  capacitance_matrix.write_dense(file);
-  file.close();
-  if (file.fail()) std::cerr << "Error: Could not write Cap.txt." << std::endl;
+  ResultFile file(kResultFileName);
+  capacitance_matrix.write_dense(file.stream());
+  if (!file.commit()) std::cerr << "Error: Could not write Cap.txt." << std::endl;
 }
 
 }  // namespace
@@ -37,27 +36,36 @@ void CapacitanceExtractor::run(const std::string& file_name) {
   std::cout << std::endl;
   read_panel_file(file_name);
   timer.finish("read");
+  // Reading is quick, and its messages need no line to erase.
+  progress.pass("refining panel pairs");
   refine_all_pairs();
   timer.finish("refine");
+  progress.pass("numbering the unknowns");
   number_unknowns();
   timer.finish("number");
+  progress.pass("adding pairs within input panels");
   add_same_origin_pairs();
   timer.finish("same-origin pairs");
+  progress.pass("assembling the P matrix");
   assemble_p_matrix();
   timer.finish("assemble");
 
+  progress.pass("factorising the P matrix");
   int32_t failed_row = -1;
   factor = incomplete_cholesky(*p_matrix, failed_row, drop_tolerance);
   if (!factor) {
+    progress.clear();
     std::cout << "Error: Row " << failed_row
               << " of the P matrix has no diagonal entry, so it cannot be factorised." << std::endl;
     std::exit(1);
   }
   timer.finish("factorise");
 
+  progress.pass("solving the conductors");
   double t1 = elapsed_seconds();
   compute_capacitance();
   double t2 = elapsed_seconds();
+  progress.clear();
   timer.finish("capacitance");
   std::cout << "Total Execution Times   = " << t2 - t1 << " Seconds." << std::endl << std::endl;
 

@@ -7,6 +7,7 @@
 
 #include "geometry/panel_vector.h"
 #include "interaction/interaction_entry.h"
+#include "run/progress_display.h"
 #include "sparse/instruction_set.h"
 
 class SparseMatrix;
@@ -70,4 +71,5 @@ class CapacitanceExtractor {
   std::unique_ptr<SparseMatrix> capacitance_matrix;  // conductor capacitances, ASYM
   int64_t pcg_iteration_count = 0;  // iterations of all conductor solves, for the timing report
   InstructionSet instruction_set = best_instruction_set();  // path of the solve kernels
+  ProgressDisplay progress;  // the running pass on a terminal; `run` names the passes
 };

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "run/progress_display.h"
+
 namespace {
 
 const char kOutOfMemory[] = "Not enough memory!!\n";
@@ -13,6 +15,7 @@ void out_of_memory() { fail_and_exit(kOutOfMemory); }
 }  // namespace
 
 void fail_and_exit(const char* message) {
+  erase_progress_line();
   std::printf("%s\n", message);
   std::fflush(stdout);
   std::exit(1);

@@ -373,3 +373,95 @@ TEST(EndToEnd, AddressSpaceIsLimitedToTheMachinesMemory) {
   fields >> soft_limit;
   EXPECT_EQ(std::to_string(memory), soft_limit);
 }
+
+namespace {
+
+/// What a terminal keeps of `received`: every run of progress lines, each "\rvornax: ...\033[K\r",
+/// that is erased ("\r\033[K") before anything else is written is taken out; "\r\n" is "\n".
+std::string kept_on_terminal(std::string received) {
+  for (std::size_t start; (start = received.find("\rvornax: ")) != std::string::npos;) {
+    std::size_t end = received.find("\033[K\r\r\033[K", start);
+    if (end == std::string::npos || received.find('\n', start) < end) break;
+    received.erase(start, end + 8 - start);
+  }
+  for (std::size_t k; (k = received.find("\r\n")) != std::string::npos;) received.erase(k, 1);
+  return received;
+}
+
+}  // namespace
+
+// After a run, Cap.txt exists if and only if that run completed: an earlier run's result is gone
+// after a record cut short, a missing panel file, a failed factorisation, and a run killed
+// during its solves.
+TEST(EndToEnd, EarlierCapFileIsGoneAfterAFailedOrKilledRun) {
+  const std::string data = VORNAX_TEST_DATA;
+  const std::string bus = "'" VORNAX_GEN_BINARY "' bus ";
+  for (std::string setup : {"cp '" + data + "/err_cut_short.panels' in.panels && ", std::string(),
+                            bus + "2 --scale 0.1 > in.panels && "}) {
+    SCOPED_TRACE(setup);
+    WorkDir dir;
+    write_file(dir.path() + "/Cap.txt", read_file(data + "/cube.cap"));
+    RunResult result = run_vornax(dir, "in.panels", setup);
+    EXPECT_NE("", result.out + result.err);
+    EXPECT_FALSE(result.has_cap);
+  }
+
+  // The 32 x 32 bus solves for seconds after its factorisation is reported.
+  WorkDir dir;
+  write_file(dir.path() + "/Cap.txt", read_file(data + "/cube.cap"));
+  std::system(("cd '" + dir.path() + "' && " + bus + "32 > in.panels && { VORNAX_TIMING=1 '" +
+               VORNAX_BINARY + "' in.panels 2> err.txt & until grep -q factorise err.txt || " +
+               "grep -q . out.txt; do sleep 0.01; done; kill -9 $!; wait $!; echo $? > status; } " +
+               "> out.txt")
+                  .c_str());
+  EXPECT_EQ("137\n", read_file(dir.path() + "/status")) << "not killed during the solves";
+  EXPECT_FALSE(file_exists(dir.path() + "/Cap.txt"));
+}
+
+// The same file under any name: a panel file that is Cap.txt survives its failed run and is
+// replaced by the result of its complete run.
+TEST(EndToEnd, PanelFileThatIsCapFileIsKeptUntilItsRunCompletes) {
+  const std::string data = VORNAX_TEST_DATA;
+  WorkDir dir;
+  write_file(dir.path() + "/Cap.txt", read_file(data + "/err_cut_short.panels"));
+  ASSERT_EQ(0, link((dir.path() + "/Cap.txt").c_str(), (dir.path() + "/in.panels").c_str()));
+  EXPECT_EQ(read_file(data + "/err_cut_short.panels"), run_vornax(dir, "in.panels").cap);
+  EXPECT_EQ(read_file(data + "/err_cut_short.panels"), run_vornax(dir, "Cap.txt").cap);
+  write_file(dir.path() + "/Cap.txt", read_file(data + "/cube.panels"));
+  EXPECT_EQ(read_file(data + "/cube.cap"), run_vornax(dir, "Cap.txt").cap);
+}
+
+// The working folder is a tiny file system filled up, in a mount namespace of its own.
+TEST(EndToEnd, FullDiskLeavesNeitherCapFileNorTemporaryFile) {
+  const std::string data = VORNAX_TEST_DATA;
+  WorkDir dir;
+  std::string run = "cd '" + dir.path() + "' && mkdir full && cp '" + data +
+                    "/cube.panels' in.panels && unshare -rm sh -c 'mount -t tmpfs -o size=16k "
+                    "tmpfs full && cd full && { cat /dev/zero > filler; '" VORNAX_BINARY
+                    "' ../in.panels > ../out.txt 2> ../err.txt; ls -A > ../ls.txt; }' 2> /dev/null";
+  if (std::system(run.c_str()) != 0) GTEST_SKIP() << "no tmpfs can be mounted here";
+  EXPECT_EQ(normalise_time(read_file(data + "/cube.stdout")),
+            normalise_time(read_file(dir.path() + "/out.txt")));
+  EXPECT_EQ("Error: Could not write Cap.txt.\n", read_file(dir.path() + "/err.txt"));
+  EXPECT_EQ("filler\n", read_file(dir.path() + "/ls.txt"));
+}
+
+// On a terminal, standard error shows the running pass, erased before anything else is written,
+// so that the terminal ends with exactly the standard output. VORNAX_PROGRESS=0 turns it off.
+TEST(EndToEnd, ProgressIsDrawnOnATerminalAndErasedBeforeTheSummaryOrAMessage) {
+  const std::string data = VORNAX_TEST_DATA;
+  for (std::string run : {"cube 1", "cube 0", "err_duplicate 1"}) {
+    SCOPED_TRACE(run);
+    const std::string name = run.substr(0, run.find(' '));
+    WorkDir dir;
+    std::system(("cd '" + dir.path() + "' && cp '" + data + "/" + name +
+                 ".panels' in.panels && VORNAX_PROGRESS=" + run.back() +
+                 " script -qec \"'" VORNAX_BINARY "' in.panels\" /dev/null < /dev/null > tty.txt")
+                    .c_str());
+    const std::string received = read_file(dir.path() + "/tty.txt");
+    EXPECT_EQ(run.back() == '1', received.find("\rvornax: refining") != std::string::npos);
+    EXPECT_EQ(normalise_time(read_file(data + "/" + name + ".stdout")),
+              normalise_time(kept_on_terminal(received)))
+        << received;
+  }
+}

@@ -1,11 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <string>
 
 #include "run/capacitance_extractor.h"
 #include "run/fatal.h"
 #include "run/memory_limit.h"
+#include "run/progress_display.h"
 #include "run/run_clock.h"
 
 TEST(RunClock, ReadingsBecomeSecondsAndWrapAroundsAreCorrected) {
@@ -80,4 +84,31 @@ TEST(CapacitanceExtractor, Defaults) {
   EXPECT_EQ(nullptr, extractor.p_matrix);
   EXPECT_EQ(nullptr, extractor.factor);
   EXPECT_EQ(nullptr, extractor.capacitance_matrix);
+}
+
+TEST(ProgressDisplay, DrawsInPlaceAtMostFourTimesASecondAndErasesOnlyWhatItDrew) {
+  int ends[2];
+  ASSERT_EQ(0, pipe2(ends, O_NONBLOCK));
+  auto drawn = [&] {
+    char buffer[512];
+    ssize_t count = read(ends[0], buffer, sizeof buffer);
+    return std::string(buffer, count > 0 ? static_cast<std::size_t>(count) : 0);
+  };
+  const auto start = ProgressDisplay::Clock::now();
+  const auto ms = [&](int count) { return start + std::chrono::milliseconds(count); };
+  ProgressDisplay display(ends[1], true);
+  display.pass("solving the conductors", start);
+  EXPECT_EQ("\rvornax: solving the conductors\033[K\r", drawn());
+  display.solves(1, 8, ms(249));
+  EXPECT_EQ("", drawn());
+  display.solves(2, 8, ms(250));
+  display.solves(3, 8, ms(499));
+  EXPECT_EQ("\rvornax: solving the conductors, 2 of 8 done, 0 s\033[K\r", drawn());
+  display.solves(4, 8, ms(61999));
+  EXPECT_EQ("\rvornax: solving the conductors, 4 of 8 done, 61 s\033[K\r", drawn());
+  display.clear();
+  display.clear();
+  EXPECT_EQ("\r\033[K", drawn());
+  close(ends[0]);
+  close(ends[1]);
 }
