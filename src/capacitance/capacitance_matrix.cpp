@@ -28,7 +28,8 @@ int32_t solve_thread_count() {
 }  // namespace
 
 /// The run ends when a conductor's solve gives up.
-void CapacitanceExtractor::report_failed_solve(int32_t k) const {
+void CapacitanceExtractor::report_failed_solve(int32_t k) {
+  progress.clear();
   std::cout << "Error: The solve for conductor " << k + 1 << " (number " << panels[6 * k].conductor
             << ") did not converge." << std::endl;
   std::exit(1);
@@ -65,6 +66,7 @@ void CapacitanceExtractor::compute_capacitance() {
     LaneSolveSettings settings;
     settings.thread_count = solve_thread_count();
     settings.instruction_set = instruction_set;
+    if (progress.enabled()) settings.progress = [&](int32_t solved) { progress.solves(solved, m); };
     failed = pcg_solve_lanes(compact_p, compact_factor, m, make_rhs, take_solution, pcg_tolerance,
                              settings);
   }

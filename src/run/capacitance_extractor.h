@@ -43,7 +43,7 @@ class CapacitanceExtractor {
   /// One solve per conductor; fills `capacitance_matrix`.
   void compute_capacitance();
   /// Ends the run for conductor k (from 0) whose solve gave up.
-  [[noreturn]] void report_failed_solve(int32_t k) const;
+  [[noreturn]] void report_failed_solve(int32_t k);
 
   // Operations the passes share.
 
