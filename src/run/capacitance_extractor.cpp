@@ -80,5 +80,7 @@ void CapacitanceExtractor::run(const std::string& file_name) {
     std::fprintf(stderr, "vornax: panels %u, unknowns %d, P entries %d, PCG iterations %lld\n",
                  panel_count, unknown_count, p_matrix->entry_count,
                  static_cast<long long>(pcg_iteration_count));
+    std::fprintf(stderr, "vornax: solve kernels %s, factor entries %d\n",
+                 instruction_set_name(instruction_set), factor->entry_count);
   }
 }
