@@ -45,6 +45,10 @@ InstructionSet best_instruction_set() {
   return InstructionSet::sse2;
 }
 
+int32_t widest_group_for(InstructionSet set) {
+  return set == InstructionSet::avx512 ? kWideLanes : kNarrowLanes;
+}
+
 const char* instruction_set_name(InstructionSet set) {
   switch (set) {
     case InstructionSet::avx512:

@@ -9,7 +9,6 @@
 constexpr int32_t kQuarterLanes = 4;
 constexpr int32_t kNarrowLanes = 8;
 constexpr int32_t kWideLanes = 16;
-constexpr int32_t kWidestLanes = 32;
 
 /// The values of one unknown in a group of L solves, lane l belonging to the l-th solve. Vectors
 /// of a lane group are arrays of these.
@@ -50,7 +49,6 @@ struct LaneKernelSet {
   LaneKernels<kQuarterLanes> quarter;
   LaneKernels<kNarrowLanes> narrow;
   LaneKernels<kWideLanes> wide;
-  LaneKernels<kWidestLanes> widest;
 };
 
 /// The kernels of one path; the caller makes sure the processor has it (processor_has).

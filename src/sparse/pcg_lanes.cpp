@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "run/fatal.h"
+#include "sparse/instruction_set.h"
 #include "sparse/pcg_rules.h"
 #include "sparse/worker_pool.h"
 
@@ -85,21 +86,21 @@ struct LaneWorkspace {
     std::free(vector);
   }
 
-  int32_t width;                 // lanes of the widest group the vectors hold
-  double* xs;                    // solutions
-  double* rs;                    // residuals
-  double* zs;                    // preconditioned residuals
-  double* ps;                    // search directions
-  double* qs;                    // P times the search directions
-  double* vector;                // one lane's right-hand side or solution, handed to the callbacks
-  LaneState lane[kWidestLanes];  // the solve of each lane
+  int32_t width;               // lanes of the widest group the vectors hold
+  double* xs;                  // solutions
+  double* rs;                  // residuals
+  double* zs;                  // preconditioned residuals
+  double* ps;                  // search directions
+  double* qs;                  // P times the search directions
+  double* vector;              // one lane's right-hand side or solution, handed to the callbacks
+  LaneState lane[kWideLanes];  // the solve of each lane
 };
 
 // Moves the busy lanes of a group of `from` lanes into the first lanes of a group of `to` lanes,
 // in place: the values a solve carries from one step to the next are x, r and p (z and q are
 // recomputed from them), and its LaneState.
 void narrow_group(LaneWorkspace& work, int32_t n, int32_t from, int32_t to) {
-  int32_t source[kWidestLanes];
+  int32_t source[kWideLanes];
   int32_t busy = 0;
   for (int32_t l = 0; l < from; ++l) {
     if (work.lane[l].rhs >= 0) source[busy++] = l;
@@ -107,7 +108,7 @@ void narrow_group(LaneWorkspace& work, int32_t n, int32_t from, int32_t to) {
   for (double* v : {work.xs, work.rs, work.ps}) {
     // Unknown i moves from offset i·from to i·to, never past values still to be read.
     for (int64_t i = 0; i < n; ++i) {
-      double values[kWidestLanes] = {};
+      double values[kWideLanes] = {};
       for (int32_t b = 0; b < busy; ++b) values[b] = v[i * from + source[b]];
       std::memcpy(v + i * to, values, static_cast<std::size_t>(to) * sizeof(double));
     }
@@ -231,9 +232,7 @@ void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double to
   bool fresh = true;
   while (width != 0) {
     int32_t next = 0;
-    if (width == kWidestLanes) {
-      next = solve_in_group(P, F, tolerance, kernels.widest, queue, work, fresh);
-    } else if (width == kWideLanes) {
+    if (width == kWideLanes) {
       next = solve_in_group(P, F, tolerance, kernels.wide, queue, work, fresh);
     } else if (width == kNarrowLanes) {
       next = solve_in_group(P, F, tolerance, kernels.narrow, queue, work, fresh);
@@ -250,10 +249,10 @@ void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double to
 // every solve can start at once, within the widths there are.
 int32_t group_width(int32_t rhs_count, int32_t workers) {
   const int32_t share = (rhs_count + workers - 1) / workers;
-  for (int32_t width : {kQuarterLanes, kNarrowLanes, kWideLanes}) {
+  for (int32_t width : {kQuarterLanes, kNarrowLanes}) {
     if (share <= width) return width;
   }
-  return kWidestLanes;
+  return kWideLanes;
 }
 
 }  // namespace
@@ -266,7 +265,8 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
   // More workers than the narrowest groups of lanes would only add idle lanes.
   const int32_t groups = (rhs_count + kQuarterLanes - 1) / kQuarterLanes;
   const int32_t workers = std::max(1, std::min(settings.thread_count, groups));
-  const int32_t width = std::min(group_width(rhs_count, workers), settings.widest_group);
+  const int32_t width = std::min({group_width(rhs_count, workers), settings.widest_group,
+                                  widest_group_for(settings.instruction_set)});
   std::vector<std::unique_ptr<LaneWorkspace>> work;
   for (int32_t t = 0; t < workers; ++t) {
     work.push_back(std::make_unique<LaneWorkspace>(P.n, width));

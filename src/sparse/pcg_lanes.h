@@ -12,23 +12,28 @@ struct LaneSolveSettings {
   int32_t thread_count = 1;                               // lane groups solving at once
   InstructionSet instruction_set = InstructionSet::sse2;  // a path the processor has
   std::function<void(int32_t solved)> progress;           // optional, see pcg_solve_lanes
-  int32_t widest_group = kWidestLanes;                    // lanes of a group at the most
+  int32_t widest_group = kWideLanes;  // lanes of a group at the most, below the path's own bound
 };
 
 /// Solves P·x = b for `rhs_count` right-hand sides, each exactly as `pcg_solve` with the factor F
 /// and a zero start does, step for step and bit for bit, whatever the threads, the path and the
-/// group widths. Each thread runs a group of solves side by side, sharing the traversals of P and
-/// F, and refills a lane from the queue as soon as its solve ends; right-hand sides start in
-/// ascending order. A group is wide enough for every solve to start at once (4 to 32 lanes)
-/// while there are many; once the queue is drained, it narrows as its solves end, so that the
-/// last long solves step in a group no wider than they need.
+/// group widths.
+///
+/// Each thread runs a group of solves side by side, sharing the traversals of P and F, and refills
+/// a lane from the queue as soon as its solve ends; right-hand sides start in ascending order. A
+/// group is wide enough for every solve to start at once (4 lanes and up, to the widest worth
+/// running on the path, widest_group_for) while there are many; once the queue is drained, it
+/// narrows as its solves end, so that the last long solves step in a group no wider than they
+/// need.
+///
 /// `make_rhs(k, b)` fills the n-vector b with right-hand side k when its solve starts;
 /// `take_solution(k, x, iterations)` receives each solution with the count `pcg_solve` would
 /// return. The callbacks are never run concurrently. `progress(solved)`, if set, is called from
 /// the calling thread a few times a second with the number of solutions taken so far.
-/// Returns -1, or the lowest-numbered right-hand side whose solve gives up: once one gives up,
-/// no higher-numbered solve is started or finished, and every lower-numbered one is completed,
-/// so the answer is the first failure that solving them one after another would meet.
+///
+/// Returns -1, or the lowest-numbered right-hand side whose solve gives up: once one gives up, no
+/// higher-numbered solve is started or finished, and every lower-numbered one is completed, so the
+/// answer is the first failure that solving them one after another would meet.
 int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t rhs_count,
                         const std::function<void(int32_t, double*)>& make_rhs,
                         const std::function<void(int32_t, const double*, int32_t)>& take_solution,
