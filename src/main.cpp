@@ -1,10 +1,10 @@
 #include <iostream>
 #include <string>
 
+#include "common/fatal.h"
+#include "common/memory_limit.h"
 #include "run/capacitance_extractor.h"
-#include "run/fatal.h"
 #include "run/instruction_set_choice.h"
-#include "run/memory_limit.h"
 #include "run/result_file.h"
 #include "run/termination_cleanup.h"
 

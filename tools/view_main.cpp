@@ -6,8 +6,8 @@
 #include <iostream>
 #include <string>
 
+#include "common/fatal.h"
 #include "run/capacitance_extractor.h"
-#include "run/fatal.h"
 #include "tools/panel_picture.h"
 #include "tools/svg_picture.h"
 

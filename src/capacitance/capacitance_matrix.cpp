@@ -3,6 +3,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/fatal.h"
 #include "run/capacitance_extractor.h"
 #include "sparse/compact_arrays.h"
 #include "sparse/pcg_lanes.h"

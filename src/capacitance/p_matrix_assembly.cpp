@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "capacitance/p_matrix_contributions.h"
+#include "common/fatal.h"
 #include "run/capacitance_extractor.h"
-#include "run/fatal.h"
 #include "sparse/sparse_matrix.h"
 
 namespace {

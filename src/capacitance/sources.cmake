@@ -1,4 +1,4 @@
-target_sources(vornax_core PRIVATE
+set(VORNAX_CAPACITANCE_SOURCES
   src/capacitance/p_matrix_assembly.cpp
   src/capacitance/capacitance_matrix.cpp
 )

@@ -1,4 +1,4 @@
-target_sources(vornax_core PRIVATE
+set(VORNAX_GEOMETRY_SOURCES
   src/geometry/panel.cpp
   src/geometry/panel_reader.cpp
   src/geometry/subdivision.cpp

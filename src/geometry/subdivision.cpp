@@ -2,9 +2,9 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "common/progress_display.h"
 #include "geometry/panel.h"
 #include "run/capacitance_extractor.h"
-#include "run/progress_display.h"
 
 namespace {
 

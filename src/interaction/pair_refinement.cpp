@@ -1,8 +1,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "common/progress_display.h"
 #include "run/capacitance_extractor.h"
-#include "run/progress_display.h"
 
 void CapacitanceExtractor::refine_all_pairs() {
   for (uint32_t i = 0; i < input_panel_count; ++i) {

@@ -2,8 +2,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "common/progress_display.h"
 #include "run/capacitance_extractor.h"
-#include "run/progress_display.h"
 
 double CapacitanceExtractor::PotentialEstimation(const Panel& a, const Panel& b) const {
   // Identity is decided by position alone, never by geometry.

@@ -1,4 +1,4 @@
-target_sources(vornax_core PRIVATE
+set(VORNAX_INTERACTION_SOURCES
   src/interaction/potential_estimation.cpp
   src/interaction/pair_refinement.cpp
   src/interaction/numbering.cpp

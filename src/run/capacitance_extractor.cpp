@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "common/run_clock.h"
 #include "run/phase_timer.h"
 #include "run/result_file.h"
-#include "run/run_clock.h"
 #include "sparse/incomplete_cholesky.h"
 #include "sparse/sparse_matrix.h"
 

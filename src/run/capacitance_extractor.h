@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "common/progress_display.h"
 #include "geometry/panel_vector.h"
 #include "interaction/interaction_entry.h"
-#include "run/progress_display.h"
 #include "sparse/instruction_set.h"
 
 class SparseMatrix;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "run/progress_display.h"
+#include "common/progress_display.h"
 
 PhaseTimer::PhaseTimer() {
   const char* setting = std::getenv("VORNAX_TIMING");

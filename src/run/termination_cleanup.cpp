@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "run/progress_display.h"
+#include "common/progress_display.h"
 #include "run/result_file.h"
 
 namespace {

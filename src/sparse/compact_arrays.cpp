@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdlib>
 
-#include "run/fatal.h"
+#include "common/fatal.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "run/fatal.h"
+#include "common/fatal.h"
 #include "sparse/sparse_matrix.h"
 
 // The slot starts at the block size, so the first request opens block 0.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "run/fatal.h"
+#include "common/fatal.h"
 #include "sparse/sparse_matrix.h"
 
 void SparseMatrix::multiply_vector(double* y, const double* x) const {

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <vector>
 
-#include "run/fatal.h"
+#include "common/fatal.h"
 #include "sparse/instruction_set.h"
 #include "sparse/pcg_rules.h"
 #include "sparse/worker_pool.h"

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdlib>
 
-#include "run/fatal.h"
+#include "common/fatal.h"
 #include "sparse/sparse_matrix.h"
 
 namespace {

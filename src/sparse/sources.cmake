@@ -1,4 +1,4 @@
-target_sources(vornax_core PRIVATE
+set(VORNAX_SPARSE_SOURCES
   src/sparse/entry_pool.cpp
   src/sparse/sparse_matrix.cpp
   src/sparse/multiply_vector.cpp

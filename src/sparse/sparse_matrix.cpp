@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "run/fatal.h"
+#include "common/fatal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "run/run_clock.h"
+#include "common/run_clock.h"
 
 #include <chrono>
 

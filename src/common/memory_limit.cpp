@@ -1,4 +1,4 @@
-#include "run/memory_limit.h"
+#include "common/memory_limit.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

@@ -1,10 +1,10 @@
-#include "run/fatal.h"
+#include "common/fatal.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 
-#include "run/progress_display.h"
+#include "common/progress_display.h"
 
 namespace {
 

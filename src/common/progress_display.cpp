@@ -1,4 +1,4 @@
-#include "run/progress_display.h"
+#include "common/progress_display.h"
 
 #include <unistd.h>
 
