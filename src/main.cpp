@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     std::cerr << message << std::endl;
     return 1;
   }
-  install_out_of_memory_handler();
+  install_out_of_memory_handler(stdout);
   limit_address_space_to_physical_memory();
   {
     CapacitanceExtractor extractor;

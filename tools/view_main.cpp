@@ -1,8 +1,5 @@
 // vornax-view: an SVG picture of a panel file, optionally of its refined panels.
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -16,30 +13,6 @@ namespace {
 const char kUsage[] =
     "usage: vornax-view PANELFILE [--leaves] > picture.svg\n"
     "Draws the structure of PANELFILE; with --leaves, the panels as vornax refines them.\n";
-
-/// Runs the program's own passes on `file_name` and renders the picture. The
-/// passes report a bad file on standard output and end the process; while
-/// they run, standard output goes to standard error, so such a message shows
-/// on the console and never ends up in the picture.
-std::string picture_of_file(const std::string& file_name, bool leaves) {
-  std::fflush(stdout);
-  int picture_output = dup(1);
-  if (picture_output < 0 || dup2(2, 1) < 0) {
-    std::perror("vornax-view: standard output");
-    std::exit(1);
-  }
-  std::string svg;
-  {
-    CapacitanceExtractor extractor;
-    extractor.read_panel_file(file_name);
-    if (leaves) extractor.refine_all_pairs();
-    svg = render_svg(picture_of_panels(extractor, leaves, file_name));
-  }
-  std::fflush(stdout);
-  dup2(picture_output, 1);
-  close(picture_output);
-  return svg;
-}
 
 }  // namespace
 
@@ -62,8 +35,19 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  install_out_of_memory_handler();
-  std::string svg = picture_of_file(file_name, leaves);
+  // Standard output is the picture: every message goes to standard error.
+  install_out_of_memory_handler(stderr);
+  std::string svg;
+  {
+    // The program's own passes, so that the picture shows what vornax reads and refines, and a
+    // bad file gets the message vornax gives.
+    CapacitanceExtractor extractor;
+    if (!extractor.read_panel_file(file_name) || (leaves && !extractor.refine_all_pairs())) {
+      std::cerr << extractor.failure.message << std::endl;
+      return 1;
+    }
+    svg = render_svg(picture_of_panels(extractor, leaves, file_name));
+  }
   std::cout << svg;
   std::cout.flush();
   if (!std::cout) {

@@ -1,6 +1,5 @@
 #include "common/fatal.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -10,16 +9,20 @@ namespace {
 
 const char kOutOfMemory[] = "Not enough memory!!\n";
 
-void out_of_memory() { fail_and_exit(kOutOfMemory); }
+std::FILE* out_of_memory_stream = nullptr;  // where a failed `new` is reported, once installed
+
+[[noreturn]] void write_and_exit(std::FILE* stream, const char* message) {
+  erase_progress_line();
+  std::fprintf(stream, "%s\n", message);
+  std::fflush(stream);
+  std::exit(1);
+}
+
+void out_of_memory() { write_and_exit(out_of_memory_stream, kOutOfMemory); }
 
 }  // namespace
 
-void fail_and_exit(const char* message) {
-  erase_progress_line();
-  std::printf("%s\n", message);
-  std::fflush(stdout);
-  std::exit(1);
-}
+void fail_and_exit(const char* message) { write_and_exit(stdout, message); }
 
 void* calloc_or_exit(std::size_t count, std::size_t size) {
   void* storage = std::calloc(count, size);
@@ -30,4 +33,7 @@ void* calloc_or_exit(std::size_t count, std::size_t size) {
   return storage;
 }
 
-void install_out_of_memory_handler() { std::set_new_handler(out_of_memory); }
+void install_out_of_memory_handler(std::FILE* stream) {
+  out_of_memory_stream = stream;
+  std::set_new_handler(out_of_memory);
+}

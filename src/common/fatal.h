@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 /// Writes `message` and a newline on standard output ("%s\n") and ends the
 /// process with exit status 1. Messages that already end in a newline thus
@@ -12,5 +13,7 @@
 void* calloc_or_exit(std::size_t count, std::size_t size);
 
 /// Makes every failed `new` (vectors, strings) end the run the way
-/// calloc_or_exit does, instead of throwing std::bad_alloc.
-void install_out_of_memory_handler();
+/// calloc_or_exit does, instead of throwing std::bad_alloc, but with the
+/// message on `stream`: standard output for vornax, standard error for a
+/// program whose standard output is its result.
+void install_out_of_memory_handler(std::FILE* stream);

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
 
 #include "run/capacitance_extractor.h"
 
@@ -183,11 +182,11 @@ std::string check_conductor_runs(const PanelVector& panels) {
   return "";
 }
 
-void CapacitanceExtractor::read_panel_file(const std::string& file_name) {
+bool CapacitanceExtractor::read_panel_file(const std::string& file_name) {
   std::ifstream in(file_name);
   if (!in) {
-    std::cerr << "Error: Could not create file." << std::endl;
-    std::exit(1);
+    failure = Failure{"Error: Could not create file.", true};
+    return false;
   }
   std::string error = read_panel_records(in, panels, conductor_count);
   if (error.empty() && panels.size() == 0) {
@@ -195,8 +194,8 @@ void CapacitanceExtractor::read_panel_file(const std::string& file_name) {
   }
   if (error.empty()) error = check_conductor_runs(panels);
   if (!error.empty()) {
-    std::cout << error << std::endl;
-    std::exit(1);
+    failure = Failure{error};
+    return false;
   }
   panel_count = panels.size();
   input_panel_count = panel_count;
@@ -205,4 +204,5 @@ void CapacitanceExtractor::read_panel_file(const std::string& file_name) {
   } else {
     pcg_tolerance = (conductor_count * pcg_tolerance) * 4.0;
   }
+  return true;
 }

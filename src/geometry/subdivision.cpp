@@ -1,8 +1,7 @@
 #include <cstdint>
-#include <cstdlib>
-#include <iostream>
+#include <sstream>
+#include <string>
 
-#include "common/progress_display.h"
 #include "geometry/panel.h"
 #include "run/capacitance_extractor.h"
 
@@ -17,28 +16,28 @@ Point3 midpoint(const Point3& from, const Point3& to) {
 
 bool same_point(const Point3& a, const Point3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
-/// Ends the run when the midpoint `m` of the side from `a` to `b` rounds to one of its ends. This
-/// happens only where a coordinate's spacing of doubles exceeds half the side (from about 1e15 on,
-/// as the side is longer than 0.5): one half would then be the whole side again, and the
-/// refinement would split it for ever.
-void require_halvable(const Panel& parent, const Point3& a, const Point3& b, const Point3& m) {
-  if (!same_point(m, a) && !same_point(m, b)) return;
-  erase_progress_line();
-  std::cout << "Error: Panel record " << parent.root_index + 1
-            << " cannot be refined: its coordinates are too large for a side of length "
-            << distance(a, b) << " to be halved." << std::endl;
-  std::exit(1);
+/// The message for a side from `a` to `b` whose midpoint `m` rounds to one of its ends, "" when
+/// it does not. This happens only where a coordinate's spacing of doubles exceeds half the side
+/// (from about 1e15 on, as the side is longer than 0.5): one half would then be the whole side
+/// again, and the refinement would split it for ever.
+std::string unhalvable_side(const Panel& parent, const Point3& a, const Point3& b,
+                            const Point3& m) {
+  if (!same_point(m, a) && !same_point(m, b)) return "";
+  std::ostringstream message;
+  message << "Error: Panel record " << parent.root_index + 1
+          << " cannot be refined: its coordinates are too large for a side of length "
+          << distance(a, b) << " to be halved.";
+  return message.str();
 }
 
 }  // namespace
 
-void CapacitanceExtractor::subdivide_panel(Panel parent) {
+bool CapacitanceExtractor::subdivide_panel(Panel parent) {
   // Positions and the count after the split, panel_count + 2, must stay signed 32-bit.
   if (panel_count > static_cast<uint32_t>(INT32_MAX) - 2) {
-    erase_progress_line();
-    std::cout << "Error: The refinement needs more than " << INT32_MAX
-              << " panels, more than panel positions can address." << std::endl;
-    std::exit(1);
+    failure = Failure{"Error: The refinement needs more than " + std::to_string(INT32_MAX) +
+                      " panels, more than panel positions can address."};
+    return false;
   }
   Panel first;
   Panel second;
@@ -46,12 +45,13 @@ void CapacitanceExtractor::subdivide_panel(Panel parent) {
   second = parent;
 
   const Point3* v = parent.vertices;
+  std::string unhalvable;
   double side_12 = distance(v[0], v[1]);
   double side_14 = distance(v[0], v[3]);
   if (side_12 > side_14) {
     // Halve the side from vertex 1 to vertex 2 (and its opposite, 4 to 3).
     Point3 m12 = midpoint(v[0], v[1]);
-    require_halvable(parent, v[0], v[1], m12);
+    unhalvable = unhalvable_side(parent, v[0], v[1], m12);
     Point3 m43 = midpoint(v[3], v[2]);
     first.vertices[1] = m12;
     first.vertices[2] = m43;
@@ -60,12 +60,16 @@ void CapacitanceExtractor::subdivide_panel(Panel parent) {
   } else {
     // Halve the side from vertex 1 to vertex 4 (and its opposite, 2 to 3).
     Point3 m14 = midpoint(v[0], v[3]);
-    require_halvable(parent, v[0], v[3], m14);
+    unhalvable = unhalvable_side(parent, v[0], v[3], m14);
     Point3 m23 = midpoint(v[1], v[2]);
     first.vertices[2] = m23;
     first.vertices[3] = m14;
     second.vertices[0] = m14;
     second.vertices[1] = m23;
+  }
+  if (!unhalvable.empty()) {
+    failure = Failure{unhalvable};
+    return false;
   }
 
   int32_t n = static_cast<int32_t>(panel_count);
@@ -95,4 +99,5 @@ void CapacitanceExtractor::subdivide_panel(Panel parent) {
 
   panels.append(first);
   panels.append(second);
+  return true;
 }

@@ -13,7 +13,7 @@ void CapacitanceExtractor::number_unknowns() {
   }
 }
 
-void CapacitanceExtractor::add_same_origin_pairs() {
+bool CapacitanceExtractor::add_same_origin_pairs() {
   // Every pair (a, b), a <= b, of leaf_list positions whose leaves share an
   // input panel, in the order of a, then b. Grouping the leaves by input panel
   // (each group in leaf_list order) visits only those pairs, instead of all
@@ -33,8 +33,11 @@ void CapacitanceExtractor::add_same_origin_pairs() {
     uint32_t end = group_start[root + 1];
     for (uint32_t k = cursor[root]; k < end; ++k) {
       int32_t j = grouped[k];
-      interaction_list.push_back(InteractionEntry{i, j, PotentialEstimation(panels[i], panels[j])});
+      double p = PotentialEstimation(panels[i], panels[j]);
+      if (failure.occurred()) return false;
+      interaction_list.push_back(InteractionEntry{i, j, p});
     }
     cursor[root] += 1;
   }
+  return true;
 }

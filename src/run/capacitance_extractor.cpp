@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <string>
 
+#include "common/progress_display.h"
 #include "common/run_clock.h"
 #include "run/phase_timer.h"
 #include "run/result_file.h"
@@ -29,22 +31,30 @@ void write_capacitance_file(const SparseMatrix& capacitance_matrix) {
   if (!file.commit()) std::cerr << "Error: Could not write Cap.txt." << std::endl;
 }
 
+/// Shows the failure that a pass handed back, on the stream it names, and ends the run.
+[[noreturn]] void end_run(const Failure& failure) {
+  erase_progress_line();
+  std::ostream& stream = failure.on_standard_error ? std::cerr : std::cout;
+  stream << failure.message << std::endl;
+  std::exit(1);
+}
+
 }  // namespace
 
 void CapacitanceExtractor::run(const std::string& file_name) {
   PhaseTimer timer;
   std::cout << std::endl;
-  read_panel_file(file_name);
+  if (!read_panel_file(file_name)) end_run(failure);
   timer.finish("read");
   // Reading is quick, and its messages need no line to erase.
   progress.pass("refining panel pairs");
-  refine_all_pairs();
+  if (!refine_all_pairs()) end_run(failure);
   timer.finish("refine");
   progress.pass("numbering the unknowns");
   number_unknowns();
   timer.finish("number");
   progress.pass("adding pairs within input panels");
-  add_same_origin_pairs();
+  if (!add_same_origin_pairs()) end_run(failure);
   timer.finish("same-origin pairs");
   progress.pass("assembling the P matrix");
   assemble_p_matrix();
@@ -54,10 +64,8 @@ void CapacitanceExtractor::run(const std::string& file_name) {
   int32_t failed_row = -1;
   factor = incomplete_cholesky(*p_matrix, failed_row, drop_tolerance);
   if (!factor) {
-    progress.clear();
-    std::cout << "Error: Row " << failed_row
-              << " of the P matrix has no diagonal entry, so it cannot be factorised." << std::endl;
-    std::exit(1);
+    end_run(Failure{"Error: Row " + std::to_string(failed_row) +
+                    " of the P matrix has no diagonal entry, so it cannot be factorised."});
   }
   timer.finish("factorise");
 

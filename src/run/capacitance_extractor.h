@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/failure.h"
 #include "common/progress_display.h"
 #include "geometry/panel_vector.h"
 #include "interaction/interaction_entry.h"
@@ -25,19 +26,24 @@ class CapacitanceExtractor {
   /// conditions end the process with their message.
   void run(const std::string& file_name);
 
-  // Passes, in the order `run` calls them.
+  // Passes, in the order `run` calls them. Those that return false have met a fatal condition
+  // and stopped; `failure` says which, for the program to show.
 
   /// Reads the panel file into `panels` (input panels 0..N-1 in file order),
-  /// counts the conductors and scales `pcg_tolerance` by their number.
-  void read_panel_file(const std::string& file_name);
+  /// counts the conductors and scales `pcg_tolerance` by their number. Fails
+  /// when the file cannot be opened (shown on standard error), when a record is
+  /// malformed, and when the conductors are not six consecutive records each.
+  [[nodiscard]] bool read_panel_file(const std::string& file_name);
   /// Refines every pair of input panels into `interaction_list`.
-  void refine_all_pairs();
-  /// Refines one pair of panels of two different input panels' trees.
-  void refine_pair(int32_t i, int32_t j);
+  [[nodiscard]] bool refine_all_pairs();
+  /// Refines one pair of panels of two different input panels' trees. Fails on
+  /// a panel of size zero and wherever refine_pair's PotentialEstimation or
+  /// subdivide_panel fails.
+  [[nodiscard]] bool refine_pair(int32_t i, int32_t j);
   /// Lists the leaves and numbers the unknowns (input panels and first children).
   void number_unknowns();
   /// Appends every pair of leaves of one input panel, each leaf with itself too.
-  void add_same_origin_pairs();
+  [[nodiscard]] bool add_same_origin_pairs();
   /// Builds `p_matrix` from `interaction_list` in the hierarchical basis.
   void assemble_p_matrix();
   /// One solve per conductor; fills `capacitance_matrix`.
@@ -48,12 +54,14 @@ class CapacitanceExtractor {
   // Operations the passes share.
 
   /// Cuts `parent` (a copy of a stored, unsplit panel) into two halves that
-  /// are appended as its first and second child.
-  void subdivide_panel(Panel parent);
+  /// are appended as its first and second child. Fails, appending nothing, when
+  /// panel positions would pass the signed 32-bit range or the side to halve
+  /// has no midpoint between its ends.
+  [[nodiscard]] bool subdivide_panel(Panel parent);
   /// Estimated potential coefficient of two panels: 3.53 / sqrt(area) for a
   /// panel with itself, 1 / r between centres otherwise. Coincident centres of
-  /// two different panels end the run.
-  double PotentialEstimation(const Panel& a, const Panel& b) const;
+  /// two different panels have none: the result is then 0.0, and `failure` is set.
+  double PotentialEstimation(const Panel& a, const Panel& b);
 
   uint32_t panel_count = 0;        // panels in `panels`; the next append gets this position
   PanelVector panels;              // every panel, input panels first
@@ -72,4 +80,5 @@ class CapacitanceExtractor {
   int64_t pcg_iteration_count = 0;  // iterations of all conductor solves, for the timing report
   InstructionSet instruction_set = best_instruction_set();  // path of the solve kernels
   ProgressDisplay progress;  // the running pass on a terminal; `run` names the passes
+  Failure failure;           // the fatal condition that stopped a pass; empty while none
 };

@@ -57,7 +57,7 @@ TEST(Assembly, HierarchicalBasisOfOneSplitPanel) {
   CapacitanceExtractor extractor;
   add_input_panel(extractor, 0.0);
   add_input_panel(extractor, 10.0);
-  extractor.subdivide_panel(extractor.panels[0]);
+  ASSERT_TRUE(extractor.subdivide_panel(extractor.panels[0]));
   extractor.number_unknowns();
   ASSERT_EQ(3, extractor.unknown_count);
   extractor.interaction_list = {{2, 1, a}, {3, 1, b}, {1, 1, f}, {2, 2, c}, {2, 3, d}, {3, 3, e}};
@@ -84,11 +84,11 @@ TEST(Assembly, SecondChildExpansions) {
   CapacitanceExtractor extractor;
   add_input_panel(extractor, 0.0);
   add_input_panel(extractor, 10.0);
-  extractor.subdivide_panel(extractor.panels[0]);  // 2, 3
-  extractor.subdivide_panel(extractor.panels[3]);  // 4, 5
-  extractor.subdivide_panel(extractor.panels[5]);  // 6, 7
-  extractor.subdivide_panel(extractor.panels[7]);  // 8, 9
-  extractor.subdivide_panel(extractor.panels[1]);  // 10, 11
+  ASSERT_TRUE(extractor.subdivide_panel(extractor.panels[0]));  // 2, 3
+  ASSERT_TRUE(extractor.subdivide_panel(extractor.panels[3]));  // 4, 5
+  ASSERT_TRUE(extractor.subdivide_panel(extractor.panels[5]));  // 6, 7
+  ASSERT_TRUE(extractor.subdivide_panel(extractor.panels[7]));  // 8, 9
+  ASSERT_TRUE(extractor.subdivide_panel(extractor.panels[1]));  // 10, 11
   extractor.number_unknowns();
   // Unknowns: panels 0, 1, 2, 4, 6, 8, 10 -> 0 .. 6.
   ASSERT_EQ(7, extractor.unknown_count);
@@ -146,9 +146,9 @@ TEST(Assembly, ExchangingThePanelsOfAnEntryGivesTheSameMatrix) {
   CapacitanceExtractor extractor;
   add_input_panel(extractor, 0.0);
   add_input_panel(extractor, 10.0);
-  extractor.subdivide_panel(extractor.panels[0]);
-  extractor.subdivide_panel(extractor.panels[3]);
-  extractor.subdivide_panel(extractor.panels[1]);
+  ASSERT_TRUE(extractor.subdivide_panel(extractor.panels[0]));
+  ASSERT_TRUE(extractor.subdivide_panel(extractor.panels[3]));
+  ASSERT_TRUE(extractor.subdivide_panel(extractor.panels[1]));
   extractor.number_unknowns();
   extractor.interaction_list = {{5, 7, a}, {4, 6, b}, {5, 6, d}};
   extractor.assemble_p_matrix();
@@ -193,10 +193,10 @@ TEST(Assembly, OrderedSumsGiveWhatAccumulatingIntoTheRowListsGives) {
   for (const char* name : {"random5", "messy"}) {
     SCOPED_TRACE(name);
     CapacitanceExtractor extractor;
-    extractor.read_panel_file(std::string(VORNAX_TEST_DATA) + "/" + name + ".panels");
-    extractor.refine_all_pairs();
+    ASSERT_TRUE(extractor.read_panel_file(std::string(VORNAX_TEST_DATA) + "/" + name + ".panels"));
+    ASSERT_TRUE(extractor.refine_all_pairs());
     extractor.number_unknowns();
-    extractor.add_same_origin_pairs();
+    ASSERT_TRUE(extractor.add_same_origin_pairs());
     const double v = extractor.interaction_list[0].p_ij;
     extractor.interaction_list.push_back({0, 1, -extractor.interaction_list[0].p_ij});
     extractor.interaction_list.push_back({0, 2, v});

@@ -262,8 +262,8 @@ TEST(ViewerProgram, OnePolygonPerFaceOrLeafAndOneLegendEntryPerConductor) {
   EXPECT_EQ(0, leaves.status);
   EXPECT_TRUE(well_formed(leaves.out));
   CapacitanceExtractor extractor;
-  extractor.read_panel_file(bus);
-  extractor.refine_all_pairs();
+  ASSERT_TRUE(extractor.read_panel_file(bus));
+  ASSERT_TRUE(extractor.refine_all_pairs());
   int unsplit = 0;
   for (uint32_t k = 0; k < extractor.panels.size(); ++k) unsplit += !extractor.panels[k].is_split;
   EXPECT_GT(unsplit, 24);
@@ -301,6 +301,17 @@ TEST(ViewerProgram, PanelFileErrorsGetTheMessagesOfVornaxOutsideThePicture) {
   EXPECT_EQ("Error: Could not create file.\n", missing.err);
   std::remove(five.c_str());
   std::remove(twice.c_str());
+
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer build cannot run under ulimit -v
+  // Scaled by 1000, the bus refines into far more panels than 256 MiB hold.
+  std::string huge =
+      write_temp(run_program(std::string(VORNAX_GEN_BINARY) + " bus 2 --scale 1000").out);
+  ProgramRun exhausted = run_program("ulimit -v 262144 && " + view + " --leaves " + huge);
+  EXPECT_EQ(1, exhausted.status);
+  EXPECT_EQ("", exhausted.out);
+  EXPECT_EQ("Not enough memory!!\n\n", exhausted.err);
+  std::remove(huge.c_str());
+#endif
 
   for (const char* arguments : {"", " a b", " a --bogus", " --leaves"}) {
     ProgramRun bad = run_program(view + arguments);
