@@ -48,7 +48,8 @@ void check_panels(const PanelVector& panels, uint32_t conductor_count) {
     require(panel.root_index == static_cast<int32_t>(k), "root_index == position");
     require(panel.parent == -1 && panel.first_child == -1 && panel.second_child == -1,
             "an input panel has no links");
-    require(panel.child_kind == 0 && !panel.is_split, "an input panel is an unsplit root");
+    require(panel.child_kind == kInputPanel && !panel.is_split,
+            "an input panel is an unsplit root");
     for (const Point3& vertex : panel.vertices) require(is_finite(vertex), "finite vertices");
     require(is_finite(panel.centre), "finite centre");
     require(std::isfinite(panel.area) && panel.area >= 0.0, "finite, non-negative area");

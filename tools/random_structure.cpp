@@ -32,8 +32,8 @@ void place_side(std::mt19937_64& random, int64_t cell, double& low, double& high
 }  // namespace
 
 Structure random_structure(int32_t count, uint64_t seed) {
-  // A g x g x g grid with a fifth more cells than boxes; the boxes take a
-  // random choice of cells, so some neighbours are missing and gaps vary.
+  // A g x g x g grid with at least a quarter more cells than boxes; the boxes
+  // take a random choice of cells, so some neighbours are missing and gaps vary.
   int64_t g = 1;
   while (4 * g * g * g < 5 * static_cast<int64_t>(count)) ++g;
   std::vector<int64_t> cells(g * g * g);

@@ -27,7 +27,7 @@ inline int32_t expand_second_child(const PanelVector& panels, int32_t x,
   for (;;) {
     const int32_t p = panels[y].parent;
     minus.push_back(panels[p].first_child);
-    if (panels[p].child_kind != 1) return p;
+    if (panels[p].child_kind != kSecondChild) return p;
     y = p;
   }
 }
@@ -48,8 +48,8 @@ void for_each_p_contribution(const PanelVector& panels,
     const int32_t a = entry.panel_i;
     const int32_t b = entry.panel_j;
     const double v = entry.p_ij;
-    const bool a_second = panels[a].child_kind == 1;
-    const bool b_second = panels[b].child_kind == 1;
+    const bool a_second = panels[a].child_kind == kSecondChild;
+    const bool b_second = panels[b].child_kind == kSecondChild;
 
     if (!a_second && !b_second) {
       term(a, b, v, 0);

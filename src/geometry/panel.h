@@ -4,6 +4,12 @@
 
 #include "geometry/point3.h"
 
+// Values of Panel::child_kind. A second child carries no unknown: its charge is its parent's
+// minus its sibling's.
+constexpr int32_t kInputPanel = 0;   // read from the panel file, a root of the tree
+constexpr int32_t kSecondChild = 1;  // the half of a split panel away from its vertex 1
+constexpr int32_t kFirstChild = 2;   // the half of a split panel at its vertex 1
+
 /// One rectangle of a conductor's surface, sides parallel to the axes, and at
 /// the same time one node of the panel tree. Panels are identified by their
 /// position in the PanelVector; every link below is such a position, -1 for
@@ -19,10 +25,10 @@ struct Panel {
   int32_t first_child = -1;      // first half after subdivision; -1 while a leaf
   int32_t second_child = -1;     // second half, always first_child + 1; -1 while a leaf
   int32_t index = -1;            // own position in the PanelVector
-  int32_t child_kind = 0;        // 0 input panel, 2 first child, 1 second child
-  int32_t root_index = -1;       // position of the input panel this one descends from
-  bool is_split = false;         // true once subdivided
-  int32_t unknown_number = 0;    // row and column in the P matrix (panels with child_kind != 1)
+  int32_t child_kind = kInputPanel;  // kInputPanel, kFirstChild or kSecondChild
+  int32_t root_index = -1;           // position of the input panel this one descends from
+  bool is_split = false;             // true once subdivided
+  int32_t unknown_number = 0;        // row and column in the P matrix; none for a second child
 
   Panel() = default;
   Panel(const Panel&) = default;
@@ -41,6 +47,7 @@ struct Panel {
   /// Length of the longer of the two sides that meet at vertex 1.
   double panel_size() const;
 
+  // Accessors of the record's interface, kept although every pass reads the fields directly.
   double get_area() const { return area; }
   int32_t get_parent() const { return parent; }
   int32_t get_first_child() const { return first_child; }

@@ -150,7 +150,7 @@ std::string read_panel_records(std::istream& in, PanelVector& panels, uint32_t& 
     int32_t position = static_cast<int32_t>(panels.size());
     panel.index = position;
     panel.root_index = position;
-    panel.child_kind = 0;
+    panel.child_kind = kInputPanel;
     panel.parent = -1;
     panel.first_child = -1;
     panel.second_child = -1;

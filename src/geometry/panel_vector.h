@@ -14,7 +14,6 @@ class PanelVector {
   Panel& operator[](int32_t position) { return panels_[position]; }
   const Panel& operator[](int32_t position) const { return panels_[position]; }
   uint32_t size() const { return static_cast<uint32_t>(panels_.size()); }
-  void reserve(uint32_t capacity) { panels_.reserve(capacity); }
   void release() { std::vector<Panel>().swap(panels_); }
 
  private:

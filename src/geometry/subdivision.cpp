@@ -79,7 +79,7 @@ bool CapacitanceExtractor::subdivide_panel(Panel parent) {
   first.parent = parent.index;
   first.first_child = -1;
   first.second_child = -1;
-  first.child_kind = 2;
+  first.child_kind = kFirstChild;
   panel_count = n + 1;
 
   second.index = n + 1;
@@ -88,7 +88,7 @@ bool CapacitanceExtractor::subdivide_panel(Panel parent) {
   second.parent = parent.index;
   second.first_child = -1;
   second.second_child = -1;
-  second.child_kind = 1;
+  second.child_kind = kSecondChild;
   panel_count = n + 2;
 
   // Link the parent before appending: the append may move the storage.

@@ -6,7 +6,7 @@ void CapacitanceExtractor::number_unknowns() {
   for (uint32_t k = 0; k < panel_count; ++k) {
     Panel& panel = panels[static_cast<int32_t>(k)];
     if (panel.first_child == -1) leaf_list.push_back(static_cast<int32_t>(k));
-    if (panel.child_kind != 1) {
+    if (panel.child_kind != kSecondChild) {
       panel.unknown_number = unknown_count;
       unknown_count += 1;
     }

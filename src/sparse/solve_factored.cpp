@@ -33,7 +33,7 @@ void solve_symmetric_factor(const SparseMatrix& f, double* x, const double* b, d
 }
 
 // L·U·z = b(p), x(c) = z: L left of each row's `diag` entry with a unit diagonal, U from it on.
-// Every row must hold its diagonal entry.
+// Every row must hold its diagonal entry. A format of the library that no pass of a run produces.
 void solve_general_factor(const SparseMatrix& f, double* x, const double* b, double* z) {
   const int32_t n = f.rows;
   for (int32_t i = 0; i < n; ++i) {

@@ -26,7 +26,7 @@ void add_input_panel(CapacitanceExtractor& extractor, double z) {
   int32_t position = static_cast<int32_t>(extractor.panel_count);
   panel.index = position;
   panel.root_index = position;
-  panel.child_kind = 0;
+  panel.child_kind = kInputPanel;
   panel.is_split = false;
   extractor.panels.append(panel);
   extractor.panel_count += 1;

@@ -102,14 +102,14 @@ TEST(PanelGeometry, AssignmentKeepsKindAndUnknownButCopiesTheRest) {
   source.index = 4;
   source.root_index = 1;
   source.is_split = true;
-  source.child_kind = 2;
+  source.child_kind = kFirstChild;
   source.unknown_number = 11;
 
   Panel target;
-  target.child_kind = 1;
+  target.child_kind = kSecondChild;
   target.unknown_number = 5;
   target = source;
-  EXPECT_EQ(1, target.child_kind);
+  EXPECT_EQ(kSecondChild, target.child_kind);
   EXPECT_EQ(5, target.unknown_number);
   EXPECT_EQ(7, target.conductor);
   EXPECT_EQ(3, target.parent);
@@ -122,7 +122,7 @@ TEST(PanelGeometry, AssignmentKeepsKindAndUnknownButCopiesTheRest) {
   expect_point({2, 1, 0}, target.vertices[2]);
 
   Panel copied(source);  // a copy into a new place takes every field
-  EXPECT_EQ(2, copied.child_kind);
+  EXPECT_EQ(kFirstChild, copied.child_kind);
   EXPECT_EQ(11, copied.unknown_number);
 
   Panel fresh;
@@ -290,7 +290,7 @@ TEST(Subdivision, HalvesTheLongerSideAtVertexOne) {
       panel.conductor = 5;
       panel.index = k;
       panel.root_index = k;
-      panel.child_kind = 0;
+      panel.child_kind = kInputPanel;
       panel.is_split = false;
       extractor.panels.append(panel);
     }
@@ -335,7 +335,7 @@ namespace {
 void hold_one_input_panel(CapacitanceExtractor& extractor, Panel panel, int32_t record) {
   panel.index = 0;
   panel.root_index = record - 1;
-  panel.child_kind = 0;
+  panel.child_kind = kInputPanel;
   panel.is_split = false;
   extractor.panels.append(panel);
   extractor.panel_count = 1;
