@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -122,6 +123,22 @@ std::vector<std::string> case_names() {
 }
 
 const char kUsage[] = "Program usage: VORNAX [InputFileName]\n";
+
+/// The phase that bench/run reads from a timing line with its pattern
+/// r"vornax: (.+?)\s+([0-9.]+) s$" (then stripped), or "" where that does not match.
+std::string timed_phase(const std::string& line) {
+  const std::string prefix = "vornax: ";
+  const std::string unit = " s";
+  if (line.size() <= prefix.size() + unit.size() || line.compare(0, prefix.size(), prefix) != 0 ||
+      line.compare(line.size() - unit.size(), unit.size(), unit) != 0) {
+    return "";
+  }
+  const std::size_t seconds_end = line.size() - unit.size();
+  const std::size_t seconds = line.find_last_not_of("0123456789.", seconds_end - 1) + 1;
+  const std::size_t name_end = line.find_last_not_of(" \t", seconds - 1) + 1;
+  if (seconds == seconds_end || name_end == seconds || name_end <= prefix.size()) return "";
+  return line.substr(prefix.size(), name_end - prefix.size());
+}
 
 /// The six faces of the box [x0, x1] x [y0, y1] x [z0, z1] as panel records of `conductor`,
 /// every coordinate multiplied by `scale`.
@@ -279,6 +296,55 @@ TEST(EndToEnd, UnwritableCapFileIsReportedWithoutChangingTheConsole) {
   EXPECT_EQ(normalise_time(read_file(std::string(VORNAX_TEST_DATA) + "/cube.stdout")),
             normalise_time(result.out));
   EXPECT_EQ("Error: Could not write Cap.txt.\n", result.err);
+}
+
+// bench/run reads the report that VORNAX_TIMING=1 adds on standard error with these patterns and
+// in this order of phases; nothing else of the run may change.
+TEST(EndToEnd, TimingReportHasTheFormThatBenchRunParses) {
+  WorkDir dir;
+  write_file(dir.path() + "/in.panels", read_file(std::string(VORNAX_TEST_DATA) + "/cube.panels"));
+  RunResult timed = run_vornax(dir, "in.panels", "VORNAX_TIMING=1 VORNAX_ISA=sse2 ");
+  EXPECT_EQ(normalise_time(read_file(std::string(VORNAX_TEST_DATA) + "/cube.stdout")),
+            normalise_time(timed.out));
+  EXPECT_EQ(read_file(std::string(VORNAX_TEST_DATA) + "/cube.cap"), timed.cap);
+
+  std::istringstream lines(timed.err);
+  std::string line;
+  for (const char* phase : {"read", "refine", "number", "same-origin pairs", "assemble",
+                            "factorise", "capacitance", "write"}) {
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(phase, timed_phase(line)) << line;
+  }
+  // The six faces of the cube are paired unsplit, so P is full: 6 unknowns, 21 entries on and
+  // above its diagonal. Without fill-in positions to drop, the factor has P's entries and is
+  // exact, and one iteration solves.
+  std::getline(lines, line);
+  EXPECT_EQ("vornax: panels 6, unknowns 6, P entries 21, PCG iterations 1", line);
+  std::getline(lines, line);
+  EXPECT_EQ("vornax: solve kernels sse2, factor entries 21", line);
+
+  for (const char* setting : {"0", "yes", ""}) {
+    EXPECT_EQ("", run_vornax(dir, "in.panels", std::string("VORNAX_TIMING=") + setting + " ").err);
+  }
+}
+
+// The conductor solves run in groups of lanes on up to VORNAX_THREADS threads; the results
+// must not depend on how many, nor on a setting that is not a positive count.
+TEST(EndToEnd, ResultsDoNotDependOnTheNumberOfSolveThreads) {
+  // Forty boxes: more solves than one group of lanes takes, long enough to run side by side.
+  WorkDir dir;
+  const std::string generate =
+      "'" VORNAX_GEN_BINARY "' random 40 --seed 3 > '" + dir.path() + "/in.panels'";
+  ASSERT_EQ(0, std::system(generate.c_str()));
+  RunResult one = run_vornax(dir, "in.panels", "VORNAX_THREADS=1 ");
+  ASSERT_TRUE(one.has_cap);
+  for (const char* threads : {"2", "3", "0", "many"}) {
+    SCOPED_TRACE(threads);
+    std::remove((dir.path() + "/Cap.txt").c_str());
+    RunResult result = run_vornax(dir, "in.panels", std::string("VORNAX_THREADS=") + threads + " ");
+    EXPECT_EQ(normalise_time(one.out), normalise_time(result.out));
+    EXPECT_EQ(one.cap, result.cap);
+  }
 }
 
 // The run's memory is bounded by the address space: wherever an allocation fails (the panel
