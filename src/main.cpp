@@ -4,7 +4,7 @@
 
 #include "common/fatal.h"
 #include "common/memory_limit.h"
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 #include "run/instruction_set_choice.h"
 #include "run/result_file.h"
 #include "run/termination_cleanup.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "geometry/point3.h"
+#include "model/point3.h"
 
 /// A conductor shaped as a box with its sides parallel to the axes.
 struct Box {

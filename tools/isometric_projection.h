@@ -1,6 +1,6 @@
 #pragma once
 
-#include "geometry/point3.h"
+#include "model/point3.h"
 
 /// A point of the picture, in SVG orientation: x to the right, y downwards.
 struct ScreenPoint {

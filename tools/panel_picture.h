@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 #include "tools/svg_picture.h"
 
 /// The picture of the panels that `extractor` holds: with `leaves` false,

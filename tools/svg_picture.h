@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "geometry/point3.h"
+#include "model/point3.h"
 
 /// One rectangle to draw.
 struct PictureFace {

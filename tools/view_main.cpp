@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/fatal.h"
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 #include "tools/panel_picture.h"
 #include "tools/svg_picture.h"
 

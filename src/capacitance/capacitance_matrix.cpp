@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/fatal.h"
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 #include "sparse/compact_arrays.h"
 #include "sparse/pcg_lanes.h"
 #include "sparse/sparse_matrix.h"

@@ -11,7 +11,7 @@
 
 #include "capacitance/p_matrix_contributions.h"
 #include "common/fatal.h"
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 #include "sparse/sparse_matrix.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/panel_vector.h"
-#include "interaction/interaction_entry.h"
+#include "model/interaction_entry.h"
+#include "model/panel_vector.h"
 
 /// The contributions of the interaction list to the P matrix in the hierarchical basis, in the
 /// order in which they are accumulated: add(i, j, w, f) stands for one accumulation of w at the

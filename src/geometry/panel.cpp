@@ -1,4 +1,4 @@
-#include "geometry/panel.h"
+#include "model/panel.h"
 
 #include <cmath>
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <istream>
 #include <string>
 
-#include "geometry/panel_vector.h"
+#include "model/panel_vector.h"
 
 /// Reads every "Q" record of `in` (a conductor number and twelve coordinates,
 /// whitespace separated; every other token is skipped) and appends one input

@@ -2,8 +2,8 @@
 #include <sstream>
 #include <string>
 
-#include "geometry/panel.h"
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
+#include "model/panel.h"
 
 namespace {
 

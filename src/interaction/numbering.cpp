@@ -1,6 +1,6 @@
 #include <vector>
 
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 
 void CapacitanceExtractor::number_unknowns() {
   for (uint32_t k = 0; k < panel_count; ++k) {

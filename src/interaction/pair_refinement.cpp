@@ -1,4 +1,4 @@
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 
 bool CapacitanceExtractor::refine_all_pairs() {
   for (uint32_t i = 0; i < input_panel_count; ++i) {

@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 
 double CapacitanceExtractor::PotentialEstimation(const Panel& a, const Panel& b) {
   // Identity is decided by position alone, never by geometry.

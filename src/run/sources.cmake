@@ -1,5 +1,5 @@
 set(VORNAX_RUN_SOURCES
-  src/run/capacitance_extractor.cpp
+  src/run/run_sequence.cpp
   src/run/phase_timer.cpp
   src/run/instruction_set_choice.cpp
   src/run/result_file.cpp

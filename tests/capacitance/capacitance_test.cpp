@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "capacitance/p_matrix_contributions.h"
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 #include "sparse/sparse_matrix.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "geometry/panel.h"
 #include "geometry/panel_reader.h"
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
+#include "model/panel.h"
 
 namespace {
 

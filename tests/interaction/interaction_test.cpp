@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "geometry/panel_reader.h"
-#include "run/capacitance_extractor.h"
+#include "model/capacitance_extractor.h"
 #include "tools/box_writer.h"
 #include "tools/generator_arguments.h"
 #include "tools/structure_generator.h"

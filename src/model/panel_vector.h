@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/panel.h"
+#include "model/panel.h"
 
 /// Every panel of every tree, held by value, input panels first. Append only:
 /// a panel's position never changes, but appending may move the storage, so no

@@ -1,5 +1,9 @@
 #pragma once
 
+// The extractor is declared here, beside the records it holds and below every subsystem: its
+// passes are defined in the folders of their subsystems (geometry/, interaction/, capacitance/)
+// and its run sequence in run/, each of which includes this header and nothing above it.
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -7,8 +11,8 @@
 
 #include "common/failure.h"
 #include "common/progress_display.h"
-#include "geometry/panel_vector.h"
-#include "interaction/interaction_entry.h"
+#include "model/interaction_entry.h"
+#include "model/panel_vector.h"
 #include "sparse/instruction_set.h"
 
 class SparseMatrix;

@@ -1,5 +1,3 @@
-#include "run/capacitance_extractor.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -7,6 +5,7 @@
 
 #include "common/progress_display.h"
 #include "common/run_clock.h"
+#include "model/capacitance_extractor.h"
 #include "run/phase_timer.h"
 #include "run/result_file.h"
 #include "sparse/incomplete_cholesky.h"

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "geometry/point3.h"
+#include "model/point3.h"
 
 // Values of Panel::child_kind. A second child carries no unknown: its charge is its parent's
 // minus its sibling's.
