@@ -1,8 +1,9 @@
 #pragma once
 
-// The extractor is declared here, beside the records it holds and below every subsystem: its
-// passes are defined in the folders of their subsystems (geometry/, interaction/, capacitance/)
-// and its run sequence in run/, each of which includes this header and nothing above it.
+// The extractor is declared here, beside the records it holds and below the folders that use
+// it: its passes are defined in the folders of their subsystems (geometry/, interaction/,
+// capacitance/) and its run sequence in run/; they include this header, and it includes none
+// of them.
 
 #include <cstdint>
 #include <memory>
@@ -41,8 +42,7 @@ class CapacitanceExtractor {
   /// Refines every pair of input panels into `interaction_list`.
   [[nodiscard]] bool refine_all_pairs();
   /// Refines one pair of panels of two different input panels' trees. Fails on
-  /// a panel of size zero and wherever refine_pair's PotentialEstimation or
-  /// subdivide_panel fails.
+  /// a panel of size zero, on coincident centres and where a subdivision fails.
   [[nodiscard]] bool refine_pair(int32_t i, int32_t j);
   /// Lists the leaves and numbers the unknowns (input panels and first children).
   void number_unknowns();
