@@ -3,6 +3,8 @@
 #include <thread>
 #include <vector>
 
+#include "capacitance/conductor_columns.h"
+#include "capacitance/solve_sharing.h"
 #include "common/fatal.h"
 #include "model/capacitance_extractor.h"
 #include "sparse/compact_arrays.h"
@@ -10,10 +12,6 @@
 #include "sparse/sparse_matrix.h"
 
 namespace {
-
-/// 4 * pi * 8.85: with this excitation the charge sums come out in units of
-/// 1e-12 F times the coordinates' unit in metres.
-const double kExcitation = 111.212379937086;
 
 /// The conductor solves are independent, so they share the processor's cores; VORNAX_THREADS
 /// caps the number.
@@ -41,21 +39,12 @@ void CapacitanceExtractor::compute_capacitance() {
   const int32_t m = static_cast<int32_t>(conductor_count);
   capacitance_matrix = std::make_unique<SparseMatrix>(m, m, ASYM);
 
-  // Conductor k owns the unknowns 6k .. 6k+5: its six input panels. Its right-hand side holds
-  // the excitation there and zero everywhere else; every solve starts from zero.
-  auto make_rhs = [&](int32_t k, double* b) {
-    for (int32_t i = 0; i < n; ++i) b[i] = 0.0;
-    for (int32_t i = 0; i < 6; ++i) b[6 * k + i] = kExcitation;
-  };
-  // Column k of the matrix: the charge of every conductor j, its six unknowns added in order.
+  // Every solve starts from zero; column k of the matrix holds the charges of solve k.
+  auto make_rhs = [&](int32_t k, double* b) { conductor_excitation(k, n, b); };
   std::vector<double> columns(static_cast<std::size_t>(m) * static_cast<std::size_t>(m));
   auto take_solution = [&](int32_t k, const double* x, int32_t iterations) {
     pcg_iteration_count += iterations;
-    for (int32_t j = 0; j < m; ++j) {
-      double sum = 0.0;
-      for (int32_t i = 0; i < 6; ++i) sum += x[6 * j + i];
-      columns[static_cast<std::size_t>(k) * m + j] = sum;
-    }
+    conductor_charges(x, m, &columns[static_cast<std::size_t>(k) * m]);
   };
 
   // The solves run side by side over flat copies of P and of the factor; each performs exactly
@@ -68,8 +57,16 @@ void CapacitanceExtractor::compute_capacitance() {
     settings.thread_count = solve_thread_count();
     settings.instruction_set = instruction_set;
     if (progress.enabled()) settings.progress = [&](int32_t solved) { progress.solves(solved, m); };
+    if (solve_sharing != nullptr) {
+      solve_sharing->begin(compact_p, compact_factor, pcg_tolerance, m, columns.data());
+      settings.thread_count = solve_sharing->thread_count;
+      settings.claim = solve_sharing->claim;
+      settings.progress = [&](int32_t) { solve_sharing->serve(); };
+      settings.progress_milliseconds = 1;
+    }
     failed = pcg_solve_lanes(compact_p, compact_factor, m, make_rhs, take_solution, pcg_tolerance,
                              settings);
+    if (solve_sharing != nullptr) failed = solve_sharing->finish(failed, pcg_iteration_count);
   }
   if (failed >= 0) report_failed_solve(failed);
 

@@ -1,4 +1,5 @@
 set(VORNAX_CAPACITANCE_SOURCES
   src/capacitance/p_matrix_assembly.cpp
   src/capacitance/capacitance_matrix.cpp
+  src/capacitance/conductor_columns.cpp
 )

@@ -19,12 +19,13 @@ uint64_t lowered_address_space_limit(uint64_t current_soft_limit, uint64_t physi
   return physical_bytes;
 }
 
-void limit_address_space_to_physical_memory() {
+void limit_address_space_to_physical_memory(int32_t sharing_processes) {
 #ifndef VORNAX_SANITIZED_ADDRESS_SPACE
   long pages = sysconf(_SC_PHYS_PAGES);
   long page_size = sysconf(_SC_PAGESIZE);
   if (pages <= 0 || page_size <= 0) return;
   uint64_t physical = static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
+  if (sharing_processes > 1) physical /= static_cast<uint64_t>(sharing_processes);
   struct rlimit limit;
   if (getrlimit(RLIMIT_AS, &limit) != 0) return;
   uint64_t lowered = lowered_address_space_limit(limit.rlim_cur, physical);
@@ -32,5 +33,7 @@ void limit_address_space_to_physical_memory() {
   limit.rlim_cur = static_cast<rlim_t>(lowered);
   // A limit that cannot be set leaves the run as it was, without one.
   setrlimit(RLIMIT_AS, &limit);
+#else
+  (void)sharing_processes;
 #endif
 }

@@ -7,8 +7,9 @@
 /// A limit is never raised; `physical_bytes` 0 means unknown and changes nothing.
 uint64_t lowered_address_space_limit(uint64_t current_soft_limit, uint64_t physical_bytes);
 
-/// Lowers the process's soft RLIMIT_AS to the machine's physical memory, so that a structure too
-/// large for the machine fails an allocation and ends with "Not enough memory!!" instead of
-/// being killed by the kernel's out-of-memory killer. Does nothing in sanitizer builds, whose
-/// shadow memory takes far more address space than that.
-void limit_address_space_to_physical_memory();
+/// Lowers the process's soft RLIMIT_AS to the machine's physical memory, divided among the
+/// `sharing_processes` that run on it, so that a structure too large for the machine fails an
+/// allocation and ends with "Not enough memory!!" instead of being killed by the kernel's
+/// out-of-memory killer. Does nothing in sanitizer builds, whose shadow memory takes far more
+/// address space than that.
+void limit_address_space_to_physical_memory(int32_t sharing_processes = 1);

@@ -17,6 +17,7 @@
 #include "sparse/instruction_set.h"
 
 class SparseMatrix;
+struct SolveSharing;
 
 /// The object of one extraction: it owns every piece of state of the run, and
 /// its passes run once each, in the order of `run`.
@@ -83,6 +84,7 @@ class CapacitanceExtractor {
   std::unique_ptr<SparseMatrix> capacitance_matrix;  // conductor capacitances, ASYM
   int64_t pcg_iteration_count = 0;  // iterations of all conductor solves, for the timing report
   InstructionSet instruction_set = best_instruction_set();  // path of the solve kernels
+  SolveSharing* solve_sharing = nullptr;  // shares the conductor solves with other processes
   ProgressDisplay progress;  // the running pass on a terminal; `run` names the passes
   Failure failure;           // the fatal condition that stopped a pass; empty while none
 };

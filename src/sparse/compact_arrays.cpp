@@ -43,6 +43,15 @@ CompactSymmetric::CompactSymmetric(const SparseMatrix& matrix)
   row_start[n] = k;
 }
 
+CompactSymmetric::CompactSymmetric(int32_t rows, int64_t entry_count)
+    : n(rows),
+      has_diagonal(allocate<uint8_t>(rows)),
+      diagonal(allocate<double>(rows)),
+      row_start(allocate<int64_t>(int64_t{rows} + 1)),
+      col(allocate<int32_t>(entry_count)),
+      value(allocate<double>(entry_count)),
+      all_finite(true) {}
+
 CompactSymmetric::~CompactSymmetric() {
   std::free(has_diagonal);
   std::free(diagonal);
@@ -90,6 +99,16 @@ CompactFactor::CompactFactor(const SparseMatrix& factor)
   std::free(next);
   std::free(level);
 }
+
+CompactFactor::CompactFactor(int32_t rows, int64_t entry_count, int32_t levels)
+    : n(rows),
+      pivot(allocate<double>(rows)),
+      row_start(allocate<int64_t>(int64_t{rows} + 1)),
+      row_col(allocate<int32_t>(entry_count)),
+      row_value(allocate<double>(entry_count)),
+      level_count(levels),
+      level_start(allocate<int32_t>(int64_t{levels} + 1)),
+      level_row(allocate<int32_t>(rows)) {}
 
 CompactFactor::~CompactFactor() {
   std::free(pivot);

@@ -12,6 +12,9 @@
 /// its other entries in row-list order.
 struct CompactSymmetric {
   explicit CompactSymmetric(const SparseMatrix& matrix);
+  /// Zero-filled arrays for n rows and `entry_count` other entries, to be filled in by a copy
+  /// received from another process.
+  CompactSymmetric(int32_t n, int64_t entry_count);
   CompactSymmetric(const CompactSymmetric&) = delete;
   CompactSymmetric& operator=(const CompactSymmetric&) = delete;
   ~CompactSymmetric();
@@ -35,6 +38,9 @@ struct CompactSymmetric {
 /// one level read only rows of earlier levels, and can run side by side.
 struct CompactFactor {
   explicit CompactFactor(const SparseMatrix& factor);
+  /// Zero-filled arrays for n rows, `entry_count` entries after the pivots and `level_count`
+  /// levels, to be filled in by a copy received from another process.
+  CompactFactor(int32_t n, int64_t entry_count, int32_t level_count);
   CompactFactor(const CompactFactor&) = delete;
   CompactFactor& operator=(const CompactFactor&) = delete;
   ~CompactFactor();

@@ -36,18 +36,32 @@ struct SolveQueue {
   int32_t rhs_count;                                      // right-hand sides in all
   const std::function<void(int32_t, double*)>& make_rhs;  // fills one
   const std::function<void(int32_t, const double*, int32_t)>& take_solution;  // takes one
+  const std::function<int32_t()>& claim;    // hands out the right-hand sides, if set
   std::mutex lock;                          // held while a callback runs or the queue moves
-  int32_t next_rhs = 0;                     // the next right-hand side to start
+  int32_t next_rhs = 0;                     // the next right-hand side to start, without `claim`
+  bool claims_over = false;                 // `claim` has said that none is left
   std::atomic<int32_t> solved{0};           // solutions taken
   std::atomic<int32_t> failed{kNoFailure};  // lowest right-hand side that gave up
 
   SolveQueue(int32_t count, const std::function<void(int32_t, double*)>& make,
-             const std::function<void(int32_t, const double*, int32_t)>& take)
-      : rhs_count(count), make_rhs(make), take_solution(take) {}
+             const std::function<void(int32_t, const double*, int32_t)>& take,
+             const std::function<int32_t()>& claimer)
+      : rhs_count(count), make_rhs(make), take_solution(take), claim(claimer) {}
+
+  // The next right-hand side to start, or -1; called under the lock. Once one has given up,
+  // nothing more is started: every later one is numbered higher.
+  int32_t next() {
+    if (!claim) return next_rhs < rhs_count && next_rhs < failed ? next_rhs++ : -1;
+    if (claims_over || failed != kNoFailure) return -1;
+    const int32_t rhs = claim();
+    claims_over = rhs < 0;
+    return rhs;
+  }
 
   // No solve is left to start.
   bool drained() {
     std::lock_guard<std::mutex> hold(lock);
+    if (claim) return claims_over || failed != kNoFailure;
     return next_rhs >= rhs_count || next_rhs >= failed;
   }
 };
@@ -141,9 +155,10 @@ int32_t solve_in_group(const CompactSymmetric& P, const CompactFactor& F, double
     for (int32_t i = 0; i < n; ++i) xs[i].lane[l] = 0.0;
     {
       std::lock_guard<std::mutex> hold(queue.lock);
-      if (queue.next_rhs < queue.rhs_count && queue.next_rhs < queue.failed) {
-        lane[l].rhs = queue.next_rhs++;
-        queue.make_rhs(lane[l].rhs, vector);
+      const int32_t rhs = queue.next();
+      if (rhs >= 0) {
+        lane[l].rhs = rhs;
+        queue.make_rhs(rhs, vector);
       }
     }
     for (int32_t i = 0; i < n; ++i) rs[i].lane[l] = lane[l].rhs >= 0 ? vector[i] : 0.0;
@@ -245,9 +260,9 @@ void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double to
   }
 }
 
-// The group width for each of `workers` workers sharing `rhs_count` solves: wide enough that
-// every solve can start at once, within the widths there are.
-int32_t group_width(int32_t rhs_count, int32_t workers) {
+}  // namespace
+
+int32_t lane_group_width(int32_t rhs_count, int32_t workers) {
   const int32_t share = (rhs_count + workers - 1) / workers;
   for (int32_t width : {kQuarterLanes, kNarrowLanes}) {
     if (share <= width) return width;
@@ -255,17 +270,15 @@ int32_t group_width(int32_t rhs_count, int32_t workers) {
   return kWideLanes;
 }
 
-}  // namespace
-
 int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t rhs_count,
                         const std::function<void(int32_t, double*)>& make_rhs,
                         const std::function<void(int32_t, const double*, int32_t)>& take_solution,
                         double tolerance, const LaneSolveSettings& settings) {
-  SolveQueue queue(rhs_count, make_rhs, take_solution);
+  SolveQueue queue(rhs_count, make_rhs, take_solution, settings.claim);
   // More workers than the narrowest groups of lanes would only add idle lanes.
   const int32_t groups = (rhs_count + kQuarterLanes - 1) / kQuarterLanes;
   const int32_t workers = std::max(1, std::min(settings.thread_count, groups));
-  const int32_t width = std::min({group_width(rhs_count, workers), settings.widest_group,
+  const int32_t width = std::min({lane_group_width(rhs_count, workers), settings.widest_group,
                                   widest_group_for(settings.instruction_set)});
   std::vector<std::unique_ptr<LaneWorkspace>> work;
   for (int32_t t = 0; t < workers; ++t) {
@@ -278,6 +291,6 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
       [&] {
         if (settings.progress) settings.progress(queue.solved);
       },
-      250);
+      settings.progress_milliseconds);
   return queue.failed == kNoFailure ? -1 : queue.failed.load();
 }

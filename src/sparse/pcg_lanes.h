@@ -6,14 +6,23 @@
 #include "sparse/compact_arrays.h"
 #include "sparse/lane_kernels.h"
 
-/// How pcg_solve_lanes runs: on how many threads, on which instruction-set path, and whom it
-/// tells how far it has come.
+/// How pcg_solve_lanes runs: on how many threads, on which instruction-set path, whom it
+/// tells how far it has come, and which right-hand sides it solves.
 struct LaneSolveSettings {
   int32_t thread_count = 1;                               // lane groups solving at once
   InstructionSet instruction_set = InstructionSet::sse2;  // a path the processor has
   std::function<void(int32_t solved)> progress;           // optional, see pcg_solve_lanes
   int32_t widest_group = kWideLanes;  // lanes of a group at the most, below the path's own bound
+  int32_t progress_milliseconds = 250;  // interval of the progress calls
+  /// Optional: the next right-hand side to start, ascending and below rhs_count, or -1 when none
+  /// is left (it is then not called again); called under the callbacks' lock. Without it, every
+  /// one of 0 .. rhs_count-1 in turn.
+  std::function<int32_t()> claim;
 };
+
+/// The group width for each of `workers` workers sharing `rhs_count` solves: wide enough that
+/// every solve can start at once, within the widths there are.
+int32_t lane_group_width(int32_t rhs_count, int32_t workers);
 
 /// Solves P·x = b for `rhs_count` right-hand sides, each exactly as `pcg_solve` with the factor F
 /// and a zero start does, step for step and bit for bit, whatever the threads, the path and the
@@ -29,7 +38,7 @@ struct LaneSolveSettings {
 /// `make_rhs(k, b)` fills the n-vector b with right-hand side k when its solve starts;
 /// `take_solution(k, x, iterations)` receives each solution with the count `pcg_solve` would
 /// return. The callbacks are never run concurrently. `progress(solved)`, if set, is called from
-/// the calling thread a few times a second with the number of solutions taken so far.
+/// the calling thread every `progress_milliseconds` with the number of solutions taken so far.
 ///
 /// Returns -1, or the lowest-numbered right-hand side whose solve gives up: once one gives up, no
 /// higher-numbered solve is started or finished, and every lower-numbered one is completed, so the

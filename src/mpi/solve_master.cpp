@@ -1,0 +1,187 @@
+#include "mpi/solve_master.h"
+
+#include <mpi.h>
+
+#include <algorithm>
+#include <cstddef>
+
+#include "mpi/array_broadcast.h"
+#include "run/fatal.h"
+
+namespace {
+
+const char kOutOfMemory[] = "Not enough memory!!\n";
+
+}  // namespace
+
+SolveMaster::SolveMaster(int32_t worker_count)
+    : worker_count_(worker_count), workers_(static_cast<std::size_t>(worker_count) + 1) {}
+
+SolveSharing SolveMaster::sharing(int32_t thread_count) {
+  SolveSharing hooks;
+  hooks.thread_count = thread_count;
+  hooks.begin = [this](const CompactSymmetric& P, const CompactFactor& F, double tolerance,
+                       int32_t conductor_count,
+                       double* columns) { begin(P, F, tolerance, conductor_count, columns); };
+  hooks.claim = [this] { return claim(); };
+  hooks.serve = [this] {
+    serve();
+    return solved_elsewhere_;
+  };
+  hooks.finish = [this](int32_t failed, int64_t& iterations) {
+    return finish(failed, iterations);
+  };
+  return hooks;
+}
+
+void SolveMaster::begin(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
+                        int32_t conductor_count, double* columns) {
+  columns_ = columns;
+  conductor_count_ = conductor_count;
+  dispenser_.conductor_count = conductor_count;
+  if (worker_count_ == 0) return;
+  solution_.resize(static_cast<std::size_t>(conductor_count) + kSolutionHead);
+
+  // Every worker first makes room for the arrays; the broadcast starts only when all have it,
+  // since a worker that ran out of memory could not take part in it.
+  const Control header = header_message(describe(P, F, tolerance, conductor_count));
+  for (int32_t w = 1; w <= worker_count_; ++w) send_control(w, kFromMaster, header);
+  auto all_answered = [&] {
+    for (int32_t w = 1; w <= worker_count_; ++w) {
+      if (!workers_[w].answered) return false;
+    }
+    return true;
+  };
+  while (!all_answered()) {
+    if (!handle_next()) pause_briefly();
+  }
+  if (out_of_memory_) fail_and_exit(kOutOfMemory);
+  for (int32_t w = 1; w <= worker_count_; ++w) send_control(w, kFromMaster, kGo);
+  // Rank 0 only reads its arrays here.
+  broadcast_arrays(const_cast<CompactSymmetric&>(P), const_cast<CompactFactor&>(F));
+}
+
+int32_t SolveMaster::claim() {
+  std::lock_guard<std::mutex> hold(lock_);
+  const int32_t k = own_batch_.take();
+  if (k >= 0) return k;
+  int32_t first = 0;
+  int32_t count = 0;
+  if (out_of_memory_ || !dispenser_.take(first, count)) return -1;
+  own_batch_ = ConductorBatch{first, first + count};
+  return own_batch_.take();
+}
+
+void SolveMaster::serve() {
+  while (handle_next()) {
+  }
+}
+
+int32_t SolveMaster::finish(int32_t failed, int64_t& iterations) {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    dispenser_.note_failure(failed);
+  }
+  auto all_finished = [&] {
+    for (int32_t w = 1; w <= worker_count_; ++w) {
+      if (!workers_[w].finished) return false;
+    }
+    return true;
+  };
+  while (!all_finished()) {
+    if (!handle_next()) pause_briefly();
+  }
+  if (out_of_memory_) fail_and_exit(kOutOfMemory);
+  iterations += worker_iterations_;
+  return dispenser_.failure();
+}
+
+void SolveMaster::end_workers(int status) {
+  if (ending_) return;
+  ending_ = true;
+  for (int32_t w = 1; w <= worker_count_; ++w) {
+    if (!workers_[w].gone) send_control(w, kFromMaster, kEnd, status);
+  }
+  auto all_gone = [&] {
+    for (int32_t w = 1; w <= worker_count_; ++w) {
+      if (!workers_[w].gone) return false;
+    }
+    return true;
+  };
+  while (!all_gone()) {
+    if (!handle_next()) pause_briefly();
+  }
+}
+
+bool SolveMaster::handle_next() {
+  int arrived = 0;
+  MPI_Status status;
+  MPI_Iprobe(MPI_ANY_SOURCE, MPI_ANY_TAG, MPI_COMM_WORLD, &arrived, &status);
+  if (!arrived) return false;
+  if (status.MPI_TAG == kSolution) {
+    int count = 0;
+    MPI_Get_count(&status, MPI_DOUBLE, &count);
+    take_solution(status.MPI_SOURCE, count);
+    return true;
+  }
+  Control message;
+  MPI_Recv(message.word, kControlWords, MPI_INT64_T, status.MPI_SOURCE, status.MPI_TAG,
+           MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+  handle_control(status.MPI_SOURCE, message);
+  return true;
+}
+
+void SolveMaster::handle_control(int source, const Control& message) {
+  WorkerState& worker = workers_[source];
+  switch (message.word[0]) {
+    case kReady:
+      worker.answered = true;
+      break;
+    case kFatal:
+      worker.answered = true;
+      worker.finished = true;
+      out_of_memory_ = true;
+      break;
+    case kRequest: {
+      // After the end was sent, that message answers the request.
+      if (ending_) break;
+      int32_t first = 0;
+      int32_t count = 0;
+      bool handed = false;
+      {
+        std::lock_guard<std::mutex> hold(lock_);
+        handed = !out_of_memory_ && dispenser_.take(first, count);
+      }
+      if (handed) {
+        send_control(source, kFromMaster, kGroup, first, count);
+      } else {
+        send_control(source, kFromMaster, kStop);
+      }
+      break;
+    }
+    case kDone: {
+      worker.finished = true;
+      std::lock_guard<std::mutex> hold(lock_);
+      dispenser_.note_failure(static_cast<int32_t>(message.word[1]));
+      break;
+    }
+    case kBye:
+      worker.gone = true;
+      break;
+    default:
+      break;
+  }
+}
+
+void SolveMaster::take_solution(int source, int count) {
+  // A buffer of the expected size; the message is received whatever it holds.
+  if (solution_.size() < static_cast<std::size_t>(std::max(count, 1))) solution_.resize(count);
+  MPI_Recv(solution_.data(), count, MPI_DOUBLE, source, kSolution, MPI_COMM_WORLD,
+           MPI_STATUS_IGNORE);
+  if (count != conductor_count_ + kSolutionHead || columns_ == nullptr) return;
+  const int32_t k = static_cast<int32_t>(solution_[0]);
+  worker_iterations_ += static_cast<int64_t>(solution_[1]);
+  ++solved_elsewhere_;
+  std::copy(solution_.begin() + kSolutionHead, solution_.end(),
+            columns_ + static_cast<std::size_t>(k) * conductor_count_);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "capacitance/solve_sharing.h"
+#include "mpi/group_dispenser.h"
+#include "mpi/mpi_link.h"
+
+/// Rank 0's side of the shared solves. It hands out the lane groups to its own solve threads
+/// and to the workers (ranks 1 ..) as they ask, collects the workers' columns and failures, and
+/// in the end tells every worker how the run ended. All its MPI calls are made from the thread
+/// that runs the extraction.
+class SolveMaster {
+ public:
+  explicit SolveMaster(int32_t worker_count);
+  SolveMaster(const SolveMaster&) = delete;
+  SolveMaster& operator=(const SolveMaster&) = delete;
+
+  /// The hooks that make compute_capacitance share its solves, with `thread_count` solve
+  /// threads on this rank. They refer to this object.
+  SolveSharing sharing(int32_t thread_count);
+
+  /// Ends every worker that has not ended yet with exit `status`, reading whatever they still
+  /// send until each has said goodbye. Safe to call at any stage of the run, and more than once.
+  void end_workers(int status);
+
+ private:
+  void begin(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
+             int32_t conductor_count, double* columns);
+  int32_t claim();
+  void serve();
+  int32_t finish(int32_t failed, int64_t& iterations);
+
+  /// Reads and handles one message that has arrived; false when none has.
+  bool handle_next();
+  void handle_control(int source, const Control& message);
+  void take_solution(int source, int count);
+
+  /// Per worker (indexed by rank), how far it has come.
+  struct WorkerState {
+    bool answered = false;  // replied to the header: ready, or out of memory
+    bool finished = false;  // its solves are over, or it ran out of memory
+    bool gone = false;      // said goodbye: it sends nothing more
+  };
+
+  int32_t worker_count_;              // ranks 1 .. worker_count_
+  std::vector<WorkerState> workers_;  // index 0 unused
+  std::mutex lock_;                   // guards the dispenser and batch against the solve threads
+  GroupDispenser dispenser_;          // the lane groups not yet handed out
+  ConductorBatch own_batch_;          // this rank's conductors not yet started
+  double* columns_ = nullptr;         // the capacitance columns, column k at k·m
+  int32_t conductor_count_ = 0;       // m
+  std::vector<double> solution_;      // a received solution message
+  int64_t worker_iterations_ = 0;     // iterations of the workers' solves
+  int32_t solved_elsewhere_ = 0;      // solutions received from the workers
+  bool out_of_memory_ = false;        // a worker ran out of memory
+  bool ending_ = false;               // the workers have been told to end
+};
