@@ -1,0 +1,105 @@
+// vornax-mpi under mpirun against vornax on the same files: the same standard output (the time
+// figure aside), standard error and Cap.txt for 1, 2 and 3 ranks; exit status 0 after a complete
+// run and 1 after a failure. Every run has a time limit, so that a hang fails instead of waiting.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+struct RunOutcome {
+  int exit_status;   // -1 when the run did not end by itself
+  std::string out;   // standard output, the time figure replaced by <t>
+  std::string err;   // standard error
+  bool has_cap;      // Cap.txt was written
+  std::string cap;   // its content
+};
+
+/// Runs `program` with the panel file `input` in a fresh folder, killed after two minutes.
+RunOutcome run_in_fresh_folder(const std::string& program, const std::string& input) {
+  char pattern[] = "/tmp/vornax-mpi-e2e-XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  const std::string command = "cd '" + dir + "' && timeout -k 5 120 " + program + " " + input +
+                              " > stdout.txt 2> stderr.txt";
+  const int status = std::system(command.c_str());
+  RunOutcome run;
+  run.exit_status = WIFEXITED(status) && WEXITSTATUS(status) != 124 ? WEXITSTATUS(status) : -1;
+  run.out = std::regex_replace(read_file(dir + "/stdout.txt"),
+                               std::regex("Times   = [^ \n]* Seconds"), "Times   = <t> Seconds");
+  run.err = read_file(dir + "/stderr.txt");
+  struct stat info;
+  run.has_cap = stat((dir + "/Cap.txt").c_str(), &info) == 0;
+  run.cap = read_file(dir + "/Cap.txt");
+  std::system(("rm -rf '" + dir + "'").c_str());
+  return run;
+}
+
+/// mpirun -q: its own notice of a failed job would stand between the program's messages.
+std::string mpi_program(int ranks) {
+  return std::string("'" VORNAX_MPIEXEC "' -q --oversubscribe -np ") + std::to_string(ranks) +
+         " '" VORNAX_MPI_BINARY "'";
+}
+
+void expect_same_as_vornax(const std::string& input, const std::vector<int>& rank_counts) {
+  const RunOutcome expected = run_in_fresh_folder("'" VORNAX_BINARY "'", input);
+  ASSERT_EQ(1, expected.exit_status);
+  for (int ranks : rank_counts) {
+    SCOPED_TRACE(input + " on " + std::to_string(ranks) + " ranks");
+    const RunOutcome run = run_in_fresh_folder(mpi_program(ranks), input);
+    EXPECT_EQ(expected.has_cap ? 0 : 1, run.exit_status);
+    EXPECT_EQ(expected.out, run.out);
+    EXPECT_EQ(expected.err, run.err);
+    EXPECT_EQ(expected.has_cap, run.has_cap);
+    EXPECT_EQ(expected.cap, run.cap);
+  }
+}
+
+}  // namespace
+
+TEST(MpiEndToEnd, EveryReferenceCaseGivesTheBitsOfVornax) {
+  int cases = 0;
+  DIR* dir = opendir(VORNAX_TEST_DATA);
+  ASSERT_NE(nullptr, dir);
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() < 8 || name.compare(name.size() - 7, 7, ".panels") != 0) continue;
+    expect_same_as_vornax("'" VORNAX_TEST_DATA "/" + name + "'", {2});
+    ++cases;
+  }
+  closedir(dir);
+  EXPECT_GE(cases, 10);
+}
+
+TEST(MpiEndToEnd, TwelveByTwelveBusOnOneTwoAndThreeRanks) {
+  char pattern[] = "/tmp/vornax-mpi-bus-XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  ASSERT_EQ(0, std::system(("'" VORNAX_GEN_BINARY "' bus 12 > '" + dir + "/bus12.txt'").c_str()));
+  expect_same_as_vornax(dir + "/bus12.txt", {1, 2, 3});
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST(MpiEndToEnd, FailuresAreReportedOnceAndEndEveryRank) {
+  // A faulty file: one message, by rank 0 alone, however many ranks read nothing.
+  const RunOutcome faulty = run_in_fresh_folder(mpi_program(3), "'" VORNAX_TEST_DATA "/err_duplicate.panels'");
+  EXPECT_EQ(1, faulty.exit_status);
+  EXPECT_EQ(read_file(VORNAX_TEST_DATA "/err_duplicate.stdout"), faulty.out);
+  EXPECT_FALSE(faulty.has_cap);
+  expect_same_as_vornax("no-such-file.panels", {3});
+  expect_same_as_vornax("", {2});
+  expect_same_as_vornax("a.panels b.panels", {2});
+}
