@@ -24,6 +24,9 @@ SolveHeader header_from_message(const Control& message);
 SolveHeader describe(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
                      int32_t conductor_count);
 
+/// The bytes that broadcast_arrays moves to each rank.
+int64_t array_bytes(const CompactSymmetric& P, const CompactFactor& F);
+
 /// Every rank of MPI_COMM_WORLD calls this at once: rank 0's arrays of P and F are copied into
 /// every other rank's, which have the sizes of rank 0's header.
 void broadcast_arrays(CompactSymmetric& P, CompactFactor& F);

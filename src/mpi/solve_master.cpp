@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "mpi/array_broadcast.h"
 #include "run/fatal.h"
@@ -57,8 +60,15 @@ void SolveMaster::begin(const CompactSymmetric& P, const CompactFactor& F, doubl
   }
   if (out_of_memory_) fail_and_exit(kOutOfMemory);
   for (int32_t w = 1; w <= worker_count_; ++w) send_control(w, kFromMaster, kGo);
+  const double start = MPI_Wtime();
   // Rank 0 only reads its arrays here.
   broadcast_arrays(const_cast<CompactSymmetric&>(P), const_cast<CompactFactor&>(F));
+  const char* timing = std::getenv("VORNAX_TIMING");
+  if (timing != nullptr && std::strcmp(timing, "1") == 0) {
+    std::fprintf(stderr, "vornax-mpi: broadcast of %.1f MB to %d ranks took %.3f s\n",
+                 1e-6 * static_cast<double>(array_bytes(P, F)), worker_count_,
+                 MPI_Wtime() - start);
+  }
 }
 
 int32_t SolveMaster::claim() {
