@@ -68,7 +68,7 @@ SolveHeader describe(const CompactSymmetric& P, const CompactFactor& F, double t
 int64_t array_bytes(const CompactSymmetric& P, const CompactFactor& F) {
   const int64_t n = P.n;
   const int64_t per_row = 1 + 8 + 8 + 2 * 8 + 4;  // flag, diagonal, pivot, two offsets, level row
-  const int64_t per_entry = 4 + 8;                 // column and value
+  const int64_t per_entry = 4 + 8;                // column and value
   return n * per_row + 2 * 8 + (P.row_start[n] + F.row_start[n]) * per_entry +
          (int64_t{F.level_count} + 1) * 4;
 }

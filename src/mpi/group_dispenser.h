@@ -6,9 +6,9 @@
 /// to the processes as they ask. Once a conductor is known to have given up, no group above it
 /// goes out: nobody needs those solves, while every lower-numbered one is still to be finished.
 struct GroupDispenser {
-  int32_t conductor_count = 0;         // conductors in all
-  int32_t next_first = 0;              // first conductor of the next group
-  int32_t lowest_failed = INT32_MAX;   // lowest conductor known to have given up
+  int32_t conductor_count = 0;        // conductors in all
+  int32_t next_first = 0;             // first conductor of the next group
+  int32_t lowest_failed = INT32_MAX;  // lowest conductor known to have given up
 
   /// The next group as [first, first + count); false when none is left to hand out.
   bool take(int32_t& first, int32_t& count);

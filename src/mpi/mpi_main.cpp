@@ -74,9 +74,9 @@ int main(int argc, char** argv) {
   }
   // Ranks that share a node share its cores and its memory.
   const int32_t node_ranks = ranks_on_this_node();
-  const int32_t thread_count = threads_per_rank(
-      static_cast<int32_t>(std::thread::hardware_concurrency()), node_ranks,
-      std::getenv("VORNAX_THREADS"));
+  const int32_t thread_count =
+      threads_per_rank(static_cast<int32_t>(std::thread::hardware_concurrency()), node_ranks,
+                       std::getenv("VORNAX_THREADS"));
   install_out_of_memory_handler();
   limit_address_space_to_physical_memory(node_ranks);
 

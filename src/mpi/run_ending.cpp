@@ -9,7 +9,7 @@
 
 namespace {
 
-bool pending = false;             // the rank's part is not over yet
+bool pending = false;               // the rank's part is not over yet
 SolveMaster* run_master = nullptr;  // rank 0's master; null on a worker
 
 void end_run() {

@@ -66,8 +66,7 @@ void SolveMaster::begin(const CompactSymmetric& P, const CompactFactor& F, doubl
   const char* timing = std::getenv("VORNAX_TIMING");
   if (timing != nullptr && std::strcmp(timing, "1") == 0) {
     std::fprintf(stderr, "vornax-mpi: broadcast of %.1f MB to %d ranks took %.3f s\n",
-                 1e-6 * static_cast<double>(array_bytes(P, F)), worker_count_,
-                 MPI_Wtime() - start);
+                 1e-6 * static_cast<double>(array_bytes(P, F)), worker_count_, MPI_Wtime() - start);
   }
 }
 

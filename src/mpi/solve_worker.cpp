@@ -17,10 +17,10 @@ namespace {
 /// The worker's side of the conversation once the arrays are here. Its MPI calls are made by
 /// the solve threads inside pcg_solve_lanes's callbacks, which never run at the same time.
 struct WorkerSolves {
-  ConductorBatch batch;        // conductors handed out and not yet started
-  bool nothing_left = false;   // rank 0 has no more for this rank
-  bool ended = false;          // rank 0 has ended the run meanwhile
-  int status = 1;              // the exit status it gave
+  ConductorBatch batch;         // conductors handed out and not yet started
+  bool nothing_left = false;    // rank 0 has no more for this rank
+  bool ended = false;           // rank 0 has ended the run meanwhile
+  int status = 1;               // the exit status it gave
   std::vector<double> message;  // conductor, iterations and column of one solution
 
   int32_t claim() {
@@ -73,8 +73,7 @@ int run_worker(InstructionSet instruction_set, int32_t thread_count) {
     solves.message[0] = k;
     solves.message[1] = iterations;
     conductor_charges(x, m, &solves.message[kSolutionHead]);
-    MPI_Send(solves.message.data(), m + kSolutionHead, MPI_DOUBLE, 0, kSolution,
-             MPI_COMM_WORLD);
+    MPI_Send(solves.message.data(), m + kSolutionHead, MPI_DOUBLE, 0, kSolution, MPI_COMM_WORLD);
   };
   LaneSolveSettings settings;
   settings.thread_count = thread_count;

@@ -23,11 +23,11 @@ std::string read_file(const std::string& path) {
 }
 
 struct RunOutcome {
-  int exit_status;   // -1 when the run did not end by itself
-  std::string out;   // standard output, the time figure replaced by <t>
-  std::string err;   // standard error
-  bool has_cap;      // Cap.txt was written
-  std::string cap;   // its content
+  int exit_status;  // -1 when the run did not end by itself
+  std::string out;  // standard output, the time figure replaced by <t>
+  std::string err;  // standard error
+  bool has_cap;     // Cap.txt was written
+  std::string cap;  // its content
 };
 
 /// Runs `program` with the panel file `input` in a fresh folder, killed after two minutes.
@@ -95,7 +95,8 @@ TEST(MpiEndToEnd, TwelveByTwelveBusOnOneTwoAndThreeRanks) {
 
 TEST(MpiEndToEnd, FailuresAreReportedOnceAndEndEveryRank) {
   // A faulty file: one message, by rank 0 alone, however many ranks read nothing.
-  const RunOutcome faulty = run_in_fresh_folder(mpi_program(3), "'" VORNAX_TEST_DATA "/err_duplicate.panels'");
+  const RunOutcome faulty =
+      run_in_fresh_folder(mpi_program(3), "'" VORNAX_TEST_DATA "/err_duplicate.panels'");
   EXPECT_EQ(1, faulty.exit_status);
   EXPECT_EQ(read_file(VORNAX_TEST_DATA "/err_duplicate.stdout"), faulty.out);
   EXPECT_FALSE(faulty.has_cap);

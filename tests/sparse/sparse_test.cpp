@@ -656,6 +656,36 @@ TEST(PcgLanes, TheLowestFailingRightHandSideIsNamedAfterEveryLowerOneIsSolved) {
   }
 }
 
+TEST(PcgLanes, AClaimerChoosesTheRightHandSidesAndAFailureEndsItsClaims) {
+  const int32_t n = 80;
+  const SparseMatrix P = random_spd(n, 0.08, 5);
+  int32_t failed;
+  const auto F = incomplete_cholesky(P, failed, 0.0);
+  ASSERT_TRUE(F);
+  const CompactSymmetric cp(P);
+  const CompactFactor cf(*F);
+  // 13 is all zero and breaks down at its first step: 2 and 5 are still finished, the higher
+  // ones are never taken, and the two left to claim when 13 gave up are never claimed.
+  const std::vector<int32_t> handed = {2, 5, 13, 21, 22, 23, 24, 25, 26, 27};
+  std::size_t next = 0;
+  std::vector<int32_t> started, taken;
+  LaneSolveSettings settings;
+  settings.instruction_set = best_instruction_set();
+  settings.claim = [&] { return next < handed.size() ? handed[next++] : -1; };
+  const int32_t failure = pcg_solve_lanes(
+      cp, cf, 30,
+      [&](int32_t k, double* b) {
+        started.push_back(k);
+        for (int32_t i = 0; i < n; ++i) b[i] = k == 13 ? 0.0 : std::cos(i + 3.0 * k);
+      },
+      [&](int32_t k, const double*, int32_t) { taken.push_back(k); }, 1e-12, settings);
+  EXPECT_EQ(13, failure);
+  EXPECT_EQ(std::vector<int32_t>(handed.begin(), handed.begin() + kPcgLanes), started);
+  EXPECT_EQ(static_cast<std::size_t>(kPcgLanes), next);
+  std::sort(taken.begin(), taken.end());
+  EXPECT_EQ((std::vector<int32_t>{2, 5}), taken);
+}
+
 TEST(PositionIndex, FindsWhatTheRowWalkFindsThroughGrowthAndErasure) {
   // Accumulations with frequent exact cancellations over many positions (the table grows
   // several times), checked against a walk of the row lists after every step.
