@@ -62,6 +62,16 @@ int main(int argc, char** argv) {
   // discarded, and rank 0 reports their failures.
   if (rank != 0 && std::freopen("/dev/null", "w", stdout) == nullptr) std::fclose(stdout);
 
+  // A worker's solve threads take turns at MPI, one call at a time.
+  if (provided < MPI_THREAD_SERIALIZED) {
+    if (rank == 0) {
+      std::cerr << "Error: This MPI library does not allow calls from several threads "
+                   "(MPI_THREAD_SERIALIZED)."
+                << std::endl;
+    }
+    MPI_Finalize();
+    return 1;
+  }
   if (argc != 2) {
     if (rank == 0) std::cout << "Program usage: VORNAX [InputFileName]" << std::endl;
     MPI_Finalize();
