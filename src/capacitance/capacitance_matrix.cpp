@@ -58,7 +58,8 @@ void CapacitanceExtractor::compute_capacitance() {
     settings.instruction_set = instruction_set;
     if (progress.enabled()) settings.progress = [&](int32_t solved) { progress.solves(solved, m); };
     if (solve_sharing != nullptr) {
-      solve_sharing->begin(compact_p, compact_factor, pcg_tolerance, m, columns.data());
+      settings.widest_group =
+          solve_sharing->begin(compact_p, compact_factor, pcg_tolerance, m, columns.data());
       settings.thread_count = solve_sharing->thread_count;
       settings.claim = solve_sharing->claim;
       settings.progress = [&](int32_t) { solve_sharing->serve(); };

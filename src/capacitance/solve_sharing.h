@@ -4,18 +4,17 @@
 #include <functional>
 
 #include "sparse/compact_arrays.h"
-#include "sparse/lane_kernels.h"
 
 /// The hooks through which compute_capacitance shares its conductor solves with other
 /// processes. Every solve gives the same bits wherever it runs, so only the bookkeeping moves:
 /// which conductors this process solves, and the columns and failures of the others.
 struct SolveSharing {
-  int32_t thread_count = 1;           // solve threads of this process
-  int32_t widest_group = kWideLanes;  // lanes of its groups at the most
+  int32_t thread_count = 1;  // solve threads of this process
   /// Called once before any solve, with the flat copies of P and the factor, the tolerance and
-  /// the m·m column store (column k at k·m) that the other processes' columns go into.
-  std::function<void(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
-                     int32_t conductor_count, double* columns)>
+  /// the m·m column store (column k at k·m) that the other processes' columns go into. Returns
+  /// the lanes of this process's groups at the most.
+  std::function<int32_t(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
+                        int32_t conductor_count, double* columns)>
       begin;
   /// The next conductor for this process, ascending; -1 when none is left for it.
   std::function<int32_t()> claim;

@@ -85,6 +85,7 @@ class CapacitanceExtractor {
   int64_t pcg_iteration_count = 0;  // iterations of all conductor solves, for the timing report
   InstructionSet instruction_set = best_instruction_set();  // path of the solve kernels
   SolveSharing* solve_sharing = nullptr;  // shares the conductor solves with other processes
+  bool result_written = false;            // `run` wrote Cap.txt
   ProgressDisplay progress;  // the running pass on a terminal; `run` names the passes
   Failure failure;           // the fatal condition that stopped a pass; empty while none
 };

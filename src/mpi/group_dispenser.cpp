@@ -2,12 +2,10 @@
 
 #include <algorithm>
 
-#include "sparse/lane_kernels.h"
-
-bool GroupDispenser::take(int32_t& first, int32_t& count) {
+bool GroupDispenser::take(int32_t width, int32_t& first, int32_t& count) {
   if (next_first >= conductor_count || next_first > lowest_failed) return false;
   first = next_first;
-  count = std::min(kPcgLanes, conductor_count - next_first);
+  count = std::min(std::max(width, 1), conductor_count - next_first);
   next_first += count;
   return true;
 }

@@ -2,16 +2,18 @@
 
 #include <cstdint>
 
-/// Hands out the conductors in lane groups of kPcgLanes consecutive ones, in ascending order,
-/// to the processes as they ask. Once a conductor is known to have given up, no group above it
-/// goes out: nobody needs those solves, while every lower-numbered one is still to be finished.
+/// Hands out the conductors in lane groups of consecutive ones, in ascending order, to the
+/// processes as they ask, each group as wide as the asker's lane groups. Once a conductor is
+/// known to have given up, no group above it goes out: nobody needs those solves, while every
+/// lower-numbered one is still to be finished.
 struct GroupDispenser {
   int32_t conductor_count = 0;        // conductors in all
   int32_t next_first = 0;             // first conductor of the next group
   int32_t lowest_failed = INT32_MAX;  // lowest conductor known to have given up
 
-  /// The next group as [first, first + count); false when none is left to hand out.
-  bool take(int32_t& first, int32_t& count);
+  /// The next group of at most `width` conductors as [first, first + count); false when none is
+  /// left to hand out.
+  bool take(int32_t width, int32_t& first, int32_t& count);
   /// Records that conductor k gave up; -1 records nothing.
   void note_failure(int32_t k);
   /// The lowest conductor known to have given up, or -1.

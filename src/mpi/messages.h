@@ -22,7 +22,7 @@ enum MessageKind : int64_t {
   kEnd = 5,     // finish and end with exit status word 1; answer kBye
   // A worker to rank 0.
   kReady = 11,    // room for the arrays is allocated
-  kRequest = 12,  // hand me a group
+  kRequest = 12,  // hand me a group of at most word 1 conductors
   kDone = 13,     // my solves are over; word 1 is my lowest conductor that gave up, or -1
   kFatal = 14,    // I ran out of memory
   kBye = 15,      // I am ending

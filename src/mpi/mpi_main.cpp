@@ -19,6 +19,8 @@
 #include "run/fatal.h"
 #include "run/instruction_set_choice.h"
 #include "run/memory_limit.h"
+#include "run/result_file.h"
+#include "run/termination_cleanup.h"
 
 namespace {
 
@@ -87,24 +89,31 @@ int main(int argc, char** argv) {
   const int32_t thread_count =
       threads_per_rank(static_cast<int32_t>(std::thread::hardware_concurrency()), node_ranks,
                        std::getenv("VORNAX_THREADS"));
+  int32_t job_threads = thread_count;
+  MPI_Allreduce(&thread_count, &job_threads, 1, MPI_INT32_T, MPI_SUM, MPI_COMM_WORLD);
   install_out_of_memory_handler();
   limit_address_space_to_physical_memory(node_ranks);
 
   int status = 0;
   if (rank == 0) {
+    // Cap.txt is this run's result or nothing, as with vornax.
+    remove_stale_result(kResultFileName, argv[1]);
+    clean_up_at_termination();
     SolveMaster master(size - 1);
-    SolveSharing sharing = master.sharing(thread_count);
+    SolveSharing sharing = master.sharing(thread_count, job_threads, instruction_set);
     end_run_on_exit(&master);
     {
       CapacitanceExtractor extractor;
       extractor.instruction_set = instruction_set;
       extractor.solve_sharing = &sharing;
       extractor.run(argv[1]);
+      // A result that could not be written is a failed run for a job launcher.
+      if (!extractor.result_written) status = 1;
     }
-    master.end_workers(0);
+    master.end_workers(status);
   } else {
     end_run_on_exit(nullptr);
-    status = run_worker(instruction_set, thread_count);
+    status = run_worker(instruction_set, thread_count, job_threads);
   }
   forget_run_ending();
   MPI_Finalize();

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "mpi/array_broadcast.h"
+#include "mpi/node_share.h"
 #include "run/fatal.h"
 
 namespace {
@@ -20,29 +21,31 @@ const char kOutOfMemory[] = "Not enough memory!!\n";
 SolveMaster::SolveMaster(int32_t worker_count)
     : worker_count_(worker_count), workers_(static_cast<std::size_t>(worker_count) + 1) {}
 
-SolveSharing SolveMaster::sharing(int32_t thread_count) {
+SolveSharing SolveMaster::sharing(int32_t thread_count, int32_t job_threads, InstructionSet set) {
+  job_threads_ = job_threads;
+  instruction_set_ = set;
   SolveSharing hooks;
   hooks.thread_count = thread_count;
   hooks.begin = [this](const CompactSymmetric& P, const CompactFactor& F, double tolerance,
-                       int32_t conductor_count,
-                       double* columns) { begin(P, F, tolerance, conductor_count, columns); };
+                       int32_t conductor_count, double* columns) {
+    return begin(P, F, tolerance, conductor_count, columns);
+  };
   hooks.claim = [this] { return claim(); };
   hooks.serve = [this] {
     serve();
     return solved_elsewhere_;
   };
-  hooks.finish = [this](int32_t failed, int64_t& iterations) {
-    return finish(failed, iterations);
-  };
+  hooks.finish = [this](int32_t failed, int64_t& iterations) { return finish(failed, iterations); };
   return hooks;
 }
 
-void SolveMaster::begin(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
-                        int32_t conductor_count, double* columns) {
+int32_t SolveMaster::begin(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
+                           int32_t conductor_count, double* columns) {
   columns_ = columns;
   conductor_count_ = conductor_count;
   dispenser_.conductor_count = conductor_count;
-  if (worker_count_ == 0) return;
+  own_width_ = job_group_width(conductor_count, job_threads_, instruction_set_);
+  if (worker_count_ == 0) return own_width_;
   solution_.resize(static_cast<std::size_t>(conductor_count) + kSolutionHead);
 
   // Every worker first makes room for the arrays; the broadcast starts only when all have it,
@@ -68,6 +71,7 @@ void SolveMaster::begin(const CompactSymmetric& P, const CompactFactor& F, doubl
     std::fprintf(stderr, "vornax-mpi: broadcast of %.1f MB to %d ranks took %.3f s\n",
                  1e-6 * static_cast<double>(array_bytes(P, F)), worker_count_, MPI_Wtime() - start);
   }
+  return own_width_;
 }
 
 int32_t SolveMaster::claim() {
@@ -76,7 +80,7 @@ int32_t SolveMaster::claim() {
   if (k >= 0) return k;
   int32_t first = 0;
   int32_t count = 0;
-  if (out_of_memory_ || !dispenser_.take(first, count)) return -1;
+  if (out_of_memory_ || !dispenser_.take(own_width_, first, count)) return -1;
   own_batch_ = ConductorBatch{first, first + count};
   return own_batch_.take();
 }
@@ -159,7 +163,8 @@ void SolveMaster::handle_control(int source, const Control& message) {
       bool handed = false;
       {
         std::lock_guard<std::mutex> hold(lock_);
-        handed = !out_of_memory_ && dispenser_.take(first, count);
+        handed =
+            !out_of_memory_ && dispenser_.take(static_cast<int32_t>(message.word[1]), first, count);
       }
       if (handed) {
         send_control(source, kFromMaster, kGroup, first, count);

@@ -7,6 +7,7 @@
 #include "capacitance/solve_sharing.h"
 #include "mpi/group_dispenser.h"
 #include "mpi/mpi_link.h"
+#include "sparse/instruction_set.h"
 
 /// Rank 0's side of the shared solves. It hands out the lane groups to its own solve threads
 /// and to the workers (ranks 1 ..) as they ask, collects the workers' columns and failures, and
@@ -19,16 +20,17 @@ class SolveMaster {
   SolveMaster& operator=(const SolveMaster&) = delete;
 
   /// The hooks that make compute_capacitance share its solves, with `thread_count` solve
-  /// threads on this rank. They refer to this object.
-  SolveSharing sharing(int32_t thread_count);
+  /// threads on this rank, `job_threads` in the whole job, and the kernels of `set`. They refer
+  /// to this object.
+  SolveSharing sharing(int32_t thread_count, int32_t job_threads, InstructionSet set);
 
   /// Ends every worker that has not ended yet with exit `status`, reading whatever they still
   /// send until each has said goodbye. Safe to call at any stage of the run, and more than once.
   void end_workers(int status);
 
  private:
-  void begin(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
-             int32_t conductor_count, double* columns);
+  int32_t begin(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
+                int32_t conductor_count, double* columns);
   int32_t claim();
   void serve();
   int32_t finish(int32_t failed, int64_t& iterations);
@@ -50,11 +52,14 @@ class SolveMaster {
   std::mutex lock_;                   // guards the dispenser and batch against the solve threads
   GroupDispenser dispenser_;          // the lane groups not yet handed out
   ConductorBatch own_batch_;          // this rank's conductors not yet started
-  double* columns_ = nullptr;         // the capacitance columns, column k at k·m
-  int32_t conductor_count_ = 0;       // m
-  std::vector<double> solution_;      // a received solution message
-  int64_t worker_iterations_ = 0;     // iterations of the workers' solves
-  int32_t solved_elsewhere_ = 0;      // solutions received from the workers
-  bool out_of_memory_ = false;        // a worker ran out of memory
-  bool ending_ = false;               // the workers have been told to end
+  int32_t own_width_ = 1;             // lanes of this rank's groups, the size of its batches
+  int32_t job_threads_ = 1;           // solve threads of all ranks
+  InstructionSet instruction_set_ = InstructionSet::sse2;  // this rank's kernels
+  double* columns_ = nullptr;      // the capacitance columns, column k at k·m
+  int32_t conductor_count_ = 0;    // m
+  std::vector<double> solution_;   // a received solution message
+  int64_t worker_iterations_ = 0;  // iterations of the workers' solves
+  int32_t solved_elsewhere_ = 0;   // solutions received from the workers
+  bool out_of_memory_ = false;     // a worker ran out of memory
+  bool ending_ = false;            // the workers have been told to end
 };

@@ -10,6 +10,7 @@
 #include "mpi/array_broadcast.h"
 #include "mpi/group_dispenser.h"
 #include "mpi/mpi_link.h"
+#include "mpi/node_share.h"
 #include "sparse/pcg_lanes.h"
 
 namespace {
@@ -17,6 +18,7 @@ namespace {
 /// The worker's side of the conversation once the arrays are here. Its MPI calls are made by
 /// the solve threads inside pcg_solve_lanes's callbacks, which never run at the same time.
 struct WorkerSolves {
+  int32_t width = 1;            // lanes of this rank's groups: the conductors it asks for
   ConductorBatch batch;         // conductors handed out and not yet started
   bool nothing_left = false;    // rank 0 has no more for this rank
   bool ended = false;           // rank 0 has ended the run meanwhile
@@ -26,7 +28,7 @@ struct WorkerSolves {
   int32_t claim() {
     const int32_t k = batch.take();
     if (k >= 0 || nothing_left) return k;
-    send_control(0, kToMaster, kRequest);
+    send_control(0, kToMaster, kRequest, width);
     const Control reply = wait_for_master();
     if (reply.word[0] == kGroup) {
       batch = ConductorBatch{static_cast<int32_t>(reply.word[1]),
@@ -44,7 +46,7 @@ struct WorkerSolves {
 
 }  // namespace
 
-int run_worker(InstructionSet instruction_set, int32_t thread_count) {
+int run_worker(InstructionSet instruction_set, int32_t thread_count, int32_t job_threads) {
   Control first = wait_for_master();
   if (first.word[0] == kEnd) {
     send_control(0, kToMaster, kBye);
@@ -57,6 +59,7 @@ int run_worker(InstructionSet instruction_set, int32_t thread_count) {
   CompactFactor F(n, header.factor_entries, header.level_count);
   P.all_finite = header.all_finite;
   WorkerSolves solves;
+  solves.width = job_group_width(m, job_threads, instruction_set);
   solves.message.resize(static_cast<std::size_t>(m) + kSolutionHead);
   send_control(0, kToMaster, kReady);
 
@@ -78,6 +81,7 @@ int run_worker(InstructionSet instruction_set, int32_t thread_count) {
   LaneSolveSettings settings;
   settings.thread_count = thread_count;
   settings.instruction_set = instruction_set;
+  settings.widest_group = solves.width;
   settings.claim = [&] { return solves.claim(); };
   const int32_t failed =
       pcg_solve_lanes(P, F, m, make_rhs, take_solution, header.tolerance, settings);

@@ -23,11 +23,13 @@ namespace {
 
 /// Writes the capacitance matrix to Cap.txt, which appears only once it is complete. The console
 /// output of the run does not depend on the outcome, but a result that could not be written is
-/// reported on standard error instead of passing silently.
-void write_capacitance_file(const SparseMatrix& capacitance_matrix) {
+/// reported on standard error instead of passing silently. Returns whether it was written.
+bool write_capacitance_file(const SparseMatrix& capacitance_matrix) {
   ResultFile file(kResultFileName);
   capacitance_matrix.write_dense(file.stream());
-  if (!file.commit()) std::cerr << "Error: Could not write Cap.txt." << std::endl;
+  if (file.commit()) return true;
+  std::cerr << "Error: Could not write Cap.txt." << std::endl;
+  return false;
 }
 
 /// Shows the failure that a pass handed back, on the stream it names, and ends the run.
@@ -81,7 +83,7 @@ void CapacitanceExtractor::run(const std::string& file_name) {
   std::cout << "Sparsity of P Matrix    = " << 100.0 * p_matrix->entry_count / (n * n) << "%"
             << std::endl;
 
-  write_capacitance_file(*capacitance_matrix);
+  result_written = write_capacitance_file(*capacitance_matrix);
   timer.finish("write");
   if (timer.enabled()) {
     std::fprintf(stderr, "vornax: panels %u, unknowns %d, P entries %d, PCG iterations %lld\n",

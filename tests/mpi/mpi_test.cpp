@@ -7,33 +7,36 @@
 #include "mpi/array_broadcast.h"
 #include "mpi/group_dispenser.h"
 #include "mpi/node_share.h"
+#include "sparse/lane_kernels.h"
 
-TEST(GroupDispenser, HandsOutLaneGroupsInOrderAndNoneAboveAFailure) {
+TEST(GroupDispenser, HandsOutGroupsInOrderAsWideAsAskedAndNoneAboveAFailure) {
   GroupDispenser groups;
   groups.conductor_count = 20;
   int32_t first = -1;
   int32_t count = -1;
-  ASSERT_TRUE(groups.take(first, count));
+  ASSERT_TRUE(groups.take(8, first, count));
   EXPECT_EQ(0, first);
   EXPECT_EQ(8, count);
-  ASSERT_TRUE(groups.take(first, count));
+  ASSERT_TRUE(groups.take(4, first, count));  // a rank of narrower groups
   EXPECT_EQ(8, first);
-  // Conductor 9 gives up: the last group, 16 .. 19, is nobody's business any more.
+  EXPECT_EQ(4, count);
+  // Conductor 9 gives up: the rest, 12 .. 19, is nobody's business any more.
   groups.note_failure(-1);
   EXPECT_EQ(-1, groups.failure());
-  groups.note_failure(12);
+  groups.note_failure(11);
   groups.note_failure(9);
-  groups.note_failure(15);
+  groups.note_failure(10);
   EXPECT_EQ(9, groups.failure());
-  EXPECT_FALSE(groups.take(first, count));
+  EXPECT_FALSE(groups.take(8, first, count));
 
   GroupDispenser last;
   last.conductor_count = 20;
   last.note_failure(16);  // the failure starts the last group, which must still go out
-  ASSERT_TRUE(last.take(first, count) && last.take(first, count) && last.take(first, count));
+  ASSERT_TRUE(last.take(16, first, count));
+  ASSERT_TRUE(last.take(16, first, count));
   EXPECT_EQ(16, first);
-  EXPECT_EQ(4, count);
-  EXPECT_FALSE(last.take(first, count));
+  EXPECT_EQ(4, count);  // only four are left
+  EXPECT_FALSE(last.take(16, first, count));
 
   ConductorBatch batch{16, 18};
   EXPECT_EQ(16, batch.take());
@@ -42,6 +45,13 @@ TEST(GroupDispenser, HandsOutLaneGroupsInOrderAndNoneAboveAFailure) {
 }
 
 TEST(NodeShare, CoresAreDividedAmongTheNodesRanksAndCappedByTheSetting) {
+  // Groups as the single-process engine makes them for the whole job's threads: 64 solves on
+  // 16 threads fit groups of 4, on 8 threads groups of 8, on 2 threads the widest the path runs.
+  EXPECT_EQ(kQuarterLanes, job_group_width(64, 16, InstructionSet::avx512));
+  EXPECT_EQ(kNarrowLanes, job_group_width(64, 8, InstructionSet::avx512));
+  EXPECT_EQ(kWideLanes, job_group_width(64, 2, InstructionSet::avx512));
+  EXPECT_EQ(kNarrowLanes, job_group_width(64, 2, InstructionSet::sse2));
+
   EXPECT_EQ(8, threads_per_rank(8, 1, nullptr));
   EXPECT_EQ(4, threads_per_rank(8, 2, nullptr));
   EXPECT_EQ(2, threads_per_rank(8, 3, nullptr));

@@ -671,6 +671,7 @@ TEST(PcgLanes, AClaimerChoosesTheRightHandSidesAndAFailureEndsItsClaims) {
   std::vector<int32_t> started, taken;
   LaneSolveSettings settings;
   settings.instruction_set = best_instruction_set();
+  settings.widest_group = kNarrowLanes;
   settings.claim = [&] { return next < handed.size() ? handed[next++] : -1; };
   const int32_t failure = pcg_solve_lanes(
       cp, cf, 30,
@@ -680,8 +681,8 @@ TEST(PcgLanes, AClaimerChoosesTheRightHandSidesAndAFailureEndsItsClaims) {
       },
       [&](int32_t k, const double*, int32_t) { taken.push_back(k); }, 1e-12, settings);
   EXPECT_EQ(13, failure);
-  EXPECT_EQ(std::vector<int32_t>(handed.begin(), handed.begin() + kPcgLanes), started);
-  EXPECT_EQ(static_cast<std::size_t>(kPcgLanes), next);
+  EXPECT_EQ(std::vector<int32_t>(handed.begin(), handed.begin() + kNarrowLanes), started);
+  EXPECT_EQ(static_cast<std::size_t>(kNarrowLanes), next);
   std::sort(taken.begin(), taken.end());
   EXPECT_EQ((std::vector<int32_t>{2, 5}), taken);
 }
