@@ -62,7 +62,10 @@ void CapacitanceExtractor::compute_capacitance() {
           solve_sharing->begin(compact_p, compact_factor, pcg_tolerance, m, columns.data());
       settings.thread_count = solve_sharing->thread_count;
       settings.claim = solve_sharing->claim;
-      settings.progress = [&](int32_t) { solve_sharing->serve(); };
+      settings.progress = [&](int32_t solved) {
+        const int32_t elsewhere = solve_sharing->serve();
+        if (progress.enabled()) progress.solves(solved + elsewhere, m);
+      };
       settings.progress_milliseconds = 1;
     }
     failed = pcg_solve_lanes(compact_p, compact_factor, m, make_rhs, take_solution, pcg_tolerance,

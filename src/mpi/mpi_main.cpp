@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "capacitance/solve_sharing.h"
+#include "common/fatal.h"
+#include "common/memory_limit.h"
+#include "model/capacitance_extractor.h"
 #include "mpi/node_share.h"
 #include "mpi/run_ending.h"
 #include "mpi/solve_master.h"
 #include "mpi/solve_worker.h"
-#include "run/capacitance_extractor.h"
-#include "run/fatal.h"
 #include "run/instruction_set_choice.h"
-#include "run/memory_limit.h"
 #include "run/result_file.h"
 #include "run/termination_cleanup.h"
 
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
                        std::getenv("VORNAX_THREADS"));
   int32_t job_threads = thread_count;
   MPI_Allreduce(&thread_count, &job_threads, 1, MPI_INT32_T, MPI_SUM, MPI_COMM_WORLD);
-  install_out_of_memory_handler();
+  install_out_of_memory_handler(stdout);
   limit_address_space_to_physical_memory(node_ranks);
 
   int status = 0;

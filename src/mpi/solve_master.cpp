@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/fatal.h"
 #include "mpi/array_broadcast.h"
 #include "mpi/node_share.h"
-#include "run/fatal.h"
 
 namespace {
 
