@@ -107,3 +107,21 @@ TEST(MpiEndToEnd, FailuresAreReportedOnceAndEndEveryRank) {
   expect_same_as_vornax("", {2});
   expect_same_as_vornax("a.panels b.panels", {2});
 }
+
+TEST(MpiEndToEnd, AWorkerOutOfMemoryEndsTheRunWithOneMessage) {
+  // Rank 1 alone runs under 100 MB of address space, too little for the 34 MB of P and the
+  // factor of the 32 x 32 bus beside MPI's own mappings; rank 0 has room and reports it.
+  char pattern[] = "/tmp/vornax-mpi-oom-XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  const std::string bus = "'" + dir + "/bus32.txt'";
+  ASSERT_EQ(0, std::system(("'" VORNAX_GEN_BINARY "' bus 32 > " + bus).c_str()));
+  const std::string ranks = mpi_program(1) + " " + bus +
+                            " : -np 1 sh -c 'ulimit -v 100000 && exec \"$0\" \"$1\"' "
+                            "'" VORNAX_MPI_BINARY "'";
+  const RunOutcome run = run_in_fresh_folder(ranks, bus);
+  EXPECT_EQ(1, run.exit_status);
+  EXPECT_EQ("\nNot enough memory!!\n\n", run.out);
+  EXPECT_EQ("", run.err);
+  EXPECT_FALSE(run.has_cap);
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
