@@ -69,8 +69,9 @@ struct SolveQueue {
 // Zero-filled storage for n unknowns of a group of `width` lanes, aligned to whole registers of
 // every path.
 double* allocate_group_vector(int32_t n, int32_t width) {
-  const std::size_t bytes =
+  const std::size_t used =
       static_cast<std::size_t>(n > 0 ? n : 1) * static_cast<std::size_t>(width) * sizeof(double);
+  const std::size_t bytes = (used + 63) / 64 * 64;  // aligned_alloc takes whole alignments
   void* storage = std::aligned_alloc(64, bytes);
   if (storage == nullptr) fail_and_exit("Not enough memory!!\n");
   std::memset(storage, 0, bytes);

@@ -554,7 +554,7 @@ TEST(LaneKernels, ProductSkipsZeroComponentsOnEveryPath) {
 }
 
 TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
-  const int32_t n = 120;
+  const int32_t n = 121;  // odd: a group of four lanes is then no whole number of 64 bytes
   const SparseMatrix P = random_spd(n, 0.05, 11);
   int32_t failed;
   const auto F = incomplete_cholesky(P, failed, 0.0);
@@ -582,7 +582,9 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
                                           r.data(), z.data(), q.data(), tolerance);
     ASSERT_GT(expected_iterations[k], 0);
   }
-  EXPECT_NE(expected_iterations[0], expected_iterations[1]);
+  // Solves of different lengths, so that lanes end at different steps.
+  EXPECT_LT(*std::min_element(expected_iterations.begin(), expected_iterations.end()),
+            *std::max_element(expected_iterations.begin(), expected_iterations.end()));
 
   const CompactSymmetric cp(P);
   const CompactFactor cf(*F);
