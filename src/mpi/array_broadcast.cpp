@@ -33,7 +33,6 @@ Control header_message(const SolveHeader& header) {
   message.word[1] = header.n;
   message.word[2] = header.p_entries;
   message.word[3] = header.factor_entries;
-  message.word[4] = header.level_count;
   message.word[5] = header.conductor_count;
   std::memcpy(&message.word[6], &header.tolerance, sizeof(double));
   message.word[7] = header.all_finite ? 1 : 0;
@@ -45,7 +44,6 @@ SolveHeader header_from_message(const Control& message) {
   header.n = static_cast<int32_t>(message.word[1]);
   header.p_entries = message.word[2];
   header.factor_entries = message.word[3];
-  header.level_count = static_cast<int32_t>(message.word[4]);
   header.conductor_count = static_cast<int32_t>(message.word[5]);
   std::memcpy(&header.tolerance, &message.word[6], sizeof(double));
   header.all_finite = message.word[7] != 0;
@@ -58,7 +56,6 @@ SolveHeader describe(const CompactSymmetric& P, const CompactFactor& F, double t
   header.n = P.n;
   header.p_entries = P.row_start[P.n];
   header.factor_entries = F.row_start[F.n];
-  header.level_count = F.level_count;
   header.conductor_count = conductor_count;
   header.tolerance = tolerance;
   header.all_finite = P.all_finite;
@@ -67,10 +64,9 @@ SolveHeader describe(const CompactSymmetric& P, const CompactFactor& F, double t
 
 int64_t array_bytes(const CompactSymmetric& P, const CompactFactor& F) {
   const int64_t n = P.n;
-  const int64_t per_row = 1 + 8 + 8 + 2 * 8 + 4;  // flag, diagonal, pivot, two offsets, level row
-  const int64_t per_entry = 4 + 8;                // column and value
-  return n * per_row + 2 * 8 + (P.row_start[n] + F.row_start[n]) * per_entry +
-         (int64_t{F.level_count} + 1) * 4;
+  const int64_t per_row = 1 + 8 + 8 + 2 * 8;  // flag, diagonal, pivot, two offsets
+  const int64_t per_entry = 4 + 8;            // column and value
+  return n * per_row + 2 * 8 + (P.row_start[n] + F.row_start[n]) * per_entry;
 }
 
 void broadcast_arrays(CompactSymmetric& P, CompactFactor& F) {
@@ -85,6 +81,4 @@ void broadcast_arrays(CompactSymmetric& P, CompactFactor& F) {
   broadcast(F.row_start, int64_t{n} + 1);
   broadcast(F.row_col, F.row_start[n]);
   broadcast(F.row_value, F.row_start[n]);
-  broadcast(F.level_start, int64_t{F.level_count} + 1);
-  broadcast(F.level_row, n);
 }

@@ -10,7 +10,6 @@ struct SolveHeader {
   int32_t n = 0;                // order of P and of the factor
   int64_t p_entries = 0;        // entries of P besides the leading diagonals
   int64_t factor_entries = 0;   // entries of the factor besides the pivots
-  int32_t level_count = 0;      // levels of the factor's backward substitution
   int32_t conductor_count = 0;  // conductors, one solve each
   double tolerance = 0.0;       // residual bound of every solve
   bool all_finite = true;       // P holds no infinite or NaN value

@@ -14,8 +14,8 @@ constexpr int kControlWords = 8;
 /// The first word of a control message.
 enum MessageKind : int64_t {
   // Rank 0 to a worker.
-  kHeader = 1,  // the sizes of P and the factor follow: n, P entries, factor entries, levels,
-                // conductors, tolerance (its bits), all_finite
+  kHeader = 1,  // the sizes of P and the factor follow: n, P entries, factor entries, (word 4
+                // unused), conductors, tolerance (its bits), all_finite
   kGo = 2,      // every worker has room: the arrays are broadcast next
   kGroup = 3,   // conductors [word 1, word 1 + word 2) are yours
   kStop = 4,    // no conductor is left for you

@@ -56,7 +56,7 @@ int run_worker(InstructionSet instruction_set, int32_t thread_count, int32_t job
   const int32_t n = header.n;
   const int32_t m = header.conductor_count;
   CompactSymmetric P(n, header.p_entries);
-  CompactFactor F(n, header.factor_entries, header.level_count);
+  CompactFactor F(n, header.factor_entries);
   P.all_finite = header.all_finite;
   WorkerSolves solves;
   solves.width = job_group_width(m, job_threads, instruction_set);

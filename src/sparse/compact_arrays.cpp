@@ -77,44 +77,18 @@ CompactFactor::CompactFactor(const SparseMatrix& factor)
     }
   }
   row_start[n] = k;
-
-  // A row's level is one more than the highest level among the rows it reads (0 for none).
-  int32_t* level = allocate<int32_t>(n);
-  level_count = n > 0 ? 1 : 0;
-  for (int32_t i = n - 1; i >= 0; --i) {
-    int32_t own = 0;
-    for (int64_t t = row_start[i]; t < row_start[i + 1]; ++t) {
-      own = std::max(own, level[row_col[t]] + 1);
-    }
-    level[i] = own;
-    level_count = std::max(level_count, own + 1);
-  }
-  level_start = allocate<int32_t>(int64_t{level_count} + 1);
-  for (int32_t i = 0; i < n; ++i) ++level_start[level[i] + 1];
-  for (int32_t l = 0; l < level_count; ++l) level_start[l + 1] += level_start[l];
-  int32_t* next = allocate<int32_t>(level_count);
-  std::copy(level_start, level_start + level_count, next);
-  level_row = allocate<int32_t>(n);
-  for (int32_t i = n - 1; i >= 0; --i) level_row[next[level[i]]++] = i;
-  std::free(next);
-  std::free(level);
 }
 
-CompactFactor::CompactFactor(int32_t rows, int64_t entry_count, int32_t levels)
+CompactFactor::CompactFactor(int32_t rows, int64_t entry_count)
     : n(rows),
       pivot(allocate<double>(rows)),
       row_start(allocate<int64_t>(int64_t{rows} + 1)),
       row_col(allocate<int32_t>(entry_count)),
-      row_value(allocate<double>(entry_count)),
-      level_count(levels),
-      level_start(allocate<int32_t>(int64_t{levels} + 1)),
-      level_row(allocate<int32_t>(rows)) {}
+      row_value(allocate<double>(entry_count)) {}
 
 CompactFactor::~CompactFactor() {
   std::free(pivot);
   std::free(row_start);
   std::free(row_col);
   std::free(row_value);
-  std::free(level_start);
-  std::free(level_row);
 }

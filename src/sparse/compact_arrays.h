@@ -31,26 +31,19 @@ struct CompactSymmetric {
 
 /// An LDU factor Uᵀ·D·U with identity permutation and every row led by its pivot, as
 /// incomplete_cholesky makes it, for z = F⁻¹·r: the pivots, and the entries of U above the
-/// diagonal by rows (row-list order after the pivot).
-///
-/// The backward substitution sums row i of U into z(i), reading z(c) for the columns c > i, so a
-/// row may run once those rows are done. `level` lists the rows by dependency level: the rows of
-/// one level read only rows of earlier levels, and can run side by side.
+/// diagonal by rows (row-list order after the pivot), which both substitutions walk.
 struct CompactFactor {
   explicit CompactFactor(const SparseMatrix& factor);
-  /// Zero-filled arrays for n rows, `entry_count` entries after the pivots and `level_count`
-  /// levels, to be filled in by a copy received from another process.
-  CompactFactor(int32_t n, int64_t entry_count, int32_t level_count);
+  /// Zero-filled arrays for n rows and `entry_count` entries after the pivots, to be filled in by
+  /// a copy received from another process.
+  CompactFactor(int32_t n, int64_t entry_count);
   CompactFactor(const CompactFactor&) = delete;
   CompactFactor& operator=(const CompactFactor&) = delete;
   ~CompactFactor();
 
-  int32_t n;             // order of the factor
-  double* pivot;         // n pivots D(i)
-  int64_t* row_start;    // n + 1 offsets into row_col / row_value
-  int32_t* row_col;      // column of each entry of row i after its pivot, ascending
-  double* row_value;     // its value U(i, col)
-  int32_t level_count;   // number of levels of the backward substitution
-  int32_t* level_start;  // level_count + 1 offsets into level_row
-  int32_t* level_row;    // the n rows, level by level, descending within a level
+  int32_t n;           // order of the factor
+  double* pivot;       // n pivots D(i)
+  int64_t* row_start;  // n + 1 offsets into row_col / row_value
+  int32_t* row_col;    // column of each entry of row i after its pivot, ascending
+  double* row_value;   // its value U(i, col)
 };

@@ -69,7 +69,6 @@ TEST(SolveHeader, SurvivesItsMessageExactly) {
   header.n = 65792;
   header.p_entries = int64_t{3} << 33;
   header.factor_entries = 8463050;
-  header.level_count = 4097;
   header.conductor_count = 256;
   header.tolerance = 0.425 * 16 * 1.1;
   header.all_finite = false;
@@ -77,7 +76,6 @@ TEST(SolveHeader, SurvivesItsMessageExactly) {
   EXPECT_EQ(header.n, back.n);
   EXPECT_EQ(header.p_entries, back.p_entries);
   EXPECT_EQ(header.factor_entries, back.factor_entries);
-  EXPECT_EQ(header.level_count, back.level_count);
   EXPECT_EQ(header.conductor_count, back.conductor_count);
   EXPECT_EQ(header.tolerance, back.tolerance);
   EXPECT_FALSE(back.all_finite);

@@ -486,33 +486,6 @@ std::vector<InstructionSet> paths_of_this_processor() {
   return paths;
 }
 
-TEST(CompactArrays, FactorLevelsReadOnlyEarlierLevels) {
-  const SparseMatrix P = random_spd(60, 0.12, 7);
-  int32_t failed;
-  const auto F = incomplete_cholesky(P, failed, 0.0);
-  ASSERT_TRUE(F);
-  const CompactFactor cf(*F);
-  std::vector<int32_t> level_of(P.rows, -1);
-  for (int32_t l = 0; l < cf.level_count; ++l) {
-    for (int32_t p = cf.level_start[l]; p < cf.level_start[l + 1]; ++p) {
-      ASSERT_EQ(-1, level_of[cf.level_row[p]]);  // every row once
-      level_of[cf.level_row[p]] = l;
-    }
-  }
-  for (int32_t i = 0; i < P.rows; ++i) {
-    ASSERT_GE(level_of[i], 0);
-    EXPECT_EQ(F->row_heads[i]->value, cf.pivot[i]);
-    const MatrixEntry* u = F->row_heads[i]->next_in_row;
-    for (int64_t k = cf.row_start[i]; k < cf.row_start[i + 1]; ++k, u = u->next_in_row) {
-      EXPECT_EQ(u->col, cf.row_col[k]);
-      EXPECT_EQ(u->value, cf.row_value[k]);
-      EXPECT_LT(level_of[u->col], level_of[i]);
-    }
-    EXPECT_EQ(nullptr, u);
-  }
-  EXPECT_GT(cf.level_count, 1);
-}
-
 // The product of `kernels` (groups of L lanes) against multiply_vector, lane by lane and bit for
 // bit.
 template <int32_t L>
