@@ -52,15 +52,7 @@ int32_t SolveMaster::begin(const CompactSymmetric& P, const CompactFactor& F, do
   // since a worker that ran out of memory could not take part in it.
   const Control header = header_message(describe(P, F, tolerance, conductor_count));
   for (int32_t w = 1; w <= worker_count_; ++w) send_control(w, kFromMaster, header);
-  auto all_answered = [&] {
-    for (int32_t w = 1; w <= worker_count_; ++w) {
-      if (!workers_[w].answered) return false;
-    }
-    return true;
-  };
-  while (!all_answered()) {
-    if (!handle_next()) pause_briefly();
-  }
+  wait_for_every_worker(&WorkerState::answered);
   if (out_of_memory_) fail_and_exit(kOutOfMemory);
   for (int32_t w = 1; w <= worker_count_; ++w) send_control(w, kFromMaster, kGo);
   const double start = MPI_Wtime();
@@ -95,15 +87,7 @@ int32_t SolveMaster::finish(int32_t failed, int64_t& iterations) {
     std::lock_guard<std::mutex> hold(lock_);
     dispenser_.note_failure(failed);
   }
-  auto all_finished = [&] {
-    for (int32_t w = 1; w <= worker_count_; ++w) {
-      if (!workers_[w].finished) return false;
-    }
-    return true;
-  };
-  while (!all_finished()) {
-    if (!handle_next()) pause_briefly();
-  }
+  wait_for_every_worker(&WorkerState::finished);
   if (out_of_memory_) fail_and_exit(kOutOfMemory);
   iterations += worker_iterations_;
   return dispenser_.failure();
@@ -115,14 +99,14 @@ void SolveMaster::end_workers(int status) {
   for (int32_t w = 1; w <= worker_count_; ++w) {
     if (!workers_[w].gone) send_control(w, kFromMaster, kEnd, status);
   }
-  auto all_gone = [&] {
-    for (int32_t w = 1; w <= worker_count_; ++w) {
-      if (!workers_[w].gone) return false;
+  wait_for_every_worker(&WorkerState::gone);
+}
+
+void SolveMaster::wait_for_every_worker(bool WorkerState::*flag) {
+  for (int32_t w = 1; w <= worker_count_; ++w) {
+    while (!(workers_[w].*flag)) {
+      if (!handle_next()) pause_briefly();
     }
-    return true;
-  };
-  while (!all_gone()) {
-    if (!handle_next()) pause_briefly();
   }
 }
 

@@ -37,6 +37,9 @@ class SolveMaster {
 
   /// Reads and handles one message that has arrived; false when none has.
   bool handle_next();
+  struct WorkerState;
+  /// Handles messages until every worker's `flag` is set.
+  void wait_for_every_worker(bool WorkerState::*flag);
   void handle_control(int source, const Control& message);
   void take_solution(int source, int count);
 
