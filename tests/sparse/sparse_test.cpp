@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -597,14 +598,21 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
   }
 }
 
-TEST(PcgLanes, TheLowestFailingRightHandSideIsNamedAfterEveryLowerOneIsSolved) {
+// A small random system in the flat form the lane solves take.
+struct SmallSystem {
   const int32_t n = 80;
   const SparseMatrix P = random_spd(n, 0.08, 5);
-  int32_t failed;
-  const auto F = incomplete_cholesky(P, failed, 0.0);
-  ASSERT_TRUE(F);
-  const CompactSymmetric cp(P);
-  const CompactFactor cf(*F);
+  int32_t failed = -1;
+  const std::unique_ptr<SparseMatrix> F = incomplete_cholesky(P, failed, 0.0);
+  const CompactSymmetric cp{P};
+  const CompactFactor cf{*F};
+};
+
+TEST(PcgLanes, TheLowestFailingRightHandSideIsNamedAfterEveryLowerOneIsSolved) {
+  const SmallSystem system;
+  const int32_t n = system.n;
+  const CompactSymmetric& cp = system.cp;
+  const CompactFactor& cf = system.cf;
   // All-zero right-hand sides break down at once (p·q = 0); 13 and 21 are such, and the slow
   // dense ones before them must still be finished.
   const int32_t count = 24;
@@ -615,8 +623,6 @@ TEST(PcgLanes, TheLowestFailingRightHandSideIsNamedAfterEveryLowerOneIsSolved) {
     LaneSolveSettings settings;
     settings.thread_count = threads;
     settings.instruction_set = best_instruction_set();
-    int32_t progress_calls = 0;
-    settings.progress = [&](int32_t) { ++progress_calls; };
     const int32_t failure = pcg_solve_lanes(
         cp, cf, count,
         [&](int32_t k, double* b) {
@@ -632,13 +638,10 @@ TEST(PcgLanes, TheLowestFailingRightHandSideIsNamedAfterEveryLowerOneIsSolved) {
 }
 
 TEST(PcgLanes, AClaimerChoosesTheRightHandSidesAndAFailureEndsItsClaims) {
-  const int32_t n = 80;
-  const SparseMatrix P = random_spd(n, 0.08, 5);
-  int32_t failed;
-  const auto F = incomplete_cholesky(P, failed, 0.0);
-  ASSERT_TRUE(F);
-  const CompactSymmetric cp(P);
-  const CompactFactor cf(*F);
+  const SmallSystem system;
+  const int32_t n = system.n;
+  const CompactSymmetric& cp = system.cp;
+  const CompactFactor& cf = system.cf;
   // 13 is all zero and breaks down at its first step: 2 and 5 are still finished, the higher
   // ones are never taken, and the two left to claim when 13 gave up are never claimed.
   const std::vector<int32_t> handed = {2, 5, 13, 21, 22, 23, 24, 25, 26, 27};
