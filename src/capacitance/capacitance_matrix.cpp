@@ -5,26 +5,11 @@
 
 #include "capacitance/conductor_columns.h"
 #include "capacitance/solve_sharing.h"
-#include "common/fatal.h"
+#include "capacitance/solve_threads.h"
 #include "model/capacitance_extractor.h"
 #include "sparse/compact_arrays.h"
 #include "sparse/pcg_lanes.h"
 #include "sparse/sparse_matrix.h"
-
-namespace {
-
-/// The conductor solves are independent, so they share the processor's cores; VORNAX_THREADS
-/// caps the number.
-int32_t solve_thread_count() {
-  int32_t count = static_cast<int32_t>(std::thread::hardware_concurrency());
-  if (const char* setting = std::getenv("VORNAX_THREADS")) {
-    const int32_t wanted = std::atoi(setting);
-    if (wanted >= 1 && (count < 1 || wanted < count)) count = wanted;
-  }
-  return count < 1 ? 1 : count;
-}
-
-}  // namespace
 
 /// The run ends when a conductor's solve gives up.
 void CapacitanceExtractor::report_failed_solve(int32_t k) {
@@ -54,7 +39,10 @@ void CapacitanceExtractor::compute_capacitance() {
     const CompactSymmetric compact_p(*p_matrix);
     const CompactFactor compact_factor(*factor);
     LaneSolveSettings settings;
-    settings.thread_count = solve_thread_count();
+    // The solves are independent, so they share the processor's cores.
+    settings.thread_count =
+        solve_thread_count(static_cast<int32_t>(std::thread::hardware_concurrency()), 1,
+                           std::getenv("VORNAX_THREADS"));
     settings.instruction_set = instruction_set;
     if (progress.enabled()) settings.progress = [&](int32_t solved) { progress.solves(solved, m); };
     if (solve_sharing != nullptr) {

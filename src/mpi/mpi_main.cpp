@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "capacitance/solve_sharing.h"
+#include "capacitance/solve_threads.h"
 #include "common/fatal.h"
 #include "common/memory_limit.h"
 #include "model/capacitance_extractor.h"
@@ -87,8 +88,8 @@ int main(int argc, char** argv) {
   // Ranks that share a node share its cores and its memory.
   const int32_t node_ranks = ranks_on_this_node();
   const int32_t thread_count =
-      threads_per_rank(static_cast<int32_t>(std::thread::hardware_concurrency()), node_ranks,
-                       std::getenv("VORNAX_THREADS"));
+      solve_thread_count(static_cast<int32_t>(std::thread::hardware_concurrency()), node_ranks,
+                         std::getenv("VORNAX_THREADS"));
   int32_t job_threads = thread_count;
   MPI_Allreduce(&thread_count, &job_threads, 1, MPI_INT32_T, MPI_SUM, MPI_COMM_WORLD);
   install_out_of_memory_handler(stdout);

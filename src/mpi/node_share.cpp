@@ -7,15 +7,6 @@
 
 #include "sparse/pcg_lanes.h"
 
-int32_t threads_per_rank(int32_t node_cores, int32_t ranks_on_node, const char* setting) {
-  int32_t count = ranks_on_node > 0 ? node_cores / ranks_on_node : node_cores;
-  if (setting != nullptr) {
-    const int32_t wanted = std::atoi(setting);
-    if (wanted >= 1 && (count < 1 || wanted < count)) count = wanted;
-  }
-  return count < 1 ? 1 : count;
-}
-
 int32_t ranks_on_this_node() {
   MPI_Comm node;
   if (MPI_Comm_split_type(MPI_COMM_WORLD, MPI_COMM_TYPE_SHARED, 0, MPI_INFO_NULL, &node) !=
