@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "sparse/blocked_sums.h"
 #include "sparse/compact_arrays.h"
 
 /// Lane groups come in these widths: right-hand sides solved side by side, sharing every
@@ -29,10 +30,12 @@ constexpr int32_t kInstructionSetCount = 3;
 /// in register width, never in a bit of their results.
 template <int32_t L>
 struct LaneKernels {
-  /// y = P·x.
-  void (*multiply)(const CompactSymmetric& P, Lanes<L>* y, const Lanes<L>* x);
-  /// z = F⁻¹·r: the forward substitution, the pivots, the backward substitution.
-  void (*solve_factored)(const CompactFactor& F, Lanes<L>* z, const Lanes<L>* r);
+  /// y = P·x, P given as blocked_product makes it.
+  void (*multiply)(const BlockedSums& P, Lanes<L>* y, const Lanes<L>* x);
+  /// z = F⁻¹·r: the forward substitution (`forward`, as blocked_forward makes it of F), the
+  /// pivots, the backward substitution.
+  void (*solve_factored)(const BlockedSums& forward, const CompactFactor& F, Lanes<L>* z,
+                         const Lanes<L>* r);
   /// sum = a·b lane by lane, added in ascending index order from 0.0.
   void (*dot)(Lanes<L>& sum, const Lanes<L>* a, const Lanes<L>* b, int32_t n);
   /// x = α·p + x and r = r - α·q, in one pass.

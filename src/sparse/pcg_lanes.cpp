@@ -136,9 +136,9 @@ void narrow_group(LaneWorkspace& work, int32_t n, int32_t from, int32_t to) {
 // until its busy lanes fit the next narrower group; returns the width to go on with (0: done).
 // Solves already in the lanes (after narrowing) go on where they were.
 template <int32_t L>
-int32_t solve_in_group(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
-                       const LaneKernels<L>& kernels, SolveQueue& queue, LaneWorkspace& work,
-                       bool fresh) {
+int32_t solve_in_group(const BlockedSums& P, const BlockedSums& forward, const CompactFactor& F,
+                       double tolerance, const LaneKernels<L>& kernels, SolveQueue& queue,
+                       LaneWorkspace& work, bool fresh) {
   const int32_t n = P.n;
   const int64_t iteration_limit = pcg_iteration_limit(n);
   Lanes<L>* const xs = reinterpret_cast<Lanes<L>*>(work.xs);
@@ -190,7 +190,7 @@ int32_t solve_in_group(const CompactSymmetric& P, const CompactFactor& F, double
     if (busy == 0) return 0;
     if (L > kQuarterLanes && busy <= L / 2 && queue.drained()) return L / 2;
 
-    kernels.solve_factored(F, zs, rs);
+    kernels.solve_factored(forward, F, zs, rs);
     Lanes<L> rz;
     kernels.dot(rz, rs, zs, n);
     Lanes<L> restart;
@@ -242,18 +242,19 @@ int32_t solve_in_group(const CompactSymmetric& P, const CompactFactor& F, double
 
 // One worker: a group as wide as its workspace while the queue lasts, narrowing as the last
 // solves run out. It allocates nothing.
-void solve_in_lanes(const CompactSymmetric& P, const CompactFactor& F, double tolerance,
-                    const LaneKernelSet& kernels, SolveQueue& queue, LaneWorkspace& work) {
+void solve_in_lanes(const BlockedSums& P, const BlockedSums& forward, const CompactFactor& F,
+                    double tolerance, const LaneKernelSet& kernels, SolveQueue& queue,
+                    LaneWorkspace& work) {
   int32_t width = work.width;
   bool fresh = true;
   while (width != 0) {
     int32_t next = 0;
     if (width == kWideLanes) {
-      next = solve_in_group(P, F, tolerance, kernels.wide, queue, work, fresh);
+      next = solve_in_group(P, forward, F, tolerance, kernels.wide, queue, work, fresh);
     } else if (width == kNarrowLanes) {
-      next = solve_in_group(P, F, tolerance, kernels.narrow, queue, work, fresh);
+      next = solve_in_group(P, forward, F, tolerance, kernels.narrow, queue, work, fresh);
     } else {
-      next = solve_in_group(P, F, tolerance, kernels.quarter, queue, work, fresh);
+      next = solve_in_group(P, forward, F, tolerance, kernels.quarter, queue, work, fresh);
     }
     if (next != 0) narrow_group(work, P.n, width, next);
     width = next;
@@ -286,9 +287,17 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
     work.push_back(std::make_unique<LaneWorkspace>(P.n, width));
   }
   const LaneKernelSet& kernels = lane_kernels(settings.instruction_set);
+  const int32_t block_columns = settings.block_columns > 0
+                                    ? settings.block_columns
+                                    : cache_block_columns(P.n, width, second_level_cache_bytes());
+  const std::unique_ptr<BlockedSums> product = blocked_product(P, block_columns);
+  const std::unique_ptr<BlockedSums> forward = blocked_forward(F, block_columns);
 
   run_workers(
-      workers, [&](int32_t t) { solve_in_lanes(P, F, tolerance, kernels, queue, *work[t]); },
+      workers,
+      [&](int32_t t) {
+        solve_in_lanes(*product, *forward, F, tolerance, kernels, queue, *work[t]);
+      },
       [&] {
         if (settings.progress) settings.progress(queue.solved);
       },

@@ -12,12 +12,15 @@ struct LaneSolveSettings {
   int32_t thread_count = 1;                               // lane groups solving at once
   InstructionSet instruction_set = InstructionSet::sse2;  // a path the processor has
   std::function<void(int32_t solved)> progress;           // optional, see pcg_solve_lanes
-  int32_t widest_group = kWideLanes;  // lanes of a group at the most, below the path's own bound
+  int32_t widest_group = kWideLanes;    // lanes of a group at the most, below the path's own bound
   int32_t progress_milliseconds = 250;  // interval of the progress calls
   /// Optional: the next right-hand side to start, ascending and below rhs_count, or -1 when none
   /// is left (it is then not called again); called under the callbacks' lock. Without it, every
   /// one of 0 .. rhs_count-1 in turn.
   std::function<int32_t()> claim;
+  /// Columns per block of the gathered product and forward substitution (blocked_sums.h); 0: as
+  /// many as fit the second-level cache for the widest group.
+  int32_t block_columns = 0;
 };
 
 /// The group width for each of `workers` workers sharing `rhs_count` solves: wide enough that

@@ -7,6 +7,7 @@ set(VORNAX_SPARSE_SOURCES
   src/sparse/pcg.cpp
   src/sparse/write_dense.cpp
   src/sparse/compact_arrays.cpp
+  src/sparse/blocked_sums.cpp
   src/sparse/pcg_lanes.cpp
   src/sparse/worker_pool.cpp
   src/sparse/instruction_set.cpp

@@ -9,8 +9,10 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "sparse/blocked_sums.h"
 #include "sparse/compact_arrays.h"
 #include "sparse/incomplete_cholesky.h"
 #include "sparse/instruction_set.h"
@@ -492,12 +494,13 @@ std::vector<InstructionSet> paths_of_this_processor() {
 template <int32_t L>
 void expect_product_of_every_lane(const SparseMatrix& P, const LaneKernels<L>& kernels) {
   const CompactSymmetric cp(P);
+  const auto product = blocked_product(cp, 1);  // a block per column
   const int32_t n = P.rows;
   std::vector<Lanes<L>> x(n), y(n);
   for (int32_t l = 0; l < L; ++l) {
     for (int32_t i = 0; i < n; ++i) x[i].lane[l] = ((i + l) % 3 == 0) ? 0.0 : 0.5 * (i + 1) - l;
   }
-  kernels.multiply(cp, y.data(), x.data());
+  kernels.multiply(*product, y.data(), x.data());
   for (int32_t l = 0; l < L; ++l) {
     Vector column(n), expected(n);
     for (int32_t i = 0; i < n; ++i) column[i] = x[i].lane[l];
@@ -562,11 +565,20 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
 
   const CompactSymmetric cp(P);
   const CompactFactor cf(*F);
-  // Groups of every width, narrowing as the solves end; one thread takes all 29 at once.
+  // Groups of every width, narrowing as the solves end; one thread takes all 29 at once. The
+  // gathered sums in one block (all 121 columns fit the cache) and in blocks of 7 columns, as
+  // vectors larger than the cache would take them.
   for (InstructionSet path : paths_of_this_processor()) {
-    for (auto [threads, widest] : {std::pair{1, 4}, {1, 8}, {1, 16}, {2, 8}, {2, 16}}) {
+    for (auto [threads, widest, block] : {std::tuple{1, 4, 0},
+                                          {1, 8, 7},
+                                          {1, 16, 0},
+                                          {1, 16, 7},
+                                          {2, 8, 0},
+                                          {2, 16, 7},
+                                          {2, 4, 7}}) {
       SCOPED_TRACE(std::string(instruction_set_name(path)) + " " + std::to_string(threads) +
-                   " threads, groups of up to " + std::to_string(widest));
+                   " threads, groups of up to " + std::to_string(widest) + ", blocks of " +
+                   std::to_string(block));
       std::vector<int32_t> started;
       std::vector<int32_t> finished(count, -2);
       std::vector<Vector> x(count);
@@ -574,6 +586,7 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
       settings.thread_count = threads;
       settings.instruction_set = path;
       settings.widest_group = widest;
+      settings.block_columns = block;
       const int32_t failure = pcg_solve_lanes(
           cp, cf, count,
           [&](int32_t k, double* b) {

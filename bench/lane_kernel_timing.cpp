@@ -1,0 +1,128 @@
+// Times the lane kernels of one path on the real matrices of a panel file: the passes of vornax
+// up to the factor, then `repeats` runs of each kernel on a group of random lane vectors, the
+// least thread CPU time of the runs reported per kernel.
+//
+// usage: lane_kernel_timing PANEL_FILE [LANES [REPEATS [BLOCK]]]   (VORNAX_ISA picks the path;
+// BLOCK: columns per block of the gathered sums, 0 for the choice by the cache)
+
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "model/capacitance_extractor.h"
+#include "run/instruction_set_choice.h"
+#include "sparse/blocked_sums.h"
+#include "sparse/compact_arrays.h"
+#include "sparse/incomplete_cholesky.h"
+#include "sparse/lane_kernels.h"
+#include "sparse/sparse_matrix.h"
+
+namespace {
+
+double thread_seconds() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// The least CPU time of `repeats` runs of `work`.
+double least_time(int32_t repeats, const std::function<void()>& work) {
+  double best = 1e30;
+  for (int32_t r = 0; r < repeats; ++r) {
+    const double start = thread_seconds();
+    work();
+    best = std::min(best, thread_seconds() - start);
+  }
+  return best;
+}
+
+template <int32_t L>
+void time_kernels(const CompactSymmetric& P, const CompactFactor& F, const LaneKernels<L>& k,
+                  int32_t repeats, int32_t block_columns) {
+  if (block_columns == 0) {
+    block_columns = cache_block_columns(P.n, L, second_level_cache_bytes());
+  }
+  const auto product_sums = blocked_product(P, block_columns);
+  const auto forward_sums = blocked_forward(F, block_columns);
+  std::printf("blocks of %d columns: %lld and %lld segments\n", block_columns,
+              static_cast<long long>(product_sums->segment_count),
+              static_cast<long long>(forward_sums->segment_count));
+  const int32_t n = P.n;
+  std::vector<Lanes<L>> x(n), y(n), z(n);
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  for (auto& v : x) {
+    for (double& d : v.lane) d = value(random);
+  }
+  const double product =
+      least_time(repeats, [&] { k.multiply(*product_sums, y.data(), x.data()); });
+  const double substitution =
+      least_time(repeats, [&] { k.solve_factored(*forward_sums, F, z.data(), x.data()); });
+  const BlockedSums no_forward(n, n, 0, 0);
+  const double backward =
+      least_time(repeats, [&] { k.solve_factored(no_forward, F, z.data(), x.data()); });
+  Lanes<L> s;
+  const double dot = least_time(repeats, [&] { k.dot(s, x.data(), y.data(), n); });
+  const double vector_bytes = static_cast<double>(n) * sizeof(Lanes<L>);
+  std::printf(
+      "lanes %d: product %.2f ms, substitutions %.2f ms (backward %.2f ms), dot %.3f ms (%.1f "
+      "GB/s); "
+      "per lane %.3f ms a step (product and substitutions)\n",
+      L, 1e3 * product, 1e3 * substitution, 1e3 * backward, 1e3 * dot, 2 * vector_bytes / dot / 1e9,
+      1e3 * (product + substitution) / L);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 5) {
+    std::fprintf(stderr, "usage: lane_kernel_timing PANEL_FILE [LANES [REPEATS [BLOCK]]]\n");
+    return 2;
+  }
+  const int32_t lanes = argc > 2 ? std::atoi(argv[2]) : kWideLanes;
+  const int32_t repeats = argc > 3 ? std::atoi(argv[3]) : 5;
+  const int32_t block = argc > 4 ? std::atoi(argv[4]) : 0;
+  InstructionSet path;
+  std::string message;
+  if (!instruction_set_from_environment(path, message)) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return 1;
+  }
+  CapacitanceExtractor ex;
+  if (!ex.read_panel_file(argv[1]) || !ex.refine_all_pairs()) return 1;
+  ex.number_unknowns();
+  if (!ex.add_same_origin_pairs()) return 1;
+  ex.assemble_p_matrix();
+  int32_t failed_row = -1;
+  ex.factor = incomplete_cholesky(*ex.p_matrix, failed_row, ex.drop_tolerance);
+  if (!ex.factor) return 1;
+  const CompactSymmetric P(*ex.p_matrix);
+  const CompactFactor F(*ex.factor);
+  std::printf("path %s, unknowns %d, P entries %lld, factor entries %lld\n",
+              instruction_set_name(path), P.n, static_cast<long long>(P.row_start[P.n]),
+              static_cast<long long>(F.row_start[F.n]));
+  // How far the columns of a row lie from it: the reach of the random accesses.
+  std::vector<int64_t> reach(8, 0);
+  for (int32_t j = 0; j < P.n; ++j) {
+    for (int64_t k = P.row_start[j]; k < P.row_start[j + 1]; ++k) {
+      const int64_t d = P.col[k] - j;
+      int32_t b = 0;
+      for (int64_t limit = 64; b < 7 && d >= limit; limit *= 8) ++b;
+      ++reach[b];
+    }
+  }
+  std::printf("column - row below 64, 512, 4096, 32768, 262144, ...:");
+  for (int64_t c : reach) std::printf(" %.3f", static_cast<double>(c) / P.row_start[P.n]);
+  std::printf("\n");
+  const LaneKernelSet& set = lane_kernels(path);
+  if (lanes == kQuarterLanes) time_kernels(P, F, set.quarter, repeats, block);
+  if (lanes == kNarrowLanes) time_kernels(P, F, set.narrow, repeats, block);
+  if (lanes == kWideLanes) time_kernels(P, F, set.wide, repeats, block);
+  return 0;
+}
