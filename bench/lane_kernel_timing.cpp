@@ -3,7 +3,8 @@
 // least thread CPU time of the runs reported per kernel.
 //
 // usage: lane_kernel_timing PANEL_FILE [LANES [REPEATS [BLOCK]]]   (VORNAX_ISA picks the path;
-// BLOCK: columns per block of the gathered sums, 0 for the choice by the cache)
+// BLOCK: columns per block of the gathered sums, 0 for the choice by the cache, -1 for the sums
+// scattered along the rows)
 
 #include <time.h>
 
@@ -45,14 +46,20 @@ double least_time(int32_t repeats, const std::function<void()>& work) {
 template <int32_t L>
 void time_kernels(const CompactSymmetric& P, const CompactFactor& F, const LaneKernels<L>& k,
                   int32_t repeats, int32_t block_columns) {
-  if (block_columns == 0) {
-    block_columns = cache_block_columns(P.n, L, second_level_cache_bytes());
+  std::unique_ptr<BlockedSums> product_sums;
+  std::unique_ptr<BlockedSums> forward_sums;
+  if (block_columns >= 0) {
+    if (block_columns == 0) block_columns = cache_block_columns(P.n, L, second_level_cache_bytes());
+    const double start = thread_seconds();
+    product_sums = blocked_product(P, block_columns);
+    forward_sums = blocked_forward(F, block_columns);
+    std::printf("gathered, blocks of %d columns: %lld and %lld segments, made in %.3f s\n",
+                block_columns, static_cast<long long>(product_sums->segment_count),
+                static_cast<long long>(forward_sums->segment_count), thread_seconds() - start);
+  } else {
+    std::printf("scattered\n");
   }
-  const auto product_sums = blocked_product(P, block_columns);
-  const auto forward_sums = blocked_forward(F, block_columns);
-  std::printf("blocks of %d columns: %lld and %lld segments\n", block_columns,
-              static_cast<long long>(product_sums->segment_count),
-              static_cast<long long>(forward_sums->segment_count));
+  const LaneMatrices matrices{&P, &F, product_sums.get(), forward_sums.get()};
   const int32_t n = P.n;
   std::vector<Lanes<L>> x(n), y(n), z(n);
   std::mt19937_64 random(7);
@@ -60,13 +67,14 @@ void time_kernels(const CompactSymmetric& P, const CompactFactor& F, const LaneK
   for (auto& v : x) {
     for (double& d : v.lane) d = value(random);
   }
-  const double product =
-      least_time(repeats, [&] { k.multiply(*product_sums, y.data(), x.data()); });
+  const double product = least_time(repeats, [&] { k.multiply(matrices, y.data(), x.data()); });
   const double substitution =
-      least_time(repeats, [&] { k.solve_factored(*forward_sums, F, z.data(), x.data()); });
+      least_time(repeats, [&] { k.solve_factored(matrices, z.data(), x.data()); });
+  // The backward substitution alone: no forward terms.
   const BlockedSums no_forward(n, n, 0, 0);
+  const LaneMatrices backward_only{&P, &F, nullptr, &no_forward};
   const double backward =
-      least_time(repeats, [&] { k.solve_factored(no_forward, F, z.data(), x.data()); });
+      least_time(repeats, [&] { k.solve_factored(backward_only, z.data(), x.data()); });
   Lanes<L> s;
   const double dot = least_time(repeats, [&] { k.dot(s, x.data(), y.data(), n); });
   const double vector_bytes = static_cast<double>(n) * sizeof(Lanes<L>);

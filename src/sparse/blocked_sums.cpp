@@ -138,8 +138,7 @@ std::unique_ptr<BlockedSums> blocked_forward(const CompactFactor& F, int32_t blo
 }
 
 int32_t cache_block_columns(int32_t n, int32_t lanes, int64_t cache_bytes) {
-  // Without a figure from the system, the smallest second-level cache of current processors.
-  const int64_t cache = cache_bytes > 0 ? cache_bytes : 256 * 1024;
+  const int64_t cache = cache_bytes > 0 ? cache_bytes : kAssumedCacheBytes;
   const int64_t lane_bytes = int64_t{lanes} * static_cast<int64_t>(sizeof(double));
   if (int64_t{n} * lane_bytes <= cache / 2) return std::max(n, 1);
   return static_cast<int32_t>(std::max<int64_t>(cache / 2 / lane_bytes, 64));

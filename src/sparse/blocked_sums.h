@@ -45,9 +45,13 @@ std::unique_ptr<BlockedSums> blocked_product(const CompactSymmetric& P, int32_t 
 std::unique_ptr<BlockedSums> blocked_forward(const CompactFactor& F, int32_t block_columns);
 
 /// Columns per block for groups of `lanes` lanes: a block of the source vector fills about half
-/// of `cache_bytes` (the second-level cache of one core, if known), all columns when the whole
-/// vector fits there.
+/// of `cache_bytes` (the second-level cache of one core; 0: kAssumedCacheBytes), all columns when
+/// the whole vector fits there.
 int32_t cache_block_columns(int32_t n, int32_t lanes, int64_t cache_bytes);
+
+/// The second-level cache assumed where the system does not report it: the smallest of current
+/// processors.
+constexpr int64_t kAssumedCacheBytes = 256 * 1024;
 
 /// The second-level cache of one core in bytes as the system reports it, or 0 where it does not.
 int64_t second_level_cache_bytes();

@@ -19,6 +19,16 @@ struct alignas(L * sizeof(double) < 64 ? L * sizeof(double) : 64) Lanes {
 };
 static_assert(sizeof(Lanes<4>) == 4 * sizeof(double), "lane groups are packed without padding");
 
+/// The matrices of the solves in the forms the kernels take: the flat copies by rows, whose
+/// product and forward substitution scatter their terms, and, for groups whose vectors are too
+/// large for the cache, the gathered sums of blocked_sums.h.
+struct LaneMatrices {
+  const CompactSymmetric* P;   // P by upper rows
+  const CompactFactor* F;      // the factor by rows
+  const BlockedSums* product;  // P gathered by rows of y, or null: scatter along P's rows
+  const BlockedSums* forward;  // the forward substitution gathered, or null: scatter along U's
+};
+
 /// The instruction-set paths the lane kernels are compiled for, narrowest first.
 enum class InstructionSet : int32_t { sse2 = 0, avx2 = 1, avx512 = 2 };
 constexpr int32_t kInstructionSetCount = 3;
@@ -30,12 +40,10 @@ constexpr int32_t kInstructionSetCount = 3;
 /// in register width, never in a bit of their results.
 template <int32_t L>
 struct LaneKernels {
-  /// y = P·x, P given as blocked_product makes it.
-  void (*multiply)(const BlockedSums& P, Lanes<L>* y, const Lanes<L>* x);
-  /// z = F⁻¹·r: the forward substitution (`forward`, as blocked_forward makes it of F), the
-  /// pivots, the backward substitution.
-  void (*solve_factored)(const BlockedSums& forward, const CompactFactor& F, Lanes<L>* z,
-                         const Lanes<L>* r);
+  /// y = P·x.
+  void (*multiply)(const LaneMatrices& matrices, Lanes<L>* y, const Lanes<L>* x);
+  /// z = F⁻¹·r: the forward substitution, the pivots, the backward substitution.
+  void (*solve_factored)(const LaneMatrices& matrices, Lanes<L>* z, const Lanes<L>* r);
   /// sum = a·b lane by lane, added in ascending index order from 0.0.
   void (*dot)(Lanes<L>& sum, const Lanes<L>* a, const Lanes<L>* b, int32_t n);
   /// x = α·p + x and r = r - α·q, in one pass.

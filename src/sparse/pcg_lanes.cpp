@@ -136,10 +136,10 @@ void narrow_group(LaneWorkspace& work, int32_t n, int32_t from, int32_t to) {
 // until its busy lanes fit the next narrower group; returns the width to go on with (0: done).
 // Solves already in the lanes (after narrowing) go on where they were.
 template <int32_t L>
-int32_t solve_in_group(const BlockedSums& P, const BlockedSums& forward, const CompactFactor& F,
-                       double tolerance, const LaneKernels<L>& kernels, SolveQueue& queue,
-                       LaneWorkspace& work, bool fresh) {
-  const int32_t n = P.n;
+int32_t solve_in_group(const LaneMatrices& matrices, double tolerance,
+                       const LaneKernels<L>& kernels, SolveQueue& queue, LaneWorkspace& work,
+                       bool fresh) {
+  const int32_t n = matrices.P->n;
   const int64_t iteration_limit = pcg_iteration_limit(n);
   Lanes<L>* const xs = reinterpret_cast<Lanes<L>*>(work.xs);
   Lanes<L>* const rs = reinterpret_cast<Lanes<L>*>(work.rs);
@@ -190,7 +190,7 @@ int32_t solve_in_group(const BlockedSums& P, const BlockedSums& forward, const C
     if (busy == 0) return 0;
     if (L > kQuarterLanes && busy <= L / 2 && queue.drained()) return L / 2;
 
-    kernels.solve_factored(forward, F, zs, rs);
+    kernels.solve_factored(matrices, zs, rs);
     Lanes<L> rz;
     kernels.dot(rz, rs, zs, n);
     Lanes<L> restart;
@@ -203,7 +203,7 @@ int32_t solve_in_group(const BlockedSums& P, const BlockedSums& forward, const C
       beta.lane[l] = lane[l].first_step ? 0.0 : rz.lane[l] / lane[l].rho;
     }
     kernels.next_direction(restart, beta, ps, zs, n);
-    kernels.multiply(P, qs, ps);
+    kernels.multiply(matrices, qs, ps);
     Lanes<L> pq;
     kernels.dot(pq, ps, qs, n);
     Lanes<L> alpha;
@@ -240,23 +240,30 @@ int32_t solve_in_group(const BlockedSums& P, const BlockedSums& forward, const C
   }
 }
 
+// The matrices for groups of each width: gathered sums where the group's vectors are larger than
+// the cache, the flat copies alone where they fit.
+struct MatricesByWidth {
+  LaneMatrices quarter;  // for groups of kQuarterLanes
+  LaneMatrices narrow;   // kNarrowLanes
+  LaneMatrices wide;     // kWideLanes
+};
+
 // One worker: a group as wide as its workspace while the queue lasts, narrowing as the last
 // solves run out. It allocates nothing.
-void solve_in_lanes(const BlockedSums& P, const BlockedSums& forward, const CompactFactor& F,
-                    double tolerance, const LaneKernelSet& kernels, SolveQueue& queue,
-                    LaneWorkspace& work) {
+void solve_in_lanes(const MatricesByWidth& matrices, double tolerance, const LaneKernelSet& kernels,
+                    SolveQueue& queue, LaneWorkspace& work) {
   int32_t width = work.width;
   bool fresh = true;
   while (width != 0) {
     int32_t next = 0;
     if (width == kWideLanes) {
-      next = solve_in_group(P, forward, F, tolerance, kernels.wide, queue, work, fresh);
+      next = solve_in_group(matrices.wide, tolerance, kernels.wide, queue, work, fresh);
     } else if (width == kNarrowLanes) {
-      next = solve_in_group(P, forward, F, tolerance, kernels.narrow, queue, work, fresh);
+      next = solve_in_group(matrices.narrow, tolerance, kernels.narrow, queue, work, fresh);
     } else {
-      next = solve_in_group(P, forward, F, tolerance, kernels.quarter, queue, work, fresh);
+      next = solve_in_group(matrices.quarter, tolerance, kernels.quarter, queue, work, fresh);
     }
-    if (next != 0) narrow_group(work, P.n, width, next);
+    if (next != 0) narrow_group(work, matrices.wide.P->n, width, next);
     width = next;
     fresh = false;
   }
@@ -287,17 +294,34 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
     work.push_back(std::make_unique<LaneWorkspace>(P.n, width));
   }
   const LaneKernelSet& kernels = lane_kernels(settings.instruction_set);
-  const int32_t block_columns = settings.block_columns > 0
-                                    ? settings.block_columns
-                                    : cache_block_columns(P.n, width, second_level_cache_bytes());
-  const std::unique_ptr<BlockedSums> product = blocked_product(P, block_columns);
-  const std::unique_ptr<BlockedSums> forward = blocked_forward(F, block_columns);
+
+  // A group gathers its sums when its vectors exceed the cache; the blocks are sized for the
+  // widest group, and serve the narrower ones too.
+  const int64_t cache = second_level_cache_bytes();
+  const int64_t gather_above = settings.gather_above_bytes >= 0
+                                   ? settings.gather_above_bytes
+                                   : 2 * (cache > 0 ? cache : kAssumedCacheBytes);
+  auto gathers = [&](int32_t lanes) {
+    return int64_t{P.n} * lanes * static_cast<int64_t>(sizeof(double)) > gather_above;
+  };
+  std::unique_ptr<BlockedSums> product;
+  std::unique_ptr<BlockedSums> forward;
+  if (gathers(width)) {
+    const int32_t block_columns = settings.block_columns > 0
+                                      ? settings.block_columns
+                                      : cache_block_columns(P.n, width, cache);
+    product = blocked_product(P, block_columns);
+    forward = blocked_forward(F, block_columns);
+  }
+  auto matrices_for = [&](int32_t lanes) {
+    return gathers(lanes) && product ? LaneMatrices{&P, &F, product.get(), forward.get()}
+                                     : LaneMatrices{&P, &F, nullptr, nullptr};
+  };
+  const MatricesByWidth matrices{matrices_for(kQuarterLanes), matrices_for(kNarrowLanes),
+                                 matrices_for(kWideLanes)};
 
   run_workers(
-      workers,
-      [&](int32_t t) {
-        solve_in_lanes(*product, *forward, F, tolerance, kernels, queue, *work[t]);
-      },
+      workers, [&](int32_t t) { solve_in_lanes(matrices, tolerance, kernels, queue, *work[t]); },
       [&] {
         if (settings.progress) settings.progress(queue.solved);
       },

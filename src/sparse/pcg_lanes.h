@@ -18,8 +18,11 @@ struct LaneSolveSettings {
   /// is left (it is then not called again); called under the callbacks' lock. Without it, every
   /// one of 0 .. rhs_count-1 in turn.
   std::function<int32_t()> claim;
-  /// Columns per block of the gathered product and forward substitution (blocked_sums.h); 0: as
-  /// many as fit the second-level cache for the widest group.
+  /// A group gathers the sums of its product and forward substitution (blocked_sums.h) when one
+  /// of its vectors is larger than this many bytes; -1: twice the second-level cache.
+  int64_t gather_above_bytes = -1;
+  /// Columns per block of the gathered sums; 0: as many as fit the second-level cache for the
+  /// widest group.
   int32_t block_columns = 0;
 };
 

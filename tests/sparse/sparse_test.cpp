@@ -490,23 +490,29 @@ std::vector<InstructionSet> paths_of_this_processor() {
 }
 
 // The product of `kernels` (groups of L lanes) against multiply_vector, lane by lane and bit for
-// bit.
+// bit: scattered along the rows of P, and gathered in blocks of one and of two columns.
 template <int32_t L>
 void expect_product_of_every_lane(const SparseMatrix& P, const LaneKernels<L>& kernels) {
   const CompactSymmetric cp(P);
-  const auto product = blocked_product(cp, 1);  // a block per column
   const int32_t n = P.rows;
-  std::vector<Lanes<L>> x(n), y(n);
+  std::vector<Lanes<L>> x(n);
   for (int32_t l = 0; l < L; ++l) {
     for (int32_t i = 0; i < n; ++i) x[i].lane[l] = ((i + l) % 3 == 0) ? 0.0 : 0.5 * (i + 1) - l;
   }
-  kernels.multiply(*product, y.data(), x.data());
-  for (int32_t l = 0; l < L; ++l) {
-    Vector column(n), expected(n);
-    for (int32_t i = 0; i < n; ++i) column[i] = x[i].lane[l];
-    P.multiply_vector(expected.data(), column.data());
-    for (int32_t i = 0; i < n; ++i) {
-      EXPECT_EQ(0, std::memcmp(&expected[i], &y[i].lane[l], sizeof(double))) << l << " " << i;
+  const auto by_one = blocked_product(cp, 1);
+  const auto by_two = blocked_product(cp, 2);
+  for (const BlockedSums* gathered :
+       std::vector<const BlockedSums*>{nullptr, by_one.get(), by_two.get()}) {
+    SCOPED_TRACE(gathered ? "gathered" : "scattered");
+    std::vector<Lanes<L>> y(n);
+    kernels.multiply(LaneMatrices{&cp, nullptr, gathered, nullptr}, y.data(), x.data());
+    for (int32_t l = 0; l < L; ++l) {
+      Vector column(n), expected(n);
+      for (int32_t i = 0; i < n; ++i) column[i] = x[i].lane[l];
+      P.multiply_vector(expected.data(), column.data());
+      for (int32_t i = 0; i < n; ++i) {
+        EXPECT_EQ(0, std::memcmp(&expected[i], &y[i].lane[l], sizeof(double))) << l << " " << i;
+      }
     }
   }
 }
@@ -565,20 +571,24 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
 
   const CompactSymmetric cp(P);
   const CompactFactor cf(*F);
-  // Groups of every width, narrowing as the solves end; one thread takes all 29 at once. The
-  // gathered sums in one block (all 121 columns fit the cache) and in blocks of 7 columns, as
-  // vectors larger than the cache would take them.
+  // Groups of every width, narrowing as the solves end; one thread takes all 29 at once. Sums
+  // scattered (the vectors fit the cache), and gathered as vectors larger than the cache take
+  // them: in one block, and in blocks of 7 columns; gathered by the wide groups alone (above 121
+  // unknowns of 8 lanes), so that a narrowing group changes form.
+  const int64_t kLaneBytes = sizeof(double);
   for (InstructionSet path : paths_of_this_processor()) {
-    for (auto [threads, widest, block] : {std::tuple{1, 4, 0},
-                                          {1, 8, 7},
-                                          {1, 16, 0},
-                                          {1, 16, 7},
-                                          {2, 8, 0},
-                                          {2, 16, 7},
-                                          {2, 4, 7}}) {
+    for (auto [threads, widest, gather_above, block] : {std::tuple{1, 4, int64_t{-1}, 0},
+                                                        {1, 16, int64_t{-1}, 0},
+                                                        {1, 8, int64_t{0}, 7},
+                                                        {1, 16, int64_t{0}, 0},
+                                                        {1, 16, int64_t{0}, 7},
+                                                        {2, 8, int64_t{0}, 0},
+                                                        {2, 16, int64_t{0}, 7},
+                                                        {2, 4, int64_t{0}, 7},
+                                                        {1, 16, 121 * 8 * kLaneBytes, 7}}) {
       SCOPED_TRACE(std::string(instruction_set_name(path)) + " " + std::to_string(threads) +
-                   " threads, groups of up to " + std::to_string(widest) + ", blocks of " +
-                   std::to_string(block));
+                   " threads, groups of up to " + std::to_string(widest) + ", gathered above " +
+                   std::to_string(gather_above) + " bytes, blocks of " + std::to_string(block));
       std::vector<int32_t> started;
       std::vector<int32_t> finished(count, -2);
       std::vector<Vector> x(count);
@@ -586,6 +596,7 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
       settings.thread_count = threads;
       settings.instruction_set = path;
       settings.widest_group = widest;
+      settings.gather_above_bytes = gather_above;
       settings.block_columns = block;
       const int32_t failure = pcg_solve_lanes(
           cp, cf, count,
