@@ -106,10 +106,16 @@ int main(int argc, char** argv) {
   if (!ex.read_panel_file(argv[1]) || !ex.refine_all_pairs()) return 1;
   ex.number_unknowns();
   if (!ex.add_same_origin_pairs()) return 1;
+  double start = thread_seconds();
   ex.assemble_p_matrix();
+  const double assembly = thread_seconds() - start;
   int32_t failed_row = -1;
+  start = thread_seconds();
   ex.factor = incomplete_cholesky(*ex.p_matrix, failed_row, ex.drop_tolerance);
+  const double factorisation = thread_seconds() - start;
   if (!ex.factor) return 1;
+  std::printf("assembly %.3f s, factorisation %.3f s (thread CPU time, once)\n", assembly,
+              factorisation);
   const CompactSymmetric P(*ex.p_matrix);
   const CompactFactor F(*ex.factor);
   std::printf("path %s, unknowns %d, P entries %lld, factor entries %lld\n",

@@ -19,7 +19,7 @@ struct LaneSolveSettings {
   /// one of 0 .. rhs_count-1 in turn.
   std::function<int32_t()> claim;
   /// A group gathers the sums of its product and forward substitution (blocked_sums.h) when one
-  /// of its vectors is larger than this many bytes; -1: twice the second-level cache.
+  /// of its vectors is larger than this many bytes; -1: four times the second-level cache.
   int64_t gather_above_bytes = -1;
   /// Columns per block of the gathered sums; 0: as many as fit the second-level cache for the
   /// widest group.
