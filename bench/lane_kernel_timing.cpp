@@ -2,9 +2,10 @@
 // up to the factor, then `repeats` runs of each kernel on a group of random lane vectors, the
 // least thread CPU time of the runs reported per kernel.
 //
-// usage: lane_kernel_timing PANEL_FILE [LANES [REPEATS [BLOCK]]]   (VORNAX_ISA picks the path;
-// BLOCK: columns per block of the gathered sums, 0 for the choice by the cache, -1 for the sums
-// scattered along the rows)
+// usage: lane_kernel_timing PANEL_FILE [LANES [REPEATS [BLOCK [THREADS]]]]   (VORNAX_ISA picks
+// the path; BLOCK: columns per block of the gathered sums, 0 for the choice by the cache, -1 for
+// the sums scattered along the rows; THREADS: threads timing at once, each on its own vectors,
+// sharing the matrices as the solve threads do; the slowest thread's times are shown)
 
 #include <time.h>
 
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "model/capacitance_extractor.h"
@@ -43,9 +45,17 @@ double least_time(int32_t repeats, const std::function<void()>& work) {
   return best;
 }
 
+// The least times of one thread's kernels, in seconds.
+struct KernelTimes {
+  double product;        // y = P·x
+  double substitutions;  // z = F⁻¹·r
+  double backward;       // its backward substitution alone
+  double dot;            // one dot product
+};
+
 template <int32_t L>
 void time_kernels(const CompactSymmetric& P, const CompactFactor& F, const LaneKernels<L>& k,
-                  int32_t repeats, int32_t block_columns) {
+                  int32_t repeats, int32_t block_columns, int32_t threads) {
   std::unique_ptr<BlockedSums> product_sums;
   std::unique_ptr<BlockedSums> forward_sums;
   if (block_columns >= 0) {
@@ -61,41 +71,57 @@ void time_kernels(const CompactSymmetric& P, const CompactFactor& F, const LaneK
   }
   const LaneMatrices matrices{&P, &F, product_sums.get(), forward_sums.get()};
   const int32_t n = P.n;
-  std::vector<Lanes<L>> x(n), y(n), z(n);
-  std::mt19937_64 random(7);
-  std::uniform_real_distribution<double> value(-1.0, 1.0);
-  for (auto& v : x) {
-    for (double& d : v.lane) d = value(random);
-  }
-  const double product = least_time(repeats, [&] { k.multiply(matrices, y.data(), x.data()); });
-  const double substitution =
-      least_time(repeats, [&] { k.solve_factored(matrices, z.data(), x.data()); });
   // The backward substitution alone: no forward terms.
   const BlockedSums no_forward(n, n, 0, 0);
   const LaneMatrices backward_only{&P, &F, nullptr, &no_forward};
-  const double backward =
-      least_time(repeats, [&] { k.solve_factored(backward_only, z.data(), x.data()); });
-  Lanes<L> s;
-  const double dot = least_time(repeats, [&] { k.dot(s, x.data(), y.data(), n); });
+
+  // Each thread times the kernels on vectors of its own, as the solve threads of a run do.
+  std::vector<KernelTimes> times(threads);
+  auto measure = [&](int32_t t) {
+    std::vector<Lanes<L>> x(n), y(n), z(n);
+    std::mt19937_64 random(7 + t);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    for (auto& v : x) {
+      for (double& d : v.lane) d = value(random);
+    }
+    KernelTimes& m = times[t];
+    m.product = least_time(repeats, [&] { k.multiply(matrices, y.data(), x.data()); });
+    m.substitutions = least_time(repeats, [&] { k.solve_factored(matrices, z.data(), x.data()); });
+    m.backward = least_time(repeats, [&] { k.solve_factored(backward_only, z.data(), x.data()); });
+    Lanes<L> s;
+    m.dot = least_time(repeats, [&] { k.dot(s, x.data(), y.data(), n); });
+  };
+  std::vector<std::thread> team;
+  for (int32_t t = 0; t < threads; ++t) team.emplace_back(measure, t);
+  for (auto& member : team) member.join();
+  KernelTimes worst{};
+  for (const KernelTimes& m : times) {
+    worst.product = std::max(worst.product, m.product);
+    worst.substitutions = std::max(worst.substitutions, m.substitutions);
+    worst.backward = std::max(worst.backward, m.backward);
+    worst.dot = std::max(worst.dot, m.dot);
+  }
   const double vector_bytes = static_cast<double>(n) * sizeof(Lanes<L>);
   std::printf(
-      "lanes %d: product %.2f ms, substitutions %.2f ms (backward %.2f ms), dot %.3f ms (%.1f "
-      "GB/s); "
-      "per lane %.3f ms a step (product and substitutions)\n",
-      L, 1e3 * product, 1e3 * substitution, 1e3 * backward, 1e3 * dot, 2 * vector_bytes / dot / 1e9,
-      1e3 * (product + substitution) / L);
+      "lanes %d, %d thread(s): product %.2f ms, substitutions %.2f ms (backward %.2f ms), dot "
+      "%.3f ms (%.1f GB/s a thread); per lane %.3f ms a step (product and substitutions)\n",
+      L, threads, 1e3 * worst.product, 1e3 * worst.substitutions, 1e3 * worst.backward,
+      1e3 * worst.dot, 2 * vector_bytes / worst.dot / 1e9,
+      1e3 * (worst.product + worst.substitutions) / L);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 5) {
-    std::fprintf(stderr, "usage: lane_kernel_timing PANEL_FILE [LANES [REPEATS [BLOCK]]]\n");
+  if (argc < 2 || argc > 6) {
+    std::fprintf(stderr,
+                 "usage: lane_kernel_timing PANEL_FILE [LANES [REPEATS [BLOCK [THREADS]]]]\n");
     return 2;
   }
   const int32_t lanes = argc > 2 ? std::atoi(argv[2]) : kWideLanes;
   const int32_t repeats = argc > 3 ? std::atoi(argv[3]) : 5;
   const int32_t block = argc > 4 ? std::atoi(argv[4]) : 0;
+  const int32_t threads = std::max(1, argc > 5 ? std::atoi(argv[5]) : 1);
   InstructionSet path;
   std::string message;
   if (!instruction_set_from_environment(path, message)) {
@@ -135,8 +161,8 @@ int main(int argc, char** argv) {
   for (int64_t c : reach) std::printf(" %.3f", static_cast<double>(c) / P.row_start[P.n]);
   std::printf("\n");
   const LaneKernelSet& set = lane_kernels(path);
-  if (lanes == kQuarterLanes) time_kernels(P, F, set.quarter, repeats, block);
-  if (lanes == kNarrowLanes) time_kernels(P, F, set.narrow, repeats, block);
-  if (lanes == kWideLanes) time_kernels(P, F, set.wide, repeats, block);
+  if (lanes == kQuarterLanes) time_kernels(P, F, set.quarter, repeats, block, threads);
+  if (lanes == kNarrowLanes) time_kernels(P, F, set.narrow, repeats, block, threads);
+  if (lanes == kWideLanes) time_kernels(P, F, set.wide, repeats, block, threads);
   return 0;
 }
