@@ -311,20 +311,9 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
     const int32_t block_columns = settings.block_columns > 0
                                       ? settings.block_columns
                                       : cache_block_columns(P.n, width, cache);
-    // The two are independent: one on each of two threads, where there are two.
-    std::atomic<int32_t> next_part{0};
-    run_workers(
-        2,
-        [&](int32_t) {
-          for (int32_t part = next_part++; part < 2; part = next_part++) {
-            if (part == 0) {
-              product = blocked_product(P, block_columns);
-            } else {
-              forward = blocked_forward(F, block_columns);
-            }
-          }
-        },
-        [] {}, 1000);
+    // On the calling thread, as the workspaces: running out of memory ends the run from there.
+    product = blocked_product(P, block_columns);
+    forward = blocked_forward(F, block_columns);
   }
   auto matrices_for = [&](int32_t lanes) {
     return gathers(lanes) && product ? LaneMatrices{&P, &F, product.get(), forward.get()}
