@@ -517,6 +517,17 @@ void expect_product_of_every_lane(const SparseMatrix& P, const LaneKernels<L>& k
   }
 }
 
+TEST(BlockedSums, BlocksFillHalfTheCacheWithTheSourceVector) {
+  // 1 MiB of second-level cache: half of it holds 4,096 unknowns of 16 lanes (128 bytes each).
+  EXPECT_EQ(4096, cache_block_columns(65792, 16, 1 << 20));
+  EXPECT_EQ(16384, cache_block_columns(65792, 4, 1 << 20));
+  // A vector that fits half the cache is one block; without a figure, 256 KiB are assumed.
+  EXPECT_EQ(4000, cache_block_columns(4000, 16, 1 << 20));
+  EXPECT_EQ(1024, cache_block_columns(65792, 16, 0));
+  // Never fewer than 64 columns, however small the cache.
+  EXPECT_EQ(64, cache_block_columns(65792, 16, 1024));
+}
+
 TEST(LaneKernels, ProductSkipsZeroComponentsOnEveryPath) {
   // Infinite and NaN values make a skipped product visible: inf·0.0 would add NaN.
   const SparseMatrix P = make(4, SYMM,
