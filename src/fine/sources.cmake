@@ -1,0 +1,17 @@
+set(VORNAX_FINE_SOURCES
+  src/fine/structure_reader.cpp
+  src/fine/galerkin_integral.cpp
+  src/fine/taylor_terms.cpp
+  src/fine/feature_scale.cpp
+  src/fine/level_mesh.cpp
+  src/fine/cluster_tree.cpp
+  src/fine/interaction_lists.cpp
+  src/fine/parallel_for.cpp
+  src/fine/near_field.cpp
+  src/fine/far_field.cpp
+  src/fine/incomplete_factor.cpp
+  src/fine/lane_pcg.cpp
+  src/fine/level_solve.cpp
+  src/fine/convergence.cpp
+  src/fine/fine_arguments.cpp
+)
