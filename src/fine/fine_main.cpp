@@ -21,6 +21,7 @@
 #include "fine/structure_reader.h"
 #include "run/result_file.h"
 #include "run/termination_cleanup.h"
+#include "sparse/instruction_set.h"
 
 namespace {
 
@@ -36,8 +37,9 @@ namespace {
 LevelSettings settings_for(double accuracy_percent, int32_t threads) {
   LevelSettings settings;
   settings.threads = threads;
+  settings.instruction_set = best_instruction_set();
   if (accuracy_percent < 0.5) {
-    settings.expansion_order = 8;
+    settings.expansion_order = 10;
     settings.separation = 0.5;
   }
   return settings;
@@ -46,7 +48,7 @@ LevelSettings settings_for(double accuracy_percent, int32_t threads) {
 /// The relative error of a level's matrix from its far field and solves, in proportion to the
 /// diagonal entries.
 double level_floor(const LevelSettings& settings) {
-  return settings.expansion_order >= 8 ? 1e-6 : 1e-5;
+  return settings.expansion_order >= 10 ? 1e-6 : 1e-5;
 }
 
 /// The level after m: about 1.4 times finer, so that each level costs about twice the last.

@@ -96,7 +96,7 @@ double expansion(const AxisRect& a, const AxisRect& b) {
   double ma[35], mb[35], d[35];
   rectangle_moments(terms, alo, ahi, ca, ma);
   rectangle_moments(terms, blo, bhi, cb, mb);
-  inverse_distance_derivatives(terms, cb[0] - ca[0], cb[1] - ca[1], cb[2] - ca[2], d);
+  inverse_distance_derivatives(terms, 4, cb[0] - ca[0], cb[1] - ca[1], cb[2] - ca[2], d);
   double s = 0;
   for (const auto& pr : terms.multipole_to_local) s += mb[pr.out] * pr.sign * d[pr.sum] * ma[pr.in];
   double area_a = (a.hi[0] - a.lo[0]) * (a.hi[1] - a.lo[1]);

@@ -4,17 +4,12 @@
 
 #include "fine/cluster_tree.h"
 #include "fine/far_field.h"
+#include "fine/fine_kernels.h"
 #include "fine/incomplete_factor.h"
 #include "fine/interaction_lists.h"
 #include "fine/lane_pcg.h"
 #include "fine/near_field.h"
 #include "fine/parallel_for.h"
-
-namespace {
-
-constexpr int32_t kLanes = 8;  // right-hand sides solved side by side
-
-}  // namespace
 
 LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,
                         int32_t m, const LevelSettings& settings, const LevelResult* previous) {
@@ -27,7 +22,7 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   ClusterTree tree(mesh, settings.leaf_size);
   InteractionLists lists = make_interaction_lists(tree, settings.separation);
   NearField near = make_near_field(mesh, tree, lists, settings.threads);
-  FarField far(mesh, tree, lists, settings.expansion_order);
+  FarField far(mesh, tree, lists, settings.expansion_order, settings.separation);
   IncompleteFactor factor = make_incomplete_factor(near, settings.factor_keep);
   result.near_entries = near.row_start[n] + n;
   result.far_links = static_cast<int64_t>(lists.far.size());
@@ -39,28 +34,31 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   }
   std::vector<double> solution(static_cast<size_t>(n) * conductors);
   std::vector<double> product(static_cast<size_t>(n) * conductors);
-  const int32_t groups = (conductors + kLanes - 1) / kLanes;
+  const int32_t groups = (conductors + kFineLanes - 1) / kFineLanes;
   std::vector<std::vector<LaneOutcome>> outcomes(groups);
-  LevelOperator P{near, far};
+  LevelOperator P{near, far, fine_kernels(settings.instruction_set)};
   parallel_for(groups, settings.threads, [&](int64_t g) {
-    const int32_t first = static_cast<int32_t>(g) * kLanes;
-    const int32_t lanes = std::min(kLanes, conductors - first);
-    std::vector<double> b(static_cast<size_t>(n) * lanes), x(b.size()), y(b.size());
+    const int32_t first = static_cast<int32_t>(g) * kFineLanes;
+    const int32_t lanes = std::min(kFineLanes, conductors - first);
+    std::vector<LaneBlock> b(n), x(n), y(n);
     for (int32_t i = 0; i < n; ++i) {
       const int32_t panel = tree.panel[i];
+      b[i] = LaneBlock{};
+      x[i] = LaneBlock{};
       for (int32_t w = 0; w < lanes; ++w) {
-        b[i * lanes + w] =
-            mesh.panels[panel].conductor == static_cast<uint32_t>(first + w) ? 1.0 : 0.0;
-        x[i * lanes + w] = start[static_cast<size_t>(panel) * conductors + first + w];
+        b[i].lane[w] = mesh.panels[panel].conductor == static_cast<uint32_t>(first + w) ? 1.0 : 0.0;
+        x[i].lane[w] = start[static_cast<size_t>(panel) * conductors + first + w];
       }
     }
-    outcomes[g] = solve_lanes(P, factor, b.data(), x.data(), y.data(), lanes, settings.tolerance,
-                              10 * n + 1000);
+    std::vector<LaneOutcome> lane =
+        solve_lanes(P, factor, b.data(), x.data(), y.data(), settings.tolerance, 10 * n + 1000);
+    lane.resize(lanes);
+    outcomes[g] = lane;
     for (int32_t i = 0; i < n; ++i) {
       const int32_t panel = tree.panel[i];
       for (int32_t w = 0; w < lanes; ++w) {
-        solution[static_cast<size_t>(panel) * conductors + first + w] = x[i * lanes + w];
-        product[static_cast<size_t>(panel) * conductors + first + w] = y[i * lanes + w];
+        solution[static_cast<size_t>(panel) * conductors + first + w] = x[i].lane[w];
+        product[static_cast<size_t>(panel) * conductors + first + w] = y[i].lane[w];
       }
     }
   });

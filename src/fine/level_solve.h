@@ -5,16 +5,18 @@
 
 #include "fine/level_mesh.h"
 #include "fine/structure_reader.h"
+#include "sparse/instruction_set.h"
 
 /// The numerical choices of a level's solve; all of them are ratios, none is a length.
 struct LevelSettings {
-  int32_t expansion_order = 6;  // highest degree of the far-field Taylor terms
+  int32_t expansion_order = 8;  // highest degree of the far-field Taylor terms
   double separation = 0.6;      // clusters are far when (r_a + r_b) < separation · distance
   int32_t leaf_size = 16;       // panels of a leaf cluster at the most
-  double factor_keep = 0.05;    // near entries kept in the preconditioner, relative to the
+  double factor_keep = 0.1;     // near entries kept in the preconditioner, relative to the
                                 // geometric mean of their diagonal entries
-  double tolerance = 1e-5;      // residual norm of each solve relative to its right-hand side
+  double tolerance = 1e-4;      // residual norm of each solve relative to its right-hand side
   int32_t threads = 1;          // threads of the assembly and the solves
+  InstructionSet instruction_set = InstructionSet::sse2;  // path of the solve kernels
 };
 
 /// What one level gives and costs.

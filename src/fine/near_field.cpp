@@ -57,22 +57,3 @@ NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
   });
   return near;
 }
-
-void multiply_near_field(const NearField& near, const double* x, double* y, int32_t lanes) {
-  for (int32_t i = 0; i < near.n; ++i) {
-    const double d = near.diagonal[i];
-    const double* xi = x + static_cast<int64_t>(i) * lanes;
-    double* yi = y + static_cast<int64_t>(i) * lanes;
-    for (int32_t w = 0; w < lanes; ++w) yi[w] += d * xi[w];
-    for (int64_t e = near.row_start[i]; e < near.row_start[i + 1]; ++e) {
-      const double a = near.value[e];
-      const int64_t j = near.col[e];
-      const double* xj = x + j * lanes;
-      double* yj = y + j * lanes;
-      for (int32_t w = 0; w < lanes; ++w) {
-        yi[w] += a * xj[w];
-        yj[w] += a * xi[w];
-      }
-    }
-  }
-}

@@ -19,6 +19,3 @@ struct NearField {
 /// Computes the near coefficients of `lists` on `threads` threads.
 NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
                           const InteractionLists& lists, int32_t threads);
-
-/// y += N x for `lanes` right-hand sides stored side by side (x[i * lanes + w]).
-void multiply_near_field(const NearField& near, const double* x, double* y, int32_t lanes);

@@ -36,24 +36,25 @@ int32_t TaylorTerms::index(int32_t a, int32_t b, int32_t c) const {
   return before + within;
 }
 
-void inverse_distance_derivatives(const TaylorTerms& terms, double x, double y, double z,
-                                  double* derivative) {
+void inverse_distance_derivatives(const TaylorTerms& terms, int32_t order, double x, double y,
+                                  double z, double* derivative) {
   // Hermite-type recurrence: R(n; 0,0,0) = (-1)^n (2n-1)!! / r^(2n+1), and
   // R(n; t+1,u,v) = t R(n+1; t-1,u,v) + x R(n+1; t,u,v), likewise in u with y and in v with z;
   // the derivative by (t, u, v) is R(0; t,u,v).
-  const int32_t p = terms.order;
+  const int32_t p = order;
   const int32_t count = terms.count;
   double r2 = x * x + y * y + z * z;
   double inverse_r = 1.0 / std::sqrt(r2);
   double inverse_r2 = inverse_r * inverse_r;
   // work[n * count + k] holds R(n; term k) for degree(k) <= p - n.
-  double work[(8 + 1) * 165];
+  double work[(10 + 1) * 286];  // orders up to 10
   double base = inverse_r;
   for (int32_t n = 0; n <= p; ++n) {
     work[n * count] = base;
     base *= -(2.0 * n + 1.0) * inverse_r2;
   }
-  for (int32_t k = 1; k < count; ++k) {
+  const int32_t used = (p + 1) * (p + 2) * (p + 3) / 6;
+  for (int32_t k = 1; k < used; ++k) {
     int32_t a = terms.t[k], b = terms.u[k], c = terms.v[k];
     for (int32_t n = 0; n + terms.degree[k] <= p; ++n) {
       const double* next = work + (n + 1) * count;
@@ -71,7 +72,7 @@ void inverse_distance_derivatives(const TaylorTerms& terms, double x, double y, 
       work[n * count + k] = value;
     }
   }
-  for (int32_t k = 0; k < count; ++k) derivative[k] = work[k];
+  for (int32_t k = 0; k < used; ++k) derivative[k] = work[k];
 }
 
 namespace {

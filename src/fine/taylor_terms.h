@@ -33,9 +33,10 @@ struct TaylorTerms {
                                // with s the shift factors and out + in = sum
 };
 
-/// derivative[k] = the partial derivative of 1/|r| by term k, at r = (x, y, z) != 0.
-void inverse_distance_derivatives(const TaylorTerms& terms, double x, double y, double z,
-                                  double* derivative);
+/// derivative[k] = the partial derivative of 1/|r| by term k, at r = (x, y, z) != 0, for the
+/// terms of degree up to `order` (at most terms.order).
+void inverse_distance_derivatives(const TaylorTerms& terms, int32_t order, double x, double y,
+                                  double z, double* derivative);
 
 /// factor[k] = d^term / term! for the shift d = (x, y, z): the factors of a moment or local
 /// expansion moved by d.
