@@ -44,6 +44,14 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < std::min<size_t>(nc * nc, 8); ++k)
       std::printf(" %.7g", r.capacitance[k]);
     std::printf("\n");
+    if (getenv("VF_DUMP")) {
+      FILE* f = std::fopen((std::string(getenv("VF_DUMP")) + std::to_string(m) + ".txt").c_str(), "w");
+      for (size_t j = 0; j < nc; ++j) {
+        for (size_t k = 0; k < nc; ++k) std::fprintf(f, "%.17g ", r.capacitance[j * nc + k]);
+        std::fprintf(f, "\n");
+      }
+      std::fclose(f);
+    }
     std::fflush(stdout);
     previous = std::move(r);
     have = true;

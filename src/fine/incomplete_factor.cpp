@@ -80,7 +80,11 @@ IncompleteFactor make_incomplete_factor(const NearField& near, double keep) {
   }
   const std::vector<double> original = factor.value;
   std::vector<double> diagonal(n);
-  for (double shift = 0.0;; shift = shift == 0.0 ? 1e-3 : 4.0 * shift) {
+  // A factor of the near part alone, which leaves out most of what the far field adds to the
+  // diagonal's neighbourhood, is a better preconditioner with its diagonal raised: with a fifth
+  // more, the solves of every level tried took the fewest steps, and without any some took six
+  // times as many, their pivots being nearly zero.
+  for (double shift = 0.2;; shift *= 2.0) {
     for (int32_t i = 0; i < n; ++i) diagonal[i] = near.diagonal[i] * (1.0 + shift);
     factor.value = original;
     factor.shift = shift;

@@ -17,8 +17,8 @@ struct IncompleteFactor {
 };
 
 /// Factorises the entries of `near` whose size is at least `keep` times the geometric mean of
-/// their two diagonal entries, raising the diagonal by a growing fraction until every pivot is
-/// positive.
+/// their two diagonal entries, with the diagonal raised by a fifth, and by twice as much again
+/// until every pivot is positive.
 IncompleteFactor make_incomplete_factor(const NearField& near, double keep);
 
 /// z = (UᵀU)⁻¹ r for `lanes` right-hand sides side by side.
