@@ -134,9 +134,9 @@ TEST(SpiceProgram, WritesTheExampleItsCommandsMakeAndRefusesBadInput) {
   EXPECT_EQ(0u, err.find("vornax-spice: unknown unit 'km'"));
   EXPECT_NE(std::string::npos, err.find("\nusage: vornax-spice PANELFILE CAPFILE"));
   // A faulty panel file gets the extractor's own message.
-  std::ofstream(dir.path + "/five.txt") << "Q 1 0 0 0 1 0 0 1 1 0 0 1 0\n";
-  run(dir, std::string(VORNAX_BINARY) + " five.txt", vornax_out, err);
-  EXPECT_EQ(1, run(dir, spice + " five.txt Cap.txt", out, err));
+  std::ofstream(dir.path + "/bad.txt") << "Q 1 0 0 0 1.0x 0 0 1 1 0 0 1 0\n";
+  run(dir, std::string(VORNAX_BINARY) + " bad.txt", vornax_out, err);
+  EXPECT_EQ(1, run(dir, spice + " bad.txt Cap.txt", out, err));
   EXPECT_EQ("", out);
   EXPECT_EQ(vornax_out, "\n" + err);
   EXPECT_EQ(1, run(dir, spice + " bus2x2.txt /nonexistent/Cap.txt", out, err));
@@ -212,4 +212,102 @@ TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrixAndRunsTheExample) {
   size_t at = out.find('=', out.find("peak_noise "));
   double peak = std::strtod(out.c_str() + at + 1, nullptr);
   EXPECT_TRUE(peak > 0.0 && peak < 88.0 / 250.0) << peak;
+}
+
+TEST(SpiceNames, LabelsNamePortsDistinctlyAndNumbersAsBefore) {
+  // SPICE ignores case, and ngspice takes gnd for node 0; numbers keep their names whatever
+  // comes before them.
+  EXPECT_EQ(std::vector<std::string>(
+                {"clk_a", "n7", "Clk_A_2", "a_b", "n_1_5", "GND_2", "n7_3", "n7_2", "a_b_2"}),
+            port_names(std::vector<std::string>(
+                {"clk_a", "7", "Clk_A", "a-b", "1.5", "GND", "n7", "+7", "a_b"})));
+  // Ports a and a_b both give C_a_b_c, to b_c and to c.
+  SubcircuitSource source{"x.txt",
+                          "Cap.txt",
+                          find_length_unit("m"),
+                          "x",
+                          {"a", "b_c", "a_b", "c"},
+                          MatrixRows(4, std::vector<double>(4, -1.0)),
+                          true};
+  std::string text = write_subcircuit(source).netlist;
+  EXPECT_NE(std::string::npos, text.find("named after their conductor labels\n"));
+  EXPECT_NE(std::string::npos, text.find("\nC_a_b_c a b_c 1e-12\n"));
+  EXPECT_NE(std::string::npos, text.find("\nC_a_b_c_2 a_b c 1e-12\n"));
+}
+
+TEST(SpiceProgram, ReadsFilesOfEitherExtractor) {
+  TempDir dir;
+  std::string out, err;
+  const std::string spice = VORNAX_SPICE_BINARY;
+  // Two boxes that share a face: vornax runs them, vornax-fine refuses them.
+  std::ofstream(dir.path + "/shared.txt")
+      << "Q 3 0 0 0 1 0 0 1 1 0 0 1 0\nQ 3 0 0 1 1 0 1 1 1 1 0 1 1\n"
+         "Q 3 0 0 0 1 0 0 1 0 1 0 0 1\nQ 3 0 1 0 1 1 0 1 1 1 0 1 1\n"
+         "Q 3 0 0 0 0 1 0 0 1 1 0 0 1\nQ 3 1 0 0 1 1 0 1 1 1 1 0 1\n"
+         "Q 5 1 0 0 2 0 0 2 1 0 1 1 0\nQ 5 1 0 1 2 0 1 2 1 1 1 1 1\n"
+         "Q 5 1 0 0 2 0 0 2 0 1 1 0 1\nQ 5 1 1 0 2 1 0 2 1 1 1 1 1\n"
+         "Q 5 1 0 0 1 1 0 1 1 1 1 0 1\nQ 5 2 0 0 2 1 0 2 1 1 2 0 1\n";
+  std::ofstream(dir.path + "/Cap2.txt") << "2 -1 \n-1 2 \n";
+  EXPECT_EQ(0, run(dir, spice + " shared.txt Cap2.txt", out, err)) << err;
+  EXPECT_NE(std::string::npos, out.find("\n.subckt shared n3 n5\n"));
+  // One panel of vornax-fine, which vornax refuses; and a file that neither reads.
+  std::ofstream(dir.path + "/plate.txt") << "Q top 0 0 0 1 0 0 1 1 0 0 1 0\n";
+  std::ofstream(dir.path + "/Cap1.txt") << "2 \n";
+  EXPECT_EQ(0, run(dir, spice + " plate.txt Cap1.txt", out, err)) << err;
+  EXPECT_NE(std::string::npos, out.find("\n.subckt plate top\nC_top_0 top 0 2e-12\n"));
+  std::ofstream(dir.path + "/line.txt") << "Q top 0 0 0 1 0 0 1 0 0 0 0 0\n";
+  EXPECT_EQ(1, run(dir, spice + " line.txt Cap1.txt", out, err));
+  EXPECT_EQ(
+      "Error: Panel record 1: the panel has no area: vertices 1 and 3 have the same z "
+      "coordinate.\n",
+      err);
+}
+
+TEST(SpiceProgram, NgspiceMeasuresTheMatrixOnLabelledPorts) {
+  if (std::system("command -v ngspice >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "ngspice is not installed (apt-get install ngspice), so nothing is simulated";
+  }
+  // Labels whose plain names would merge nodes (A and a, gnd and node 0) or capacitors (C_a_b_c).
+  const std::vector<std::string> labels = {"a", "b_c", "a_b", "c", "gnd", "A"};
+  const int m = 6;
+  TempDir dir;
+  std::ofstream panels(dir.path + "/labelled.txt"), cap(dir.path + "/Cap.txt");
+  for (int j = 0; j < m; ++j) {
+    panels << "Q " << labels[j] << ' ' << 2 * j << " 0 0 " << 2 * j + 1 << " 0 0 " << 2 * j + 1
+           << " 1 0 " << 2 * j << " 1 0\n";
+    for (int k = 0; k < m; ++k) cap << (j == k ? 20.0 : -(1.0 + j + k + j * k / 10.0)) << ' ';
+    cap << '\n';
+  }
+  panels.close(), cap.close();
+  std::string out, err;
+  ASSERT_EQ(0, run(dir, std::string(VORNAX_SPICE_BINARY) + " labelled.txt Cap.txt", out, err));
+  EXPECT_NE(std::string::npos, out.find("\n.subckt labelled a b_c a_b c gnd_2 A_2\n"));
+  std::ofstream(dir.path + "/labelled.cir") << out;
+
+  // Port j at 1 V AC, the others at 0 V: the current into port k is i w S(k,j) picofarads.
+  std::string deck = "labelled ports measured in AC\n.include labelled.cir\n", currents;
+  for (int j = 0; j < m; ++j) {
+    std::string instance = "X" + std::to_string(j);
+    for (int k = 0; k < m; ++k) {
+      std::string node = "p" + std::to_string(j) + "_" + std::to_string(k);
+      instance += " " + node;
+      deck += "V" + node + " " + node + " 0 DC 0 AC " + (k == j ? "1" : "0") + "\n";
+      currents += " i(V" + node + ")";
+    }
+    deck += instance + " labelled\n";
+  }
+  deck += ".control\nset wr_singlescale numdgt=15\nac lin 1 1e6 1e6\nwrdata currents.txt" +
+          currents + "\nquit\n.endc\n.end\n";
+  std::ofstream(dir.path + "/deck.cir") << deck;
+  ASSERT_EQ(0, run(dir, "timeout 60 ngspice -b deck.cir", out, err)) << out << err;
+  std::istringstream row(read_file(dir.path + "/currents.txt"));
+  double f, re, im;
+  ASSERT_TRUE(row >> f);
+  for (int j = 0; j < m; ++j) {
+    for (int k = 0; k < m; ++k) {
+      ASSERT_TRUE(row >> re >> im);
+      double s = j == k ? 20.0 : -(1.0 + j + k + j * k / 10.0);
+      EXPECT_NEAR(s, -im / (2.0 * M_PI * 1e6) / 1e-12, 1e-6 * std::fabs(s)) << j << " " << k;
+    }
+  }
 }
