@@ -11,6 +11,15 @@ bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
 
 bool is_name_character(char c) { return is_letter(c) || (c >= '0' && c <= '9') || c == '_'; }
 
+/// `name` with its ASCII letters in lower case, as SPICE compares names.
+std::string folded(const std::string& name) {
+  std::string lower = name;
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
 }  // namespace
 
 bool is_spice_name(const std::string& name) {
@@ -39,7 +48,7 @@ std::vector<std::string> port_names(const std::vector<int32_t>& conductor_number
 
 std::vector<std::string> port_names(const std::vector<std::string>& conductor_labels) {
   std::vector<std::string> names(conductor_labels.size());
-  std::set<std::string> taken = {"gnd"};  // folded names
+  std::set<std::string> taken = {"gnd"};  // names in lower case
   // Conductor numbers first, so that their names never depend on the other labels.
   std::map<int32_t, int> runs_so_far;  // runs already named, by conductor number
   for (size_t k = 0; k < conductor_labels.size(); ++k) {
@@ -66,14 +75,6 @@ std::vector<std::string> port_names(const std::vector<std::string>& conductor_la
     names[k] = distinct_name(name, taken);
   }
   return names;
-}
-
-std::string folded(const std::string& name) {
-  std::string lower = name;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
 }
 
 std::string distinct_name(const std::string& name, std::set<std::string>& taken) {

@@ -29,11 +29,9 @@ std::vector<std::string> port_names(const std::vector<int32_t>& conductor_number
 /// of name_2, name_3, ... is taken instead. The names are distinct in any case and never "0".
 std::vector<std::string> port_names(const std::vector<std::string>& conductor_labels);
 
-/// `name` in lower case, ASCII letters only, as SPICE compares names.
-std::string folded(const std::string& name);
-
-/// `name`, or the first of name_2, name_3, ... whose folded form is not in `taken`; that form
-/// is then added to `taken`.
+/// `name`, or the first of name_2, name_3, ... that is not in `taken` once
+/// put in lower case, as SPICE compares names; that lower-case form is then
+/// added to `taken`.
 std::string distinct_name(const std::string& name, std::set<std::string>& taken);
 
 /// `text` fit for one line of a message or a comment: control bytes become

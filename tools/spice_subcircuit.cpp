@@ -96,7 +96,7 @@ SubcircuitText write_subcircuit(const SubcircuitSource& source) {
   }
   text += "\n";
 
-  std::set<std::string> taken;  // folded capacitor names
+  std::set<std::string> taken;  // capacitor names so far, in lower case
   for (const Capacitor& capacitor : capacitors_of(s)) {
     const std::string& from = ports[capacitor.from];
     std::string to = capacitor.to < 0 ? "0" : ports[capacitor.to];

@@ -86,7 +86,11 @@ std::string check_panel_contacts(const FineStructure& structure) {
   for (int axis = 0; axis < 3; ++axis) {
     std::vector<uint32_t> sorted = sorted_along(extents, axis);
     uint64_t pairs = pairs_visited(extents, sorted, axis);
-    if (pairs < fewest) fewest = pairs, sweep_axis = axis, order.swap(sorted);
+    if (pairs < fewest) {
+      fewest = pairs;
+      sweep_axis = axis;
+      order.swap(sorted);
+    }
   }
 
   // The faulty pair found so far that comes first, as (later, earlier) panel positions.
@@ -101,8 +105,11 @@ std::string check_panel_contacts(const FineStructure& structure) {
       uint32_t a = std::min(order[k], order[m]), b = std::max(order[k], order[m]);
       bool two_conductors = structure.conductor_of_panel[a] != structure.conductor_of_panel[b];
       if (!two_conductors && !overlap_over_an_area(panels[a], panels[b])) continue;
-      if (b < later || (b == later && a < earlier))
-        later = b, earlier = a, touching = two_conductors;
+      if (b < later || (b == later && a < earlier)) {
+        later = b;
+        earlier = a;
+        touching = two_conductors;
+      }
     }
   }
   if (later == UINT32_MAX) return "";
