@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   if (argc > 7) settings.threads = std::atoi(argv[7]);
   if (argc > 8) settings.tolerance = std::atof(argv[8]);
   int min_level = argc > 9 ? std::atoi(argv[9]) : 1;
+  if (argc > 10) settings.iteration_order = std::atoi(argv[10]);
   LevelResult previous;
   bool have = false;
   for (int m = min_level; m <= max_level; ++m) {

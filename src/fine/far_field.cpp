@@ -27,28 +27,29 @@ int32_t link_order(double ratio, double separation, int32_t highest) {
 }  // namespace
 
 FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const InteractionLists& lists,
-                   int32_t order, double separation)
-    : terms(order), node_count(static_cast<int32_t>(tree.nodes.size())) {
+                   int32_t order, double separation, int32_t stored)
+    : terms(order),
+      node_count(static_cast<int32_t>(tree.nodes.size())),
+      stored_order(std::min(stored, order)) {
   const int32_t count = terms.count;
+  for (int32_t q = 0; q <= order; ++q) terms_up_to.push_back((q + 1) * (q + 2) * (q + 3) / 6);
+  const int32_t kept = terms_up_to[stored_order];
   parent.resize(node_count);
   node_order.assign(node_count, 0);
-  shift.assign(static_cast<size_t>(node_count) * count, 0.0);
-  panel_moment.assign(tree.panel.size() * count, 0.0);
+  panel_moment.assign(tree.panel.size() * kept, 0.0);
+  panel_bounds.resize(tree.panel.size() * 6);
+  std::vector<double> moment(count);
   for (int32_t k = 0; k < node_count; ++k) {
     const ClusterNode& node = tree.nodes[k];
     parent[k] = node.parent;
-    if (node.parent >= 0) {
-      const ClusterNode& up = tree.nodes[node.parent];
-      shift_factors(terms, node.centre[0] - up.centre[0], node.centre[1] - up.centre[1],
-                    node.centre[2] - up.centre[2], &shift[static_cast<size_t>(k) * count]);
-    }
     if (node.child[0] >= 0) continue;
     leaf_node.push_back(k);
     leaf_first.push_back(node.first);
     for (int32_t i = node.first; i < node.first + node.count; ++i) {
-      double lo[3], hi[3];
-      bounds(mesh.panels[tree.panel[i]].rect, lo, hi);
-      rectangle_moments(terms, lo, hi, node.centre, &panel_moment[static_cast<size_t>(i) * count]);
+      double* lo = &panel_bounds[static_cast<size_t>(i) * 6];
+      bounds(mesh.panels[tree.panel[i]].rect, lo, lo + 3);
+      rectangle_moments(terms, lo, lo + 3, node.centre, moment.data());
+      std::copy(moment.begin(), moment.begin() + kept, &panel_moment[static_cast<size_t>(i) * kept]);
     }
   }
   // Leaves are in node order, which is not panel order; the end of each leaf is its first panel
@@ -65,6 +66,9 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
   leaf_node = nodes_sorted;
   leaf_first = firsts_sorted;
   leaf_first.push_back(static_cast<int32_t>(tree.panel.size()));
+  for (int32_t node : leaf_node) {
+    for (int a = 0; a < 3; ++a) leaf_centre.push_back(tree.nodes[node].centre[a]);
+  }
 
   links.reserve(lists.far.size());
   for (const auto& pair : lists.far) {
@@ -86,15 +90,33 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
   for (int32_t k = 1; k < node_count; ++k)
     node_order[k] = std::max(node_order[k], node_order[parent[k]]);
 
-  derivative.assign(links.size() * count, 0.0);
+  node_offset.resize(node_count);
+  block_count = 0;
+  for (int32_t k = 0; k < node_count; ++k) {
+    node_offset[k] = block_count;
+    block_count += terms_up_to[node_order[k]];
+  }
+
+  shift_offset.resize(node_count);
+  for (int32_t k = 0; k < node_count; ++k) {
+    shift_offset[k] = static_cast<int64_t>(shift.size());
+    if (parent[k] < 0) continue;
+    const ClusterNode& node = tree.nodes[k];
+    const ClusterNode& up = tree.nodes[parent[k]];
+    shift_factors(terms, node.centre[0] - up.centre[0], node.centre[1] - up.centre[1],
+                  node.centre[2] - up.centre[2], moment.data());
+    shift.insert(shift.end(), moment.begin(), moment.begin() + terms_up_to[node_order[parent[k]]]);
+  }
+  derivative_offset.resize(links.size());
   for (size_t l = 0; l < links.size(); ++l) {
     const double* a = tree.nodes[links[l].a].centre;
     const double* b = tree.nodes[links[l].b].centre;
     inverse_distance_derivatives(terms, links[l].order, b[0] - a[0], b[1] - a[1], b[2] - a[2],
-                                 &derivative[l * count]);
+                                 moment.data());
+    derivative_offset[l] = static_cast<int64_t>(derivative.size());
+    derivative.insert(derivative.end(), moment.begin(), moment.begin() + terms_up_to[links[l].order]);
   }
 
-  for (int32_t q = 0; q <= order; ++q) terms_up_to.push_back((q + 1) * (q + 2) * (q + 3) / 6);
   sum_index.assign(static_cast<size_t>(count) * count, -1);
   parity.resize(count);
   for (int32_t out = 0; out < count; ++out) {

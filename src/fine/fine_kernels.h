@@ -13,9 +13,10 @@
 struct FineKernels {
   /// y = N x.
   void (*near_multiply)(const NearField& N, const LaneBlock* x, LaneBlock* y);
-  /// y += F x; `multipole` and `local` hold node_count × terms.count blocks each.
-  void (*far_multiply)(const FarField& F, const LaneBlock* x, LaneBlock* y, LaneBlock* multipole,
-                       LaneBlock* local);
+  /// y += F x with every expansion cut at degree `cap`; `multipole` and `local` hold
+  /// F.block_count blocks each.
+  void (*far_multiply)(const FarField& F, int32_t cap, const LaneBlock* x, LaneBlock* y,
+                       LaneBlock* multipole, LaneBlock* local);
   /// z = (UᵀU)⁻¹ r.
   void (*factor_solve)(const IncompleteFactor& U, const LaneBlock* r, LaneBlock* z);
   /// The sum of a[i] b[i] over i, lane by lane, in ascending i.

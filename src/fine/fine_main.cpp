@@ -1,5 +1,7 @@
 // vornax-fine: the capacitance matrix to a stated accuracy, with an estimate of its error.
-#include <chrono>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -14,10 +16,8 @@
 #include "common/fatal.h"
 #include "common/memory_limit.h"
 #include "common/progress_display.h"
-#include "fine/convergence.h"
-#include "fine/feature_scale.h"
 #include "fine/fine_arguments.h"
-#include "fine/level_solve.h"
+#include "fine/fine_extraction.h"
 #include "fine/structure_reader.h"
 #include "run/result_file.h"
 #include "run/termination_cleanup.h"
@@ -32,37 +32,25 @@ namespace {
   std::exit(1);
 }
 
-/// The far field and solves of a level are kept well below the accuracy asked for, so that the
-/// differences between levels measure the discretisation alone.
-LevelSettings settings_for(double accuracy_percent, int32_t threads) {
-  LevelSettings settings;
-  settings.threads = threads;
-  settings.instruction_set = best_instruction_set();
-  if (accuracy_percent < 0.5) {
-    settings.expansion_order = 10;
-    settings.separation = 0.5;
-  }
-  return settings;
-}
-
-/// The relative error of a level's matrix from its far field and solves, in proportion to the
-/// diagonal entries.
-double level_floor(const LevelSettings& settings) {
-  return settings.expansion_order >= 10 ? 1e-6 : 1e-5;
-}
-
-/// The level after m: about 1.4 times finer, so that each level costs about twice the last.
-int32_t next_level(int32_t m) {
-  int32_t next = static_cast<int32_t>(std::lround(1.4 * m));
-  return next > m ? next : m + 1;
-}
-
 std::string percent_text(double fraction) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2g %%", 100.0 * fraction);
   return text;
 }
 
+/// Memory the levels may take: most of what the process may address.
+int64_t memory_for_levels() {
+  rlimit limit{};
+  double bytes = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE);
+  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      static_cast<double>(limit.rlim_cur) < bytes) {
+    bytes = static_cast<double>(limit.rlim_cur);
+  }
+  return bytes > 0 ? static_cast<int64_t>(0.8 * bytes) : 0;
+}
+
+/// Cap.txt: one line per conductor in file order, each value with nine significant digits
+/// followed by one space. Returns whether it was written whole.
 bool write_result(const std::vector<double>& value, int32_t conductors) {
   ResultFile file(kResultFileName);
   std::ostream& out = file.stream();
@@ -103,44 +91,40 @@ int main(int argc, char** argv) {
     error = read_fine_structure(in, arguments.panel_file, structure);
     if (!error.empty()) fail(error);
   }
-  const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
-  const int32_t threads = solve_thread_count(
-      static_cast<int32_t>(std::thread::hardware_concurrency()), 1, std::getenv("VORNAX_THREADS"));
-  const LevelSettings settings = settings_for(arguments.accuracy, threads);
-  const double target = arguments.accuracy / 100.0;
-  const std::vector<double> feature = feature_scales(structure);
-
+  FineOptions options;
+  options.accuracy = arguments.accuracy / 100.0;
+  options.threads = solve_thread_count(static_cast<int32_t>(std::thread::hardware_concurrency()),
+                                       1, std::getenv("VORNAX_THREADS"));
+  options.instruction_set = best_instruction_set();
+  options.memory_bytes = memory_for_levels();
   ProgressDisplay progress;
-  std::vector<int32_t> levels;
-  std::vector<std::vector<double>> matrices;
-  LevelResult previous;
-  ConvergenceEstimate estimate;
   std::string pass_name;
-  for (int32_t m = 1;; m = next_level(m)) {
+  options.starting = [&](int32_t m) {
     pass_name = "solving level " + std::to_string(m);
     progress.pass(pass_name.c_str());
-    auto start = std::chrono::steady_clock::now();
-    LevelResult result =
-        solve_level(structure, feature, m, settings, levels.empty() ? nullptr : &previous);
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!result.converged)
-      fail("vornax-fine: a solve of level " + std::to_string(m) + " did not converge.");
-    levels.push_back(m);
-    matrices.push_back(result.capacitance);
-    estimate = estimate_convergence(levels, matrices, conductors, level_floor(settings));
+  };
+  options.finished = [&](const LevelReport& level) {
     progress.clear();
-    std::string change =
-        levels.size() < 2 ? "-" : percent_text(largest_relative_change(matrices, conductors));
-    std::printf("Level %d: %zu unknowns, %" PRId64 " interactions, %" PRId64
+    std::string change = level.largest_change < 0 ? "-" : percent_text(level.largest_change);
+    std::printf("Level %d: %" PRId64 " unknowns, %" PRId64 " interactions, %" PRId64
                 " iterations, %.2f s, largest change %s\n",
-                m, result.mesh.panels.size(), result.near_entries + result.far_links,
-                result.iterations, seconds, change.c_str());
+                level.level, level.unknowns, level.interactions, level.iterations, level.seconds,
+                change.c_str());
     std::fflush(stdout);
-    if (estimate.largest_relative_error <= target) break;
-    previous = std::move(result);
+  };
+  FineResult result = extract_fine(structure, options);
+  progress.clear();
+  if (!result.failure.empty()) fail("vornax-fine: " + result.failure + ".");
+  if (!std::isfinite(result.estimate.largest_relative_error)) {
+    fail("vornax-fine: the structure needs more memory than this machine has: three levels are "
+         "needed for an error estimate.");
   }
-  if (!write_result(estimate.value, conductors)) fail("vornax-fine: could not write Cap.txt.");
-  std::printf("Estimated error: %s\n", percent_text(estimate.largest_relative_error).c_str());
+  const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
+  if (!write_result(result.estimate.value, conductors)) fail("vornax-fine: could not write Cap.txt.");
+  if (!result.reached) {
+    std::cerr << "vornax-fine: the next level would not fit in memory; the accuracy asked for ("
+              << arguments.accuracy << " %) is not reached.\n";
+  }
+  std::printf("Estimated error: %s\n", percent_text(result.estimate.largest_relative_error).c_str());
   return 0;
 }

@@ -3,26 +3,26 @@
 #include <cmath>
 
 FarFieldWork::FarFieldWork(const FarField& far)
-    : multipole(static_cast<size_t>(far.node_count) * far.terms.count),
-      local(static_cast<size_t>(far.node_count) * far.terms.count) {}
+    : multipole(new LaneBlock[far.block_count]), local(new LaneBlock[far.block_count]) {}
 
 void apply_operator(const LevelOperator& P, const LaneBlock* x, LaneBlock* y, FarFieldWork& work) {
   P.kernels.near_multiply(P.near, x, y);
-  P.kernels.far_multiply(P.far, x, y, work.multipole.data(), work.local.data());
+  P.kernels.far_multiply(P.far, P.cap, x, y, work.multipole.get(), work.local.get());
 }
 
-std::vector<LaneOutcome> solve_lanes(const LevelOperator& P, const IncompleteFactor& factor,
-                                     const LaneBlock* b, LaneBlock* x, LaneBlock* y,
-                                     double tolerance, int32_t max_iterations) {
-  const FineKernels& k = P.kernels;
-  const int32_t n = P.near.n;
+std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator& P,
+                                     const IncompleteFactor& factor, const LaneBlock* b,
+                                     LaneBlock* x, LaneBlock* y, double tolerance,
+                                     int32_t max_iterations) {
+  const FineKernels& k = Q.kernels;
+  const int32_t n = Q.near.n;
   std::vector<LaneBlock> r(n), z(n), p(n), q(n);
   std::vector<LaneOutcome> outcome(kFineLanes);
-  FarFieldWork work(P.far);
+  FarFieldWork work(Q.far);
   bool active[kFineLanes];
   int32_t running = 0;
 
-  apply_operator(P, x, q.data(), work);
+  apply_operator(Q, x, q.data(), work);
   for (int32_t i = 0; i < n; ++i)
     for (int32_t w = 0; w < kFineLanes; ++w) r[i].lane[w] = b[i].lane[w] - q[i].lane[w];
   LaneBlock bb, rr0;
@@ -40,7 +40,7 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& P, const IncompleteFac
   LaneBlock rho;
   k.dot(r.data(), z.data(), n, &rho);
   for (int32_t step = 0; running > 0 && step < max_iterations; ++step) {
-    apply_operator(P, p.data(), q.data(), work);
+    apply_operator(Q, p.data(), q.data(), work);
     LaneBlock pq;
     k.dot(p.data(), q.data(), n, &pq);
     LaneBlock alpha{};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "fine/far_field.h"
@@ -15,13 +16,14 @@ struct LevelOperator {
   const NearField& near;
   const FarField& far;
   const FineKernels& kernels;
+  int32_t cap;  // highest degree of the far-field expansions this operator uses
 };
 
 /// Work space of the far field for one lane group.
 struct FarFieldWork {
   explicit FarFieldWork(const FarField& far);
-  std::vector<LaneBlock> multipole;  // node_count × terms.count blocks
-  std::vector<LaneBlock> local;      // the same
+  std::unique_ptr<LaneBlock[]> multipole;  // far.block_count blocks, set by each product
+  std::unique_ptr<LaneBlock[]> local;      // the same
 };
 
 /// y = P x.
@@ -33,11 +35,15 @@ struct LaneOutcome {
   bool converged = false;  // the residual fell below the tolerance
 };
 
-/// Solves P x = b for the lanes of a group by conjugate gradients with the incomplete factor as
+/// Solves Q x = b for the lanes of a group by conjugate gradients with the incomplete factor as
 /// preconditioner, each lane from its own start in x until its residual norm is at most
 /// `tolerance` times the norm of its b (at most `max_iterations` steps); a lane whose b is zero
-/// is done at once. On return x holds the solutions and y = P x, computed afresh. Each lane's
-/// arithmetic is its own: the lanes beside it do not change a bit of it.
-std::vector<LaneOutcome> solve_lanes(const LevelOperator& P, const IncompleteFactor& factor,
-                                     const LaneBlock* b, LaneBlock* x, LaneBlock* y,
-                                     double tolerance, int32_t max_iterations);
+/// is done at once. On return x holds the solutions and y = P x.
+///
+/// Q may be a cheaper approximation of P (lower expansion orders): the capacitance computed
+/// from x and P x is stationary in the error of x, so an error δ of Q shows in it only as δ².
+/// Each lane's arithmetic is its own: the lanes beside it do not change a bit of it.
+std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator& P,
+                                     const IncompleteFactor& factor, const LaneBlock* b,
+                                     LaneBlock* x, LaneBlock* y, double tolerance,
+                                     int32_t max_iterations);

@@ -8,12 +8,14 @@
 #include "fine/incomplete_factor.h"
 #include "fine/interaction_lists.h"
 #include "fine/lane_pcg.h"
+#include "fine/level_timer.h"
 #include "fine/near_field.h"
 #include "fine/parallel_for.h"
 
 LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,
                         int32_t m, const LevelSettings& settings, const LevelResult* previous) {
   LevelResult result;
+  LevelTimer timer(m);
   result.mesh = make_level_mesh(structure, feature, m);
   const LevelMesh& mesh = result.mesh;
   const int32_t n = static_cast<int32_t>(mesh.panels.size());
@@ -21,10 +23,19 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
 
   ClusterTree tree(mesh, settings.leaf_size);
   InteractionLists lists = make_interaction_lists(tree, settings.separation);
+  timer.finish("mesh and clusters");
   NearField near = make_near_field(mesh, tree, lists, settings.threads);
-  FarField far(mesh, tree, lists, settings.expansion_order, settings.separation);
+  timer.finish("near coefficients");
+  FarField far(mesh, tree, lists, settings.expansion_order, settings.separation,
+               settings.iteration_order);
+  timer.finish("far field");
   IncompleteFactor factor = make_incomplete_factor(near, settings.factor_keep);
+  timer.finish("factor");
   result.near_entries = near.row_start[n] + n;
+  result.bytes = 12.0 * (near.row_start[n] + factor.row_start[n]) +
+                 8.0 * (far.panel_moment.size() + far.shift.size() + far.derivative.size()) +
+                 24.0 * n * conductors +
+                 settings.threads * (7.0 * 64.0 * n + 2.0 * 64.0 * far.block_count);
   result.far_links = static_cast<int64_t>(lists.far.size());
 
   // Starting charges in mesh order, conductor by conductor side by side.
@@ -36,7 +47,9 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   std::vector<double> product(static_cast<size_t>(n) * conductors);
   const int32_t groups = (conductors + kFineLanes - 1) / kFineLanes;
   std::vector<std::vector<LaneOutcome>> outcomes(groups);
-  LevelOperator P{near, far, fine_kernels(settings.instruction_set)};
+  const FineKernels& kernels = fine_kernels(settings.instruction_set);
+  LevelOperator P{near, far, kernels, settings.expansion_order};
+  LevelOperator Q{near, far, kernels, std::min(settings.iteration_order, settings.expansion_order)};
   parallel_for(groups, settings.threads, [&](int64_t g) {
     const int32_t first = static_cast<int32_t>(g) * kFineLanes;
     const int32_t lanes = std::min(kFineLanes, conductors - first);
@@ -51,7 +64,7 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
       }
     }
     std::vector<LaneOutcome> lane =
-        solve_lanes(P, factor, b.data(), x.data(), y.data(), settings.tolerance, 10 * n + 1000);
+        solve_lanes(Q, P, factor, b.data(), x.data(), y.data(), settings.tolerance, 10 * n + 1000);
     lane.resize(lanes);
     outcomes[g] = lane;
     for (int32_t i = 0; i < n; ++i) {
@@ -62,6 +75,7 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
       }
     }
   });
+  timer.finish("solves");
   for (const auto& group : outcomes) {
     for (const LaneOutcome& lane : group) {
       result.iterations += lane.iterations;
@@ -91,5 +105,6 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
     }
   }
   result.charge = std::move(solution);
+  timer.finish("capacitance");
   return result;
 }

@@ -18,12 +18,14 @@ set(VORNAX_FINE_SOURCES
   src/fine/incomplete_factor.cpp
   src/fine/lane_pcg.cpp
   src/fine/level_solve.cpp
+  src/fine/level_timer.cpp
   src/fine/fine_kernels.cpp
   src/fine/fine_kernels_sse2.cpp
   src/fine/fine_kernels_avx2.cpp
   src/fine/fine_kernels_avx512.cpp
   src/fine/convergence.cpp
   src/fine/fine_arguments.cpp
+  src/fine/fine_extraction.cpp
 )
 # The solve kernels are compiled once per instruction set and chosen at run time.
 set_source_files_properties(src/fine/fine_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")

@@ -47,7 +47,7 @@ void inverse_distance_derivatives(const TaylorTerms& terms, int32_t order, doubl
   double inverse_r = 1.0 / std::sqrt(r2);
   double inverse_r2 = inverse_r * inverse_r;
   // work[n * count + k] holds R(n; term k) for degree(k) <= p - n.
-  double work[(10 + 1) * 286];  // orders up to 10
+  double work[(12 + 1) * 455];  // orders up to 12
   double base = inverse_r;
   for (int32_t n = 0; n <= p; ++n) {
     work[n * count] = base;
