@@ -1,5 +1,11 @@
-set(VORNAX_FINE_SOURCES
+# The reader on its own as well, for the fuzz target that builds it without the rest.
+set(VORNAX_FINE_READER_SOURCES
+  src/fine/rect_from_corners.cpp
+  src/fine/panel_contacts.cpp
   src/fine/structure_reader.cpp
+)
+set(VORNAX_FINE_SOURCES
+  ${VORNAX_FINE_READER_SOURCES}
   src/fine/galerkin_integral.cpp
   src/fine/taylor_terms.cpp
   src/fine/feature_scale.cpp

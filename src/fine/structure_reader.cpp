@@ -1,49 +1,68 @@
 #include "fine/structure_reader.h"
 
-#include <algorithm>
-
+#include "fine/panel_contacts.h"
+#include "fine/rect_from_corners.h"
 #include "geometry/panel_reader.h"
+#include "model/panel.h"
 
-std::string read_fine_structure(std::istream& in, const std::string&, FineStructure& out) {
-  PanelVector panels;
-  uint32_t count = 0;
-  std::string error = read_panel_records(in, panels, count);
+namespace {
+
+/// A conductor label as it is compared with the next record's.
+struct LabelKey {
+  bool is_number;  // the label is a 32-bit integer, compared by value; else by its text
+  int32_t number;  // that value; 0 when is_number is false
+};
+
+LabelKey key_of(const std::string& label) {
+  LabelKey key{false, 0};
+  key.is_number = parse_int32(label, key.number);
+  return key;
+}
+
+/// Reads the rest of record `record` after its "Q": its label into `label` and its rectangle
+/// into `rect`. "" or the message.
+std::string read_fine_record(std::istream& in, uint32_t record, std::string& label,
+                             AxisRect& rect) {
+  std::string error = read_conductor_token(in, record, label);
   if (!error.empty()) return error;
-  int32_t previous = 0;
-  for (uint32_t i = 0; i < panels.size(); ++i) {
-    const Panel& p = panels[i];
-    double lo[3], hi[3];
-    for (int a = 0; a < 3; ++a) {
-      double c[4] = {a == 0   ? p.vertices[0].x
-                     : a == 1 ? p.vertices[0].y
-                              : p.vertices[0].z,
-                     a == 0   ? p.vertices[1].x
-                     : a == 1 ? p.vertices[1].y
-                              : p.vertices[1].z,
-                     a == 0   ? p.vertices[2].x
-                     : a == 1 ? p.vertices[2].y
-                              : p.vertices[2].z,
-                     a == 0   ? p.vertices[3].x
-                     : a == 1 ? p.vertices[3].y
-                              : p.vertices[3].z};
-      lo[a] = *std::min_element(c, c + 4);
-      hi[a] = *std::max_element(c, c + 4);
-    }
-    AxisRect r;
-    r.axis = hi[0] == lo[0] ? 0 : hi[1] == lo[1] ? 1 : 2;
-    r.level = lo[r.axis];
-    for (int k = 0; k < 2; ++k) {
-      r.lo[k] = lo[(r.axis + 1 + k) % 3];
-      r.hi[k] = hi[(r.axis + 1 + k) % 3];
-    }
-    if (i == 0 || p.conductor != previous) {
-      out.conductors.push_back(FineConductor{std::to_string(p.conductor), i, 0});
-      previous = p.conductor;
+  if (label == "Q") {
+    return record_error(record,
+                        "conductor label 'Q' is the mark that starts a record; a label "
+                        "is any other token.");
+  }
+  Panel panel;  // its vertices, centre and area as vornax's reader sets them
+  error = read_record_corners(in, record, panel);
+  if (error.empty()) error = complete_panel_geometry(record, panel);
+  if (!error.empty()) return error;
+  std::string fault = axis_rect_from_corners(panel.vertices, rect);
+  return fault.empty() ? "" : record_error(record, fault);
+}
+
+}  // namespace
+
+std::string read_fine_structure(std::istream& in, const std::string& file_name,
+                                FineStructure& out) {
+  out = FineStructure();
+  std::string token, label;
+  AxisRect rect;
+  LabelKey run_key{false, 0};  // of the last conductor so far
+  while (in >> token) {
+    if (token != "Q") continue;
+    uint32_t record = static_cast<uint32_t>(out.panels.size()) + 1;
+    std::string error = read_fine_record(in, record, label, rect);
+    if (!error.empty()) return error;
+    LabelKey key = key_of(label);
+    bool same_run =
+        !out.conductors.empty() && key.is_number == run_key.is_number &&
+        (key.is_number ? key.number == run_key.number : label == out.conductors.back().label);
+    if (!same_run) {
+      out.conductors.push_back(FineConductor{label, record - 1, 0});
+      run_key = key;
     }
     out.conductors.back().panel_count += 1;
-    out.panels.push_back(r);
-    out.conductor_of_panel.push_back(static_cast<uint32_t>(out.conductors.size() - 1));
+    out.conductor_of_panel.push_back(static_cast<uint32_t>(out.conductors.size()) - 1);
+    out.panels.push_back(rect);
   }
-  if (out.panels.empty()) return "Error: no panels";
-  return "";
+  if (out.panels.empty()) return no_records_error(file_name);
+  return check_panel_contacts(out);
 }
