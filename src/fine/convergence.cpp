@@ -44,11 +44,12 @@ ConvergenceEstimate estimate_convergence(const std::vector<int32_t>& levels,
         const double noise =
             floor * std::sqrt(std::fabs(e3[j * conductors + j] * e3[k * conductors + k]));
         const bool regular = d1 * d2 > 0.0 && std::fabs(d2) <= slowest_ratio * std::fabs(d1);
+        const double slow_correction = std::fabs(d2) / (std::pow(m3 / m2, kSlowRate) - 1.0);
         if (regular) {
           estimate.value[at] = e3[at] + d2 / (std::pow(m3 / m2, kRate) - 1.0);
-          estimate.error[at] = std::fabs(d2) / (std::pow(m3 / m2, kSlowRate) - 1.0) + noise;
+          estimate.error[at] = slow_correction + noise;
         } else {
-          estimate.error[at] = std::fabs(d1) + std::fabs(d2) + noise;
+          estimate.error[at] = 2.0 * slow_correction + noise;
         }
       }
     }

@@ -10,9 +10,10 @@
 /// past the first level. From the last three levels m₁ < m₂ < m₃, an entry whose two changes
 /// have one sign and shrink at least as fast as a rate of m⁻² allows is extrapolated with the
 /// rate m⁻³, and its error estimated as the correction that the slower rate m⁻² would make: so
-/// the estimate covers every rate from m⁻² up. An entry whose changes do not behave so has no
-/// trustworthy extrapolation: it keeps its last value, and its estimate is the sum of the two
-/// changes. With fewer than three levels nothing is trusted.
+/// the estimate covers every rate from m⁻² up. An entry whose changes do not behave so (a small
+/// coupling, whose first level is far from the limit, can change direction) keeps its last
+/// value, with twice that correction as its estimate. With fewer than three levels nothing is
+/// trusted.
 struct ConvergenceEstimate {
   std::vector<double> value;      // extrapolated entries, row by row
   std::vector<double> error;      // estimated absolute error of each entry

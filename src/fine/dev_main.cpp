@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
       std::printf(" %.7g", r.capacitance[k]);
     std::printf("\n");
     if (getenv("VF_DUMP")) {
-      FILE* f = std::fopen((std::string(getenv("VF_DUMP")) + std::to_string(m) + ".txt").c_str(), "w");
+      FILE* f =
+          std::fopen((std::string(getenv("VF_DUMP")) + std::to_string(m) + ".txt").c_str(), "w");
       for (size_t j = 0; j < nc; ++j) {
         for (size_t k = 0; k < nc; ++k) std::fprintf(f, "%.17g ", r.capacitance[j * nc + k]);
         std::fprintf(f, "\n");

@@ -20,5 +20,6 @@ int main(int, char** argv) {
   for (size_t k = 0; k < ra.estimate.value.size(); ++k) {
     worst = std::fmax(worst, std::fabs(rb.estimate.value[k] / scale / ra.estimate.value[k] - 1));
   }
-  std::printf("levels %zu %zu worst relative difference %.3g\n", ra.levels.size(), rb.levels.size(), worst);
+  std::printf("levels %zu %zu worst relative difference %.3g\n", ra.levels.size(), rb.levels.size(),
+              worst);
 }

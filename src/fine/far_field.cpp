@@ -49,7 +49,8 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
       double* lo = &panel_bounds[static_cast<size_t>(i) * 6];
       bounds(mesh.panels[tree.panel[i]].rect, lo, lo + 3);
       rectangle_moments(terms, lo, lo + 3, node.centre, moment.data());
-      std::copy(moment.begin(), moment.begin() + kept, &panel_moment[static_cast<size_t>(i) * kept]);
+      std::copy(moment.begin(), moment.begin() + kept,
+                &panel_moment[static_cast<size_t>(i) * kept]);
     }
   }
   // Leaves are in node order, which is not panel order; the end of each leaf is its first panel
@@ -114,7 +115,8 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
     inverse_distance_derivatives(terms, links[l].order, b[0] - a[0], b[1] - a[1], b[2] - a[2],
                                  moment.data());
     derivative_offset[l] = static_cast<int64_t>(derivative.size());
-    derivative.insert(derivative.end(), moment.begin(), moment.begin() + terms_up_to[links[l].order]);
+    derivative.insert(derivative.end(), moment.begin(),
+                      moment.begin() + terms_up_to[links[l].order]);
   }
 
   sum_index.assign(static_cast<size_t>(count) * count, -1);

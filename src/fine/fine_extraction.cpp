@@ -55,7 +55,8 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
     auto start = std::chrono::steady_clock::now();
     LevelResult result =
         solve_level(structure, feature, m, settings, levels.empty() ? nullptr : &previous);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!result.converged) {
       outcome.failure = "a solve of level " + std::to_string(m) + " did not converge";
       return outcome;
@@ -79,7 +80,8 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
     // keeps the next one from running into the limit.
     const int32_t m_next = next_level(m);
     const double growth = expected_panels(m_next, m, 1.0);
-    if (options.memory_bytes > 0 && 1.25 * growth * result.bytes > options.memory_bytes) return outcome;
+    if (options.memory_bytes > 0 && 1.25 * growth * result.bytes > options.memory_bytes)
+      return outcome;
     previous = std::move(result);
   }
 }

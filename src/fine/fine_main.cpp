@@ -93,8 +93,8 @@ int main(int argc, char** argv) {
   }
   FineOptions options;
   options.accuracy = arguments.accuracy / 100.0;
-  options.threads = solve_thread_count(static_cast<int32_t>(std::thread::hardware_concurrency()),
-                                       1, std::getenv("VORNAX_THREADS"));
+  options.threads = solve_thread_count(static_cast<int32_t>(std::thread::hardware_concurrency()), 1,
+                                       std::getenv("VORNAX_THREADS"));
   options.instruction_set = best_instruction_set();
   options.memory_bytes = memory_for_levels();
   ProgressDisplay progress;
@@ -116,15 +116,18 @@ int main(int argc, char** argv) {
   progress.clear();
   if (!result.failure.empty()) fail("vornax-fine: " + result.failure + ".");
   if (!std::isfinite(result.estimate.largest_relative_error)) {
-    fail("vornax-fine: the structure needs more memory than this machine has: three levels are "
-         "needed for an error estimate.");
+    fail(
+        "vornax-fine: the structure needs more memory than this machine has: three levels are "
+        "needed for an error estimate.");
   }
   const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
-  if (!write_result(result.estimate.value, conductors)) fail("vornax-fine: could not write Cap.txt.");
+  if (!write_result(result.estimate.value, conductors))
+    fail("vornax-fine: could not write Cap.txt.");
   if (!result.reached) {
     std::cerr << "vornax-fine: the next level would not fit in memory; the accuracy asked for ("
               << arguments.accuracy << " %) is not reached.\n";
   }
-  std::printf("Estimated error: %s\n", percent_text(result.estimate.largest_relative_error).c_str());
+  std::printf("Estimated error: %s\n",
+              percent_text(result.estimate.largest_relative_error).c_str());
   return 0;
 }

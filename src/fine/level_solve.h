@@ -9,7 +9,7 @@
 
 /// The numerical choices of a level's solve; all of them are ratios, none is a length.
 struct LevelSettings {
-  int32_t expansion_order = 8;   // highest degree of the far-field Taylor terms
+  int32_t expansion_order = 8;  // highest degree of the far-field Taylor terms
   int32_t iteration_order = 4;  // the same while iterating: the capacitance sees its error squared
   double separation = 0.6;      // clusters are far when (r_a + r_b) < separation · distance
   int32_t leaf_size = 16;       // panels of a leaf cluster at the most
