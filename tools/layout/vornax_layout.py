@@ -67,7 +67,9 @@ class Units:
     """Database units to micrometres, exactly, for messages and the output."""
 
     def __init__(self, dbu):
-        self.dbu = Decimal(repr(dbu))
+        # The unit as the decimal it was meant to be: OASIS, for one, keeps its inverse, so
+        # 0.001 can come back as 0.0009999999999999998.
+        self.dbu = Decimal("%.12g" % dbu)
 
     def plain(self):
         return format(self.dbu, "f")
