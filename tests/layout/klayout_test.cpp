@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -258,4 +259,51 @@ TEST_F(LayoutThroughKLayout, ArgumentsStackAndMissingKLayoutNeedNoKLayout) {
       "install the Debian package klayout (apt-get install klayout).\n",
       missing.err);
   EXPECT_EQ("", missing.out);
+}
+
+TEST_F(LayoutThroughKLayout, TheDrawnBusGivesTheMatrixOfVornaxGenAndNamesSurviveIntoACircuit) {
+  NEEDS_KLAYOUT();
+  // The 3 x 3 bus drawn in KLayout and written by vornax-gen: the same panels in another order
+  // and under other labels, and for K = 3 the order of the labels is that of vornax-gen.
+  draw("bus.gds");
+  write("bus_stack.txt", "metal lower 1/0 0 0.25\nmetal upper 2/0 0.5 0.25\n");
+  // (Parentheses, so that the redirections of run() take the group's output, not ours.)
+  ASSERT_EQ(0, run("(" VORNAX_LAYOUT_BINARY " bus.gds bus_stack.txt > drawn.txt)").status);
+  ASSERT_EQ(0, run("(" VORNAX_GEN_BINARY " bus 3 --scale 0.25 > generated.txt)").status);
+  ASSERT_EQ(0, run("(" VORNAX_FINE_BINARY " drawn.txt && mv Cap.txt drawn.cap)").status);
+  ASSERT_EQ(0, run("(" VORNAX_FINE_BINARY " generated.txt && mv Cap.txt generated.cap)").status);
+  std::istringstream drawn(read_file(dir + "/drawn.cap")),
+      generated(read_file(dir + "/generated.cap"));
+  double a, b;
+  int entries = 0;
+  while (generated >> b) {
+    ASSERT_TRUE(drawn >> a);
+    EXPECT_NEAR(a, b, 1e-6 * std::fabs(b)) << "entry " << entries;
+    ++entries;
+  }
+  EXPECT_EQ(36, entries);
+
+  // The example's nets keep their names as the ports of the subcircuit, and ngspice runs it.
+  ProgramRun example =
+      run("(" VORNAX_LAYOUT_BINARY " " VORNAX_EXAMPLES "/layout/example.gds " VORNAX_EXAMPLES
+          "/layout/stack.txt --substrate 2 > example.txt && " VORNAX_FINE_BINARY
+          " example.txt > /dev/null && " VORNAX_SPICE_BINARY " example.txt Cap.txt --unit um)");
+  ASSERT_EQ(0, example.status) << example.err;
+  EXPECT_NE(std::string::npos,
+            example.out.find(".subckt example clk_a data_b met1_x0_y3 substrate vdd\n"));
+  if (std::system("command -v ngspice > /dev/null") != 0) return;
+  write("example.cir", example.out);
+  write("deck.cir",
+        ".include example.cir\nXlayout clk_a data_b stub 0 vdd example\n"
+        "Vstep step 0 PULSE(0 1 1p 1p 1p 100p 200p)\nRdriver step clk_a 200\n"
+        "Rvictim data_b 0 1k\nRstub stub 0 1k\nVvdd vdd 0 0\n.tran 0.01p 20p\n"
+        ".meas tran peak_noise MAX v(data_b)\n.end\n");
+  ProgramRun spice = run("ngspice -b deck.cir");
+  ASSERT_EQ(0, spice.status) << spice.out << spice.err;
+  std::size_t at = spice.out.find("peak_noise");
+  ASSERT_NE(std::string::npos, at) << spice.out;
+  double noise = std::atof(spice.out.c_str() + spice.out.find('=', at) + 1);
+  // The quiet wire picks up a noticeable part of the volt, less than half of it.
+  EXPECT_GT(noise, 0.05);
+  EXPECT_LT(noise, 0.5);
 }
