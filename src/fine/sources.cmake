@@ -13,6 +13,7 @@ set(VORNAX_FINE_SOURCES
   src/fine/cluster_tree.cpp
   src/fine/interaction_lists.cpp
   src/fine/parallel_for.cpp
+  src/fine/coefficient_cache.cpp
   src/fine/near_field.cpp
   src/fine/far_field.cpp
   src/fine/incomplete_factor.cpp
