@@ -19,41 +19,22 @@ void bounds(const AxisRect& r, double lo[3], double hi[3]) {
 
 namespace {
 
-std::size_t hash_of(const std::array<int64_t, 9>& shape) {
-  // Each value mixed in with the finaliser of splitmix64, so that shapes whose numbers share
-  // their low bits (multiples of a power of two) still spread over the table.
-  uint64_t h = 0;
+/// A hash of the shape, mixed with splitmix64's finaliser after each value so that shapes whose
+/// numbers share their low bits still spread over the table; `seed` picks one of many.
+uint64_t hash_of(const std::array<int64_t, 9>& shape, uint64_t seed) {
+  uint64_t h = seed;
   for (int64_t v : shape) {
     uint64_t z = h + static_cast<uint64_t>(v) + 0x9e3779b97f4a7c15ull;
     z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
     z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
     h = z ^ (z >> 31);
   }
-  return static_cast<std::size_t>(h);
+  return h;
 }
 
 }  // namespace
 
-CoefficientCache::CoefficientCache() : slots_(std::size_t{1} << 12) {}
-
-void CoefficientCache::grow() {
-  std::vector<Slot> old;
-  old.swap(slots_);
-  used_ = 0;
-  if (old.size() >= kMostSlots) {
-    slots_.resize(old.size());  // start afresh
-    return;
-  }
-  slots_.resize(2 * old.size());
-  const std::size_t mask = slots_.size() - 1;
-  for (const Slot& slot : old) {
-    if (!slot.used) continue;
-    std::size_t at = hash_of(slot.shape) & mask;
-    while (slots_[at].used) at = (at + 1) & mask;
-    slots_[at] = slot;
-    ++used_;
-  }
-}
+CoefficientCache::CoefficientCache() : slots_(kSlots) {}
 
 double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
   double alo[3], ahi[3], blo[3], bhi[3];
@@ -83,10 +64,11 @@ double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
     backward[6 + d] = -forward[6 + d];
   }
   const Shape& shape = std::min(forward, backward);
-  std::size_t mask = slots_.size() - 1;
-  std::size_t at = hash_of(shape) & mask;
-  while (slots_[at].used) {
-    if (slots_[at].shape == shape) return slots_[at].value;
+  const uint64_t first = hash_of(shape, 0) | 1, second = hash_of(shape, 0x5851f42d4c957f2dull);
+  const std::size_t mask = kSlots - 1;
+  std::size_t at = static_cast<std::size_t>(first >> 1) & mask;
+  while (slots_[at].first != 0) {
+    if (slots_[at].first == first && slots_[at].second == second) return slots_[at].value;
     at = (at + 1) & mask;
   }
   // The rounded shape as two rectangles, the first with its lower corner at the origin.
@@ -107,13 +89,12 @@ double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
   const double area_p = (p.hi[0] - p.lo[0]) * (p.hi[1] - p.lo[1]);
   const double area_q = (q.hi[0] - q.lo[0]) * (q.hi[1] - q.lo[1]);
   const double value = galerkin_integral(p, q) / (area_p * area_q);
-  if (2 * (used_ + 1) > slots_.size()) {
-    grow();
-    mask = slots_.size() - 1;
-    at = hash_of(shape) & mask;
-    while (slots_[at].used) at = (at + 1) & mask;
+  if (2 * (used_ + 1) > kSlots) {
+    for (Slot& slot : slots_) slot.first = 0;
+    used_ = 0;
+    at = static_cast<std::size_t>(first >> 1) & mask;
   }
-  slots_[at] = Slot{shape, value, true};
+  slots_[at] = Slot{first, second, value};
   ++used_;
   return value;
 }

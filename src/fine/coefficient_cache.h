@@ -24,16 +24,15 @@ class CoefficientCache {
 
  private:
   typedef std::array<int64_t, 9> Shape;  // exponent, axes, two sizes each, offset
+  // A shape is known by two independent 64-bit hashes of it: two different shapes share both
+  // with a chance of 2^-128, far below any other cause of error.
   struct Slot {
-    Shape shape;   // the shape kept here
-    double value;  // its coefficient
-    bool used;     // false: the slot is free
+    uint64_t first;   // the first hash, 0 for a free slot
+    uint64_t second;  // the second hash
+    double value;     // the shape's coefficient
   };
-  // An open table with linear probing, at most half full: it doubles until it has kMostSlots
-  // slots, and then starts afresh when half full.
-  static constexpr std::size_t kMostSlots = std::size_t{1} << 19;
-  std::vector<Slot> slots_;  // a power of two of them
+  // An open table with linear probing; when half full it starts afresh.
+  static constexpr std::size_t kSlots = std::size_t{1} << 19;
+  std::vector<Slot> slots_;  // kSlots of them
   std::size_t used_ = 0;     // slots in use
-
-  void grow();
 };
