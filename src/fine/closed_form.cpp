@@ -4,7 +4,9 @@
 #include "fine/closed_form.h"
 
 #include <cmath>
+#include <utility>
 
+#include "fine/closed_form_kernels.h"
 #include "fine/space_box.h"
 
 namespace {
@@ -54,76 +56,136 @@ Real perpendicular_primitive(Real x, Real y, Real z) {
   return sum;
 }
 
-// The four differences lo/hi of `first` minus lo/hi of `second` along one axis, over `scale`,
-// with the sign (−1)^(i+k) of their place in the sum.
+// Parallel rectangles whose coordinate differences along one axis of their plane are all below
+// this (in units of the largest corner distance) take the sum that leaves out the parts the
+// second difference along that axis cancels (closed_form_kernels.h), which then rounds less.
+constexpr double kReducedBelow = 0.2;
+
+// The signs (−1)^(i+k) of the four differences in the sums.
+const double kSigns[4] = {1, -1, -1, 1};
+
+// The coordinate differences the sums take, in units of the largest corner distance: so the
+// logarithms stay near 1 whatever the unit of length, and the pair and the same pair in
+// another unit make the same sums up to the rounding of their coordinates (so do the rounding
+// estimates that decide between the means). Parallel: xᵢ − x'ₖ and yⱼ − y'ₗ at index 2i + k
+// (2j + l), z − z'. Perpendicular, in the frame where a lies in z = z₁ spanning x and y and b
+// in y = y' spanning x and z: xᵢ − x'ₗ, yⱼ − y' and z₁ − z'ₖ. In long double the differences of
+// the doubles are exact unless their magnitudes are far apart, and the unit is a power of two
+// (conversions exact); in double their rounding is part of that path's loss.
 template <typename Real>
-void edge_differences(double first_lo, double first_hi, double second_lo, double second_hi,
-                      Real scale, Real difference[4], Real sign[4]) {
-  const Real first[2] = {Real(first_lo), Real(first_hi)};
-  const Real second[2] = {Real(second_lo), Real(second_hi)};
-  for (int32_t i = 0; i < 2; ++i) {
-    for (int32_t k = 0; k < 2; ++k) {
-      difference[2 * i + k] = (first[i] - second[k]) / scale;
-      sign[2 * i + k] = (i + k) % 2 == 0 ? Real(1) : Real(-1);
+struct Differences {
+  double scale;  // the unit
+  Real xs[4];    // along the axis both span
+  Real ys[4];    // along the second axis: four (parallel) or two (perpendicular)
+  Real zs[2];    // along a's normal: one (parallel) or two (perpendicular)
+};
+
+// Mirrors the frame along each axis where b's centre lies beyond a's (the differences turn
+// over and change sign), and for parallel rectangles puts the two axes in their plane in order
+// (F is symmetric in X and Y): the sums, and the rounding estimate with them, are then the same
+// for a pair and its mirror images and rotations by quarter turns.
+template <typename Real>
+void mirror(Real* values, int32_t count) {
+  for (int32_t i = 0; i < count / 2; ++i) {
+    const Real low = values[i];
+    values[i] = -values[count - 1 - i];
+    values[count - 1 - i] = -low;
+  }
+}
+
+template <typename Real>
+void canonical_frame(Differences<Real>& d, bool parallel) {
+  const int32_t y_count = parallel ? 4 : 2;
+  if (d.xs[0] + d.xs[3] < 0) mirror(d.xs, 4);
+  if (d.ys[0] + d.ys[y_count - 1] < 0) mirror(d.ys, y_count);
+  if (!parallel && d.zs[0] + d.zs[1] < 0) mirror(d.zs, 2);
+  if (parallel) {
+    for (int32_t i = 0; i < 4; ++i) {
+      if (d.xs[i] == d.ys[i]) continue;
+      if (d.xs[i] > d.ys[i]) {
+        for (int32_t k = 0; k < 4; ++k) std::swap(d.xs[k], d.ys[k]);
+      }
+      break;
     }
   }
 }
 
-// Rectangles with the same normal: Σ ± F(xᵢ − x'ₖ, yⱼ − y'ₗ, z − z').
 template <typename Real>
-Real parallel_sum(const SpaceBox& a, const SpaceBox& b, int32_t normal, Real scale) {
-  const int32_t u = (normal + 1) % 3, v = (normal + 2) % 3;
-  Real xs[4], x_signs[4], ys[4], y_signs[4];
-  edge_differences(a.lo[u], a.hi[u], b.lo[u], b.hi[u], scale, xs, x_signs);
-  edge_differences(a.lo[v], a.hi[v], b.lo[v], b.hi[v], scale, ys, y_signs);
-  const Real z = (Real(a.lo[normal]) - Real(b.lo[normal])) / scale;
-  Real sum = 0;
-  for (int32_t i = 0; i < 4; ++i) {
-    Real row = 0;
-    for (int32_t j = 0; j < 4; ++j) row += y_signs[j] * parallel_primitive(xs[i], ys[j], z);
-    sum += x_signs[i] * row;
-  }
-  return sum;
-}
-
-// Rectangles with different normals, in the frame where a lies in a plane z = z₁ and spans x
-// and y, and b lies in the plane y = y' and spans x and z: Σ ± G(xᵢ − x'ₗ, yⱼ − y', z₁ − z'ₖ).
-template <typename Real>
-Real perpendicular_sum(const SpaceBox& a, int32_t a_normal, const SpaceBox& b, int32_t b_normal,
-                       Real scale) {
-  const int32_t shared = 3 - a_normal - b_normal;
-  Real xs[4], x_signs[4];
-  edge_differences(a.lo[shared], a.hi[shared], b.lo[shared], b.hi[shared], scale, xs, x_signs);
-  const Real ys[2] = {(Real(a.lo[b_normal]) - Real(b.lo[b_normal])) / scale,
-                      (Real(a.hi[b_normal]) - Real(b.lo[b_normal])) / scale};
-  const Real zs[2] = {(Real(a.lo[a_normal]) - Real(b.lo[a_normal])) / scale,
-                      (Real(a.lo[a_normal]) - Real(b.hi[a_normal])) / scale};
-  Real sum = 0;
-  for (int32_t i = 0; i < 4; ++i) {
-    const Real row = perpendicular_primitive(xs[i], ys[0], zs[0]) -
-                     perpendicular_primitive(xs[i], ys[0], zs[1]) -
-                     perpendicular_primitive(xs[i], ys[1], zs[0]) +
-                     perpendicular_primitive(xs[i], ys[1], zs[1]);
-    sum += x_signs[i] * row;
-  }
-  return sum;
-}
-
-// The sums are taken in units of a power of two near the largest corner distance, so that the
-// logarithms stay near 1 whatever the unit of length, and the unit conversions are exact.
-template <typename Real>
-double closed_form(const AxisRect& a, const AxisRect& b) {
+Differences<Real> differences(const AxisRect& a, const AxisRect& b) {
   const SpaceBox box_a = space_box(a), box_b = space_box(b);
-  const double scale = power_of_two_above(box_reach(box_a, box_b));
-  const Real sum = a.axis == b.axis ? parallel_sum<Real>(box_a, box_b, a.axis, scale)
-                                    : perpendicular_sum<Real>(box_a, a.axis, box_b, b.axis, scale);
-  return static_cast<double>(sum * scale * scale * scale);
+  Differences<Real> d;
+  const double reach = box_reach(box_a, box_b);
+  d.scale = sizeof(Real) > sizeof(double) ? power_of_two_above(reach) : reach;
+  const Real unit = d.scale;
+  const int32_t p = a.axis, shared = a.axis == b.axis ? (p + 1) % 3 : 3 - a.axis - b.axis;
+  const int32_t q = a.axis == b.axis ? (p + 2) % 3 : b.axis;
+  for (int32_t i = 0; i < 2; ++i) {
+    const Real ax = i == 0 ? box_a.lo[shared] : box_a.hi[shared];
+    const Real ay = i == 0 ? box_a.lo[q] : box_a.hi[q];
+    for (int32_t k = 0; k < 2; ++k) {
+      d.xs[2 * i + k] = (ax - Real(k == 0 ? box_b.lo[shared] : box_b.hi[shared])) / unit;
+      d.ys[2 * i + k] = (ay - Real(k == 0 ? box_b.lo[q] : box_b.hi[q])) / unit;
+    }
+    d.zs[i] = (Real(box_a.lo[p]) - Real(i == 0 ? box_b.lo[p] : box_b.hi[p])) / unit;
+  }
+  if (a.axis != b.axis) d.ys[1] = d.ys[2];  // b lies in a plane of q: yⱼ − y' is ys[2j]
+  canonical_frame(d, a.axis == b.axis);
+  return d;
+}
+
+// The long double sums, term by term.
+long double extended_sum(const Differences<long double>& d, bool parallel) {
+  long double sum = 0;
+  for (int32_t i = 0; i < 4; ++i) {
+    const long double x = d.xs[i];
+    long double row = 0;
+    if (parallel) {
+      for (int32_t j = 0; j < 4; ++j) {
+        row += kSigns[j] * parallel_primitive<long double>(x, d.ys[j], d.zs[0]);
+      }
+    } else {
+      row = perpendicular_primitive<long double>(x, d.ys[0], d.zs[0]) -
+            perpendicular_primitive<long double>(x, d.ys[0], d.zs[1]) -
+            perpendicular_primitive<long double>(x, d.ys[1], d.zs[0]) +
+            perpendicular_primitive<long double>(x, d.ys[1], d.zs[1]);
+    }
+    sum += kSigns[i] * row;
+  }
+  return sum;
 }
 
 }  // namespace
 
-double closed_form_integral(const AxisRect& a, const AxisRect& b, bool extended) {
-  return extended ? closed_form<long double>(a, b) : closed_form<double>(a, b);
+double closed_form_integral(const AxisRect& a, const AxisRect& b, double& rounding) {
+  Differences<double> d = differences<double>(a, b);
+  const ClosedFormKernels& kernels = closed_form_kernels();
+  double magnitude = 0, sum = 0;
+  if (a.axis != b.axis) {
+    sum = kernels.perpendicular_sum(d.xs, d.ys, d.zs, magnitude);
+  } else {
+    // Along the axis of the smaller differences, if they are small, the parts of F that its
+    // second difference cancels are taken out first.
+    double largest_x = 0, largest_y = 0;
+    for (int32_t i = 0; i < 4; ++i) {
+      largest_x = std::fmax(largest_x, std::fabs(d.xs[i]));
+      largest_y = std::fmax(largest_y, std::fabs(d.ys[i]));
+    }
+    if (std::fmin(largest_x, largest_y) > kReducedBelow) {
+      sum = kernels.parallel_sum(d.xs, d.ys, d.zs[0], magnitude);
+    } else if (largest_x <= largest_y) {
+      sum = kernels.reduced_parallel_sum(d.xs, d.ys, d.zs[0], magnitude);
+    } else {
+      sum = kernels.reduced_parallel_sum(d.ys, d.xs, d.zs[0], magnitude);
+    }
+  }
+  rounding = magnitude / std::fabs(sum);
+  return sum * d.scale * d.scale * d.scale;
+}
+
+double extended_closed_form_integral(const AxisRect& a, const AxisRect& b) {
+  const Differences<long double> d = differences<long double>(a, b);
+  const long double sum = extended_sum(d, a.axis == b.axis);
+  return static_cast<double>(sum * d.scale * d.scale * d.scale);
 }
 
 // For an L × W rectangle (L ≥ W, diagonal d):

@@ -12,7 +12,6 @@
 
 #include "fine/far_expansion.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -97,9 +96,6 @@ constexpr double kInverseOddFactorial[kMomentCount] = {
     1.0, 1.0 / 6, 1.0 / 120, 1.0 / 5040, 1.0 / 362880, 1.0 / 39916800, 1.0 / 6227020800.0};
 // (2i)!/i!, from c(2i) = ⟨w^(2i)⟩/(2i)! to ⟨w^(2i)⟩/i!.
 constexpr double kEvenToHalfFactorial[kMomentCount] = {1, 2, 12, 120, 1680, 30240, 665280};
-// Binomial coefficients C(j, i) for j < kHalfOrders.
-constexpr double kBinomial[kHalfOrders][kHalfOrders] = {
-    {1}, {1, 1}, {1, 2, 1}, {1, 3, 3, 1}, {1, 4, 6, 4, 1}, {1, 5, 10, 10, 5, 1}};
 
 // A pair seen from its centre-to-centre vector D, every length in units of |D|.
 struct FarPair {
@@ -162,18 +158,22 @@ FarPair far_pair(const AxisRect& a, const AxisRect& b) {
 // c(2i) = Σⱼ h^(2j)/(2j+1)! · h'^(2i−2j)/(2i−2j+1)!.
 template <int32_t kCount>
 void fill_moments(FarPair& pair) {
+#pragma GCC unroll 4
   for (int32_t s = 0; s < 3; ++s) {
     double own[kCount], other[kCount];
     const double h2 = pair.half_a[s] * pair.half_a[s], g2 = pair.half_b[s] * pair.half_b[s];
     double power = 1, power_other = 1;
+#pragma GCC unroll 8
     for (int32_t i = 0; i < kCount; ++i) {
       own[i] = power * kInverseOddFactorial[i];
       other[i] = power_other * kInverseOddFactorial[i];
       power *= h2;
       power_other *= g2;
     }
+#pragma GCC unroll 8
     for (int32_t i = 0; i < kCount; ++i) {
       double sum = 0;
+#pragma GCC unroll 8
       for (int32_t j = 0; j <= i; ++j) sum += own[j] * other[i - j];
       pair.moment[s][i] = sum;
     }
@@ -189,41 +189,57 @@ double expansion_sum(FarPair& pair) {
   const double* alpha = pair.moment[0];
   const double* beta = pair.moment[1];
   const double* gamma = pair.moment[2];
-  const bool spread_along_gamma = gamma[1] != 0;
+  // e[p][q], the weight of ∂α^(2p) ∂β^(2q) (1/r): the moments along α and β, with those along
+  // γ moved onto them by ∂γ^(2j) = (−1)^j (∂α² + ∂β²)^j. With A(u) = Σ αₚuᵖ, B(v) = Σ β_q v^q:
+  // e = Σⱼ (−1)^j γⱼ·[A(u)·B(v)·(u + v)^j], the product taken by repeated shifts.
+  double e[kTop + 1][kTop + 1] = {}, h[kTop + 1][kTop + 1] = {};
+#pragma GCC unroll 8
+  for (int32_t p = 0; p <= kTop; ++p) {
+#pragma GCC unroll 8
+    for (int32_t q = 0; p + q <= kTop; ++q) e[p][q] = h[p][q] = alpha[p] * beta[q];
+  }
+  if (gamma[1] != 0) {
+#pragma GCC unroll 8
+    for (int32_t j = 1; j <= kTop; ++j) {
+      const double weight = j % 2 == 0 ? gamma[j] : -gamma[j];
+#pragma GCC unroll 8
+      for (int32_t p = kTop; p >= 0; --p) {  // h ← h·(u + v), from the top down
+#pragma GCC unroll 8
+        for (int32_t q = kTop - p; q >= 0; --q) {
+          h[p][q] = (p > 0 ? h[p - 1][q] : 0.0) + (q > 0 ? h[p][q - 1] : 0.0);
+          e[p][q] += weight * h[p][q];
+        }
+      }
+    }
+  }
   double xs[kTop + 1], ys[kTop + 1], zs[kTop + 1];  // powers of X, Y, Z
   xs[0] = ys[0] = zs[0] = 1;
+#pragma GCC unroll 8
   for (int32_t i = 1; i <= kTop; ++i) {
     xs[i] = xs[i - 1] * pair.direction[0];
     ys[i] = ys[i - 1] * pair.direction[1];
     zs[i] = zs[i - 1] * pair.direction[2];
   }
   double sum = 1;  // order 0: 1/|D| in units of D
+#pragma GCC unroll 8
   for (int32_t k = 1; k <= kTop; ++k) {
     // Monomials X^i Y^j Z^(k−i−j) in the order of the table's terms.
-    double monomial[((kTop + 1) * (kTop + 2)) / 2];
+    constexpr int32_t kTerms = ((kTop + 1) * (kTop + 2)) / 2;
+    double monomial[kTerms];
     int32_t terms = 0;
+#pragma GCC unroll 8
     for (int32_t i = 0; i <= k; ++i) {
+#pragma GCC unroll 8
       for (int32_t j = 0; i + j <= k; ++j) monomial[terms++] = xs[i] * ys[j] * zs[k - i - j];
     }
     double order_sum = 0;
+#pragma GCC unroll 8
     for (int32_t p = 0; p <= k; ++p) {
-      const int32_t q = k - p;
-      // e(P, Q): the moments along α and β, with those along γ moved onto them by
-      // ∂γ^(2j) = (−1)^j Σᵢ C(j, i) ∂α^(2i) ∂β^(2j−2i).
-      double e = alpha[p] * beta[q];
-      if (spread_along_gamma) {
-        for (int32_t j = 1; j <= k; ++j) {
-          double inner = 0;
-          for (int32_t i = std::max(0, j - q); i <= std::min(j, p); ++i) {
-            inner += kBinomial[j][i] * alpha[p - i] * beta[q - (j - i)];
-          }
-          e += (j % 2 == 0 ? gamma[j] : -gamma[j]) * inner;
-        }
-      }
-      const double* c = table.coefficient[p][q];
+      const double* c = table.coefficient[p][k - p];
       double value = 0;
+#pragma GCC unroll 32
       for (int32_t t = 0; t < terms; ++t) value += c[t] * monomial[t];
-      order_sum += e * value;
+      order_sum += e[p][k - p] * value;
     }
     sum += order_sum;
   }
@@ -248,40 +264,56 @@ double expansion_sum(FarPair& pair, int32_t order) {
   }
 }
 
-// Beyond this reach no order up to the highest meets any useful tolerance.
+// Beyond this reach no order up to the highest meets any useful tolerance, for any shapes and
+// for the pair's own.
 constexpr double kLargestReach = 0.5;
+constexpr double kLargestOwnReach = 0.42;
 
 // The terms from order 2k on are bounded by ⟨|w|^(2k)⟩·(1 + r² + r⁴ + …) relative to 1/|D| (r
 // the reach, |w| ≤ r, odd orders vanish), while the integral is at least 1/((1 + r)·|D|): so
 // stopping after order 2k − 2 errs by at most ⟨|w|^(2k)⟩/(1 − r), relative.
-int32_t expansion_order(FarPair& pair, double tolerance) {
+// The lowest order the bound rⁿ/(n + 1) allows, which holds for any two rectangles (it is the
+// moment of a segment seen from its end) and needs no moments; -1 if none up to the highest.
+int32_t order_for_any_shape(const FarPair& pair, double tolerance) {
   if (!(pair.reach < kLargestReach)) return -1;
   const double limit = tolerance * (1 - pair.reach);
-  // First the bound ⟨|w|^n⟩ ≤ rⁿ/(n + 1), which holds for any two rectangles (it is the
-  // moment of a segment seen from its end), and needs no moments.
   const double r2 = pair.reach * pair.reach;
   double power = r2;  // r^(2k+2)
   for (int32_t k = 0; k < kHalfOrders; ++k, power *= r2) {
     if (power <= limit * (2 * k + 3)) return 2 * k;
   }
-  // Then the moments themselves: ⟨|w|^(2k)⟩/k! = Σ over a + b + c = k of the products
-  // ⟨wα^(2a)⟩/a! · ⟨wβ^(2b)⟩/b! · ⟨wγ^(2c)⟩/c!.
+  return -1;
+}
+
+// The lowest order the pair's own moments allow: ⟨|w|^(2k)⟩/k! = Σ over a + b + c = k of the
+// products ⟨wα^(2a)⟩/a! · ⟨wβ^(2b)⟩/b! · ⟨wγ^(2c)⟩/c!, two convolutions; -1 if none.
+int32_t order_for_own_shape(FarPair& pair, double tolerance) {
+  if (!(pair.reach < kLargestReach)) return -1;
+  const double limit = tolerance * (1 - pair.reach);
   fill_moments<kMomentCount>(pair);
   double per_axis[3][kMomentCount];
+#pragma GCC unroll 4
   for (int32_t s = 0; s < 3; ++s) {
+#pragma GCC unroll 8
     for (int32_t i = 0; i < kMomentCount; ++i) {
       per_axis[s][i] = pair.moment[s][i] * kEvenToHalfFactorial[i];
     }
   }
+  double first_two[kMomentCount];
+#pragma GCC unroll 8
+  for (int32_t k = 0; k < kMomentCount; ++k) {
+    double sum = 0;
+#pragma GCC unroll 8
+    for (int32_t i = 0; i <= k; ++i) sum += per_axis[0][i] * per_axis[1][k - i];
+    first_two[k] = sum;
+  }
   double factorial_k = 1;
+#pragma GCC unroll 8
   for (int32_t k = 1; k < kMomentCount; ++k) {
     factorial_k *= k;
     double spread = 0;
-    for (int32_t i = 0; i <= k; ++i) {
-      for (int32_t j = 0; i + j <= k; ++j) {
-        spread += per_axis[0][i] * per_axis[1][j] * per_axis[2][k - i - j];
-      }
-    }
+#pragma GCC unroll 8
+    for (int32_t i = 0; i <= k; ++i) spread += first_two[i] * per_axis[2][k - i];
     if (spread * factorial_k <= limit) return 2 * k - 2;
   }
   return -1;
@@ -296,13 +328,22 @@ double far_expansion_integral(const AxisRect& a, const AxisRect& b, int32_t orde
 
 int32_t far_expansion_order(const AxisRect& a, const AxisRect& b, double tolerance) {
   FarPair pair = far_pair(a, b);
-  return expansion_order(pair, tolerance);
+  const int32_t any = order_for_any_shape(pair, tolerance);
+  const int32_t own = order_for_own_shape(pair, tolerance);
+  return any < 0 || (own >= 0 && own < any) ? own : any;
 }
 
 bool far_expansion_within(const AxisRect& a, const AxisRect& b, double tolerance,
-                          double& integral) {
+                          FarOrderBound bound, double& integral) {
   FarPair pair = far_pair(a, b);
-  const int32_t order = expansion_order(pair, tolerance);
+  int32_t order = order_for_any_shape(pair, tolerance);
+  if (bound == FarOrderBound::any_shape && order > 8) order = -1;
+  // Orders below 8 cost less than the moments that might lower them.
+  if (bound == FarOrderBound::own_shape && (order < 0 || order >= 8) &&
+      pair.reach < kLargestOwnReach) {
+    const int32_t own = order_for_own_shape(pair, tolerance);
+    if (own >= 0 && (order < 0 || own < order)) order = own;
+  }
   if (order < 0) return false;
   integral = pair.area_product * expansion_sum(pair, order) / pair.distance;
   return true;

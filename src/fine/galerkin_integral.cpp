@@ -1,13 +1,15 @@
-// I(a, b) by the cheapest of four means that is accurate for the pair, chosen from ratios of its
+// I(a, b) by the cheapest of the means that are accurate for the pair, chosen from ratios of its
 // lengths alone (never an absolute length):
 //  - the far expansion about the centres, when its bound on the truncation error allows;
-//  - the closed form in double, when its rounding (about R⁴/(A·A') units of the last place, R
-//    the farthest corner distance) is small;
+//  - the closed form in double, when its rounding is small: it is tried where R⁴/(A·A') (R the
+//    farthest corner distance), which bounds its loss of digits in units of the last place, is
+//    below 10⁵, and kept when its own estimate of its rounding, from the magnitudes of its
+//    terms, is below kClosedFormRounding;
 //  - Gauss–Legendre points on the smaller rectangle b in the exact potential of a, when b is
 //    small against its distance from a;
 //  - the closed form in long double;
-// and, for a small b close to a large a, a split of a into the part near b (closed form) and
-// the rest (Gauss–Legendre on b, which is small against its distance from the rest).
+//  - for a small b close to a large a, a split of a into the part near b (closed form) and the
+//    rest (Gauss–Legendre on b, which is small against its distance from the rest).
 // The pair is first put in a canonical order, so that the result does not depend on it.
 
 #include "fine/galerkin_integral.h"
@@ -26,19 +28,28 @@ namespace {
 constexpr double kFarTolerance = 1e-7;
 // The Gauss–Legendre rules' error bound ρ^(−2n) along each axis of b (see gauss_points).
 constexpr double kGaussTolerance = 1e-8;
-// R⁴/(A·A') up to which the closed form runs in double (rounding below about 3e-13 relative)
-// and in long double (the same there).
-constexpr double kDoubleLoss = 1000;
+// The closed form in double is kept when its rounding estimate (the magnitudes of its terms'
+// parts over |I|, times twice the unit in the last place, which was never below the error met
+// in sweeps of every kind of pair) is below this. The estimate is tried up to the loss bound
+// R⁴/(A·A') beyond which it has not been seen to pass.
+constexpr double kClosedFormRounding = 4e-13;
+constexpr double kClosedFormLoss = 1e5;
+// Below this loss bound the estimate has always passed.
+constexpr double kSurelyAccurateLoss = 1000;
+// R⁴/(A·A') up to which the closed form in long double is trusted: rounding about 3e-13.
 constexpr double kExtendedLoss = 2e6;
 // (R / size of a)² up to which the potential of a is trusted at Gauss–Legendre points.
 constexpr double kPotentialLoss = 1e4;
-// Costs in closed forms of parallel rectangles: one perpendicular closed form, one potential
-// at a point, one closed form in long double (as measured, per unit of the one in double).
-constexpr double kPerpendicularCost = 1.7;
+// Costs in closed forms of parallel rectangles in double (as measured): one potential at a
+// point, one closed form in long double, and the ratio of perpendicular to parallel closed
+// forms in double and in long double.
 constexpr double kPotentialCost = 0.25;
-constexpr double kExtendedCost = 5;
-// The margin around b, in b's longest sides, of the part of a that a split keeps near b.
-constexpr double kSplitMargin = 2;
+constexpr double kExtendedCost = 14;
+constexpr double kPerpendicularCost = 1.6;
+constexpr double kExtendedPerpendicularCost = 2;
+// The margin around b, in b's longest sides, of the part of a that a split keeps near b: the
+// rest is at least 16 half-sides of b away, where 3 × 3 points on b do.
+constexpr double kSplitMargin = 8;
 
 // The squared diagonal.
 double spread(const AxisRect& r) {
@@ -50,20 +61,15 @@ double spread(const AxisRect& r) {
 // their place, and the one method that treats them unequally takes both ways and the mean.
 constexpr double kEqualSize = 1 + 1e-6;
 
-bool equal_size(const AxisRect& a, const AxisRect& b) {
-  const double s1 = spread(a), s2 = spread(b);
-  return s1 <= kEqualSize * s2 && s2 <= kEqualSize * s1;
-}
+bool equal_spread(double s1, double s2) { return s1 <= kEqualSize * s2 && s2 <= kEqualSize * s1; }
 
-// True when `first` comes first in the canonical order: the larger one first, then by place.
-// The order of places is kept by scaling and rounding, so that a pair and the same pair in
-// another unit take the same roles (the sizes alone would not: equal sizes are common and
-// rounding would order them at random).
-bool comes_first(const AxisRect& first, const AxisRect& second) {
-  if (!equal_size(first, second)) return spread(first) > spread(second);
+// True when `first` comes before `second` by place: axis, level, lower and upper ends. The
+// order of places is kept by scaling and rounding, so that a pair of equal sizes and the same
+// pair in another unit take the same roles (the sizes alone would order them at random).
+bool comes_first_by_place(const AxisRect& first, const AxisRect& second) {
+  if (first.axis != second.axis) return first.axis < second.axis;
   const double f[5] = {first.level, first.lo[0], first.lo[1], first.hi[0], first.hi[1]};
   const double s[5] = {second.level, second.lo[0], second.lo[1], second.hi[0], second.hi[1]};
-  if (first.axis != second.axis) return first.axis < second.axis;
   for (int32_t k = 0; k < 5; ++k) {
     if (f[k] != s[k]) return f[k] < s[k];
   }
@@ -77,7 +83,8 @@ bool same_rectangle(const AxisRect& a, const AxisRect& b) {
 
 double area(const AxisRect& r) { return (r.hi[0] - r.lo[0]) * (r.hi[1] - r.lo[1]); }
 
-// R⁴/(A·A'): the closed form's loss of digits, in units of the last place, within a factor 3.
+// R⁴/(A·A'): a bound on the closed form's loss of digits, in units of the last place, within
+// a factor of 3 of the loss met where the terms cancel most.
 double closed_form_loss(const AxisRect& a, const AxisRect& b) {
   const double reach = box_reach(space_box(a), space_box(b));
   return reach * reach / area(a) * (reach * reach / area(b));
@@ -98,15 +105,29 @@ int32_t gauss_points(double gap, double half) {
   return 0;
 }
 
-// The closed form, in double when its rounding allows.
+// The closed form in double, when its rounding estimate lets it: true and `integral` set.
+bool closed_form_within(const AxisRect& a, const AxisRect& b, double& integral) {
+  double rounding = 0;
+  const double value = closed_form_integral(a, b, rounding);
+  if (!(2 * rounding * 0x1p-53 <= kClosedFormRounding)) return false;
+  integral = value;
+  return true;
+}
+
+// The closed form in double where it is accurate, else in long double.
 double closed_form(const AxisRect& a, const AxisRect& b) {
-  return closed_form_integral(a, b, closed_form_loss(a, b) > kDoubleLoss);
+  double integral = 0;
+  if (closed_form_loss(a, b) <= kClosedFormLoss && closed_form_within(a, b, integral)) {
+    return integral;
+  }
+  return extended_closed_form_integral(a, b);
 }
 
 // A small b close to a large a: a = near + rest, where near is a's part within kSplitMargin of
-// b's longest side around b's shadow on a's plane. The rest is at least that far from b.
-// Returns false when near would be all of a.
-bool split_integral(const AxisRect& a, const AxisRect& b, double& integral) {
+// b's longest side around b's shadow on a's plane. The rest is at least that far from b, and
+// Gauss–Legendre points on b take its potential (a's less near's). False, when near would be
+// all of a or the split would cost more than `other_cost`.
+bool split_integral(const AxisRect& a, const AxisRect& b, double other_cost, double& integral) {
   const SpaceBox box_b = space_box(b);
   const int32_t u = (a.axis + 1) % 3, v = (a.axis + 2) % 3;
   const double margin = kSplitMargin * std::fmax(b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]);
@@ -119,6 +140,9 @@ bool split_integral(const AxisRect& a, const AxisRect& b, double& integral) {
   const int32_t nodes_u = gauss_points(margin, (b.hi[0] - b.lo[0]) / 2);
   const int32_t nodes_v = gauss_points(margin, (b.hi[1] - b.lo[1]) / 2);
   const bool has_near = near.lo[0] < near.hi[0] && near.lo[1] < near.hi[1];
+  const double cost = (a.axis == b.axis ? 1 : kPerpendicularCost) +
+                      kPotentialCost * (has_near ? 2 : 1) * nodes_u * nodes_v;
+  if (cost > other_cost) return false;
   integral = integrated_potential(a, near, has_near, b, nodes_u, nodes_v);
   if (has_near) integral += closed_form(near, b);
   return true;
@@ -127,26 +151,45 @@ bool split_integral(const AxisRect& a, const AxisRect& b, double& integral) {
 }  // namespace
 
 double galerkin_integral(const AxisRect& first, const AxisRect& second) {
-  const bool in_order = comes_first(first, second);
-  const AxisRect& a = in_order ? first : second;  // the larger
+  // The canonical order: the larger first, or the first by place if the sizes are equal.
+  const double spread_first = spread(first), spread_second = spread(second);
+  const bool both_ways = equal_spread(spread_first, spread_second);
+  const bool in_order =
+      both_ways ? comes_first_by_place(first, second) : spread_first > spread_second;
+  const AxisRect& a = in_order ? first : second;
   const AxisRect& b = in_order ? second : first;
-  if (same_rectangle(a, b)) return self_integral(a);
+  if (both_ways && same_rectangle(a, b)) return self_integral(a);
 
-  double integral = 0;
-  if (far_expansion_within(a, b, kFarTolerance, integral)) return integral;
-
+  // The expansion first if an order it needs no moments for will do (never where the
+  // rectangles touch: it cannot converge there). Where the closed form in double is surely
+  // accurate, it comes next for parallel rectangles, which is cheaper than the pair's moments
+  // and a higher order; for perpendicular ones, whose closed form costs more, after those.
   const SpaceBox box_a = space_box(a), box_b = space_box(b);
+  const bool apart = boxes_apart(box_a, box_b);
+  double integral = 0;
+  if (apart && far_expansion_within(a, b, kFarTolerance, FarOrderBound::any_shape, integral)) {
+    return integral;
+  }
   const double reach = box_reach(box_a, box_b);
   const double loss = reach * reach / area(a) * (reach * reach / area(b));
-  const double closed_cost = a.axis == b.axis ? 1 : kPerpendicularCost;
+  bool closed_form_tried = false;
+  if (loss <= kSurelyAccurateLoss && a.axis == b.axis) {
+    if (closed_form_within(a, b, integral)) return integral;
+    closed_form_tried = true;
+  }
+  if (apart && far_expansion_within(a, b, kFarTolerance, FarOrderBound::own_shape, integral)) {
+    return integral;
+  }
+  if (!closed_form_tried && loss <= kClosedFormLoss && closed_form_within(a, b, integral)) {
+    return integral;
+  }
 
-  // Gauss–Legendre on b, where the potential of a is accurate and b is small enough; both
-  // ways round for rectangles of equal size.
-  const bool both_ways = equal_size(a, b);
+  // Gauss–Legendre on b, where the potential of a is accurate; both ways round for rectangles
+  // of equal size.
   double quadrature_cost = INFINITY;
   int32_t nodes_u = 0, nodes_v = 0, nodes_au = 0, nodes_av = 0;
-  const double gap = box_gap(box_a, box_b);
   const double least_area = both_ways ? std::fmin(area(a), area(b)) : area(a);
+  const double gap = box_gap(box_a, box_b);
   if (gap > 0 && reach * reach <= kPotentialLoss * least_area) {
     nodes_u = gauss_points(gap, (b.hi[0] - b.lo[0]) / 2);
     nodes_v = gauss_points(gap, (b.hi[1] - b.lo[1]) / 2);
@@ -158,16 +201,15 @@ double galerkin_integral(const AxisRect& first, const AxisRect& second) {
       quadrature_cost = kPotentialCost * (nodes_u * nodes_v + nodes_au * nodes_av);
     }
   }
-  if (loss <= kDoubleLoss && closed_cost <= quadrature_cost) {
-    return closed_form_integral(a, b, false);
-  }
-  const double extended_cost = loss <= kExtendedLoss ? kExtendedCost * closed_cost : INFINITY;
+  const double extended_cost =
+      loss > kExtendedLoss ? INFINITY
+      : a.axis == b.axis   ? kExtendedCost
+                           : kExtendedCost * kPerpendicularCost * kExtendedPerpendicularCost;
   if (quadrature_cost < INFINITY && quadrature_cost <= extended_cost) {
     const double one_way = integrated_potential(a, a, false, b, nodes_u, nodes_v);
     if (!both_ways) return one_way;
     return (one_way + integrated_potential(b, b, false, a, nodes_au, nodes_av)) / 2;
   }
-  if (loss <= kExtendedLoss) return closed_form_integral(a, b, true);
-  if (split_integral(a, b, integral)) return integral;
-  return closed_form_integral(a, b, true);
+  if (split_integral(a, b, extended_cost, integral)) return integral;
+  return extended_closed_form_integral(a, b);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "fine/axis_rect.h"
 
@@ -32,6 +34,14 @@ inline double box_gap(const SpaceBox& a, const SpaceBox& b) {
   return std::sqrt(sum);
 }
 
+/// True when the boxes are apart: neither touches nor overlaps the other.
+inline bool boxes_apart(const SpaceBox& a, const SpaceBox& b) {
+  for (int32_t k = 0; k < 3; ++k) {
+    if (a.lo[k] > b.hi[k] || b.lo[k] > a.hi[k]) return true;
+  }
+  return false;
+}
+
 /// The longest distance between a corner of one box and a corner of the other.
 inline double box_reach(const SpaceBox& a, const SpaceBox& b) {
   double sum = 0.0;
@@ -42,9 +52,13 @@ inline double box_reach(const SpaceBox& a, const SpaceBox& b) {
   return std::sqrt(sum);
 }
 
-/// The power of two nearest above `length` (a positive finite length): dividing by it is exact.
+/// The power of two 2^e with length < 2^e ≤ 2·length, for a positive normal length; dividing
+/// by it, or multiplying by its inverse, is exact.
 inline double power_of_two_above(double length) {
-  int exponent = 0;
-  std::frexp(length, &exponent);
-  return std::ldexp(1.0, exponent);
+  uint64_t bits;
+  std::memcpy(&bits, &length, sizeof bits);
+  bits = ((bits >> 52) + 1) << 52;
+  double power;
+  std::memcpy(&power, &bits, sizeof power);
+  return power;
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "fine/closed_form_kernels.h"
 #include "fine/far_expansion.h"
 #include "fine/gauss_legendre.h"
 #include "reference_integral.h"
@@ -51,6 +52,7 @@ std::vector<Pair> grid() {
       const double u = shape[0], v = shape[1], size = std::fmax(u, v);
       for (double y0 : {0.0, w, w / 2 - v / 2, -v})
         pairs.push_back({a, rect(2, 0, 1, y0, 1 + u, y0 + v)});
+      pairs.push_back({a, rect(2, 0, 0, w, u, w + v)});  // beside a's long side
       for (double h : {1e-3 * size, 0.3 * size}) {
         pairs.push_back({a, rect(2, h, 0.5 - u / 2, w / 2 - v / 2, 0.5 + u / 2, w / 2 + v / 2)});
         pairs.push_back({a, rect(2, h, 1 - u / 2, w - v / 2, 1 + u / 2, w + v / 2)});
@@ -196,7 +198,8 @@ TEST(FineCoefficients, ScaleFreeAndIndifferentToPlaceAndOrientation) {
       const Pair q = moved(p, s, 0, 0, false);
       EXPECT_LT(relative(galerkin_integral(q.a, q.b) / (s * s * s), base),
                 1e-12 + 1e-15 * coordinate_spread(q))
-          << s;
+          << s << " b " << p.b.axis << " " << p.b.level << " " << p.b.lo[0] << " " << p.b.lo[1]
+          << " " << p.b.hi[0] << " " << p.b.hi[1] << " a.w " << p.a.hi[1];
     }
     for (int32_t turn = 0; turn < 3; ++turn) {
       const Pair q = moved(p, 1, turn == 0 ? 0.0 : 3.1, turn, turn != 1);
@@ -235,5 +238,33 @@ TEST(FineCoefficients, GaussLegendreRulesAreExactToTheirDegree) {
       for (int32_t i = 0; i < n; ++i) sum += rule.weight[i] * std::pow(rule.node[i], degree);
       EXPECT_NEAR(sum, 2.0 / (degree + 1), 1e-15) << n << " " << degree;
     }
+  }
+}
+
+// Every instruction-set path of the closed forms gives the same bits, zeros and ties included.
+TEST(FineCoefficients, ClosedFormPathsAgreeToTheBit) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
+  const ClosedFormKernels* paths[2] = {&kClosedFormKernelsSse2, &kClosedFormKernelsAvx2};
+  uint64_t state = 12345;
+  auto next = [&state]() {  // a value in [−1, 1), now and then 0 or a repeat
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    const double value = static_cast<double>(state >> 11) * 0x1p-52 - 1;
+    return (state & 7) == 0 ? 0.0 : value;
+  };
+  for (int32_t trial = 0; trial < 2000; ++trial) {
+    double xs[4], ys[4], zs[2];
+    for (double& x : xs) x = next();
+    for (double& y : ys) y = (state & 0x30) == 0 ? -xs[0] : next();
+    zs[0] = (state & 0xc0) == 0 ? xs[1] : next();
+    zs[1] = next();
+    double sums[2][4], sizes[2][3];
+    for (int32_t p = 0; p < 2; ++p) {
+      sums[p][0] = paths[p]->parallel_sum(xs, ys, zs[0], sizes[p][0]);
+      sums[p][1] = paths[p]->reduced_parallel_sum(xs, ys, zs[0], sizes[p][1]);
+      sums[p][2] = paths[p]->perpendicular_sum(xs, ys, zs, sizes[p][2]);
+      sums[p][3] = paths[p]->potential_sum(xs, ys, zs[0]);
+    }
+    for (int32_t k = 0; k < 4; ++k) EXPECT_EQ(sums[0][k], sums[1][k]) << trial << " " << k;
+    for (int32_t k = 0; k < 3; ++k) EXPECT_EQ(sizes[0][k], sizes[1][k]) << trial << " " << k;
   }
 }
