@@ -11,11 +11,16 @@
 
 namespace {
 
-// ln(t + R) where R = √(t² + ρ²). For t < 0 it is ln(ρ² / (R − t)), which does not suffer the
+// t + R where R = √(t² + ρ²), for t < 0 as ρ² / (R − t), which does not suffer the
 // cancellation of t + R (that sum even reaches zero when ρ² is below the rounding of t²).
 template <typename Real>
+Real sum_for_log(Real t, Real r, Real rho2) {
+  return t >= 0 ? t + r : rho2 / (r - t);
+}
+
+template <typename Real>
 Real log_of_sum(Real t, Real r, Real rho2) {
-  return t >= 0 ? std::log(t + r) : std::log(rho2 / (r - t));
+  return std::log(sum_for_log(t, r, rho2));
 }
 
 // F(X, Y, Z) = ½(X² − Z²)·Y·ln(Y + R) + ½(Y² − Z²)·X·ln(X + R) − ⅙(X² + Y² − 2Z²)·R
@@ -35,23 +40,59 @@ Real parallel_primitive(Real x, Real y, Real z) {
   return sum;
 }
 
+// One row of the perpendicular sum, Σⱼₖ (−1)^(j+k) G(X, yⱼ, zₖ) with
 // G(X, Y, Z) = X·Y·Z·ln(X + R) + (X²/2 − Z²/6)·Z·ln(Y + R) + (X²/2 − Y²/6)·Y·ln(Z + R)
 //              − ⅓·Y·Z·R − ½·X·|Z|·Z·atan(X·Y / (|Z|·R)) − ½·X·|Y|·Y·atan(X·Z / (|Y|·R))
-//              − ⅙·|X|³·atan(Y·Z / (|X|·R)), zero factors left out as in F.
+//              − ⅙·|X|³·atan(Y·Z / (|X|·R)),
+// zero factors left out as in F. The logarithms and arctangents of two terms that share their
+// factor are taken together, c·(ln u₀ − ln u₁) = c·ln(u₀/u₁) and
+// atan(p₀/q₀) − atan(p₁/q₁) = atan2(p₀q₁ − p₁q₀, q₀q₁ + p₀p₁) (the difference lies within
+// ±π), which halves the slow ones of long double.
 template <typename Real>
-Real perpendicular_primitive(Real x, Real y, Real z) {
-  const Real x2 = x * x, y2 = y * y, z2 = z * z;
-  const Real r = std::sqrt(x2 + y2 + z2);
-  Real sum = -y * z * r / 3;
-  const Real on_y = (x2 / 2 - z2 / 6) * z, on_z = (x2 / 2 - y2 / 6) * y;
-  if (on_y != 0) sum += on_y * log_of_sum(y, r, x2 + z2);
-  if (on_z != 0) sum += on_z * log_of_sum(z, r, x2 + y2);
-  if (x != 0 && y != 0 && z != 0) {
-    const Real ax = std::fabs(x), ay = std::fabs(y), az = std::fabs(z);
-    sum += x * y * z * log_of_sum(x, r, y2 + z2);
-    sum -= x * az * z * std::atan(x * y / (az * r)) / 2;
-    sum -= x * ay * y * std::atan(x * z / (ay * r)) / 2;
-    sum -= ax * ax * ax * std::atan(y * z / (ax * r)) / 6;
+Real perpendicular_row(Real x, const Real ys[2], const Real zs[2]) {
+  const Real x2 = x * x, ax = std::fabs(x);
+  Real r[2][2], sum = 0;
+  for (int32_t j = 0; j < 2; ++j) {
+    for (int32_t k = 0; k < 2; ++k) {
+      const Real y = ys[j], z = zs[k], sign = (j + k) % 2 == 0 ? 1 : -1;
+      r[j][k] = std::sqrt(x2 + y * y + z * z);
+      sum -= sign * y * z * r[j][k] / 3;
+      if (x != 0 && y != 0 && z != 0) {
+        sum += sign * x * y * z * log_of_sum(x, r[j][k], y * y + z * z);
+      }
+    }
+  }
+  // The pair over j at each zₖ, and the pair over k at each yⱼ.
+  auto paired_angle = [](Real p0, Real q0, Real p1, Real q1) {
+    return std::atan2(p0 * q1 - p1 * q0, q0 * q1 + p0 * p1);
+  };
+  for (int32_t k = 0; k < 2; ++k) {
+    const Real z = zs[k], az = std::fabs(z), sign = k == 0 ? 1 : -1;
+    const Real on_y = (x2 / 2 - z * z / 6) * z;
+    if (on_y != 0) {
+      sum += sign * on_y *
+             std::log(sum_for_log(ys[0], r[0][k], x2 + z * z) /
+                      sum_for_log(ys[1], r[1][k], x2 + z * z));
+    }
+    if (x != 0 && z != 0) {
+      sum -= sign * x * az * z * paired_angle(x * ys[0], az * r[0][k], x * ys[1], az * r[1][k]) / 2;
+    }
+  }
+  for (int32_t j = 0; j < 2; ++j) {
+    const Real y = ys[j], ay = std::fabs(y), sign = j == 0 ? 1 : -1;
+    const Real on_z = (x2 / 2 - y * y / 6) * y;
+    if (on_z != 0) {
+      sum += sign * on_z *
+             std::log(sum_for_log(zs[0], r[j][0], x2 + y * y) /
+                      sum_for_log(zs[1], r[j][1], x2 + y * y));
+    }
+    if (x != 0 && y != 0) {
+      sum -= sign * x * ay * y * paired_angle(x * zs[0], ay * r[j][0], x * zs[1], ay * r[j][1]) / 2;
+    }
+    if (x != 0) {
+      sum -=
+          sign * ax * ax * ax * paired_angle(y * zs[0], ax * r[j][0], y * zs[1], ax * r[j][1]) / 6;
+    }
   }
   return sum;
 }
@@ -133,7 +174,7 @@ Differences<Real> differences(const AxisRect& a, const AxisRect& b) {
   return d;
 }
 
-// The long double sums, term by term.
+// The long double sums, row by row.
 long double extended_sum(const Differences<long double>& d, bool parallel) {
   long double sum = 0;
   for (int32_t i = 0; i < 4; ++i) {
@@ -144,10 +185,7 @@ long double extended_sum(const Differences<long double>& d, bool parallel) {
         row += kSigns[j] * parallel_primitive<long double>(x, d.ys[j], d.zs[0]);
       }
     } else {
-      row = perpendicular_primitive<long double>(x, d.ys[0], d.zs[0]) -
-            perpendicular_primitive<long double>(x, d.ys[0], d.zs[1]) -
-            perpendicular_primitive<long double>(x, d.ys[1], d.zs[0]) +
-            perpendicular_primitive<long double>(x, d.ys[1], d.zs[1]);
+      row = perpendicular_row<long double>(x, d.ys, d.zs);
     }
     sum += kSigns[i] * row;
   }
