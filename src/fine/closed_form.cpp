@@ -121,10 +121,7 @@ struct Differences {
   Real zs[2];    // along a's normal: one (parallel) or two (perpendicular)
 };
 
-// Mirrors the frame along each axis where b's centre lies beyond a's (the differences turn
-// over and change sign), and for parallel rectangles puts the two axes in their plane in order
-// (F is symmetric in X and Y): the sums, and the rounding estimate with them, are then the same
-// for a pair and its mirror images and rotations by quarter turns.
+// The differences along one axis of the frame mirrored: reversed, with their signs changed.
 template <typename Real>
 void mirror(Real* values, int32_t count) {
   for (int32_t i = 0; i < count / 2; ++i) {
@@ -134,6 +131,10 @@ void mirror(Real* values, int32_t count) {
   }
 }
 
+// Mirrors the frame along each axis where b's centre lies beyond a's, and for parallel
+// rectangles puts the two axes of their plane in order (F is symmetric in X and Y): the sums,
+// and the rounding estimate with them, are then the same for a pair, its mirror images and its
+// copies with the axes relabelled.
 template <typename Real>
 void canonical_frame(Differences<Real>& d, bool parallel) {
   const int32_t y_count = parallel ? 4 : 2;

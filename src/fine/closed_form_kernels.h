@@ -15,7 +15,8 @@ struct ClosedFormKernels {
   double (*reduced_parallel_sum)(const double xs[4], const double ys[4], double z,
                                  double& magnitude);
   /// Σᵢ sᵢ (G(xs[i], y₀, z₀) − G(xs[i], y₀, z₁) − G(xs[i], y₁, z₀) + G(xs[i], y₁, z₁)): the
-  /// perpendicular one, `magnitude` likewise.
+  /// perpendicular one, with the parts of G that the differences over y and z cancel taken out
+  /// first; `magnitude` likewise.
   double (*perpendicular_sum)(const double xs[4], const double ys[2], const double zs[2],
                               double& magnitude);
   /// f(x₀, y₀) − f(x₀, y₁) − f(x₁, y₀) + f(x₁, y₁) at height z: the potential of a rectangle

@@ -3,7 +3,7 @@
 //  - the far expansion about the centres, when its bound on the truncation error allows;
 //  - the closed form in double, when its rounding is small: it is tried where R⁴/(A·A') (R the
 //    farthest corner distance), which bounds its loss of digits in units of the last place, is
-//    below 10⁵, and kept when its own estimate of its rounding, from the magnitudes of its
+//    below 10⁸, and kept when its own estimate of its rounding, from the magnitudes of its
 //    terms, is below kClosedFormRounding;
 //  - Gauss–Legendre points on the smaller rectangle b in the exact potential of a, when b is
 //    small against its distance from a;
@@ -33,20 +33,20 @@ constexpr double kGaussTolerance = 1e-8;
 // of every kind of pair) is below this. The estimate is tried up to the loss bound
 // R⁴/(A·A') beyond which it has not been seen to pass.
 constexpr double kClosedFormRounding = 4e-13;
-constexpr double kClosedFormLoss = 1e5;
+constexpr double kClosedFormLoss = 1e8;
 // Below this loss bound the estimate has always passed.
 constexpr double kSurelyAccurateLoss = 1000;
 // R⁴/(A·A') up to which the closed form in long double is trusted: rounding about 3e-13.
 constexpr double kExtendedLoss = 2e6;
 // (R / size of a)² up to which the potential of a is trusted at Gauss–Legendre points.
 constexpr double kPotentialLoss = 1e4;
-// Costs in closed forms of parallel rectangles in double (as measured): one potential at a
-// point, one closed form in long double, and the ratio of perpendicular to parallel closed
-// forms in double and in long double.
-constexpr double kPotentialCost = 0.25;
-constexpr double kExtendedCost = 14;
-constexpr double kPerpendicularCost = 1.6;
-constexpr double kExtendedPerpendicularCost = 2;
+// Costs in closed forms of parallel rectangles in double, as measured (bench/
+// fine_coefficients): the potential at one point, the perpendicular closed form in double,
+// and the parallel and perpendicular ones in long double.
+constexpr double kPotentialCost = 0.3;
+constexpr double kPerpendicularCost = 1.5;
+constexpr double kExtendedCost = 12;
+constexpr double kExtendedPerpendicularCost = 15;
 // The margin around b, in b's longest sides, of the part of a that a split keeps near b: the
 // rest is at least 16 half-sides of b away, where 3 × 3 points on b do.
 constexpr double kSplitMargin = 8;
@@ -96,9 +96,8 @@ double closed_form_loss(const AxisRect& a, const AxisRect& b) {
 // that distance from the middle, the nearest a singularity can come. 0 when above the largest
 // rule.
 int32_t gauss_points(double gap, double half) {
-  const double g = gap / half;
-  const double rho2 = std::pow(g + std::sqrt(1 + g * g), 2);
-  double power = rho2;
+  const double g = gap / half, rho = g + std::sqrt(1 + g * g), rho2 = rho * rho;
+  double power = rho2;  // ρ^(2n)
   for (int32_t n = 1; n <= kMaxGaussLegendrePoints; ++n, power *= rho2) {
     if (power * kGaussTolerance >= 1) return n;
   }
@@ -201,10 +200,9 @@ double galerkin_integral(const AxisRect& first, const AxisRect& second) {
       quadrature_cost = kPotentialCost * (nodes_u * nodes_v + nodes_au * nodes_av);
     }
   }
-  const double extended_cost =
-      loss > kExtendedLoss ? INFINITY
-      : a.axis == b.axis   ? kExtendedCost
-                           : kExtendedCost * kPerpendicularCost * kExtendedPerpendicularCost;
+  const double extended_cost = loss > kExtendedLoss ? INFINITY
+                               : a.axis == b.axis   ? kExtendedCost
+                                                    : kExtendedPerpendicularCost;
   if (quadrature_cost < INFINITY && quadrature_cost <= extended_cost) {
     const double one_way = integrated_potential(a, a, false, b, nodes_u, nodes_v);
     if (!both_ways) return one_way;

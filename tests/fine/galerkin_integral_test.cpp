@@ -15,6 +15,10 @@
 #include "fine/gauss_legendre.h"
 #include "reference_integral.h"
 
+// The register functions of the closed forms, on registers of two doubles.
+#define LANE_WIDTH 2
+#include "fine/lane_math.inc"
+
 namespace {
 
 AxisRect rect(int32_t axis, double level, double u0, double v0, double u1, double v1) {
@@ -267,4 +271,41 @@ TEST(FineCoefficients, ClosedFormPathsAgreeToTheBit) {
     for (int32_t k = 0; k < 4; ++k) EXPECT_EQ(sums[0][k], sums[1][k]) << trial << " " << k;
     for (int32_t k = 0; k < 3; ++k) EXPECT_EQ(sizes[0][k], sizes[1][k]) << trial << " " << k;
   }
+}
+
+// The logarithms and arctangent of the closed forms' registers, against long double.
+TEST(FineCoefficients, LaneFunctionsWithinTwoUnitsInTheLastPlace) {
+  auto ulps = [](double value, long double exact) {
+    const double rounded = static_cast<double>(exact);
+    const double unit = std::nextafter(std::fabs(rounded), INFINITY) - std::fabs(rounded);
+    return static_cast<double>(std::fabs(value - exact) / unit);
+  };
+  uint64_t state = 99;
+  auto uniform = [&state]() {  // in [0, 1)
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return static_cast<double>(state >> 11) * 0x1p-53;
+  };
+  double worst_log = 0, worst_log1p = 0, worst_atan = 0;
+  for (int32_t trial = 0; trial < 20000; ++trial) {
+    double x[LANE_WIDTH], u[LANE_WIDTH], p[LANE_WIDTH], q[LANE_WIDTH];
+    for (int32_t l = 0; l < LANE_WIDTH; ++l) {
+      x[l] = trial % 5 == 0 ? 1 + (uniform() - 0.5) / 64
+                            : std::ldexp(0.5 + uniform(), static_cast<int>(uniform() * 200) - 100);
+      u[l] = std::ldexp(uniform(), static_cast<int>(uniform() * 80) - 60);
+      p[l] = std::ldexp(uniform() - 0.5, static_cast<int>(uniform() * 40) - 20);
+      q[l] = std::ldexp(0.5 + uniform(), static_cast<int>(uniform() * 40) - 20);
+    }
+    const Lane logs = lane_log(load(x)), logs1p = lane_log1p(load(u));
+    const Lane angles = lane_atan_ratio(load(p), load(q));
+    for (int32_t l = 0; l < LANE_WIDTH; ++l) {
+      worst_log = std::fmax(worst_log, ulps(logs[l], std::log(static_cast<long double>(x[l]))));
+      worst_log1p =
+          std::fmax(worst_log1p, ulps(logs1p[l], std::log1p(static_cast<long double>(u[l]))));
+      worst_atan =
+          std::fmax(worst_atan, ulps(angles[l], std::atan(static_cast<long double>(p[l]) / q[l])));
+    }
+  }
+  EXPECT_LT(worst_log, 2);
+  EXPECT_LT(worst_log1p, 2);
+  EXPECT_LT(worst_atan, 2);
 }
