@@ -122,29 +122,41 @@ double closed_form(const AxisRect& a, const AxisRect& b) {
   return extended_closed_form_integral(a, b);
 }
 
-// A small b close to a large a: a = near + rest, where near is a's part within kSplitMargin of
-// b's longest side around b's shadow on a's plane. The rest is at least that far from b, and
-// Gauss–Legendre points on b take its potential (a's less near's). False, when near would be
-// all of a or the split would cost more than `other_cost`.
-bool split_integral(const AxisRect& a, const AxisRect& b, double other_cost, double& integral) {
+// A split of a for a small b close to it: a = near + rest, where near is a's part within
+// kSplitMargin of b's longest side around b's shadow on a's plane. The rest is at least that
+// far from b, and Gauss–Legendre points on b take its potential (a's less near's); near and b
+// take the closed form.
+struct Split {
+  AxisRect near;     // the part of a kept near b
+  bool has_near;     // false when b's shadow with its margin misses a altogether
+  int32_t nodes_u;   // Gauss–Legendre points on b along its first axis
+  int32_t nodes_v;   // and along its second
+  double cost;       // in closed forms of parallel rectangles in double
+};
+
+// The split for a and b; false when near would be all of a.
+bool plan_split(const AxisRect& a, const AxisRect& b, Split& split) {
   const SpaceBox box_b = space_box(b);
   const int32_t u = (a.axis + 1) % 3, v = (a.axis + 2) % 3;
   const double margin = kSplitMargin * std::fmax(b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]);
-  AxisRect near = a;
-  near.lo[0] = std::fmax(a.lo[0], box_b.lo[u] - margin);
-  near.hi[0] = std::fmin(a.hi[0], box_b.hi[u] + margin);
-  near.lo[1] = std::fmax(a.lo[1], box_b.lo[v] - margin);
-  near.hi[1] = std::fmin(a.hi[1], box_b.hi[v] + margin);
-  if (same_rectangle(near, a)) return false;
-  const int32_t nodes_u = gauss_points(margin, (b.hi[0] - b.lo[0]) / 2);
-  const int32_t nodes_v = gauss_points(margin, (b.hi[1] - b.lo[1]) / 2);
-  const bool has_near = near.lo[0] < near.hi[0] && near.lo[1] < near.hi[1];
-  const double cost = (a.axis == b.axis ? 1 : kPerpendicularCost) +
-                      kPotentialCost * (has_near ? 2 : 1) * nodes_u * nodes_v;
-  if (cost > other_cost) return false;
-  integral = integrated_potential(a, near, has_near, b, nodes_u, nodes_v);
-  if (has_near) integral += closed_form(near, b);
+  split.near = a;
+  split.near.lo[0] = std::fmax(a.lo[0], box_b.lo[u] - margin);
+  split.near.hi[0] = std::fmin(a.hi[0], box_b.hi[u] + margin);
+  split.near.lo[1] = std::fmax(a.lo[1], box_b.lo[v] - margin);
+  split.near.hi[1] = std::fmin(a.hi[1], box_b.hi[v] + margin);
+  if (same_rectangle(split.near, a)) return false;
+  split.has_near = split.near.lo[0] < split.near.hi[0] && split.near.lo[1] < split.near.hi[1];
+  split.nodes_u = gauss_points(margin, (b.hi[0] - b.lo[0]) / 2);
+  split.nodes_v = gauss_points(margin, (b.hi[1] - b.lo[1]) / 2);
+  split.cost = (a.axis == b.axis ? 1 : kPerpendicularCost) +
+               kPotentialCost * (split.has_near ? 2 : 1) * split.nodes_u * split.nodes_v;
   return true;
+}
+
+double split_integral(const AxisRect& a, const AxisRect& b, const Split& split) {
+  const double rest =
+      integrated_potential(a, split.near, split.has_near, b, split.nodes_u, split.nodes_v);
+  return split.has_near ? rest + closed_form(split.near, b) : rest;
 }
 
 }  // namespace
@@ -203,11 +215,13 @@ double galerkin_integral(const AxisRect& first, const AxisRect& second) {
   const double extended_cost = loss > kExtendedLoss ? INFINITY
                                : a.axis == b.axis   ? kExtendedCost
                                                     : kExtendedPerpendicularCost;
-  if (quadrature_cost < INFINITY && quadrature_cost <= extended_cost) {
+  Split split;
+  const double split_cost = plan_split(a, b, split) ? split.cost : INFINITY;
+  if (quadrature_cost < INFINITY && quadrature_cost <= std::fmin(split_cost, extended_cost)) {
     const double one_way = integrated_potential(a, a, false, b, nodes_u, nodes_v);
     if (!both_ways) return one_way;
     return (one_way + integrated_potential(b, b, false, a, nodes_au, nodes_av)) / 2;
   }
-  if (split_integral(a, b, extended_cost, integral)) return integral;
+  if (split_cost < INFINITY && split_cost <= extended_cost) return split_integral(a, b, split);
   return extended_closed_form_integral(a, b);
 }
