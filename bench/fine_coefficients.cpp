@@ -1,6 +1,7 @@
 // Nanoseconds per Galerkin coefficient, by kind of pair: for each kind a set of 64 varied pairs
 // of that kind is run through galerkin_integral over and over; the figure is the least per-call
-// processor time (CLOCK_PROCESS_CPUTIME_ID) of five rounds of at least 0.1 s each.
+// processor time (CLOCK_PROCESS_CPUTIME_ID) of five rounds of at least 0.1 s each, which other
+// work on the machine still inflates (compare runs, or count instructions under callgrind).
 //
 // usage: fine_coefficients_bench
 
@@ -95,6 +96,10 @@ int main() {
        })},
       {"thin strips (aspect 100) side by side", kind([](double s, double t) {
          return Pair{rect(2, 0, 0, 0, 0.01, 1), rect(2, 0, 0.01 + 0.01 * s, t, 0.01, 1)};
+       })},
+      {"thin strips (aspect 100) crossing", kind([](double s, double t) {
+         return Pair{rect(2, 0, 0, 0, 0.01, 1),
+                     rect(2, 0.01 + 0.01 * s, 0.3 * t - 0.5, 0.45, 1, 0.01)};
        })},
       {"small (1/100) at 1 to 3 own sizes from large", kind([](double s, double t) {
          return Pair{rect(2, 0, 0, 0, 1, 1), rect(2, 0.01 + 0.02 * s, t, 0.5, 0.01, 0.01)};

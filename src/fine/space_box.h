@@ -14,8 +14,9 @@ struct SpaceBox {
 };
 
 inline SpaceBox space_box(const AxisRect& r) {
+  static constexpr int32_t kFirst[3] = {1, 2, 0}, kSecond[3] = {2, 0, 1};  // (axis + 1, 2) % 3
   SpaceBox box;
-  const int32_t u = (r.axis + 1) % 3, v = (r.axis + 2) % 3;
+  const int32_t u = kFirst[r.axis], v = kSecond[r.axis];
   box.lo[r.axis] = box.hi[r.axis] = r.level;
   box.lo[u] = r.lo[0];
   box.hi[u] = r.hi[0];
