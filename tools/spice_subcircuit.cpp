@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 #include "tools/spice_names.h"
 
@@ -83,7 +84,8 @@ SubcircuitText write_subcircuit(const SubcircuitSource& source) {
           ", so the capacitance file counts in units of 1e" +
           std::to_string(source.unit->farad_exponent) + " F\n";
   text += "* conductors: " + std::to_string(ports.size()) +
-          ", one port each in file order, named after their conductor numbers\n";
+          ", one port each in file order, named after their conductor " +
+          (source.labelled ? "labels\n" : "numbers\n");
   text += "* symmetrised: S = (C + C^T) / 2\n";
   text += asymmetry_line(source.c);
 
@@ -94,10 +96,11 @@ SubcircuitText write_subcircuit(const SubcircuitSource& source) {
   }
   text += "\n";
 
+  std::set<std::string> taken;  // capacitor names so far, in lower case
   for (const Capacitor& capacitor : capacitors_of(s)) {
     const std::string& from = ports[capacitor.from];
     std::string to = capacitor.to < 0 ? "0" : ports[capacitor.to];
-    std::string name = "C_" + from + "_" + to;
+    std::string name = distinct_name("C_" + from + "_" + to, taken);
     std::string farads =
         scaled_decimal(capacitor.value, source.unit->farad_exponent, capacitor.digits);
     text += name + " " + from + " " + to + " " + farads;

@@ -29,6 +29,7 @@ struct SubcircuitSource {
   std::string name;                // a valid SPICE name
   std::vector<std::string> ports;  // one distinct node name per conductor, file order
   MatrixRows c;                    // the capacitance matrix as read, ports.size() square
+  bool labelled = false;           // the ports are named after labels, not all numbers
 };
 
 /// A subcircuit as text, and what is wrong with it.
@@ -39,4 +40,6 @@ struct SubcircuitText {
 
 /// The SPICE subcircuit of the symmetrised matrix: one port per conductor, the
 /// capacitors of capacitors_of in farads, impossible ones marked on their line.
+/// A capacitor is named C_FROM_TO after its ports (TO is 0 for ground); where
+/// labelled ports make that name come twice, distinct_name tells them apart.
 SubcircuitText write_subcircuit(const SubcircuitSource& source);
