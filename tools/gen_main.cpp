@@ -3,11 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "common/companion_request.h"
 #include "tools/box_writer.h"
 #include "tools/generator_arguments.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (answer_companion_request(arguments, kGeneratorUsage, "vornax-gen " VORNAX_VERSION)) return 0;
   Structure structure;
   std::string error = structure_from_arguments(arguments, structure);
   if (!error.empty()) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/companion_request.h"
 #include "fine/structure_reader.h"
 #include "geometry/panel_reader.h"
 #include "tools/capacitance_file.h"
@@ -67,9 +68,10 @@ MatrixRows read_capacitance_file(const std::string& file_name, uint32_t order) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> command_line(argv + 1, argv + argc);
+  if (answer_companion_request(command_line, kSpiceUsage, "vornax-spice " VORNAX_VERSION)) return 0;
   SpiceArguments arguments;
-  std::string error =
-      spice_arguments_from(std::vector<std::string>(argv + 1, argv + argc), arguments);
+  std::string error = spice_arguments_from(command_line, arguments);
   if (!error.empty()) {
     std::cerr << "vornax-spice: " << error << '\n' << kSpiceUsage;
     return 2;

@@ -3,4 +3,5 @@ set(VORNAX_COMMON_SOURCES
   src/common/run_clock.cpp
   src/common/memory_limit.cpp
   src/common/progress_display.cpp
+  src/common/companion_request.cpp
 )

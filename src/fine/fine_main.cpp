@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "capacitance/solve_threads.h"
+#include "common/companion_request.h"
 #include "common/fatal.h"
 #include "common/memory_limit.h"
 #include "common/progress_display.h"
@@ -68,16 +69,13 @@ bool write_result(const std::vector<double>& value, int32_t conductors) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> command_line(argv + 1, argv + argc);
+  if (answer_companion_request(command_line, kFineUsage, "vornax-fine " VORNAX_VERSION)) return 0;
   FineArguments arguments;
-  std::string error =
-      fine_arguments_from(std::vector<std::string>(argv + 1, argv + argc), arguments);
+  std::string error = fine_arguments_from(command_line, arguments);
   if (!error.empty()) {
     std::cerr << "vornax-fine: " << error << '\n' << kFineUsage;
     return 2;
-  }
-  if (arguments.help) {
-    std::cout << kFineUsage;
-    return 0;
   }
   remove_stale_result(kResultFileName, arguments.panel_file.c_str());
   clean_up_at_termination();
