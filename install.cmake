@@ -55,8 +55,12 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
-# vornax-layout reads layouts through KLayout; ngspice runs the subcircuits of vornax-spice.
+# vornax-layout reads layouts through KLayout, vornax-mpi is started by mpirun; ngspice runs the
+# subcircuits of vornax-spice.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS klayout)
+if(VORNAX_MPI)
+  string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", openmpi-bin")
+endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS ngspice)
 # The shared libraries the programs link, as dpkg-shlibdeps (dpkg-dev) finds them; without it,
 # what it finds on Debian 12 for a build by g++ 12 (and Open MPI's library for vornax-mpi).
