@@ -7,6 +7,7 @@ namespace {
 
 constexpr double kRate = 3.0;      // the rate the extrapolation assumes
 constexpr double kSlowRate = 2.0;  // the slowest rate the estimate covers
+constexpr double kMargin = 1.5;    // the estimate is this times the slow rate's correction
 
 /// Ratio of the second change to the first under e(m) = e∞ + a m^-p.
 double change_ratio(double m1, double m2, double m3, double p) {
@@ -45,12 +46,8 @@ ConvergenceEstimate estimate_convergence(const std::vector<int32_t>& levels,
             floor * std::sqrt(std::fabs(e3[j * conductors + j] * e3[k * conductors + k]));
         const bool regular = d1 * d2 > 0.0 && std::fabs(d2) <= slowest_ratio * std::fabs(d1);
         const double slow_correction = std::fabs(d2) / (std::pow(m3 / m2, kSlowRate) - 1.0);
-        if (regular) {
-          estimate.value[at] = e3[at] + d2 / (std::pow(m3 / m2, kRate) - 1.0);
-          estimate.error[at] = slow_correction + noise;
-        } else {
-          estimate.error[at] = 2.0 * slow_correction + noise;
-        }
+        if (regular) estimate.value[at] = e3[at] + d2 / (std::pow(m3 / m2, kRate) - 1.0);
+        estimate.error[at] = kMargin * slow_correction + noise;
       }
     }
   }

@@ -9,11 +9,11 @@
 /// The panels of level m are graded so that the error of an entry falls like m⁻³ once m is
 /// past the first level. From the last three levels m₁ < m₂ < m₃, an entry whose two changes
 /// have one sign and shrink at least as fast as a rate of m⁻² allows is extrapolated with the
-/// rate m⁻³, and its error estimated as the correction that the slower rate m⁻² would make: so
-/// the estimate covers every rate from m⁻² up. An entry whose changes do not behave so (a small
-/// coupling, whose first level is far from the limit, can change direction) keeps its last
-/// value, with twice that correction as its estimate. With fewer than three levels nothing is
-/// trusted.
+/// rate m⁻³; an entry whose changes do not behave so (a small coupling, whose first level is
+/// far from the limit, can change direction) keeps its last value. Either way its error is
+/// estimated as half again the correction that the slower rate m⁻² would make from the last
+/// change: on the buses checked against further levels, no true error came within two thirds
+/// of its estimate. With fewer than three levels nothing is trusted.
 struct ConvergenceEstimate {
   std::vector<double> value;      // extrapolated entries, row by row
   std::vector<double> error;      // estimated absolute error of each entry

@@ -126,9 +126,6 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
     derivative_offset[l] = static_cast<int64_t>(derivative.size());
     const int32_t used = terms_up_to[links[l].order];
     derivative.insert(derivative.end(), moment.begin(), moment.begin() + used);
-    for (int32_t t = 0; t < used; ++t) {
-      derivative.push_back(terms.degree[t] % 2 == 0 ? moment[t] : -moment[t]);
-    }
   }
   link_start.assign(node_count + 1, 0);
   for (const Link& link : links) {
@@ -148,9 +145,10 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
     const int32_t l = link_list[e] >> 1;
     const bool is_a = (link_list[e] & 1) != 0;
     const int32_t used = terms_up_to[links[l].order];
-    const double* d = &derivative[derivative_offset[l]] + (is_a ? 0 : used);
+    const double* d = &derivative[derivative_offset[l]];
     for (int32_t t = 0; t < stored_terms; ++t) {
-      stored_derivative[e * stored_terms + t] = t < used ? d[t] : 0.0;
+      const double signed_d = is_a || terms.degree[t] % 2 == 0 ? d[t] : -d[t];
+      stored_derivative[e * stored_terms + t] = t < used ? signed_d : 0.0;
     }
   }
 

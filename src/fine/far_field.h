@@ -52,8 +52,7 @@ struct FarField {
                                            // up to stored_order, signed for the node's side, in
                                            // the order the products visit them
   std::vector<int64_t> derivative_offset;  // per link: its derivatives of 1/r at centre b −
-  std::vector<double> derivative;          // centre a, terms_up_to[order] values, then the same
-                                           // with the sign (-1)^degree of each term
+  std::vector<double> derivative;          // centre a, terms_up_to[order] values
   std::vector<int32_t> terms_up_to;        // per degree q: number of terms of degree <= q
   std::vector<int16_t> sum_index;   // [out * terms.count + in]: the term out + in, -1 if above
   std::vector<double> parity;       // (-1)^degree of each term
