@@ -30,8 +30,9 @@ install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
   FILES_MATCHING PATTERN "*.md" PATTERN "*.svg" PATTERN "man" EXCLUDE)
 # The examples by name: running them in place leaves Cap.txt and other results beside them.
-install(FILES examples/cube.txt examples/plates.txt examples/bus2x2.txt examples/bus4x4.txt
-  examples/bus2x2.cir examples/crosstalk.cir DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(FILES examples/README.md examples/cube.txt examples/plates.txt examples/bus2x2.txt
+  examples/bus4x4.txt examples/bus2x2.cir examples/crosstalk.cir
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES examples/layout/example.gds examples/layout/stack.txt examples/layout/make_layout.py
   examples/layout/example.cir examples/layout/crosstalk.cir
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/layout)
