@@ -45,6 +45,21 @@ int run(const TempDir& dir, const std::string& command, std::string& out, std::s
 
 const MatrixRows kHandMade = {{10, -3, -1}, {-5, 12, -2}, {-1, -4, 8}};
 
+/// What write_subcircuit writes: the netlist, and the warnings line by line.
+struct SubcircuitText {
+  std::string netlist;
+  std::vector<std::string> warnings;
+};
+
+SubcircuitText written(const SubcircuitSource& source) {
+  std::ostringstream netlist, warnings;
+  write_subcircuit(source, netlist, warnings);
+  SubcircuitText text{netlist.str(), {}};
+  std::istringstream lines(warnings.str());
+  for (std::string line; std::getline(lines, line);) text.warnings.push_back(line);
+  return text;
+}
+
 }  // namespace
 
 TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
@@ -52,9 +67,10 @@ TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
   // asymmetry |-2 + 4| / 3 beats |-3 + 5| / 4.
   EXPECT_EQ(std::vector<std::string>({"n7", "nm2", "n7_2", "nm2147483648"}),
             port_names({7, -2, 7, -2147483647 - 1}));
-  SubcircuitSource source{"dir/bus.txt",         "Cap.txt", find_length_unit("um"), "bus",
-                          {"n7", "nm2", "n7_2"}, kHandMade};
-  SubcircuitText text = write_subcircuit(source);
+  SubcircuitSource source{
+      "dir/bus.txt", "Cap.txt", find_length_unit("um"), "bus", {"n7", "nm2", "n7_2"}, {}, {}};
+  take_matrix(source, kHandMade);
+  SubcircuitText text = written(source);
   EXPECT_EQ(
       "* capacitance matrix as a SPICE subcircuit, written by vornax-spice\n"
       "* panel file: dir/bus.txt\n* capacitance file: Cap.txt\n"
@@ -70,8 +86,8 @@ TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
   EXPECT_TRUE(text.warnings.empty());
 
   // A positive coupling, a negative and a zero row sum: all written, marked and warned of.
-  source.c = {{2, 1, 0}, {1, -3, 0}, {0, 0, 0}};
-  text = write_subcircuit(source);
+  take_matrix(source, {{2, 1, 0}, {1, -3, 0}, {0, 0, 0}});
+  text = written(source);
   EXPECT_EQ(3u, text.warnings.size());
   for (const char* line : {"C_n7_nm2 n7 nm2 -1e-18 $ physically impossible",
                            "C_nm2_0 nm2 0 -2e-18 $ physically impossible",
