@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -12,12 +13,17 @@ struct LaneSolveSettings {
   int32_t thread_count = 1;                               // lane groups solving at once
   InstructionSet instruction_set = InstructionSet::sse2;  // a path the processor has
   std::function<void(int32_t solved)> progress;           // optional, see pcg_solve_lanes
-  int32_t widest_group = kWideLanes;  // lanes of a group at the most, below the path's own bound
+  int32_t widest_group = kWideLanes;    // lanes of a group at the most, below the path's own bound
   int32_t progress_milliseconds = 250;  // interval of the progress calls
   /// Optional: the next right-hand side to start, ascending and below rhs_count, or -1 when none
   /// is left (it is then not called again); called under the callbacks' lock. Without it, every
   /// one of 0 .. rhs_count-1 in turn.
   std::function<int32_t()> claim;
+  /// Optional: the lowest right-hand side known to have given up, shared with whoever else
+  /// solves (other processes): INT32_MAX for none, -1 to stop every solve. Others may lower it
+  /// at any time, and the solves here lower it as theirs give up. A solve above it is abandoned
+  /// at its next step and none above it starts.
+  std::atomic<int32_t>* lowest_failure = nullptr;
 };
 
 /// The group width for each of `workers` workers sharing `rhs_count` solves: wide enough that
@@ -42,7 +48,8 @@ int32_t lane_group_width(int32_t rhs_count, int32_t workers);
 ///
 /// Returns -1, or the lowest-numbered right-hand side whose solve gives up: once one gives up, no
 /// higher-numbered solve is started or finished, and every lower-numbered one is completed, so the
-/// answer is the first failure that solving them one after another would meet.
+/// answer is the first failure that solving them one after another would meet. A failure known
+/// through `lowest_failure` stops the solves above it in the same way, but is not returned.
 int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t rhs_count,
                         const std::function<void(int32_t, double*)>& make_rhs,
                         const std::function<void(int32_t, const double*, int32_t)>& take_solution,

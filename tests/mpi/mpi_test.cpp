@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "capacitance/solve_threads.h"
+#include "common/thread_count.h"
 #include "mpi/array_broadcast.h"
 #include "mpi/group_dispenser.h"
 #include "mpi/node_share.h"
