@@ -160,6 +160,41 @@ TEST(SpiceProgram, WritesTheExampleItsCommandsMakeAndRefusesBadInput) {
   EXPECT_EQ("vornax-spice: cannot open the capacitance file '/nonexistent/Cap.txt'.\n", err);
 }
 
+// 1500 conductors: C alone is 18 MB. The subcircuit streams out beside it in 64 MB of address
+// space, which its capacitors and text held at once (over 100 MB) would not fit; in 16 MB even C
+// does not fit, and the program says so in one line instead of aborting.
+TEST(SpiceProgram, StreamsALargeSubcircuitAndAnswersExhaustedMemoryWithOneLine) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer build cannot run under ulimit -v";
+#endif
+  TempDir dir;
+  const int m = 1500;
+  ASSERT_EQ(0, std::system((std::string(VORNAX_GEN_BINARY) + " random " + std::to_string(m) +
+                            " --seed 1 > " + dir.path + "/boxes.txt")
+                               .c_str()));
+  {
+    std::ofstream cap(dir.path + "/Cap.txt");
+    for (int j = 0; j < m; ++j) {
+      for (int k = 0; k < m; ++k) cap << (j == k ? "100 " : "-0.01 ");
+      cap << "\n";
+    }
+  }
+  std::string out, err;
+  const std::string spice = std::string(VORNAX_SPICE_BINARY) + " boxes.txt Cap.txt";
+  ASSERT_EQ(0, run(dir, "ulimit -v 65536 && " + spice, out, err)) << err;
+  EXPECT_EQ("", err);
+  // Header and .subckt lines, a capacitor to ground per conductor and one per pair, .ends.
+  const std::size_t capacitors = m + m * (m - 1) / 2;
+  std::size_t lines = 0;
+  for (char c : out) lines += c == '\n' ? 1 : 0;
+  EXPECT_EQ(7 + (m + 9) / 10 + capacitors + 1, lines);
+  EXPECT_NE(std::string::npos, out.find("\nC_n1500_0 n1500 0 8.501e-11\n"));  // 100 - 1499 * 0.01
+
+  EXPECT_EQ(1, run(dir, "ulimit -v 16384 && " + spice, out, err));
+  EXPECT_EQ("", out);
+  EXPECT_EQ("vornax-spice: not enough memory.\n", err);
+}
+
 TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrixAndRunsTheExample) {
   if (std::system("command -v ngspice >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "ngspice is not installed (apt-get install ngspice), so nothing is simulated";
