@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/fatal.h"
+#include "fine/structure_reader.h"
 #include "geometry/panel_reader.h"
 #include "tools/capacitance_file.h"
 #include "tools/spice_arguments.h"
@@ -21,27 +22,34 @@ namespace {
   std::exit(1);
 }
 
-/// The conductor numbers of `file_name` in file order, one per run of
-/// records. A faulty file ends the program with vornax's own message.
-std::vector<int32_t> read_conductor_numbers(const std::string& file_name) {
+/// The conductor labels of `file_name` in file order, one per conductor. The
+/// file is read as vornax-fine reads it; one that vornax-fine refuses but
+/// vornax's reader takes (vornax does not check that panels are rectangles
+/// apart from one another) as vornax reads it, its conductor numbers as
+/// labels. A file that neither takes ends the program with vornax-fine's message.
+std::vector<std::string> read_conductor_labels(const std::string& file_name) {
   std::ifstream in(file_name);
   if (!in) fail("vornax-spice: cannot open the panel file '" + one_line(file_name) + "'.");
+  FineStructure structure;
+  std::string fine_error = read_fine_structure(in, file_name, structure);
+  std::vector<std::string> labels;
+  if (fine_error.empty()) {
+    for (const FineConductor& conductor : structure.conductors) labels.push_back(conductor.label);
+    return labels;
+  }
+  std::ifstream again(file_name);
   PanelVector panels;
   uint32_t conductor_count = 0;
-  std::string error = read_panel_records(in, panels, conductor_count);
-  // The reader leaves an empty file to its caller; this is the extractor's message for it.
-  if (error.empty() && panels.size() == 0) {
-    error = "Error: The panel file '" + one_line(file_name) + "' holds no panel records.";
-  }
+  std::string error = read_panel_records(again, panels, conductor_count);
+  if (error.empty() && panels.size() == 0) error = no_records_error(file_name);
   if (error.empty()) error = check_conductor_runs(panels);
-  if (!error.empty()) fail(error);
-  std::vector<int32_t> numbers;
+  if (!error.empty()) fail(fine_error);
   for (uint32_t k = 0; k < panels.size(); ++k) {
     if (k == 0 || panels[k].conductor != panels[k - 1].conductor) {
-      numbers.push_back(panels[k].conductor);
+      labels.push_back(std::to_string(panels[k].conductor));
     }
   }
-  return numbers;
+  return labels;
 }
 
 /// Reads the capacitance matrix into `source`, symmetrised. A faulty file ends the program.
@@ -72,14 +80,18 @@ int main(int argc, char** argv) {
     std::cerr << "vornax-spice: " << error << '\n' << kSpiceUsage;
     return 2;
   }
-  std::vector<int32_t> numbers = read_conductor_numbers(arguments.panel_file);
+  std::vector<std::string> labels = read_conductor_labels(arguments.panel_file);
   SubcircuitSource source;
+  for (const std::string& label : labels) {
+    int32_t number;
+    if (!parse_int32(label, number)) source.labelled = true;
+  }
   source.panel_file = arguments.panel_file;
   source.cap_file = arguments.cap_file;
   source.unit = arguments.unit;
   source.name = arguments.name.empty() ? subcircuit_name_for(arguments.panel_file) : arguments.name;
-  source.ports = port_names(numbers);
-  read_capacitance_file(arguments.cap_file, static_cast<uint32_t>(numbers.size()), source);
+  source.ports = port_names(labels);
+  read_capacitance_file(arguments.cap_file, static_cast<uint32_t>(labels.size()), source);
 
   write_subcircuit(source, std::cout, std::cerr);
   std::cout.flush();

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <utility>
 
 #include "tools/spice_names.h"
@@ -89,7 +90,8 @@ void write_subcircuit(const SubcircuitSource& source, std::ostream& out, std::os
   out << "* unit: " << source.unit->name << ", so the capacitance file counts in units of 1e"
       << source.unit->farad_exponent << " F\n";
   out << "* conductors: " << ports.size()
-      << ", one port each in file order, named after their conductor numbers\n";
+      << ", one port each in file order, named after their conductor "
+      << (source.labelled ? "labels\n" : "numbers\n");
   out << "* symmetrised: S = (C + C^T) / 2\n";
   out << asymmetry_line(source.asymmetry);
 
@@ -100,10 +102,12 @@ void write_subcircuit(const SubcircuitSource& source, std::ostream& out, std::os
   }
   out << "\n";
 
+  std::set<std::string> taken;  // capacitor names so far, in lower case, where labels may clash
   visit_capacitors(s, [&](const Capacitor& capacitor) {
     const std::string& from = ports[capacitor.from];
     const std::string& to = capacitor.to < 0 ? kGround : ports[capacitor.to];
-    const std::string name = "C_" + from + "_" + to;
+    const std::string plain = "C_" + from + "_" + to;
+    const std::string name = source.labelled ? distinct_name(plain, taken) : plain;
     const std::string farads =
         scaled_decimal(capacitor.value, source.unit->farad_exponent, capacitor.digits);
     out << name << " " << from << " " << to << " " << farads;

@@ -11,19 +11,6 @@ namespace {
 const char* const kCoordinateNames[12] = {"x1", "y1", "z1", "x2", "y2", "z2",
                                           "x3", "y3", "z3", "x4", "y4", "z4"};
 
-/// A token as it may appear in a one-line message: control and non-ASCII
-/// bytes become '?', and a long token is cut.
-std::string printable(const std::string& token) {
-  const std::size_t kMaxShown = 40;
-  std::string shown;
-  for (std::size_t k = 0; k < token.size() && k < kMaxShown; ++k) {
-    unsigned char c = static_cast<unsigned char>(token[k]);
-    shown += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '?';
-  }
-  if (token.size() > kMaxShown) shown += "...";
-  return shown;
-}
-
 /// A file name as it may appear in a one-line message: control bytes become '?'; the rest,
 /// UTF-8 included, is kept whole.
 std::string one_line(const std::string& name) {
@@ -36,24 +23,6 @@ std::string one_line(const std::string& name) {
 }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-/// A signed decimal integer that fits in 32 bits, the whole token.
-bool parse_int32(const std::string& token, int32_t& value) {
-  std::size_t k = 0;
-  bool negative = false;
-  if (k < token.size() && (token[k] == '+' || token[k] == '-')) negative = token[k++] == '-';
-  if (k == token.size()) return false;
-  int64_t magnitude = 0;
-  for (; k < token.size(); ++k) {
-    if (!is_digit(token[k])) return false;
-    magnitude = magnitude * 10 + (token[k] - '0');
-    if (magnitude > 2147483648LL) return false;
-  }
-  if (negative) magnitude = -magnitude;
-  if (magnitude > 2147483647LL) return false;
-  value = static_cast<int32_t>(magnitude);
-  return true;
-}
 
 /// Decimal notation only: [+-] digits [. digits] [e [+-] digits], with at
 /// least one digit in the mantissa. Rejects hexadecimal, nan, inf and
@@ -78,27 +47,77 @@ bool is_decimal_number(const std::string& token) {
   return k == token.size();
 }
 
-std::string record_error(uint32_t record, const std::string& what) {
-  return "Error: Panel record " + std::to_string(record) + ": " + what;
+/// The message for a file that ends after `present` of the 13 tokens of record `record`.
+std::string cut_short_error(uint32_t record, int present) {
+  return "Error: Panel record " + std::to_string(record) +
+         " is cut short by the end of the file (" + std::to_string(present) +
+         " of its 13 numbers present).";
 }
 
 /// Reads the 13 numbers of record `record` into `panel`; "" or the message.
 std::string read_record(std::istream& in, uint32_t record, Panel& panel) {
   std::string token;
+  std::string error = read_conductor_token(in, record, token);
+  if (!error.empty()) return error;
+  if (!parse_int32(token, panel.conductor)) {
+    return record_error(record,
+                        "conductor number '" + printable(token) + "' is not a 32-bit integer.");
+  }
+  return read_record_corners(in, record, panel);
+}
+
+bool has_finite_geometry(const Panel& panel) {
+  return std::isfinite(panel.panel_size()) && std::isfinite(panel.area) &&
+         std::isfinite(panel.centre.x) && std::isfinite(panel.centre.y) &&
+         std::isfinite(panel.centre.z);
+}
+
+const char kSixRecordsRule[] =
+    "every conductor must consist of exactly six consecutive panel records.";
+
+}  // namespace
+
+std::string printable(const std::string& token) {
+  const std::size_t kMaxShown = 40;
+  std::string shown;
+  for (std::size_t k = 0; k < token.size() && k < kMaxShown; ++k) {
+    unsigned char c = static_cast<unsigned char>(token[k]);
+    shown += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '?';
+  }
+  if (token.size() > kMaxShown) shown += "...";
+  return shown;
+}
+
+bool parse_int32(const std::string& token, int32_t& value) {
+  std::size_t k = 0;
+  bool negative = false;
+  if (k < token.size() && (token[k] == '+' || token[k] == '-')) negative = token[k++] == '-';
+  if (k == token.size()) return false;
+  int64_t magnitude = 0;
+  for (; k < token.size(); ++k) {
+    if (!is_digit(token[k])) return false;
+    magnitude = magnitude * 10 + (token[k] - '0');
+    if (magnitude > 2147483648LL) return false;
+  }
+  if (negative) magnitude = -magnitude;
+  if (magnitude > 2147483647LL) return false;
+  value = static_cast<int32_t>(magnitude);
+  return true;
+}
+
+std::string record_error(uint32_t record, const std::string& what) {
+  return "Error: Panel record " + std::to_string(record) + ": " + what;
+}
+
+std::string read_conductor_token(std::istream& in, uint32_t record, std::string& token) {
+  return in >> token ? "" : cut_short_error(record, 0);
+}
+
+std::string read_record_corners(std::istream& in, uint32_t record, Panel& panel) {
+  std::string token;
   double coordinates[12];
-  for (int field = 0; field < 13; ++field) {
-    if (!(in >> token)) {
-      return "Error: Panel record " + std::to_string(record) +
-             " is cut short by the end of the file (" + std::to_string(field) +
-             " of its 13 numbers present).";
-    }
-    if (field == 0) {
-      if (!parse_int32(token, panel.conductor)) {
-        return record_error(record,
-                            "conductor number '" + printable(token) + "' is not a 32-bit integer.");
-      }
-      continue;
-    }
+  for (int field = 1; field < 13; ++field) {
+    if (!(in >> token)) return cut_short_error(record, field);
     const char* name = kCoordinateNames[field - 1];
     if (!is_decimal_number(token)) {
       return record_error(record, "coordinate " + std::string(name) + " '" + printable(token) +
@@ -117,16 +136,18 @@ std::string read_record(std::istream& in, uint32_t record, Panel& panel) {
   return "";
 }
 
-bool has_finite_geometry(const Panel& panel) {
-  return std::isfinite(panel.panel_size()) && std::isfinite(panel.area) &&
-         std::isfinite(panel.centre.x) && std::isfinite(panel.centre.y) &&
-         std::isfinite(panel.centre.z);
+std::string complete_panel_geometry(uint32_t record, Panel& panel) {
+  panel.compute_centre();
+  panel.compute_area();
+  if (!has_finite_geometry(panel)) {
+    return record_error(record, "the panel is too large: its size, area or centre overflows.");
+  }
+  return "";
 }
 
-const char kSixRecordsRule[] =
-    "every conductor must consist of exactly six consecutive panel records.";
-
-}  // namespace
+std::string no_records_error(const std::string& file_name) {
+  return "Error: The panel file '" + one_line(file_name) + "' holds no panel records.";
+}
 
 std::string read_panel_records(std::istream& in, PanelVector& panels, uint32_t& conductor_count) {
   Panel panel;
@@ -142,11 +163,8 @@ std::string read_panel_records(std::istream& in, PanelVector& panels, uint32_t& 
       conductor_count += 1;
       previous_conductor = panel.conductor;
     }
-    panel.compute_centre();
-    panel.compute_area();
-    if (!has_finite_geometry(panel)) {
-      return record_error(record, "the panel is too large: its size, area or centre overflows.");
-    }
+    error = complete_panel_geometry(record, panel);
+    if (!error.empty()) return error;
     int32_t position = static_cast<int32_t>(panels.size());
     panel.index = position;
     panel.root_index = position;
@@ -190,7 +208,7 @@ bool CapacitanceExtractor::read_panel_file(const std::string& file_name) {
   }
   std::string error = read_panel_records(in, panels, conductor_count);
   if (error.empty() && panels.size() == 0) {
-    error = "Error: The panel file '" + one_line(file_name) + "' holds no panel records.";
+    error = no_records_error(file_name);
   }
   if (error.empty()) error = check_conductor_runs(panels);
   if (!error.empty()) {

@@ -11,7 +11,9 @@
 struct RunStartSettings {
   const char* result_name = kResultFileName;  // the result this process writes; null for none
   const char* input_name = nullptr;           // the input file, kept if it is the result itself
-  std::FILE* memory_message_stream = stdout;  // where "Not enough memory!!" is shown
+  std::FILE* memory_message_stream = stdout;  // where exhausted memory is told of
+  const char* memory_message = nullptr;       // that line, a literal; null: "Not enough memory!!"
+                                              // and an empty line, as vornax has it
   int32_t sharing_processes = 1;              // processes of the run that share this machine
 };
 
@@ -21,7 +23,7 @@ struct RunStartSettings {
 ///     failure never leaves it behind;
 ///  2. every catchable end of the process removes the temporary result file and erases a
 ///     progress line, and SIGPIPE is ignored (clean_up_at_termination);
-///  3. a failed allocation ends the process with "Not enough memory!!" and status 1;
+///  3. a failed allocation ends the process with its one message and status 1;
 ///  4. the address space is limited to the machine's memory divided among the sharing
 ///     processes (limit_address_space_to_physical_memory);
 ///  5. the kernels' instruction-set path is chosen (instruction_set_from_environment).

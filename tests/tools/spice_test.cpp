@@ -60,6 +60,43 @@ SubcircuitText written(const SubcircuitSource& source) {
   return text;
 }
 
+/// The matrix that ngspice measures on the m-port subcircuit `name` in `file` of `dir`, in units
+/// of `farads`: instance j has port j at 1 V AC and the others at 0 V, so that the current into
+/// port k is i w S(k,j). Entry [j][k] is S(k,j); empty when ngspice fails.
+MatrixRows ngspice_matrix(const TempDir& dir, const std::string& file, const std::string& name,
+                          int m, double farads) {
+  const double frequency = 1e6, omega = 2.0 * M_PI * frequency;
+  std::string deck = "capacitance matrix measured in AC\n.include " + file + "\n", currents;
+  for (int j = 0; j < m; ++j) {
+    std::string instance = "X" + std::to_string(j), sources;
+    for (int k = 0; k < m; ++k) {
+      std::string node = "p" + std::to_string(j) + "_" + std::to_string(k);
+      instance += " " + node;
+      sources += "V" + node + " " + node + " 0 DC 0 AC " + (k == j ? "1" : "0") + "\n";
+      currents += " i(V" + node + ")";
+    }
+    deck += instance + " " + name + "\n" + sources;
+  }
+  deck += ".control\nset wr_singlescale numdgt=15\nac lin 1 1e6 1e6\nwrdata currents.txt" +
+          currents + "\nquit\n.endc\n.end\n";
+  std::ofstream(dir.path + "/deck.cir") << deck;
+  std::string out, err;
+  if (run(dir, "timeout 60 ngspice -b deck.cir", out, err) != 0) return {};
+  // wrdata: the frequency, then the real and imaginary part of each current.
+  std::istringstream row(read_file(dir.path + "/currents.txt"));
+  double f, re, im;
+  if (!(row >> f) || f != frequency) return {};
+  MatrixRows s(m, std::vector<double>(m));
+  for (auto& column : s) {
+    for (double& entry : column) {
+      if (!(row >> re >> im)) return {};
+      // A source's current flows from its positive node through it, out of the port.
+      entry = -im / omega / farads;
+    }
+  }
+  return s;
+}
+
 }  // namespace
 
 TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
@@ -150,9 +187,9 @@ TEST(SpiceProgram, WritesTheExampleItsCommandsMakeAndRefusesBadInput) {
   EXPECT_EQ(0u, err.find("vornax-spice: unknown unit 'km'"));
   EXPECT_NE(std::string::npos, err.find("\nusage: vornax-spice PANELFILE CAPFILE"));
   // A faulty panel file gets the extractor's own message.
-  std::ofstream(dir.path + "/five.txt") << "Q 1 0 0 0 1 0 0 1 1 0 0 1 0\n";
-  run(dir, std::string(VORNAX_BINARY) + " five.txt", vornax_out, err);
-  EXPECT_EQ(1, run(dir, spice + " five.txt Cap.txt", out, err));
+  std::ofstream(dir.path + "/bad.txt") << "Q 1 0 0 0 1.0x 0 0 1 1 0 0 1 0\n";
+  run(dir, std::string(VORNAX_BINARY) + " bad.txt", vornax_out, err);
+  EXPECT_EQ(1, run(dir, spice + " bad.txt Cap.txt", out, err));
   EXPECT_EQ("", out);
   EXPECT_EQ(vornax_out, "\n" + err);
   EXPECT_EQ(1, run(dir, spice + " bus2x2.txt /nonexistent/Cap.txt", out, err));
@@ -210,47 +247,21 @@ TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrixAndRunsTheExample) {
     for (double& value : row) ASSERT_TRUE(cap >> value);
   }
 
-  // Instance j of each subcircuit has port j at 1 V AC and the others at 0 V;
-  // the current into port k is then i w S(k,j) (times the unit).
   const std::string units[] = {"m", "um"};
   const double farads[] = {1e-12, 1e-18};  // a value of Cap.txt in each unit
-  const double frequency = 1e6, omega = 2.0 * M_PI * frequency;
-  std::string deck = "capacitance matrix of bus4x4 measured in AC\n", currents;
-  for (const std::string& u : units) {
+  for (int u = 0; u < 2; ++u) {
     ASSERT_EQ(0, run(dir,
                      std::string(VORNAX_SPICE_BINARY) + " " + examples +
-                         "/bus4x4.txt Cap.txt --unit " + u + " --name bus_" + u,
+                         "/bus4x4.txt Cap.txt --unit " + units[u] + " --name bus_" + units[u],
                      out, err));
-    std::ofstream(dir.path + "/" + u + ".cir") << out;
-    deck += ".include " + u + ".cir\n";
-    for (int j = 0; j < m; ++j) {
-      std::string instance = "X" + u + std::to_string(j), sources;
-      for (int k = 0; k < m; ++k) {
-        std::string node = u + "_" + std::to_string(j) + "_" + std::to_string(k);
-        instance += " " + node;
-        sources += "V" + node + " " + node + " 0 DC 0 AC " + (k == j ? "1" : "0") + "\n";
-        currents += " i(V" + node + ")";
-      }
-      deck += instance + " bus_" + u + "\n" + sources;
-    }
-  }
-  deck += ".control\nset wr_singlescale numdgt=15\nac lin 1 1e6 1e6\nwrdata currents.txt" +
-          currents + "\nquit\n.endc\n.end\n";
-  std::ofstream(dir.path + "/deck.cir") << deck;
-  ASSERT_EQ(0, run(dir, "timeout 60 ngspice -b deck.cir", out, err)) << out << err;
-
-  // wrdata: the frequency, then the real and imaginary part of each current.
-  std::istringstream row(read_file(dir.path + "/currents.txt"));
-  double f, re, im;
-  ASSERT_TRUE(row >> f && f == frequency);
-  for (int u = 0; u < 2; ++u) {
+    std::ofstream(dir.path + "/" + units[u] + ".cir") << out;
+    MatrixRows measured = ngspice_matrix(dir, units[u] + ".cir", "bus_" + units[u], m, farads[u]);
+    ASSERT_EQ(size_t(m), measured.size()) << "ngspice failed";
     for (int j = 0; j < m; ++j) {
       for (int k = 0; k < m; ++k) {
-        ASSERT_TRUE(row >> re >> im);
-        // A source's current flows from its positive node through it, out of the port.
-        double charge = -im / omega / farads[u];
         double s = (c[k][j] + c[j][k]) / 2.0;
-        EXPECT_NEAR(s, charge, 1e-6 * std::fabs(s)) << units[u] << " S(" << k + 1 << "," << j + 1;
+        EXPECT_NEAR(s, measured[j][k], 1e-6 * std::fabs(s))
+            << units[u] << " S(" << k + 1 << "," << j + 1;
       }
     }
   }
@@ -263,4 +274,71 @@ TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrixAndRunsTheExample) {
   size_t at = out.find('=', out.find("peak_noise "));
   double peak = std::strtod(out.c_str() + at + 1, nullptr);
   EXPECT_TRUE(peak > 0.0 && peak < 88.0 / 250.0) << peak;
+}
+
+TEST(SpiceNames, LabelsNamePortsDistinctlyAndNumbersAsBefore) {
+  // SPICE ignores case, and ngspice takes gnd for node 0; numbers keep their names whatever
+  // comes before them.
+  EXPECT_EQ(std::vector<std::string>(
+                {"clk_a", "n7", "Clk_A_2", "a_b", "n_1_5", "GND_2", "n7_3", "n7_2", "a_b_2"}),
+            port_names(std::vector<std::string>(
+                {"clk_a", "7", "Clk_A", "a-b", "1.5", "GND", "n7", "+7", "a_b"})));
+}
+
+TEST(SpiceProgram, ReadsFilesOfEitherExtractor) {
+  TempDir dir;
+  std::string out, err;
+  const std::string spice = VORNAX_SPICE_BINARY;
+  // Six copies of one square for each of two conductors: only vornax's reader takes them.
+  std::ofstream shared(dir.path + "/shared.txt");
+  for (int k = 0; k < 12; ++k) shared << "Q " << (k < 6 ? 3 : 5) << " 0 0 0 1 0 0 1 1 0 0 1 0\n";
+  shared.close();
+  std::ofstream(dir.path + "/Cap2.txt") << "2 -1 \n-1 2 \n";
+  EXPECT_EQ(0, run(dir, spice + " shared.txt Cap2.txt", out, err)) << err;
+  EXPECT_NE(std::string::npos, out.find("\n.subckt shared n3 n5\n"));
+  // One panel of vornax-fine, which vornax refuses; and a file that neither reads.
+  std::ofstream(dir.path + "/plate.txt") << "Q top 0 0 0 1 0 0 1 1 0 0 1 0\n";
+  std::ofstream(dir.path + "/Cap1.txt") << "2 \n";
+  EXPECT_EQ(0, run(dir, spice + " plate.txt Cap1.txt", out, err)) << err;
+  EXPECT_NE(std::string::npos, out.find("\n.subckt plate top\nC_top_0 top 0 2e-12\n"));
+  std::ofstream(dir.path + "/line.txt") << "Q top 0 0 0 1 0 0 1 0 0 0 0 0\n";
+  EXPECT_EQ(1, run(dir, spice + " line.txt Cap1.txt", out, err));
+  EXPECT_EQ(
+      "Error: Panel record 1: the panel has no area: vertices 1 and 3 have the same z "
+      "coordinate.\n",
+      err);
+}
+
+TEST(SpiceProgram, NgspiceMeasuresTheMatrixOnLabelledPorts) {
+  if (std::system("command -v ngspice >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "ngspice is not installed (apt-get install ngspice), so nothing is simulated";
+  }
+  // Labels whose plain names would merge nodes (A and a, gnd and node 0) or capacitors (C_a_b_c
+  // from a to b_c and from a_b to c).
+  const std::vector<std::string> labels = {"a", "b_c", "a_b", "c", "gnd", "A"};
+  const int m = 6;
+  TempDir dir;
+  std::ofstream panels(dir.path + "/labelled.txt"), cap(dir.path + "/Cap.txt");
+  for (int j = 0; j < m; ++j) {
+    panels << "Q " << labels[j] << ' ' << 2 * j << " 0 0 " << 2 * j + 1 << " 0 0 " << 2 * j + 1
+           << " 1 0 " << 2 * j << " 1 0\n";
+    for (int k = 0; k < m; ++k) cap << (j == k ? 20.0 : -(1.0 + j + k + j * k / 10.0)) << ' ';
+    cap << '\n';
+  }
+  panels.close(), cap.close();
+  std::string out, err;
+  ASSERT_EQ(0, run(dir, std::string(VORNAX_SPICE_BINARY) + " labelled.txt Cap.txt", out, err));
+  EXPECT_NE(std::string::npos, out.find("named after their conductor labels\n"));
+  EXPECT_NE(std::string::npos, out.find("\n.subckt labelled a b_c a_b c gnd_2 A_2\n"));
+  EXPECT_NE(std::string::npos, out.find("\nC_a_b_c_2 a_b c "));
+  std::ofstream(dir.path + "/labelled.cir") << out;
+
+  MatrixRows measured = ngspice_matrix(dir, "labelled.cir", "labelled", m, 1e-12);
+  ASSERT_EQ(size_t(m), measured.size()) << "ngspice failed";
+  for (int j = 0; j < m; ++j) {
+    for (int k = 0; k < m; ++k) {
+      double s = j == k ? 20.0 : -(1.0 + j + k + j * k / 10.0);
+      EXPECT_NEAR(s, measured[j][k], 1e-6 * std::fabs(s)) << j << " " << k;
+    }
+  }
 }

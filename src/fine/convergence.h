@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+/// The capacitance matrices of successive refinement levels, extrapolated to the limit, with
+/// an estimate of the error of each entry.
+///
+/// The panels of level m are graded so that the error of an entry falls like m⁻³ once m is
+/// past the first level. From the last three levels m₁ < m₂ < m₃, an entry whose two changes
+/// have one sign and shrink at least as fast as a rate of m⁻² allows is extrapolated with the
+/// rate m⁻³, and its error estimated as the correction that the slower rate m⁻² would make: so
+/// the estimate covers every rate from m⁻² up. An entry whose changes do not behave so (a small
+/// coupling, whose first level is far from the limit, can change direction) keeps its last
+/// value, with twice that correction as its estimate. With fewer than three levels nothing is
+/// trusted.
+struct ConvergenceEstimate {
+  std::vector<double> value;      // extrapolated entries, row by row
+  std::vector<double> error;      // estimated absolute error of each entry
+  std::vector<char> significant;  // |entry| >= 1 % of its row's diagonal
+  double largest_relative_error;  // error / |value| over the significant entries
+};
+
+/// `levels[i]` is the m of `matrices[i]`, ascending; every matrix is conductors × conductors.
+/// `floor` is the relative accuracy of each level's own matrix (its far field and solves),
+/// added to every estimate in proportion to the geometric mean of the two diagonal entries.
+ConvergenceEstimate estimate_convergence(const std::vector<int32_t>& levels,
+                                         const std::vector<std::vector<double>>& matrices,
+                                         int32_t conductors, double floor);
+
+/// The largest |change| / |entry| between the last two matrices over the entries that are at
+/// least 1 % of their row's diagonal in the last one; 0 with fewer than two matrices.
+double largest_relative_change(const std::vector<std::vector<double>>& matrices,
+                               int32_t conductors);
+
+/// Whether `entry` counts: at least 1 % of the diagonal entry of its row.
+inline bool is_significant(double entry, double diagonal) {
+  return entry >= 0.01 * diagonal || -entry >= 0.01 * diagonal;
+}

@@ -1,0 +1,60 @@
+// Development driver (not installed): runs levels 1..M with given settings.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+#include "fine/feature_scale.h"
+#include "fine/level_solve.h"
+#include "fine/structure_reader.h"
+#include "sparse/instruction_set.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  std::ifstream in(argv[1]);
+  FineStructure s;
+  std::string e = read_fine_structure(in, argv[1], s);
+  if (!e.empty()) {
+    std::cerr << e << "\n";
+    return 1;
+  }
+  std::vector<double> feature = feature_scales(s);
+  LevelSettings settings;
+  settings.instruction_set = best_instruction_set();
+  int max_level = argc > 2 ? std::atoi(argv[2]) : 3;
+  if (argc > 3) settings.expansion_order = std::atoi(argv[3]);
+  if (argc > 4) settings.separation = std::atof(argv[4]);
+  if (argc > 5) settings.leaf_size = std::atoi(argv[5]);
+  if (argc > 6) settings.factor_keep = std::atof(argv[6]);
+  if (argc > 7) settings.threads = std::atoi(argv[7]);
+  if (argc > 8) settings.tolerance = std::atof(argv[8]);
+  int min_level = argc > 9 ? std::atoi(argv[9]) : 1;
+  if (argc > 10) settings.iteration_order = std::atoi(argv[10]);
+  LevelResult previous;
+  bool have = false;
+  for (int m = min_level; m <= max_level; ++m) {
+    auto t0 = std::chrono::steady_clock::now();
+    LevelResult r = solve_level(s, feature, m, settings, have ? &previous : nullptr);
+    double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    size_t nc = s.conductors.size();
+    std::printf("m=%d N=%zu near=%lld far=%lld it=%lld conv=%d t=%.3f :", m, r.mesh.panels.size(),
+                (long long)r.near_entries, (long long)r.far_links, (long long)r.iterations,
+                r.converged, t);
+    for (size_t k = 0; k < std::min<size_t>(nc * nc, 8); ++k)
+      std::printf(" %.7g", r.capacitance[k]);
+    std::printf("\n");
+    if (getenv("VF_DUMP")) {
+      FILE* f =
+          std::fopen((std::string(getenv("VF_DUMP")) + std::to_string(m) + ".txt").c_str(), "w");
+      for (size_t j = 0; j < nc; ++j) {
+        for (size_t k = 0; k < nc; ++k) std::fprintf(f, "%.17g ", r.capacitance[j * nc + k]);
+        std::fprintf(f, "\n");
+      }
+      std::fclose(f);
+    }
+    std::fflush(stdout);
+    previous = std::move(r);
+    have = true;
+  }
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Cartesian Taylor expansions of 1/|x - y| for the far field. A term is a multi-index
+// (t, u, v) of total degree t + u + v <= order; terms are numbered by degree, then t, then u
+// descending, so the terms of degree below k are the first ones.
+
+/// The terms of one expansion order and the index lists that its translations walk.
+struct TaylorTerms {
+  explicit TaylorTerms(int32_t order);
+
+  /// Number of the term (t, u, v); -1 when its degree exceeds the order.
+  int32_t index(int32_t t, int32_t u, int32_t v) const;
+
+  /// One product of a moment and a derivative: target term `out` receives
+  /// sign · derivative[sum] · source[in].
+  struct Product {
+    int32_t out;  // the receiving term
+    int32_t in;   // the given term
+    int32_t sum;  // the term of the derivative, out + in as multi-indices
+    double sign;  // (-1)^degree(in) for a multipole-to-local product, 1.0 for a shift
+  };
+
+  int32_t order;                            // highest total degree
+  int32_t count;                            // number of terms
+  std::vector<int32_t> t, u, v;             // exponents of each term
+  std::vector<int32_t> degree;              // t + u + v of each term
+  std::vector<Product> multipole_to_local;  // L(out) += sign · D(sum) · M(in), degree(out) +
+                                            // degree(in) <= order
+  std::vector<Product> shift;  // M2M: M'(sum) += s(out) · M(in); L2L: L(in) += s(out) · L'(sum),
+                               // with s the shift factors and out + in = sum
+};
+
+/// derivative[k] = the partial derivative of 1/|r| by term k, at r = (x, y, z) != 0, for the
+/// terms of degree up to `order` (at most terms.order).
+void inverse_distance_derivatives(const TaylorTerms& terms, int32_t order, double x, double y,
+                                  double z, double* derivative);
+
+/// factor[k] = d^term / term! for the shift d = (x, y, z): the factors of a moment or local
+/// expansion moved by d.
+void shift_factors(const TaylorTerms& terms, double x, double y, double z, double* factor);
+
+/// moment[k] = (1/A) ∫ (p - c)^term / term! dA over the rectangle spanning [lo, hi] (lo == hi
+/// along its normal), for the centre c: the moments of a unit charge spread evenly over it.
+void rectangle_moments(const TaylorTerms& terms, const double lo[3], const double hi[3],
+                       const double centre[3], double* moment);
