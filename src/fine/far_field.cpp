@@ -35,6 +35,7 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
   for (int32_t q = 0; q <= order; ++q) terms_up_to.push_back((q + 1) * (q + 2) * (q + 3) / 6);
   const int32_t kept = terms_up_to[stored_order];
   parent.resize(node_count);
+  child.resize(2 * static_cast<size_t>(node_count));
   node_order.assign(node_count, 0);
   panel_moment.assign(tree.panel.size() * kept, 0.0);
   panel_bounds.resize(tree.panel.size() * 6);
@@ -42,6 +43,8 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
   for (int32_t k = 0; k < node_count; ++k) {
     const ClusterNode& node = tree.nodes[k];
     parent[k] = node.parent;
+    child[2 * k] = node.child[0];
+    child[2 * k + 1] = node.child[1];
     if (node.child[0] >= 0) continue;
     leaf_node.push_back(k);
     leaf_first.push_back(node.first);
@@ -92,6 +95,12 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
     node_order[k] = std::max(node_order[k], node_order[parent[k]]);
 
   node_offset.resize(node_count);
+  stored_offset.resize(node_count);
+  int64_t stored_blocks = 0;
+  for (int32_t k = 0; k < node_count; ++k) {
+    stored_offset[k] = stored_blocks;
+    stored_blocks += terms_up_to[std::min(stored_order, node_order[k])];
+  }
   block_count = 0;
   for (int32_t k = 0; k < node_count; ++k) {
     node_offset[k] = block_count;
@@ -115,8 +124,34 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
     inverse_distance_derivatives(terms, links[l].order, b[0] - a[0], b[1] - a[1], b[2] - a[2],
                                  moment.data());
     derivative_offset[l] = static_cast<int64_t>(derivative.size());
-    derivative.insert(derivative.end(), moment.begin(),
-                      moment.begin() + terms_up_to[links[l].order]);
+    const int32_t used = terms_up_to[links[l].order];
+    derivative.insert(derivative.end(), moment.begin(), moment.begin() + used);
+    for (int32_t t = 0; t < used; ++t) {
+      derivative.push_back(terms.degree[t] % 2 == 0 ? moment[t] : -moment[t]);
+    }
+  }
+  link_start.assign(node_count + 1, 0);
+  for (const Link& link : links) {
+    link_start[link.a + 1] += 1;
+    link_start[link.b + 1] += 1;
+  }
+  for (int32_t k = 0; k < node_count; ++k) link_start[k + 1] += link_start[k];
+  link_list.resize(2 * links.size());
+  std::vector<int32_t> fill(link_start.begin(), link_start.end() - 1);
+  for (size_t l = 0; l < links.size(); ++l) {
+    link_list[fill[links[l].a]++] = static_cast<int32_t>(2 * l + 1);
+    link_list[fill[links[l].b]++] = static_cast<int32_t>(2 * l);
+  }
+  const int32_t stored_terms = terms_up_to[stored_order];
+  stored_derivative.resize(link_list.size() * stored_terms);
+  for (size_t e = 0; e < link_list.size(); ++e) {
+    const int32_t l = link_list[e] >> 1;
+    const bool is_a = (link_list[e] & 1) != 0;
+    const int32_t used = terms_up_to[links[l].order];
+    const double* d = &derivative[derivative_offset[l]] + (is_a ? 0 : used);
+    for (int32_t t = 0; t < stored_terms; ++t) {
+      stored_derivative[e * stored_terms + t] = t < used ? d[t] : 0.0;
+    }
   }
 
   sum_index.assign(static_cast<size_t>(count) * count, -1);

@@ -36,7 +36,7 @@ LevelSettings level_settings_for(double accuracy, int32_t threads, InstructionSe
     settings.expansion_order = 12;
     settings.iteration_order = 5;
     settings.separation = 0.5;
-    settings.tolerance = 1e-7;
+    settings.tolerance = 1e-9;
   }
   return settings;
 }

@@ -1,0 +1,73 @@
+// Development: CPU time of the solve kernels on one level.
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "fine/cluster_tree.h"
+#include "fine/far_field.h"
+#include "fine/feature_scale.h"
+#include "fine/incomplete_factor.h"
+#include "fine/interaction_lists.h"
+#include "fine/lane_pcg.h"
+#include "fine/level_mesh.h"
+#include "fine/near_field.h"
+#include "fine/structure_reader.h"
+
+static double cpu() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return t.tv_sec + 1e-9 * t.tv_nsec;
+}
+
+int main(int, char** argv) {
+  std::ifstream in(argv[1]);
+  FineStructure s;
+  read_fine_structure(in, argv[1], s);
+  std::vector<double> feature = feature_scales(s);
+  int m = std::atoi(argv[2]);
+  int leaf = std::atoi(argv[3]);
+  LevelMesh mesh = make_level_mesh(s, feature, m);
+  ClusterTree tree(mesh, leaf);
+  InteractionLists lists = make_interaction_lists(tree, 0.6);
+  double t0 = cpu();
+  NearField near = make_near_field(mesh, tree, lists, 1);
+  double t1 = cpu();
+  FarField far(mesh, tree, lists, 8, 0.6, 4);
+  double t2 = cpu();
+  IncompleteFactor factor = make_incomplete_factor(near, 0.1);
+  double t3 = cpu();
+  std::vector<LaneBlock> x(near.n), y(near.n);
+  for (auto& b : x)
+    for (int w = 0; w < 8; ++w) b.lane[w] = 1.0 + w;
+  FarFieldWork work(far);
+  const FineKernels& k = fine_kernels(InstructionSet::avx512);
+  const int R = getenv("VF_R") ? atoi(getenv("VF_R")) : 10;
+  double a = cpu();
+  for (int r = 0; r < R; ++r) k.near_multiply(near, x.data(), y.data());
+  double b = cpu();
+  for (int r = 0; r < R; ++r)
+    k.far_multiply(far, 4, x.data(), y.data(), work.multipole.get(), work.local.get());
+  double c = cpu();
+  for (int r = 0; r < R; ++r) k.factor_solve(factor, x.data(), y.data());
+  double d = cpu();
+  k.far_multiply(far, 8, x.data(), y.data(), work.multipole.get(), work.local.get());
+  double e = cpu();
+  {
+    FarField nolinks = far;
+    std::fill(nolinks.link_start.begin(), nolinks.link_start.end(), 0);
+    double f0 = cpu();
+    for (int r = 0; r < R; ++r)
+      k.far_multiply(nolinks, 4, x.data(), y.data(), work.multipole.get(), work.local.get());
+    double f1 = cpu();
+    std::printf("far4 without links %.2f ms\n", (f1 - f0) / R * 1e3);
+  }
+  std::printf(
+      "N=%d near=%lld (%.1f us/1k) far setup %.3f factor %.3f (%lld kept) | apply ms: near %.2f "
+      "far4 %.2f factor %.2f far8 %.2f\n",
+      near.n, (long long)near.row_start[near.n], (t1 - t0) * 1e9 / near.row_start[near.n], t2 - t1,
+      t3 - t2, (long long)factor.row_start[near.n], (b - a) / R * 1e3, (c - b) / R * 1e3,
+      (d - c) / R * 1e3, (e - d) * 1e3);
+}
