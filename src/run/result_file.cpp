@@ -16,11 +16,12 @@ namespace {
 char temporary_name[4096];
 std::atomic<bool> temporary_claimed{false};
 
-/// Flushes the file or folder `name` to disk. A file system that cannot (EINVAL: it keeps
-/// nothing to flush) counts as done.
+/// Flushes the file or folder `name` to disk; false when the disk reports that it could not.
+/// A file system that keeps nothing to flush (EINVAL), and a name that cannot be opened again
+/// for reading (a umask that took the owner's read permission), count as done.
 bool flush_to_disk(const char* name, int flags) {
   const int fd = open(name, O_RDONLY | O_CLOEXEC | flags);
-  if (fd < 0) return false;
+  if (fd < 0) return true;
   const bool flushed = fsync(fd) == 0 || errno == EINVAL;
   close(fd);
   return flushed;
