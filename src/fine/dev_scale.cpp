@@ -20,7 +20,9 @@ int main(int, char** argv) {
   for (size_t k = 0; k < ra.estimate.value.size(); ++k) {
     worst = std::fmax(worst, std::fabs(rb.estimate.value[k] / scale / ra.estimate.value[k] - 1));
   }
-  for (size_t l = 0; l < ra.levels.size(); ++l) std::printf("level %d iterations %lld %lld\n", ra.levels[l].level, (long long)ra.levels[l].iterations, (long long)rb.levels[l].iterations);
+  for (size_t l = 0; l < ra.levels.size(); ++l)
+    std::printf("level %d iterations %lld %lld\n", ra.levels[l].level,
+                (long long)ra.levels[l].iterations, (long long)rb.levels[l].iterations);
   std::printf("levels %zu %zu worst relative difference %.3g\n", ra.levels.size(), rb.levels.size(),
               worst);
 }

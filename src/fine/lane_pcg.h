@@ -29,6 +29,14 @@ struct FarFieldWork {
 /// y = P x.
 void apply_operator(const LevelOperator& P, const LaneBlock* x, LaneBlock* y, FarFieldWork& work);
 
+/// The vectors of one lane-group solve, kept by a thread from one group to the next so that they
+/// are allocated once.
+struct LaneWork {
+  LaneWork(const FarField& far, int32_t n);
+  FarFieldWork far;                     // the far field's expansions
+  std::unique_ptr<LaneBlock[]> r, z, p, q;  // residual, preconditioned residual, direction, product
+};
+
 /// What a lane-group solve reports for each of its lanes.
 struct LaneOutcome {
   int32_t iterations = 0;  // conjugate-gradient steps taken
@@ -46,4 +54,4 @@ struct LaneOutcome {
 std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator& P,
                                      const IncompleteFactor& factor, const LaneBlock* b,
                                      LaneBlock* x, LaneBlock* y, double tolerance,
-                                     int32_t max_iterations);
+                                     int32_t max_iterations, LaneWork& work);

@@ -1,6 +1,7 @@
 #include "fine/level_solve.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "fine/cluster_tree.h"
 #include "fine/far_field.h"
@@ -50,7 +51,9 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   const FineKernels& kernels = fine_kernels(settings.instruction_set);
   LevelOperator P{near, far, kernels, settings.expansion_order};
   LevelOperator Q{near, far, kernels, std::min(settings.iteration_order, settings.expansion_order)};
-  parallel_for(groups, settings.threads, [&](int64_t g) {
+  std::vector<std::unique_ptr<LaneWork>> work(settings.threads > 0 ? settings.threads : 1);
+  parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
+    if (!work[thread]) work[thread].reset(new LaneWork(far, n));
     const int32_t first = static_cast<int32_t>(g) * kFineLanes;
     const int32_t lanes = std::min(kFineLanes, conductors - first);
     std::vector<LaneBlock> b(n), x(n), y(n);
@@ -64,7 +67,8 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
       }
     }
     std::vector<LaneOutcome> lane =
-        solve_lanes(Q, P, factor, b.data(), x.data(), y.data(), settings.tolerance, 10 * n + 1000);
+        solve_lanes(Q, P, factor, b.data(), x.data(), y.data(), settings.tolerance, 10 * n + 1000,
+                    *work[thread]);
     lane.resize(lanes);
     outcomes[g] = lane;
     for (int32_t i = 0; i < n; ++i) {

@@ -15,11 +15,11 @@ struct LevelSettings {
   int32_t leaf_size = 16;       // panels of a leaf cluster at the most
   double factor_keep = 0.1;     // near entries kept in the preconditioner, relative to the
                                 // geometric mean of their diagonal entries
-  double tolerance = 1e-8;  // residual norm of each solve relative to its right-hand side. The
+  double tolerance = 1e-8;      // residual norm of each solve relative to its right-hand side. The
                             // iterations use cheaper expansions than the capacitance, so a solve
                             // that stops one step earlier moves it by that difference times this;
                             // it must stay below 1e-9 for the same structure in another unit.
-  int32_t threads = 1;          // threads of the assembly and the solves
+  int32_t threads = 1;                                    // threads of the assembly and the solves
   InstructionSet instruction_set = InstructionSet::sse2;  // path of the solve kernels
 };
 

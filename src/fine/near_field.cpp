@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "fine/galerkin_integral.h"
+#include "fine/coefficient_cache.h"
 #include "fine/parallel_for.h"
 
 NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
@@ -35,17 +35,19 @@ NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
   near.col.resize(near.row_start[n]);
   near.value.resize(near.row_start[n]);
   near.diagonal.resize(n);
-  parallel_for(static_cast<int64_t>(leaves.size()), threads, [&](int64_t k) {
+  std::vector<CoefficientCache> caches(threads > 0 ? threads : 1);
+  parallel_for(static_cast<int64_t>(leaves.size()), threads, [&](int64_t k, int32_t thread) {
+    CoefficientCache& cache = caches[thread];
     int32_t leaf = leaves[k];
     const ClusterNode& node = tree.nodes[leaf];
     for (int32_t i = node.first; i < node.first + node.count; ++i) {
       const MeshPanel& pi = mesh.panels[tree.panel[i]];
-      near.diagonal[i] = galerkin_integral(pi.rect, pi.rect) / (pi.area * pi.area);
+      near.diagonal[i] = cache.coefficient(pi.rect, pi.rect);
       int64_t e = near.row_start[i];
       auto put = [&](int32_t j) {
         const MeshPanel& pj = mesh.panels[tree.panel[j]];
         near.col[e] = j;
-        near.value[e] = galerkin_integral(pi.rect, pj.rect) / (pi.area * pj.area);
+        near.value[e] = cache.coefficient(pi.rect, pj.rect);
         ++e;
       };
       for (int32_t j = i + 1; j < node.first + node.count; ++j) put(j);

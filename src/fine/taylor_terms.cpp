@@ -14,6 +14,22 @@ TaylorTerms::TaylorTerms(int32_t order_) : order(order_), count(0) {
     }
   }
   count = static_cast<int32_t>(t.size());
+  step_axis.assign(count, 0);
+  step_one.assign(count, -1);
+  step_two.assign(count, -1);
+  step_factor.assign(count, 0.0);
+  for (int32_t k = 1; k < count; ++k) {
+    int32_t e[3] = {t[k], u[k], v[k]};
+    int32_t axis = e[0] > 0 ? 0 : e[1] > 0 ? 1 : 2;
+    step_axis[k] = axis;
+    step_factor[k] = e[axis] - 1;
+    e[axis] -= 1;
+    step_one[k] = index(e[0], e[1], e[2]);
+    if (e[axis] > 0) {
+      e[axis] -= 1;
+      step_two[k] = index(e[0], e[1], e[2]);
+    }
+  }
   for (int32_t out = 0; out < count; ++out) {
     for (int32_t in = 0; in < count; ++in) {
       int32_t sum = index(t[out] + t[in], u[out] + u[in], v[out] + v[in]);
@@ -54,21 +70,15 @@ void inverse_distance_derivatives(const TaylorTerms& terms, int32_t order, doubl
     base *= -(2.0 * n + 1.0) * inverse_r2;
   }
   const int32_t used = (p + 1) * (p + 2) * (p + 3) / 6;
+  const double coordinate[3] = {x, y, z};
   for (int32_t k = 1; k < used; ++k) {
-    int32_t a = terms.t[k], b = terms.u[k], c = terms.v[k];
+    const double along = coordinate[terms.step_axis[k]];
+    const int32_t one = terms.step_one[k], two = terms.step_two[k];
+    const double factor = terms.step_factor[k];
     for (int32_t n = 0; n + terms.degree[k] <= p; ++n) {
       const double* next = work + (n + 1) * count;
-      double value;
-      if (a > 0) {
-        value = x * next[terms.index(a - 1, b, c)];
-        if (a > 1) value += (a - 1) * next[terms.index(a - 2, b, c)];
-      } else if (b > 0) {
-        value = y * next[terms.index(a, b - 1, c)];
-        if (b > 1) value += (b - 1) * next[terms.index(a, b - 2, c)];
-      } else {
-        value = z * next[terms.index(a, b, c - 1)];
-        if (c > 1) value += (c - 1) * next[terms.index(a, b, c - 2)];
-      }
+      double value = along * next[one];
+      if (two >= 0) value += factor * next[two];
       work[n * count + k] = value;
     }
   }

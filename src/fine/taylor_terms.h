@@ -23,10 +23,15 @@ struct TaylorTerms {
     double sign;  // (-1)^degree(in) for a multipole-to-local product, 1.0 for a shift
   };
 
-  int32_t order;                            // highest total degree
-  int32_t count;                            // number of terms
-  std::vector<int32_t> t, u, v;             // exponents of each term
-  std::vector<int32_t> degree;              // t + u + v of each term
+  int32_t order;                 // highest total degree
+  int32_t count;                 // number of terms
+  std::vector<int32_t> t, u, v;  // exponents of each term
+  std::vector<int32_t> degree;   // t + u + v of each term
+  // The recurrence of the derivatives lowers each term k > 0 along its first non-zero exponent:
+  std::vector<int32_t> step_axis;           // that axis, 0, 1 or 2
+  std::vector<int32_t> step_one;            // the term one lower along it
+  std::vector<int32_t> step_two;            // the term two lower, -1 where the exponent is 1
+  std::vector<double> step_factor;          // the exponent minus one
   std::vector<Product> multipole_to_local;  // L(out) += sign · D(sum) · M(in), degree(out) +
                                             // degree(in) <= order
   std::vector<Product> shift;  // M2M: M'(sum) += s(out) · M(in); L2L: L(in) += s(out) · L'(sum),

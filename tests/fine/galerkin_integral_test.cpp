@@ -1,0 +1,311 @@
+// vornax-fine's Galerkin coefficients against values found apart from the code under test: the
+// potential of one rectangle integrated numerically over the other in long double, published
+// closed-form values, and hand formulas.
+
+#include "fine/galerkin_integral.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "fine/closed_form_kernels.h"
+#include "fine/far_expansion.h"
+#include "fine/gauss_legendre.h"
+#include "reference_integral.h"
+
+// The register functions of the closed forms, on registers of two doubles.
+#define LANE_WIDTH 2
+#include "fine/lane_math.inc"
+
+namespace {
+
+AxisRect rect(int32_t axis, double level, double u0, double v0, double u1, double v1) {
+  AxisRect r;
+  r.axis = axis;
+  r.level = level;
+  r.lo[0] = u0;
+  r.lo[1] = v0;
+  r.hi[0] = u1;
+  r.hi[1] = v1;
+  return r;
+}
+
+double relative(long double value, long double reference) {
+  return static_cast<double>(std::fabs(value / reference - 1));
+}
+
+struct Pair {
+  AxisRect a;  // first rectangle
+  AxisRect b;  // second rectangle
+};
+
+// b of sides u (along x or y) and v (along y or z) placed against a in every relation a mesh
+// produces: beside an edge in a's plane, over a's middle and corner, as the wall of a box
+// along a's edge, standing on a, and at gaps of 10⁻³ to 10⁴ times the larger size in several
+// directions and orientations. a is [0, 1] × [0, w] in the plane z = 0.
+std::vector<Pair> grid() {
+  const double as[] = {1, 1e-3};
+  const double shapes[][2] = {{1, 1},       {0.5, 0.25},  {1, 1e-3},  {1e-3, 1},
+                              {1e-2, 1e-2}, {1e-4, 1e-4}, {3e-4, 0.3}};
+  std::vector<Pair> pairs;
+  for (double w : as) {
+    const AxisRect a = rect(2, 0, 0, 0, 1, w);
+    for (const auto& shape : shapes) {
+      const double u = shape[0], v = shape[1], size = std::fmax(u, v);
+      for (double y0 : {0.0, w, w / 2 - v / 2, -v})
+        pairs.push_back({a, rect(2, 0, 1, y0, 1 + u, y0 + v)});
+      pairs.push_back({a, rect(2, 0, 0, w, u, w + v)});  // beside a's long side
+      for (double h : {1e-3 * size, 0.3 * size}) {
+        pairs.push_back({a, rect(2, h, 0.5 - u / 2, w / 2 - v / 2, 0.5 + u / 2, w / 2 + v / 2)});
+        pairs.push_back({a, rect(2, h, 1 - u / 2, w - v / 2, 1 + u / 2, w + v / 2)});
+      }
+      pairs.push_back({a, rect(0, 1, w / 2 - u / 2, 0, w / 2 + u / 2, v)});  // box edge
+      pairs.push_back({a, rect(0, 1, 0, -v / 2, u, v / 2)});                 // T at an end
+      pairs.push_back({a, rect(1, w / 2, 0, 0.5 - u / 2, v, 0.5 + u / 2)});  // standing
+      const double directions[][3] = {{1, 0, 0}, {0, 0, 1}, {0.577, 0.577, 0.577}, {0.9, 0.4, 0.2}};
+      for (double gap : {1e-3, 0.1, 1.0, 4.0, 30.0, 1e4}) {
+        for (const auto& d : directions) {
+          const double reach = gap * std::fmax(1, size) + 1 + size;
+          const double c[3] = {0.5 + reach * d[0], w / 2 + reach * d[1], reach * d[2]};
+          for (int32_t axis : {2, 0, 1}) {
+            const int32_t i = (axis + 1) % 3, j = (axis + 2) % 3;
+            pairs.push_back(
+                {a, rect(axis, c[axis], c[i] - u / 2, c[j] - v / 2, c[i] + u / 2, c[j] + v / 2)});
+          }
+        }
+      }
+    }
+  }
+  return pairs;
+}
+
+}  // namespace
+
+TEST(FineReference, PotentialAgreesWithDirectQuadratureAndTheCentreValue) {
+  const AxisRect r = rect(2, 0.5, -1, 0.25, 1, 1.75);  // 2 × 1.5 at z = 0.5
+  // At the centre of a 2p × 2q rectangle: 4·∫₀ᵖ∫₀^q dx dy / √(x² + y²) = 4(p·asinh(q/p) +
+  // q·asinh(p/q)).
+  const long double centre[3] = {0, 1, 0.5};
+  EXPECT_LT(relative(reference_potential(r, centre),
+                     4 * (std::asinh(0.75L) + 0.75L * std::asinh(1 / 0.75L))),
+            1e-17);
+  const long double points[][3] = {{0, 1, 1.5}, {2, 3, 0}, {-1.3, 0.2, -0.4}};
+  const GaussRule rule = gauss_legendre(kMaxGaussLegendrePoints);
+  for (const auto& p : points) {
+    long double sum = 0;  // 4 × 4 panels of 32 × 32 points
+    for (int32_t pu = 0; pu < 4; ++pu) {
+      for (int32_t pv = 0; pv < 4; ++pv) {
+        for (int32_t i = 0; i < kMaxGaussLegendrePoints; ++i) {
+          for (int32_t j = 0; j < kMaxGaussLegendrePoints; ++j) {
+            const long double x = -1 + 0.5L * (pu + (1 + rule.node[i]) / 2);
+            const long double y = 0.25L + 0.375L * (pv + (1 + rule.node[j]) / 2);
+            const long double dx = p[0] - x, dy = p[1] - y, dz = p[2] - 0.5L;
+            sum += rule.weight[i] * rule.weight[j] * 0.25L * 0.1875L /
+                   std::sqrt(dx * dx + dy * dy + dz * dz);
+          }
+        }
+      }
+    }
+    EXPECT_LT(relative(reference_potential(r, p), sum), 1e-14) << p[0] << " " << p[1];
+  }
+}
+
+TEST(FineCoefficients, PublishedValuesAndTheSquareWithItself) {
+  const AxisRect square = rect(2, 0, 0, 0, 1, 1);
+  const struct {
+    AxisRect b;       // paired with the unit square, or with [0, 2] × [0, 1] for the third
+    double integral;  // published value of I
+  } cases[] = {
+      {rect(2, 1, 0, 0, 1, 1), 0.878814495854183},  // facing at distance 1
+      {rect(2, 0, 1, 0, 2, 1), 1.11212868984901},   // sharing an edge in one plane
+      {rect(2, 0.3, 0.5, 0.25, 1.5, 2.25), 4.42387002951387},
+      {rect(1, 1, 0, 0, 1, 1), 1.34889024636117},  // sides of a cube along an edge
+      {rect(1, 1.5, 0.5, 0, 2, 1), 0.937165774924365},
+  };
+  for (int32_t k = 0; k < 5; ++k) {
+    const AxisRect a = k == 2 ? rect(2, 0, 0, 0, 2, 1) : square;
+    EXPECT_LT(relative(galerkin_integral(a, cases[k].b), cases[k].integral), 5e-15) << k;
+  }
+  // 4[ln(1 + √2) − (√2 − 1)/3]·s³ for a square of side s.
+  for (double s : {1.0, 3e-4, 7e5}) {
+    const double hand = 4 * (std::log(1 + std::sqrt(2.0)) - (std::sqrt(2.0) - 1) / 3) * s * s * s;
+    EXPECT_LT(
+        relative(galerkin_integral(rect(0, s, s, -s, 2 * s, 0), rect(0, s, s, -s, 2 * s, 0)), hand),
+        1e-15);
+  }
+}
+
+// The heart of it: every relation, size ratio and aspect ratio of the grid within 10⁻⁶, and
+// the same bits with the rectangles swapped.
+TEST(FineCoefficients, AgreeWithNumericalIntegrationOverTheGrid) {
+  double worst = 0;
+  for (const Pair& p : grid()) {
+    const double value = galerkin_integral(p.a, p.b);
+    const double error = relative(value, reference_integral(p.a, p.b));
+    worst = std::fmax(worst, error);
+    EXPECT_LT(error, 1e-6) << p.b.axis << " " << p.b.level << " " << p.b.lo[0] << " " << p.b.lo[1]
+                           << " " << p.b.hi[0] << " " << p.b.hi[1] << " / " << p.a.hi[1];
+    EXPECT_EQ(value, galerkin_integral(p.b, p.a));
+  }
+  std::printf("largest relative error over the grid: %.2g\n", worst);
+}
+
+// The largest coordinate over the shortest side: how far rounding the coordinates can move I.
+double coordinate_spread(const Pair& p) {
+  double largest = 0, shortest = INFINITY;
+  for (const AxisRect* r : {&p.a, &p.b}) {
+    largest = std::fmax(largest, std::fabs(r->level));
+    for (int32_t k = 0; k < 2; ++k) {
+      largest = std::fmax(largest, std::fmax(std::fabs(r->lo[k]), std::fabs(r->hi[k])));
+      shortest = std::fmin(shortest, r->hi[k] - r->lo[k]);
+    }
+  }
+  return largest / shortest;
+}
+
+// Each rectangle of the pair mapped by x ↦ s·x + t, its axes relabelled by `turn` (k ↦ k + turn
+// modulo 3) and, when `mirror`, its coordinate along the new x negated.
+Pair moved(const Pair& p, double s, double t, int32_t turn, bool mirror) {
+  Pair q = p;
+  for (AxisRect* r : {&q.a, &q.b}) {
+    double lo[3], hi[3];
+    for (int32_t k = 0; k < 3; ++k) {
+      const int32_t from = (k + 3 - turn) % 3;
+      const int32_t i = (from - r->axis + 3) % 3;  // 0: normal, 1 and 2: in-plane
+      lo[k] = s * (i == 0 ? r->level : r->lo[i - 1]) + t;
+      hi[k] = s * (i == 0 ? r->level : r->hi[i - 1]) + t;
+    }
+    if (mirror) {
+      const double x = lo[0];
+      lo[0] = -hi[0];
+      hi[0] = -x;
+    }
+    r->axis = (r->axis + turn) % 3;
+    r->level = lo[r->axis];
+    for (int32_t i = 0; i < 2; ++i) {
+      r->lo[i] = lo[(r->axis + 1 + i) % 3];
+      r->hi[i] = hi[(r->axis + 1 + i) % 3];
+    }
+  }
+  return q;
+}
+
+// No length is absolute: I(s·a, s·b) = s³·I(a, b) to 10⁻¹², and moving, turning or mirroring
+// the pair changes I by no more than the rounding of its coordinates can (which is what the
+// allowance of 10⁻¹⁵ times the largest coordinate over the shortest side is for).
+TEST(FineCoefficients, ScaleFreeAndIndifferentToPlaceAndOrientation) {
+  for (const Pair& p : grid()) {
+    const double base = galerkin_integral(p.a, p.b);
+    for (double s : {1e-6, 3e-3, 0.37, 7.0, 1e3, 1e6}) {
+      const Pair q = moved(p, s, 0, 0, false);
+      EXPECT_LT(relative(galerkin_integral(q.a, q.b) / (s * s * s), base),
+                1e-12 + 1e-15 * coordinate_spread(q))
+          << s << " b " << p.b.axis << " " << p.b.level << " " << p.b.lo[0] << " " << p.b.lo[1]
+          << " " << p.b.hi[0] << " " << p.b.hi[1] << " a.w " << p.a.hi[1];
+    }
+    for (int32_t turn = 0; turn < 3; ++turn) {
+      const Pair q = moved(p, 1, turn == 0 ? 0.0 : 3.1, turn, turn != 1);
+      EXPECT_LT(relative(galerkin_integral(q.a, q.b), base), 1e-12 + 1e-15 * coordinate_spread(q))
+          << turn;
+    }
+  }
+}
+
+// The expansion's error bound holds, down to the shape that comes closest to it: a segment and
+// a point on its line.
+TEST(FineCoefficients, FarExpansionKeepsWithinItsBound) {
+  const AxisRect segment = rect(2, 0, 0, 0, 1, 1e-4);
+  const AxisRect square = rect(2, 0, 0, 0, 1, 1);
+  for (double d : {2.2, 3.0, 5.0, 20.0, 300.0}) {
+    const AxisRect far_dot = rect(0, 0.5 + d, 0, 0, 1e-4, 1e-4);
+    const AxisRect far_square = rect(1, 1 + d, 0.3, 0.2, 1.3, 1.2);
+    for (const Pair& p : {Pair{segment, far_dot}, Pair{square, far_square}}) {
+      for (double tolerance : {1e-3, 1e-7}) {
+        const int32_t order = far_expansion_order(p.a, p.b, tolerance);
+        if (order < 0) continue;
+        EXPECT_LT(relative(far_expansion_integral(p.a, p.b, order), reference_integral(p.a, p.b)),
+                  tolerance)
+            << d << " " << order;
+      }
+    }
+  }
+  EXPECT_EQ(far_expansion_order(segment, rect(0, 2, 0, 0, 1e-4, 1e-4), 1e-7), -1);
+}
+
+TEST(FineCoefficients, GaussLegendreRulesAreExactToTheirDegree) {
+  for (int32_t n = 1; n <= kMaxGaussLegendrePoints; ++n) {
+    const GaussRule rule = gauss_legendre(n);
+    for (int32_t degree = 0; degree < 2 * n; degree += 2) {
+      double sum = 0;
+      for (int32_t i = 0; i < n; ++i) sum += rule.weight[i] * std::pow(rule.node[i], degree);
+      EXPECT_NEAR(sum, 2.0 / (degree + 1), 1e-15) << n << " " << degree;
+    }
+  }
+}
+
+// Every instruction-set path of the closed forms gives the same bits, zeros and ties included.
+TEST(FineCoefficients, ClosedFormPathsAgreeToTheBit) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
+  const ClosedFormKernels* paths[2] = {&kClosedFormKernelsSse2, &kClosedFormKernelsAvx2};
+  uint64_t state = 12345;
+  auto next = [&state]() {  // a value in [−1, 1), now and then 0 or a repeat
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    const double value = static_cast<double>(state >> 11) * 0x1p-52 - 1;
+    return (state & 7) == 0 ? 0.0 : value;
+  };
+  for (int32_t trial = 0; trial < 2000; ++trial) {
+    double xs[4], ys[4], zs[2];
+    for (double& x : xs) x = next();
+    for (double& y : ys) y = (state & 0x30) == 0 ? -xs[0] : next();
+    zs[0] = (state & 0xc0) == 0 ? xs[1] : next();
+    zs[1] = next();
+    double sums[2][4], sizes[2][3];
+    for (int32_t p = 0; p < 2; ++p) {
+      sums[p][0] = paths[p]->parallel_sum(xs, ys, zs[0], sizes[p][0]);
+      sums[p][1] = paths[p]->reduced_parallel_sum(xs, ys, zs[0], sizes[p][1]);
+      sums[p][2] = paths[p]->perpendicular_sum(xs, ys, zs, sizes[p][2]);
+      sums[p][3] = paths[p]->potential_sum(xs, ys, zs[0]);
+    }
+    for (int32_t k = 0; k < 4; ++k) EXPECT_EQ(sums[0][k], sums[1][k]) << trial << " " << k;
+    for (int32_t k = 0; k < 3; ++k) EXPECT_EQ(sizes[0][k], sizes[1][k]) << trial << " " << k;
+  }
+}
+
+// The logarithms and arctangent of the closed forms' registers, against long double.
+TEST(FineCoefficients, LaneFunctionsWithinTwoUnitsInTheLastPlace) {
+  auto ulps = [](double value, long double exact) {
+    const double rounded = static_cast<double>(exact);
+    const double unit = std::nextafter(std::fabs(rounded), INFINITY) - std::fabs(rounded);
+    return static_cast<double>(std::fabs(value - exact) / unit);
+  };
+  uint64_t state = 99;
+  auto uniform = [&state]() {  // in [0, 1)
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return static_cast<double>(state >> 11) * 0x1p-53;
+  };
+  double worst_log = 0, worst_log1p = 0, worst_atan = 0;
+  for (int32_t trial = 0; trial < 20000; ++trial) {
+    double x[LANE_WIDTH], u[LANE_WIDTH], p[LANE_WIDTH], q[LANE_WIDTH];
+    for (int32_t l = 0; l < LANE_WIDTH; ++l) {
+      x[l] = trial % 5 == 0 ? 1 + (uniform() - 0.5) / 64
+                            : std::ldexp(0.5 + uniform(), static_cast<int>(uniform() * 200) - 100);
+      u[l] = std::ldexp(uniform(), static_cast<int>(uniform() * 80) - 60);
+      p[l] = std::ldexp(uniform() - 0.5, static_cast<int>(uniform() * 40) - 20);
+      q[l] = std::ldexp(0.5 + uniform(), static_cast<int>(uniform() * 40) - 20);
+    }
+    const Lane logs = lane_log(load(x)), logs1p = lane_log1p(load(u));
+    const Lane angles = lane_atan_ratio(load(p), load(q));
+    for (int32_t l = 0; l < LANE_WIDTH; ++l) {
+      worst_log = std::fmax(worst_log, ulps(logs[l], std::log(static_cast<long double>(x[l]))));
+      worst_log1p =
+          std::fmax(worst_log1p, ulps(logs1p[l], std::log1p(static_cast<long double>(u[l]))));
+      worst_atan =
+          std::fmax(worst_atan, ulps(angles[l], std::atan(static_cast<long double>(p[l]) / q[l])));
+    }
+  }
+  EXPECT_LT(worst_log, 2);
+  EXPECT_LT(worst_log1p, 2);
+  EXPECT_LT(worst_atan, 2);
+}
