@@ -634,6 +634,13 @@ TEST(PcgLanes, TheLowestFailingRightHandSideIsNamedAfterEveryLowerOneIsSolved) {
     std::sort(taken.begin(), taken.end());
     std::vector<int32_t> below(13);
     for (int32_t k = 0; k < 13; ++k) below[k] = k;
+    // On two threads, the other group's solves above 13 that end before 13 gives up are taken
+    // (its first step may come after their last); none ends after it, and 13 and 21 never do.
+    EXPECT_FALSE(std::binary_search(taken.begin(), taken.end(), 21));
+    if (threads == 2) {
+      taken.erase(std::remove_if(taken.begin(), taken.end(), [](int32_t k) { return k > 13; }),
+                  taken.end());
+    }
     EXPECT_EQ(below, taken);
   }
 }
@@ -669,9 +676,10 @@ TEST(PcgLanes, AClaimerChoosesTheRightHandSidesAndAFailureEndsItsClaims) {
 TEST(PcgLanes, AFailureKnownElsewhereStopsTheSolvesAboveItAndOneHereIsShared) {
   const SmallSystem system;
   const int32_t n = system.n;
-  // Another process knows that 9 gave up: nothing above it is started or taken, nothing below it
-  // is lost, and the failure is not this engine's to report. Then 13 gives up here, with -1 ...
-  // 20 known elsewhere: it is reported, and lowers the shared value. -1 stops every solve.
+  // Another process knows that 9 gave up: nothing from 9 on is started or taken, nothing below
+  // it is lost, and the failure is not this engine's to report. With 20 known elsewhere, 13
+  // gives up here: it is reported and lowers the shared value, and every solve below it is
+  // taken (those above it that ended before it gave up may be too). -1 stops every solve.
   for (int32_t known : {9, 20, -1}) {
     SCOPED_TRACE(known);
     std::atomic<int32_t> lowest_failure{known};
@@ -692,10 +700,11 @@ TEST(PcgLanes, AFailureKnownElsewhereStopsTheSolvesAboveItAndOneHereIsShared) {
     EXPECT_EQ(bound, lowest_failure.load());
     std::sort(started.begin(), started.end());
     std::sort(taken.begin(), taken.end());
-    std::vector<int32_t> below;
-    for (int32_t k = 0; k < bound; ++k) below.push_back(k);
-    EXPECT_EQ(below, taken);
-    EXPECT_TRUE(started.empty() || started.back() <= known);
+    for (int32_t k = 0; k < bound; ++k) {
+      EXPECT_TRUE(std::binary_search(taken.begin(), taken.end(), k)) << k;
+    }
+    EXPECT_TRUE(started.empty() || started.back() < known);
+    EXPECT_FALSE(std::binary_search(taken.begin(), taken.end(), 13));
   }
 }
 
