@@ -3,10 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "common/fatal.h"
 #include "tools/box_writer.h"
 #include "tools/generator_arguments.h"
 
 int main(int argc, char** argv) {
+  install_out_of_memory_handler(stderr, "vornax-gen: not enough memory.");
   std::vector<std::string> arguments(argv + 1, argv + argc);
   Structure structure;
   std::string error = structure_from_arguments(arguments, structure);

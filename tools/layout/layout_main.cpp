@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/fatal.h"
 #include "tools/layout/klayout_runner.h"
 #include "tools/layout/layout_arguments.h"
 #include "tools/layout/layout_conductors.h"
@@ -106,6 +107,7 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  install_out_of_memory_handler(stderr, "vornax-layout: not enough memory.");
   LayoutArguments arguments;
   std::string error =
       layout_arguments_from(std::vector<std::string>(argv + 1, argv + argc), arguments);
