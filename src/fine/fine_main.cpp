@@ -29,6 +29,16 @@ namespace {
   std::exit(1);
 }
 
+/// A file name fit for one line: control bytes become '?'.
+std::string printable(const std::string& name) {
+  std::string shown = name;
+  for (char& c : shown) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) c = '?';
+  }
+  return shown;
+}
+
 std::string percent_text(double fraction) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2g %%", 100.0 * fraction);
@@ -87,7 +97,8 @@ int main(int argc, char** argv) {
   FineStructure structure;
   {
     std::ifstream in(arguments.panel_file);
-    if (!in) fail("vornax-fine: cannot open the panel file '" + arguments.panel_file + "'.");
+    if (!in)
+      fail("vornax-fine: cannot open the panel file '" + printable(arguments.panel_file) + "'.");
     error = read_fine_structure(in, arguments.panel_file, structure);
     if (!error.empty()) fail(error);
   }
