@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
 #include "tools/spice_names.h"
 
@@ -67,7 +68,7 @@ std::string read_capacitance_rows(std::istream& in, const std::string& file_name
     if (row.size() != order) {
       return at("the row holds " + std::to_string(row.size()) + " numbers" + per_conductor(order));
     }
-    rows.push_back(row);
+    rows.push_back(std::move(row));
   }
   ++line_number;  // the line that could not be read, or that is missing
   if (in.bad()) return at("the file cannot be read");

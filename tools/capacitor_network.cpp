@@ -35,6 +35,13 @@ MatrixRows symmetrised(const MatrixRows& c) {
   return s;
 }
 
+void symmetrise(MatrixRows& c) {
+  for (size_t j = 0; j < c.size(); ++j) {
+    c[j][j] = mean(c[j][j], c[j][j]);
+    for (size_t k = j + 1; k < c.size(); ++k) c[j][k] = c[k][j] = mean(c[j][k], c[k][j]);
+  }
+}
+
 Asymmetry largest_asymmetry(const MatrixRows& c) {
   Asymmetry largest;
   for (size_t j = 0; j < c.size(); ++j) {
@@ -47,6 +54,8 @@ Asymmetry largest_asymmetry(const MatrixRows& c) {
         largest.ratio = ratio;
         largest.row = static_cast<int32_t>(j);
         largest.column = static_cast<int32_t>(k);
+        largest.upper = c[j][k];
+        largest.lower = c[k][j];
       }
     }
   }
@@ -67,18 +76,23 @@ int32_t first_overflowing_row(const MatrixRows& s) {
 }
 
 std::vector<Capacitor> capacitors_of(const MatrixRows& s) {
+  std::vector<Capacitor> capacitors;
+  visit_capacitors(s,
+                   [&capacitors](const Capacitor& capacitor) { capacitors.push_back(capacitor); });
+  return capacitors;
+}
+
+void visit_capacitors(const MatrixRows& s, const std::function<void(const Capacitor&)>& take) {
   std::vector<int> digits(s.size());
   for (size_t j = 0; j < s.size(); ++j) digits[j] = digits_for_port(s, j);
-  std::vector<Capacitor> capacitors;
   for (size_t j = 0; j < s.size(); ++j) {
     double sum = row_sum(s, j);
     int32_t from = static_cast<int32_t>(j);
-    capacitors.push_back(Capacitor{from, -1, sum, !(sum > 0.0), digits[j]});
+    take(Capacitor{from, -1, sum, !(sum > 0.0), digits[j]});
     for (size_t k = j + 1; k < s.size(); ++k) {
       if (s[j][k] == 0.0) continue;
-      capacitors.push_back(Capacitor{from, static_cast<int32_t>(k), -s[j][k], s[j][k] > 0.0,
-                                     std::max(digits[j], digits[k])});
+      take(Capacitor{from, static_cast<int32_t>(k), -s[j][k], s[j][k] > 0.0,
+                     std::max(digits[j], digits[k])});
     }
   }
-  return capacitors;
 }

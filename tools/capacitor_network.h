@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 /// A square matrix held as rows of equal length; row j is conductor j in file
@@ -12,12 +13,17 @@ using MatrixRows = std::vector<std::vector<double>>;
 /// are the same double.
 MatrixRows symmetrised(const MatrixRows& c);
 
+/// Turns C into S = (C + C^T) / 2 in place, with the bits of symmetrised(c).
+void symmetrise(MatrixRows& c);
+
 /// Where C is furthest from symmetric, relative to its symmetric part.
 struct Asymmetry {
   double ratio = 0.0;   // max over j < k of |C(j,k) - C(k,j)| / |S(j,k)|; infinite where
                         // S(j,k) is 0 but C(j,k) is not; 0 for a symmetric C
   int32_t row = -1;     // j of the pair where the maximum is first reached; -1 if C is symmetric
   int32_t column = -1;  // k of that pair, above row
+  double upper = 0.0;   // C(row, column) there
+  double lower = 0.0;   // C(column, row) there
 };
 
 /// The largest relative change that symmetrising `c` makes to an entry.
@@ -45,3 +51,7 @@ struct Capacitor {
 /// chosen so that it comes back to 11 significant digits even where they
 /// cancel: 12 where all of them are positive, as in every physical matrix.
 std::vector<Capacitor> capacitors_of(const MatrixRows& s);
+
+/// Hands the capacitors of capacitors_of(s) to `take` one at a time, in the same order, without
+/// holding them all.
+void visit_capacitors(const MatrixRows& s, const std::function<void(const Capacitor&)>& take);

@@ -3,9 +3,11 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/companion_request.h"
+#include "common/fatal.h"
 #include "fine/structure_reader.h"
 #include "geometry/panel_reader.h"
 #include "tools/capacitance_file.h"
@@ -51,23 +53,27 @@ std::vector<std::string> read_conductor_labels(const std::string& file_name) {
   return labels;
 }
 
-MatrixRows read_capacitance_file(const std::string& file_name, uint32_t order) {
+/// Reads the capacitance matrix into `source`, symmetrised. A faulty file ends the program.
+void read_capacitance_file(const std::string& file_name, uint32_t order, SubcircuitSource& source) {
   std::ifstream in(file_name);
   if (!in) fail("vornax-spice: cannot open the capacitance file '" + one_line(file_name) + "'.");
   MatrixRows c;
   std::string error = read_capacitance_rows(in, file_name, order, c);
   if (!error.empty()) fail("vornax-spice: " + error);
-  int32_t row = first_overflowing_row(symmetrised(c));
+  take_matrix(source, std::move(c));
+  int32_t row = first_overflowing_row(source.s);
   if (row >= 0) {
     fail("vornax-spice: " + one_line(file_name) + ":" + std::to_string(row + 1) +
          ": the symmetrised row sums to more than a double holds.");
   }
-  return c;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The subcircuit is written as it is made, but the matrix is held whole: a file too large for
+  // the memory ends with one line, not an abort.
+  install_out_of_memory_handler(stderr, "vornax-spice: not enough memory.");
   const std::vector<std::string> command_line(argv + 1, argv + argc);
   if (answer_companion_request(command_line, kSpiceUsage, "vornax-spice " VORNAX_VERSION)) return 0;
   SpiceArguments arguments;
@@ -87,11 +93,9 @@ int main(int argc, char** argv) {
   source.unit = arguments.unit;
   source.name = arguments.name.empty() ? subcircuit_name_for(arguments.panel_file) : arguments.name;
   source.ports = port_names(labels);
-  source.c = read_capacitance_file(arguments.cap_file, static_cast<uint32_t>(labels.size()));
+  read_capacitance_file(arguments.cap_file, static_cast<uint32_t>(labels.size()), source);
 
-  SubcircuitText subcircuit = write_subcircuit(source);
-  for (const std::string& warning : subcircuit.warnings) std::cerr << warning << '\n';
-  std::cout << subcircuit.netlist;
+  write_subcircuit(source, std::cout, std::cerr);
   std::cout.flush();
   if (!std::cout) fail("vornax-spice: could not write the subcircuit.");
   return 0;

@@ -4,12 +4,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <utility>
 
 #include "tools/spice_names.h"
 
 namespace {
 
 const LengthUnit kUnits[] = {{"m", -12}, {"cm", -14}, {"mm", -15}, {"um", -18}, {"nm", -21}};
+
+// The node of ground.
+const std::string kGround = "0";
 
 // Ports on one line of .subckt; more continue on lines that start with '+'.
 const size_t kPortsPerLine = 10;
@@ -23,15 +27,14 @@ std::string quoted(double value, int digits = 12) {
   return text;
 }
 
-std::string asymmetry_line(const MatrixRows& c) {
-  Asymmetry largest = largest_asymmetry(c);
+std::string asymmetry_line(const Asymmetry& largest) {
   std::string line = "* largest relative asymmetry |C(j,k) - C(k,j)| / |S(j,k)| removed: " +
                      quoted(largest.ratio, 3);
   if (largest.row >= 0) {
     int32_t j = largest.row, k = largest.column;
     line += ", at C(" + std::to_string(j + 1) + "," + std::to_string(k + 1) +
-            ") = " + quoted(c[j][k]) + " and C(" + std::to_string(k + 1) + "," +
-            std::to_string(j + 1) + ") = " + quoted(c[k][j]);
+            ") = " + quoted(largest.upper) + " and C(" + std::to_string(k + 1) + "," +
+            std::to_string(j + 1) + ") = " + quoted(largest.lower);
   }
   return line + "\n";
 }
@@ -72,46 +75,49 @@ std::string scaled_decimal(double value, int exponent, int digits) {
   return shifted == 0 ? mantissa : mantissa + "e" + std::to_string(shifted);
 }
 
-SubcircuitText write_subcircuit(const SubcircuitSource& source) {
+void take_matrix(SubcircuitSource& source, MatrixRows c) {
+  source.asymmetry = largest_asymmetry(c);
+  symmetrise(c);
+  source.s = std::move(c);
+}
+
+void write_subcircuit(const SubcircuitSource& source, std::ostream& out, std::ostream& warnings) {
   const std::vector<std::string>& ports = source.ports;
-  MatrixRows s = symmetrised(source.c);
-  SubcircuitText out;
-  std::string& text = out.netlist;
-  text += "* capacitance matrix as a SPICE subcircuit, written by vornax-spice\n";
-  text += "* panel file: " + one_line(source.panel_file) + "\n";
-  text += "* capacitance file: " + one_line(source.cap_file) + "\n";
-  text += std::string("* unit: ") + source.unit->name +
-          ", so the capacitance file counts in units of 1e" +
-          std::to_string(source.unit->farad_exponent) + " F\n";
-  text += "* conductors: " + std::to_string(ports.size()) +
-          ", one port each in file order, named after their conductor " +
-          (source.labelled ? "labels\n" : "numbers\n");
-  text += "* symmetrised: S = (C + C^T) / 2\n";
-  text += asymmetry_line(source.c);
+  const MatrixRows& s = source.s;
+  out << "* capacitance matrix as a SPICE subcircuit, written by vornax-spice\n";
+  out << "* panel file: " << one_line(source.panel_file) << "\n";
+  out << "* capacitance file: " << one_line(source.cap_file) << "\n";
+  out << "* unit: " << source.unit->name << ", so the capacitance file counts in units of 1e"
+      << source.unit->farad_exponent << " F\n";
+  out << "* conductors: " << ports.size()
+      << ", one port each in file order, named after their conductor "
+      << (source.labelled ? "labels\n" : "numbers\n");
+  out << "* symmetrised: S = (C + C^T) / 2\n";
+  out << asymmetry_line(source.asymmetry);
 
-  text += ".subckt " + source.name;
+  out << ".subckt " << source.name;
   for (size_t k = 0; k < ports.size(); ++k) {
-    if (k > 0 && k % kPortsPerLine == 0) text += "\n+";
-    text += " " + ports[k];
+    if (k > 0 && k % kPortsPerLine == 0) out << "\n+";
+    out << " " << ports[k];
   }
-  text += "\n";
+  out << "\n";
 
-  std::set<std::string> taken;  // capacitor names so far, in lower case
-  for (const Capacitor& capacitor : capacitors_of(s)) {
+  std::set<std::string> taken;  // capacitor names so far, in lower case, where labels may clash
+  visit_capacitors(s, [&](const Capacitor& capacitor) {
     const std::string& from = ports[capacitor.from];
-    std::string to = capacitor.to < 0 ? "0" : ports[capacitor.to];
-    std::string name = distinct_name("C_" + from + "_" + to, taken);
-    std::string farads =
+    const std::string& to = capacitor.to < 0 ? kGround : ports[capacitor.to];
+    const std::string plain = "C_" + from + "_" + to;
+    const std::string name = source.labelled ? distinct_name(plain, taken) : plain;
+    const std::string farads =
         scaled_decimal(capacitor.value, source.unit->farad_exponent, capacitor.digits);
-    text += name + " " + from + " " + to + " " + farads;
+    out << name << " " << from << " " << to << " " << farads;
     if (capacitor.impossible) {
-      std::string reason = impossibility(capacitor, s);
-      text += " $ physically impossible: " + reason;
-      out.warnings.push_back("vornax-spice: warning: " + name + " = " + farads +
-                             " F is physically impossible: " + reason + ".");
+      const std::string reason = impossibility(capacitor, s);
+      out << " $ physically impossible: " << reason;
+      warnings << "vornax-spice: warning: " << name << " = " << farads
+               << " F is physically impossible: " << reason << ".\n";
     }
-    text += "\n";
-  }
-  text += ".ends " + source.name + "\n";
-  return out;
+    out << "\n";
+  });
+  out << ".ends " << source.name << "\n";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,18 +29,18 @@ struct SubcircuitSource {
   const LengthUnit* unit;          // of the panel file's coordinates
   std::string name;                // a valid SPICE name
   std::vector<std::string> ports;  // one distinct node name per conductor, file order
-  MatrixRows c;                    // the capacitance matrix as read, ports.size() square
+  MatrixRows s;                    // S = (C + C^T) / 2, ports.size() square
+  Asymmetry asymmetry;             // the largest asymmetry of C that S removed
   bool labelled = false;           // the ports are named after labels, not all numbers
 };
 
-/// A subcircuit as text, and what is wrong with it.
-struct SubcircuitText {
-  std::string netlist;                // header comments, .subckt, capacitors, .ends
-  std::vector<std::string> warnings;  // one line per physically impossible capacitor
-};
+/// Sets the matrix of `source` from the capacitance matrix `c` as read: its asymmetry, and S,
+/// made in the storage of `c` so that C and S are never held at once.
+void take_matrix(SubcircuitSource& source, MatrixRows c);
 
-/// The SPICE subcircuit of the symmetrised matrix: one port per conductor, the
-/// capacitors of capacitors_of in farads, impossible ones marked on their line.
-/// A capacitor is named C_FROM_TO after its ports (TO is 0 for ground); where
-/// labelled ports make that name come twice, distinct_name tells them apart.
-SubcircuitText write_subcircuit(const SubcircuitSource& source);
+/// Writes the SPICE subcircuit of S to `out` as it goes: one port per conductor, the capacitors
+/// of visit_capacitors in farads, impossible ones marked on their line and each told of by one
+/// line on `warnings`. A capacitor is named C_FROM_TO after its ports (TO is 0 for ground);
+/// where labelled ports make that name come twice, distinct_name tells them apart (ports named
+/// after numbers never do, so their names are not held).
+void write_subcircuit(const SubcircuitSource& source, std::ostream& out, std::ostream& warnings);

@@ -1,11 +1,9 @@
 #include <cstdlib>
 #include <iostream>
-#include <thread>
 #include <vector>
 
 #include "capacitance/conductor_columns.h"
 #include "capacitance/solve_sharing.h"
-#include "capacitance/solve_threads.h"
 #include "model/capacitance_extractor.h"
 #include "sparse/compact_arrays.h"
 #include "sparse/pcg_lanes.h"
@@ -40,16 +38,14 @@ void CapacitanceExtractor::compute_capacitance() {
     const CompactFactor compact_factor(*factor);
     LaneSolveSettings settings;
     // The solves are independent, so they share the processor's cores.
-    settings.thread_count =
-        solve_thread_count(static_cast<int32_t>(std::thread::hardware_concurrency()), 1,
-                           std::getenv("VORNAX_THREADS"));
+    settings.thread_count = thread_count;
     settings.instruction_set = instruction_set;
     if (progress.enabled()) settings.progress = [&](int32_t solved) { progress.solves(solved, m); };
     if (solve_sharing != nullptr) {
       settings.widest_group =
           solve_sharing->begin(compact_p, compact_factor, pcg_tolerance, m, columns.data());
-      settings.thread_count = solve_sharing->thread_count;
       settings.claim = solve_sharing->claim;
+      settings.lowest_failure = solve_sharing->lowest_failure;
       settings.progress = [&](int32_t solved) {
         const int32_t elsewhere = solve_sharing->serve();
         if (progress.enabled()) progress.solves(solved + elsewhere, m);

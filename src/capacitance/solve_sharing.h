@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -9,7 +10,9 @@
 /// processes. Every solve gives the same bits wherever it runs, so only the bookkeeping moves:
 /// which conductors this process solves, and the columns and failures of the others.
 struct SolveSharing {
-  int32_t thread_count = 1;  // solve threads of this process
+  /// The lowest conductor known to have given up in any process, INT32_MAX for none, -1 when
+  /// every solve is to stop (another process failed otherwise); see LaneSolveSettings.
+  std::atomic<int32_t>* lowest_failure = nullptr;
   /// Called once before any solve, with the flat copies of P and the factor, the tolerance and
   /// the m·m column store (column k at k·m) that the other processes' columns go into. Returns
   /// the lanes of this process's groups at the most.

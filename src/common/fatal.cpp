@@ -10,6 +10,7 @@ namespace {
 const char kOutOfMemory[] = "Not enough memory!!\n";
 
 std::FILE* out_of_memory_stream = nullptr;  // where a failed `new` is reported, once installed
+const char* out_of_memory_line = nullptr;   // what it says, with "%s\n"
 
 [[noreturn]] void write_and_exit(std::FILE* stream, const char* message) {
   erase_progress_line();
@@ -18,7 +19,7 @@ std::FILE* out_of_memory_stream = nullptr;  // where a failed `new` is reported,
   std::exit(1);
 }
 
-void out_of_memory() { write_and_exit(out_of_memory_stream, kOutOfMemory); }
+void out_of_memory() { write_and_exit(out_of_memory_stream, out_of_memory_line); }
 
 }  // namespace
 
@@ -34,6 +35,11 @@ void* calloc_or_exit(std::size_t count, std::size_t size) {
 }
 
 void install_out_of_memory_handler(std::FILE* stream) {
+  install_out_of_memory_handler(stream, kOutOfMemory);
+}
+
+void install_out_of_memory_handler(std::FILE* stream, const char* line) {
   out_of_memory_stream = stream;
+  out_of_memory_line = line;
   std::set_new_handler(out_of_memory);
 }

@@ -3,5 +3,7 @@ set(VORNAX_COMMON_SOURCES
   src/common/run_clock.cpp
   src/common/memory_limit.cpp
   src/common/progress_display.cpp
+  src/common/cpu_count.cpp
+  src/common/thread_count.cpp
   src/common/companion_request.cpp
 )

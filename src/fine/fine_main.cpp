@@ -9,19 +9,16 @@
 #include <fstream>
 #include <iostream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "capacitance/solve_threads.h"
 #include "common/companion_request.h"
-#include "common/fatal.h"
-#include "common/memory_limit.h"
 #include "common/progress_display.h"
+#include "common/thread_count.h"
 #include "fine/fine_arguments.h"
 #include "fine/fine_extraction.h"
 #include "fine/structure_reader.h"
 #include "run/result_file.h"
-#include "run/termination_cleanup.h"
+#include "run/run_start.h"
 #include "sparse/instruction_set.h"
 
 namespace {
@@ -31,6 +28,16 @@ namespace {
   erase_progress_line();
   std::cerr << message << '\n';
   std::exit(1);
+}
+
+/// A file name fit for one line: control bytes become '?'.
+std::string printable(const std::string& name) {
+  std::string shown = name;
+  for (char& c : shown) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) c = '?';
+  }
+  return shown;
 }
 
 std::string percent_text(double fraction) {
@@ -54,7 +61,7 @@ int64_t memory_for_levels() {
 /// followed by one space. Returns whether it was written whole.
 bool write_result(const std::vector<double>& value, int32_t conductors) {
   ResultFile file(kResultFileName);
-  std::ostream& out = file.stream();
+  std::ostream& out = file.create();
   char number[40];
   for (int32_t j = 0; j < conductors; ++j) {
     for (int32_t k = 0; k < conductors; ++k) {
@@ -77,23 +84,26 @@ int main(int argc, char** argv) {
     std::cerr << "vornax-fine: " << error << '\n' << kFineUsage;
     return 2;
   }
-  remove_stale_result(kResultFileName, arguments.panel_file.c_str());
-  clean_up_at_termination();
-  install_out_of_memory_handler(stderr);
-  limit_address_space_to_physical_memory();
+  // The start of vornax: an early failure ends alike, and the console cannot cost the result.
+  RunStartSettings start;
+  start.input_name = arguments.panel_file.c_str();
+  start.memory_message_stream = stderr;
+  start.memory_message = "vornax-fine: not enough memory.";
+  InstructionSet instruction_set;
+  if (!start_run(start, instruction_set, error)) fail(error);
 
   FineStructure structure;
   {
     std::ifstream in(arguments.panel_file);
-    if (!in) fail("vornax-fine: cannot open the panel file '" + arguments.panel_file + "'.");
+    if (!in)
+      fail("vornax-fine: cannot open the panel file '" + printable(arguments.panel_file) + "'.");
     error = read_fine_structure(in, arguments.panel_file, structure);
     if (!error.empty()) fail(error);
   }
   FineOptions options;
   options.accuracy = arguments.accuracy / 100.0;
-  options.threads = solve_thread_count(static_cast<int32_t>(std::thread::hardware_concurrency()), 1,
-                                       std::getenv("VORNAX_THREADS"));
-  options.instruction_set = best_instruction_set();
+  options.threads = default_thread_count();
+  options.instruction_set = instruction_set;
   options.memory_bytes = memory_for_levels();
   ProgressDisplay progress;
   std::string pass_name;

@@ -84,8 +84,9 @@ class CapacitanceExtractor {
   std::unique_ptr<SparseMatrix> capacitance_matrix;  // conductor capacitances, ASYM
   int64_t pcg_iteration_count = 0;  // iterations of all conductor solves, for the timing report
   InstructionSet instruction_set = best_instruction_set();  // path of the solve kernels
+  int32_t thread_count = 1;                                 // solve threads of this process
   SolveSharing* solve_sharing = nullptr;  // shares the conductor solves with other processes
   bool result_written = false;            // `run` wrote Cap.txt
-  ProgressDisplay progress;  // the running pass on a terminal; `run` names the passes
-  Failure failure;           // the fatal condition that stopped a pass; empty while none
+  ProgressDisplay progress;               // the running pass on a terminal; `run` names the passes
+  Failure failure;  // the fatal condition that stopped a pass; empty while none
 };

@@ -7,29 +7,24 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "capacitance/solve_sharing.h"
-#include "capacitance/solve_threads.h"
-#include "common/fatal.h"
-#include "common/memory_limit.h"
+#include "common/thread_count.h"
 #include "model/capacitance_extractor.h"
 #include "mpi/node_share.h"
 #include "mpi/run_ending.h"
 #include "mpi/solve_master.h"
 #include "mpi/solve_worker.h"
-#include "run/instruction_set_choice.h"
 #include "run/result_file.h"
-#include "run/termination_cleanup.h"
+#include "run/run_start.h"
 
 namespace {
 
-/// Every rank chooses its kernels' path; if VORNAX_ISA names a path that some rank's processor
-/// lacks, rank 0 prints the message of the lowest such rank. False when the run must end.
-bool agree_on_instruction_set(int rank, int size, InstructionSet& set) {
-  std::string message;
-  const bool usable = instruction_set_from_environment(set, message);
+/// Every rank has chosen its kernels' path; if VORNAX_ISA names a path that some rank's
+/// processor lacks (`usable` false, with its `message`), rank 0 prints the message of the lowest
+/// such rank. False when the run must end.
+bool agree_on_instruction_set(int rank, int size, bool usable, std::string message) {
   const int own = usable ? size : rank;
   int lowest_unusable = size;
   MPI_Allreduce(&own, &lowest_unusable, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
@@ -65,8 +60,26 @@ int main(int argc, char** argv) {
   // discarded, and rank 0 reports their failures.
   if (rank != 0 && std::freopen("/dev/null", "w", stdout) == nullptr) std::fclose(stdout);
 
+  if (argc != 2) {
+    if (rank == 0) std::cout << "Program usage: VORNAX [InputFileName]" << std::endl;
+    MPI_Finalize();
+    return 1;
+  }
+  // Ranks that share a node share its cores and its memory.
+  const NodeShare node = share_of_this_node();
+  // The start of vornax, on every rank; rank 0 alone writes the result.
+  RunStartSettings start;
+  start.result_name = rank == 0 ? kResultFileName : nullptr;
+  start.input_name = argv[1];
+  start.sharing_processes = node.ranks;
+  InstructionSet instruction_set;
+  std::string message;
+  const bool usable = start_run(start, instruction_set, message);
+
   // A worker's solve threads take turns at MPI, one call at a time.
-  if (provided < MPI_THREAD_SERIALIZED) {
+  int least_provided = provided;
+  MPI_Allreduce(&provided, &least_provided, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
+  if (least_provided < MPI_THREAD_SERIALIZED) {
     if (rank == 0) {
       std::cerr << "Error: This MPI library does not allow calls from several threads "
                    "(MPI_THREAD_SERIALIZED)."
@@ -75,37 +88,23 @@ int main(int argc, char** argv) {
     MPI_Finalize();
     return 1;
   }
-  if (argc != 2) {
-    if (rank == 0) std::cout << "Program usage: VORNAX [InputFileName]" << std::endl;
+  if (!agree_on_instruction_set(rank, size, usable, message)) {
     MPI_Finalize();
     return 1;
   }
-  InstructionSet instruction_set;
-  if (!agree_on_instruction_set(rank, size, instruction_set)) {
-    MPI_Finalize();
-    return 1;
-  }
-  // Ranks that share a node share its cores and its memory.
-  const int32_t node_ranks = ranks_on_this_node();
-  const int32_t thread_count =
-      solve_thread_count(static_cast<int32_t>(std::thread::hardware_concurrency()), node_ranks,
-                         std::getenv("VORNAX_THREADS"));
+  const int32_t thread_count = threads_for_cpus(node.cpus, std::getenv("VORNAX_THREADS"));
   int32_t job_threads = thread_count;
   MPI_Allreduce(&thread_count, &job_threads, 1, MPI_INT32_T, MPI_SUM, MPI_COMM_WORLD);
-  install_out_of_memory_handler(stdout);
-  limit_address_space_to_physical_memory(node_ranks);
 
   int status = 0;
   if (rank == 0) {
-    // Cap.txt is this run's result or nothing, as with vornax.
-    remove_stale_result(kResultFileName, argv[1]);
-    clean_up_at_termination();
     SolveMaster master(size - 1);
-    SolveSharing sharing = master.sharing(thread_count, job_threads, instruction_set);
+    SolveSharing sharing = master.sharing(job_threads, instruction_set);
     end_run_on_exit(&master);
     {
       CapacitanceExtractor extractor;
       extractor.instruction_set = instruction_set;
+      extractor.thread_count = thread_count;
       extractor.solve_sharing = &sharing;
       extractor.run(argv[1]);
       // A result that could not be written is a failed run for a job launcher.

@@ -21,11 +21,11 @@ const char kOutOfMemory[] = "Not enough memory!!\n";
 SolveMaster::SolveMaster(int32_t worker_count)
     : worker_count_(worker_count), workers_(static_cast<std::size_t>(worker_count) + 1) {}
 
-SolveSharing SolveMaster::sharing(int32_t thread_count, int32_t job_threads, InstructionSet set) {
+SolveSharing SolveMaster::sharing(int32_t job_threads, InstructionSet set) {
   job_threads_ = job_threads;
   instruction_set_ = set;
   SolveSharing hooks;
-  hooks.thread_count = thread_count;
+  hooks.lowest_failure = &lowest_failure_;
   hooks.begin = [this](const CompactSymmetric& P, const CompactFactor& F, double tolerance,
                        int32_t conductor_count, double* columns) {
     return begin(P, F, tolerance, conductor_count, columns);
@@ -58,6 +58,7 @@ int32_t SolveMaster::begin(const CompactSymmetric& P, const CompactFactor& F, do
   const double start = MPI_Wtime();
   // Rank 0 only reads its arrays here.
   broadcast_arrays(const_cast<CompactSymmetric&>(P), const_cast<CompactFactor&>(F));
+  solving_ = true;
   const char* timing = std::getenv("VORNAX_TIMING");
   if (timing != nullptr && std::strcmp(timing, "1") == 0) {
     std::fprintf(stderr, "vornax-mpi: broadcast of %.1f MB to %d ranks took %.3f s\n",
@@ -80,17 +81,18 @@ int32_t SolveMaster::claim() {
 void SolveMaster::serve() {
   while (handle_next()) {
   }
+  announce();
 }
 
 int32_t SolveMaster::finish(int32_t failed, int64_t& iterations) {
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    dispenser_.note_failure(failed);
-  }
+  if (failed >= 0) lower_failure(failed);
+  announce();
   wait_for_every_worker(&WorkerState::finished);
+  solving_ = false;
   if (out_of_memory_) fail_and_exit(kOutOfMemory);
   iterations += worker_iterations_;
-  return dispenser_.failure();
+  const int32_t failure = lowest_failure_.load();
+  return failure == INT32_MAX ? -1 : failure;
 }
 
 void SolveMaster::end_workers(int status) {
@@ -106,6 +108,7 @@ void SolveMaster::wait_for_every_worker(bool WorkerState::*flag) {
   for (int32_t w = 1; w <= worker_count_; ++w) {
     while (!(workers_[w].*flag)) {
       if (!handle_next()) pause_briefly();
+      announce();
     }
   }
 }
@@ -134,11 +137,16 @@ void SolveMaster::handle_control(int source, const Control& message) {
     case kReady:
       worker.answered = true;
       break;
-    case kFatal:
+    case kFatal: {
       worker.answered = true;
       worker.finished = true;
-      out_of_memory_ = true;
+      {
+        std::lock_guard<std::mutex> hold(lock_);
+        out_of_memory_ = true;
+      }
+      lower_failure(-1);
       break;
+    }
     case kRequest: {
       // After the end was sent, that message answers the request.
       if (ending_) break;
@@ -157,17 +165,38 @@ void SolveMaster::handle_control(int source, const Control& message) {
       }
       break;
     }
-    case kDone: {
+    case kDone:
       worker.finished = true;
-      std::lock_guard<std::mutex> hold(lock_);
-      dispenser_.note_failure(static_cast<int32_t>(message.word[1]));
+      if (message.word[1] >= 0) lower_failure(static_cast<int32_t>(message.word[1]));
       break;
-    }
+    case kGaveUp:
+      lower_failure(static_cast<int32_t>(message.word[1]));
+      break;
     case kBye:
       worker.gone = true;
       break;
     default:
       break;
+  }
+}
+
+void SolveMaster::lower_failure(int32_t k) {
+  int32_t known = lowest_failure_.load();
+  while (k < known && !lowest_failure_.compare_exchange_weak(known, k)) {
+  }
+}
+
+void SolveMaster::announce() {
+  const int32_t failure = lowest_failure_.load();
+  if (!solving_ || ending_ || failure >= announced_) return;
+  announced_ = failure;
+  if (failure >= 0) {
+    // No group above it goes out any more, to this rank's threads or to a worker.
+    std::lock_guard<std::mutex> hold(lock_);
+    dispenser_.note_failure(failure);
+  }
+  for (int32_t w = 1; w <= worker_count_; ++w) {
+    if (!workers_[w].finished && !workers_[w].gone) send_control(w, kFromMaster, kAbandon, failure);
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -10,19 +11,19 @@
 #include "sparse/instruction_set.h"
 
 /// Rank 0's side of the shared solves. It hands out the lane groups to its own solve threads
-/// and to the workers (ranks 1 ..) as they ask, collects the workers' columns and failures, and
-/// in the end tells every worker how the run ended. All its MPI calls are made from the thread
-/// that runs the extraction.
+/// and to the workers (ranks 1 ..) as they ask, collects the workers' columns and failures,
+/// passes every failure on at once to the ranks still solving, so that they stop the solves
+/// nobody needs any more, and in the end tells every worker how the run ended. All its MPI
+/// calls are made from the thread that runs the extraction.
 class SolveMaster {
  public:
   explicit SolveMaster(int32_t worker_count);
   SolveMaster(const SolveMaster&) = delete;
   SolveMaster& operator=(const SolveMaster&) = delete;
 
-  /// The hooks that make compute_capacitance share its solves, with `thread_count` solve
-  /// threads on this rank, `job_threads` in the whole job, and the kernels of `set`. They refer
-  /// to this object.
-  SolveSharing sharing(int32_t thread_count, int32_t job_threads, InstructionSet set);
+  /// The hooks that make compute_capacitance share its solves, with `job_threads` solve threads
+  /// in the whole job and the kernels of `set`. They refer to this object.
+  SolveSharing sharing(int32_t job_threads, InstructionSet set);
 
   /// Ends every worker that has not ended yet with exit `status`, reading whatever they still
   /// send until each has said goodbye. Safe to call at any stage of the run, and more than once.
@@ -42,6 +43,10 @@ class SolveMaster {
   void wait_for_every_worker(bool WorkerState::*flag);
   void handle_control(int source, const Control& message);
   void take_solution(int source, int count);
+  /// Lowers the failure known to all to conductor k (-1: every solve is to stop).
+  void lower_failure(int32_t k);
+  /// Tells the workers still solving the lowest failure known, once it has fallen.
+  void announce();
 
   /// Per worker (indexed by rank), how far it has come.
   struct WorkerState {
@@ -63,6 +68,10 @@ class SolveMaster {
   std::vector<double> solution_;   // a received solution message
   int64_t worker_iterations_ = 0;  // iterations of the workers' solves
   int32_t solved_elsewhere_ = 0;   // solutions received from the workers
-  bool out_of_memory_ = false;     // a worker ran out of memory
+  bool out_of_memory_ = false;     // a worker ran out of memory; guarded by lock_
   bool ending_ = false;            // the workers have been told to end
+  bool solving_ = false;           // the arrays are out and the workers' solves not all over
+  std::atomic<int32_t> lowest_failure_{INT32_MAX};  // see SolveSharing; this rank's solves
+                                                    // lower it too
+  int32_t announced_ = INT32_MAX;                   // the lowest failure the workers have been told
 };

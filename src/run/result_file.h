@@ -12,28 +12,31 @@ constexpr char kResultFileName[] = "Cap.txt";
 void remove_stale_result(const char* result_name, const char* panel_file_name);
 
 /// A result file that is written whole or not at all. The text goes to a temporary file beside
-/// it, which is renamed onto the result's name once it is complete and closed. One exists at a
-/// time: its temporary file is what discard_temporary_result() removes.
+/// it, which is flushed to disk and renamed onto the result's name once it is complete and
+/// closed. One exists at a time: its temporary file is what discard_temporary_result() removes.
 class ResultFile {
  public:
-  /// Creates the temporary file beside `name`; when it cannot be created, the stream is failed.
+  /// Claims the temporary name beside `name`: from here on discard_temporary_result() removes
+  /// whatever is created under it.
   explicit ResultFile(const std::string& name);
   /// Removes the temporary file unless it was committed.
   ~ResultFile();
   ResultFile(const ResultFile&) = delete;
   ResultFile& operator=(const ResultFile&) = delete;
 
-  /// Where the result is written.
-  std::ostream& stream() { return file_; }
-  /// Closes the temporary file and renames it onto the name. Returns false when the file could
-  /// not be created, a write or the close failed, or the rename failed; the temporary file is
-  /// then removed and whatever the name held stays.
+  /// Creates the temporary file and returns the stream to write the result to; when the file
+  /// cannot be created, the stream is failed.
+  std::ostream& create();
+  /// Closes the temporary file, flushes it to disk, renames it onto the name and flushes the
+  /// folder. Returns false when the file could not be created, a write, the close or the flush
+  /// failed, or the rename failed; the temporary file is then removed and whatever the name
+  /// held stays.
   bool commit();
 
  private:
   std::string name_;    // the result's name
   std::ofstream file_;  // the temporary file, open until commit
-  bool pending_;        // the temporary file exists and is neither renamed nor removed
+  bool claimed_;        // the temporary name is claimed and neither renamed nor given up
 };
 
 /// Removes the temporary file of the ResultFile being written, if any. Async-signal-safe, so

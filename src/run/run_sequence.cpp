@@ -24,12 +24,15 @@ namespace {
 /// Writes the capacitance matrix to Cap.txt, which appears only once it is complete. The console
 /// output of the run does not depend on the outcome, but a result that could not be written is
 /// reported on standard error instead of passing silently. Returns whether it was written.
-bool write_capacitance_file(const SparseMatrix& capacitance_matrix) {
+bool write_capacitance_file(const SparseMatrix& capacitance_matrix, ProgressDisplay& progress) {
   ResultFile file(kResultFileName);
-  capacitance_matrix.write_dense(file.stream());
-  if (file.commit()) return true;
-  std::cerr << "Error: Could not write Cap.txt." << std::endl;
-  return false;
+  // Shown once the temporary name is claimed, so that an interrupted write never leaves it.
+  progress.pass("writing Cap.txt");
+  capacitance_matrix.write_dense(file.create());
+  const bool written = file.commit();
+  progress.clear();
+  if (!written) std::cerr << "Error: Could not write Cap.txt." << std::endl;
+  return written;
 }
 
 /// Shows the failure that a pass handed back, on the stream it names, and ends the run.
@@ -83,13 +86,14 @@ void CapacitanceExtractor::run(const std::string& file_name) {
   std::cout << "Sparsity of P Matrix    = " << 100.0 * p_matrix->entry_count / (n * n) << "%"
             << std::endl;
 
-  result_written = write_capacitance_file(*capacitance_matrix);
+  result_written = write_capacitance_file(*capacitance_matrix, progress);
   timer.finish("write");
   if (timer.enabled()) {
-    std::fprintf(stderr, "vornax: panels %u, unknowns %d, P entries %d, PCG iterations %lld\n",
-                 panel_count, unknown_count, p_matrix->entry_count,
+    std::fprintf(stderr, "vornax: panels %u, unknowns %d, P entries %lld, PCG iterations %lld\n",
+                 panel_count, unknown_count, static_cast<long long>(p_matrix->entry_count),
                  static_cast<long long>(pcg_iteration_count));
-    std::fprintf(stderr, "vornax: solve kernels %s, factor entries %d\n",
-                 instruction_set_name(instruction_set), factor->entry_count);
+    std::fprintf(stderr, "vornax: solve kernels %s, factor entries %lld, solve threads %d\n",
+                 instruction_set_name(instruction_set), static_cast<long long>(factor->entry_count),
+                 thread_count);
   }
 }

@@ -4,4 +4,5 @@ set(VORNAX_RUN_SOURCES
   src/run/instruction_set_choice.cpp
   src/run/result_file.cpp
   src/run/termination_cleanup.cpp
+  src/run/run_start.cpp
 )

@@ -18,7 +18,7 @@ class EntryPool {
   /// storage cannot be had.
   MatrixEntry* allocate_entry();
 
-  int32_t handed_out;  // entries handed out so far, over all blocks
+  int64_t handed_out;  // entries handed out so far, over all blocks
   std::vector<MatrixEntry*>
       blocks;           // every block allocated, in order; each holds block_size entries
   int32_t block_index;  // index of the current block in blocks; -1 before the first

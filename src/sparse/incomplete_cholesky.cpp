@@ -113,8 +113,8 @@ struct Scratch {
 // order instead of following row links. Row j is visited once for every entry (j, k), in
 // ascending k, so a cursor per row finds the entry of column k without a search.
 struct FinishedRows {
-  std::vector<int32_t> start;   // per row: offset of its entries right of the diagonal
-  std::vector<int32_t> cursor;  // per row: offset of the entry that the next visit starts at
+  std::vector<int64_t> start;   // per row: offset of its entries right of the diagonal
+  std::vector<int64_t> cursor;  // per row: offset of the entry that the next visit starts at
   std::vector<int32_t> col;     // column of each entry, row by row in row-list order
   std::vector<double> value;    // its value U(j, col)
 
@@ -125,12 +125,12 @@ struct FinishedRows {
   }
 
   void add(int32_t k, const MatrixEntry* diagonal) {
-    start[k] = cursor[k] = static_cast<int32_t>(col.size());
+    start[k] = cursor[k] = static_cast<int64_t>(col.size());
     for (const MatrixEntry* e = diagonal->next_in_row; e != nullptr; e = e->next_in_row) {
       col.push_back(e->col);
       value.push_back(e->value);
     }
-    start[k + 1] = static_cast<int32_t>(col.size());
+    start[k + 1] = static_cast<int64_t>(col.size());
   }
 };
 
@@ -151,8 +151,8 @@ void eliminate(const SparseMatrix& factor, int32_t k, FinishedRows& rows, Scratc
     const double d_j = w[j];
     w[k] -= (u_jk * d_j) * u_jk;
     // The entries of row j after (j, k).
-    const int32_t end = rows.start[j + 1];
-    for (int32_t t = ++rows.cursor[j]; t < end; ++t) {
+    const int64_t end = rows.start[j + 1];
+    for (int64_t t = ++rows.cursor[j]; t < end; ++t) {
       const int32_t m = rows.col[t];
       if (kNoFill && !s.in_row[m]) continue;
       const double g = (rows.value[t] * d_j) * u_jk;

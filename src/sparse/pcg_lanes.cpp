@@ -37,32 +37,55 @@ struct SolveQueue {
   const std::function<void(int32_t, double*)>& make_rhs;  // fills one
   const std::function<void(int32_t, const double*, int32_t)>& take_solution;  // takes one
   const std::function<int32_t()>& claim;    // hands out the right-hand sides, if set
+  std::atomic<int32_t>* lowest_failure;     // failures known elsewhere, if set
   std::mutex lock;                          // held while a callback runs or the queue moves
   int32_t next_rhs = 0;                     // the next right-hand side to start, without `claim`
   bool claims_over = false;                 // `claim` has said that none is left
   std::atomic<int32_t> solved{0};           // solutions taken
-  std::atomic<int32_t> failed{kNoFailure};  // lowest right-hand side that gave up
+  std::atomic<int32_t> failed{kNoFailure};  // lowest right-hand side that gave up here
 
   SolveQueue(int32_t count, const std::function<void(int32_t, double*)>& make,
              const std::function<void(int32_t, const double*, int32_t)>& take,
-             const std::function<int32_t()>& claimer)
-      : rhs_count(count), make_rhs(make), take_solution(take), claim(claimer) {}
+             const LaneSolveSettings& settings)
+      : rhs_count(count),
+        make_rhs(make),
+        take_solution(take),
+        claim(settings.claim),
+        lowest_failure(settings.lowest_failure) {}
+
+  // No solve above this one is wanted: the lowest failure here or known elsewhere.
+  int32_t stop_above() const {
+    const int32_t here = failed;
+    return lowest_failure == nullptr ? here : std::min(here, lowest_failure->load());
+  }
+
+  // Records that right-hand side `rhs` gave up; called under the lock.
+  void give_up(int32_t rhs) {
+    if (rhs < failed) failed = rhs;
+    if (lowest_failure == nullptr) return;
+    int32_t known = lowest_failure->load();
+    while (rhs < known && !lowest_failure->compare_exchange_weak(known, rhs)) {
+    }
+  }
 
   // The next right-hand side to start, or -1; called under the lock. Once one has given up,
-  // nothing more is started: every later one is numbered higher.
+  // nothing more is started above it; claims come in ascending order, so a claim above it ends
+  // them.
   int32_t next() {
-    if (!claim) return next_rhs < rhs_count && next_rhs < failed ? next_rhs++ : -1;
-    if (claims_over || failed != kNoFailure) return -1;
+    const int32_t bound = stop_above();
+    if (!claim) return next_rhs < rhs_count && next_rhs < bound ? next_rhs++ : -1;
+    if (claims_over || failed != kNoFailure || bound < 0) return -1;
     const int32_t rhs = claim();
-    claims_over = rhs < 0;
-    return rhs;
+    claims_over = rhs < 0 || rhs > bound;
+    return claims_over ? -1 : rhs;
   }
 
   // No solve is left to start.
   bool drained() {
     std::lock_guard<std::mutex> hold(lock);
-    if (claim) return claims_over || failed != kNoFailure;
-    return next_rhs >= rhs_count || next_rhs >= failed;
+    const int32_t bound = stop_above();
+    if (claim) return claims_over || failed != kNoFailure || bound < 0;
+    return next_rhs >= rhs_count || next_rhs >= bound;
   }
 };
 
@@ -169,13 +192,13 @@ int32_t solve_in_group(const LaneMatrices& matrices, double tolerance,
       for (int32_t i = 0; i < n; ++i) vector[i] = xs[i].lane[l];
       std::lock_guard<std::mutex> hold(queue.lock);
       // A solution above a failure is never taken: the run stops at the failure.
-      if (lane[l].rhs < queue.failed) {
+      if (lane[l].rhs < queue.stop_above()) {
         queue.take_solution(lane[l].rhs, vector, iterations);
         ++queue.solved;
       }
     } else {
       std::lock_guard<std::mutex> hold(queue.lock);
-      if (lane[l].rhs < queue.failed) queue.failed = lane[l].rhs;
+      queue.give_up(lane[l].rhs);
     }
     start(l);
   };
@@ -217,11 +240,11 @@ int32_t solve_in_group(const LaneMatrices& matrices, double tolerance,
 
     Lanes<L> rr;
     kernels.dot(rr, rs, rs, n);
-    const int32_t failed = queue.failed;
+    const int32_t stop_above = queue.stop_above();
     for (int32_t l = 0; l < L; ++l) {
       if (lane[l].rhs < 0) continue;
-      if (lane[l].rhs > failed) {
-        start(l);  // abandoned: a lower-numbered solve gave up
+      if (lane[l].rhs > stop_above) {
+        start(l);  // abandoned: a lower-numbered solve gave up, or every solve is to stop
         continue;
       }
       // A step length that does not exist ends the solve before its update counts; the update
@@ -283,7 +306,7 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
                         const std::function<void(int32_t, double*)>& make_rhs,
                         const std::function<void(int32_t, const double*, int32_t)>& take_solution,
                         double tolerance, const LaneSolveSettings& settings) {
-  SolveQueue queue(rhs_count, make_rhs, take_solution, settings.claim);
+  SolveQueue queue(rhs_count, make_rhs, take_solution, settings);
   // More workers than the narrowest groups of lanes would only add idle lanes.
   const int32_t groups = (rhs_count + kQuarterLanes - 1) / kQuarterLanes;
   const int32_t workers = std::max(1, std::min(settings.thread_count, groups));

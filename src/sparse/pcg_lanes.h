@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -24,6 +25,11 @@ struct LaneSolveSettings {
   /// Columns per block of the gathered sums; 0: as many as fit the second-level cache for the
   /// widest group.
   int32_t block_columns = 0;
+  /// Optional: the lowest right-hand side known to have given up, shared with whoever else
+  /// solves (other processes): INT32_MAX for none, -1 to stop every solve. Others may lower it
+  /// at any time, and the solves here lower it as theirs give up. A solve above it is abandoned
+  /// at its next step and none above it starts.
+  std::atomic<int32_t>* lowest_failure = nullptr;
 };
 
 /// The group width for each of `workers` workers sharing `rhs_count` solves: wide enough that
@@ -48,7 +54,8 @@ int32_t lane_group_width(int32_t rhs_count, int32_t workers);
 ///
 /// Returns -1, or the lowest-numbered right-hand side whose solve gives up: once one gives up, no
 /// higher-numbered solve is started or finished, and every lower-numbered one is completed, so the
-/// answer is the first failure that solving them one after another would meet.
+/// answer is the first failure that solving them one after another would meet. A failure known
+/// through `lowest_failure` stops the solves above it in the same way, but is not returned.
 int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t rhs_count,
                         const std::function<void(int32_t, double*)>& make_rhs,
                         const std::function<void(int32_t, const double*, int32_t)>& take_solution,

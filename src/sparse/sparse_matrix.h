@@ -68,7 +68,7 @@ class SparseMatrix {
   uint32_t format;          // storage format code: ASYM, SYMM, LDU or LDU_GENERAL
   int32_t rows;             // number of rows
   int32_t cols;             // number of columns
-  int32_t entry_count;      // number of entries linked into the row lists
+  int64_t entry_count;      // number of entries linked into the row lists
   int32_t diag_count;       // min(rows, cols)
   MatrixEntry** row_heads;  // `rows` links: first entry of each row list, by column once rebuilt
   MatrixEntry** col_heads;  // `cols` links: first entry of each column list; stale while filling

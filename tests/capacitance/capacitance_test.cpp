@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <map>
@@ -7,6 +8,7 @@
 #include <utility>
 
 #include "capacitance/p_matrix_contributions.h"
+#include "failing_solves.h"
 #include "model/capacitance_extractor.h"
 #include "sparse/sparse_matrix.h"
 
@@ -226,4 +228,23 @@ TEST(Assembly, OrderedSumsGiveWhatAccumulatingIntoTheRowListsGives) {
   const std::vector<std::tuple<int32_t, int32_t, uint64_t>> negative_zeros = {
       {0, 1, uint64_t{1} << 63}, {1, 1, uint64_t{1} << 63}};
   EXPECT_EQ(negative_zeros, stored_bits(*extractor.p_matrix));
+}
+
+// Two conductors give up, in lanes of one thread or of two: the lower one is named, once, on
+// standard output, and the run ends with status 1, without waiting for the solves above it,
+// which would take minutes.
+TEST(CapacitanceDeathTest, TheLowestConductorWhoseSolveGivesUpIsNamed) {
+  for (int32_t threads : {1, 2}) {
+    SCOPED_TRACE(threads);
+    EXPECT_EXIT(
+        {
+          CapacitanceExtractor extractor;
+          set_up_failing_solves(extractor, 12, {9, 1}, 200000);
+          extractor.thread_count = threads;
+          dup2(STDERR_FILENO, STDOUT_FILENO);
+          extractor.compute_capacitance();
+        },
+        ::testing::ExitedWithCode(1),
+        "^Error: The solve for conductor 2 \\(number 20\\) did not converge\\.\n$");
+  }
 }

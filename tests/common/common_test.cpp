@@ -1,17 +1,24 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "common/cpu_count.h"
 #include "common/fatal.h"
 #include "common/memory_limit.h"
 #include "common/progress_display.h"
 #include "common/run_clock.h"
+#include "common/thread_count.h"
 
 TEST(RunClock, ReadingsBecomeSecondsAndWrapAroundsAreCorrected) {
   RunClock clock;
@@ -104,4 +111,95 @@ TEST(ProgressDisplay, DrawsInPlaceAtMostFourTimesASecondAndErasesOnlyWhatItDrew)
   EXPECT_EQ("\r\033[K", drawn());
   close(ends[0]);
   close(ends[1]);
+}
+
+// A thread's affinity mask is what affinity_cpus reads; a run limited to one CPU solves on one
+// thread, whatever the machine has.
+TEST(CpuCount, TheAffinityMaskGivesTheCpusAndTheThreads) {
+  cpu_set_t own;
+  ASSERT_EQ(0, sched_getaffinity(0, sizeof own, &own));
+  std::vector<int32_t> all;
+  for (int32_t cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (CPU_ISSET(cpu, &own)) all.push_back(cpu);
+  }
+  EXPECT_EQ(all, affinity_cpus());
+  for (std::size_t count : {std::size_t{1}, std::size_t{2}}) {
+    if (count > all.size()) break;
+    std::vector<int32_t> seen;
+    double usable = 0.0;
+    std::thread limited([&] {
+      cpu_set_t mask;
+      CPU_ZERO(&mask);
+      for (std::size_t k = 0; k < count; ++k) CPU_SET(all[all.size() - 1 - k], &mask);
+      if (sched_setaffinity(0, sizeof mask, &mask) != 0) return;
+      seen = affinity_cpus();
+      usable = usable_cpus();
+    });
+    limited.join();
+    ASSERT_EQ(count, seen.size());
+    EXPECT_EQ(all.back(), seen.back());
+    const double quota = cgroup_cpu_quota();
+    EXPECT_EQ(quota > 0.0 && quota < count ? quota : count, usable);
+    EXPECT_EQ(static_cast<int32_t>(count), threads_for_cpus(count, nullptr));
+  }
+}
+
+// Whole CPUs of a share, at least one; VORNAX_THREADS caps the count and never raises it.
+TEST(CpuCount, ThreadsAreTheWholeCpusOfTheShareCappedByTheSetting) {
+  EXPECT_EQ(1, threads_for_cpus(1.5, nullptr));  // a quota of 150 ms per 100 ms
+  EXPECT_EQ(1, threads_for_cpus(0.25, nullptr));
+  EXPECT_EQ(3, threads_for_cpus(1.0 / 3 * 9, nullptr));  // 2.9999999999999996: nine CPUs of three
+  EXPECT_EQ(2, threads_for_cpus(4.0, "2"));
+  EXPECT_EQ(4, threads_for_cpus(4.0, "8"));
+  EXPECT_EQ(1, threads_for_cpus(0.5, "8"));
+  EXPECT_EQ(3, threads_for_cpus(0.0, "3"));  // CPUs unknown
+  EXPECT_EQ(1, threads_for_cpus(0.0, nullptr));
+}
+
+namespace {
+
+/// A cgroup tree under a temporary folder, as /sys/fs/cgroup shows it.
+struct CgroupTree {
+  std::string root;
+  CgroupTree() {
+    char pattern[] = "/tmp/vornax-cgroup-XXXXXX";
+    root = mkdtemp(pattern);
+  }
+  ~CgroupTree() { std::system(("rm -rf '" + root + "'").c_str()); }
+  void write(const std::string& file, const std::string& text) const {
+    std::system(("mkdir -p \"$(dirname '" + root + file + "')\"").c_str());
+    std::ofstream(root + file) << text;
+  }
+};
+
+}  // namespace
+
+TEST(CpuCount, TheLowestCgroupQuotaOnThePathToTheRootBinds) {
+  EXPECT_EQ(1.5, cpu_max_quota("150000 100000\n"));
+  EXPECT_EQ(0.0, cpu_max_quota("max 100000\n"));
+  EXPECT_EQ(0.0, cpu_max_quota(""));
+
+  // cgroup v2: the job's quota of 4 CPUs binds its step, which sets none of its own.
+  CgroupTree v2;
+  const std::string mounts = "30 25 0:26 / /sys/fs/cgroup rw shared:4 - cgroup2 cgroup2 rw\n";
+  v2.write("/sys/fs/cgroup/cpu.max", "max 100000\n");
+  v2.write("/sys/fs/cgroup/job/cpu.max", "400000 100000\n");
+  v2.write("/sys/fs/cgroup/job/step/cpu.max", "max 100000\n");
+  EXPECT_EQ(4.0, cgroup_cpu_quota("0::/job/step\n", mounts, v2.root));
+  v2.write("/sys/fs/cgroup/job/step/cpu.max", "250000 100000\n");
+  EXPECT_EQ(2.5, cgroup_cpu_quota("0::/job/step\n", mounts, v2.root));
+  EXPECT_EQ(0.0, cgroup_cpu_quota("0::/\n", mounts, v2.root));
+
+  // cgroup v1, in a container that sees its own cgroup as the root of the hierarchy.
+  CgroupTree v1;
+  const std::string v1_mounts =
+      "40 25 0:30 /batch /sys/fs/cgroup/cpu,cpuacct rw shared:9 - cgroup cgroup rw,cpu,cpuacct\n"
+      "41 25 0:31 / /sys/fs/cgroup/memory rw shared:10 - cgroup cgroup rw,memory\n";
+  v1.write("/sys/fs/cgroup/cpu,cpuacct/cpu.cfs_quota_us", "300000\n");
+  v1.write("/sys/fs/cgroup/cpu,cpuacct/cpu.cfs_period_us", "100000\n");
+  v1.write("/sys/fs/cgroup/cpu,cpuacct/42/cpu.cfs_quota_us", "-1\n");
+  v1.write("/sys/fs/cgroup/cpu,cpuacct/42/cpu.cfs_period_us", "100000\n");
+  const std::string cgroups = "5:memory:/\n4:cpu,cpuacct:/batch/42\n";
+  EXPECT_EQ(3.0, cgroup_cpu_quota(cgroups, v1_mounts, v1.root));
+  EXPECT_EQ(0.0, cgroup_cpu_quota("4:cpu,cpuacct:/elsewhere\n", v1_mounts, v1.root));
 }

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -109,4 +110,24 @@ TEST_F(FineProgram, ACompleteRunReportsItsLevelsAndWritesTheMatrix) {
   EXPECT_NEAR(-1140.01, c12, 0.02 * 1140.01);
   EXPECT_EQ(c12, c21);
   EXPECT_EQ(c11, c22);
+}
+
+// The start of vornax: an unusable VORNAX_ISA ends the run after the earlier result is gone, and
+// a standard output nobody reads any more costs the level lines, not the result.
+TEST_F(FineProgram, StartsAsVornaxAndKeepsItsResultWhenTheConsoleIsGone) {
+  write("Cap.txt", "an earlier result\n");
+  write("plates.txt", read_file(std::string(VORNAX_EXAMPLES) + "/plates.txt"));
+  const std::string cd = "cd '" + dir_ + "' && ", fine = "'" VORNAX_FINE_BINARY "' plates.txt";
+  int status = std::system((cd + "VORNAX_ISA=avx9 " + fine + " > out.txt 2> err.txt").c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+  EXPECT_EQ(0u, read_file(dir_ + "/err.txt").find("Error: VORNAX_ISA=avx9 names no "));
+  EXPECT_FALSE(std::ifstream(dir_ + "/Cap.txt").good());
+
+  const std::string expected = run("plates.txt --accuracy 2").cap;
+  ASSERT_FALSE(expected.empty());
+  std::remove((dir_ + "/Cap.txt").c_str());
+  // head reads nothing and ends at once; the level lines then meet a closed pipe.
+  std::system((cd + "{ " + fine + " --accuracy 2; echo $? > status.txt; } | head -c 0").c_str());
+  EXPECT_EQ("0\n", read_file(dir_ + "/status.txt"));
+  EXPECT_EQ(expected, read_file(dir_ + "/Cap.txt"));
 }

@@ -109,6 +109,9 @@ TEST(MpiEndToEnd, FailuresAreReportedOnceAndEndEveryRank) {
 }
 
 TEST(MpiEndToEnd, AWorkerOutOfMemoryEndsTheRunWithOneMessage) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer build cannot run under ulimit -v";
+#endif
   // Rank 1 alone runs under 100 MB of address space, too little for the 34 MB of P and the
   // factor of the 32 x 32 bus beside MPI's own mappings; rank 0 has room and reports it.
   char pattern[] = "/tmp/vornax-mpi-oom-XXXXXX";
@@ -124,4 +127,39 @@ TEST(MpiEndToEnd, AWorkerOutOfMemoryEndsTheRunWithOneMessage) {
   EXPECT_EQ("", run.err);
   EXPECT_FALSE(run.has_cap);
   std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST(MpiEndToEnd, AnEarlyFailureLeavesNoEarlierResult) {
+  // Rank 0 removes an older Cap.txt before any check of the environment can end the run.
+  char pattern[] = "/tmp/vornax-mpi-stale-XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  const std::string command = "cd '" + dir + "' && echo old > Cap.txt && VORNAX_ISA=avx9 " +
+                              mpi_program(2) + " '" VORNAX_TEST_DATA "/cube.panels' > out.txt " +
+                              "2> err.txt; echo $? > status.txt";
+  std::system(command.c_str());
+  EXPECT_EQ("1\n", read_file(dir + "/status.txt"));
+  EXPECT_EQ("", read_file(dir + "/out.txt"));
+  EXPECT_EQ(0u, read_file(dir + "/err.txt").find("Error: VORNAX_ISA=avx9 names no "));
+  struct stat info;
+  EXPECT_NE(0, stat((dir + "/Cap.txt").c_str(), &info));
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+TEST(MpiEndToEnd, ASolveThatGivesUpOnAnyRankEndsTheJobNamingTheLowest) {
+  // Conductors 2 and 10 give up at their first step wherever they are solved; every solve above
+  // conductor 2 would take minutes. The job ends with the message for 2, once, whichever rank
+  // met which first, and well within the time limit of the run: the ranks stop the solves above
+  // a failure as soon as they hear of it.
+  for (int ranks : {1, 2, 3}) {
+    SCOPED_TRACE(ranks);
+    const std::string job =
+        std::string("env OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 '" VORNAX_MPIEXEC
+                    "' -q --oversubscribe --bind-to none -np ") +
+        std::to_string(ranks) + " '" VORNAX_FAILING_SOLVES_JOB "'";
+    const RunOutcome run = run_in_fresh_folder(job, "");
+    EXPECT_EQ(1, run.exit_status);
+    EXPECT_EQ("Error: The solve for conductor 2 (number 20) did not converge.\n", run.out);
+    EXPECT_EQ("", run.err);
+    EXPECT_FALSE(run.has_cap);
+  }
 }

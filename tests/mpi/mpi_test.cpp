@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
-#include "capacitance/solve_threads.h"
+#include "common/thread_count.h"
 #include "mpi/array_broadcast.h"
 #include "mpi/group_dispenser.h"
 #include "mpi/node_share.h"
@@ -63,6 +64,14 @@ TEST(NodeShare, CoresAreDividedAmongTheNodesRanksAndCappedByTheSetting) {
   EXPECT_EQ(4, solve_thread_count(8, 2, "0"));
   EXPECT_EQ(4, solve_thread_count(8, 2, "many"));
   EXPECT_EQ(5, solve_thread_count(0, 1, "5"));
+}
+
+TEST(NodeShare, EachCpuIsDividedAmongTheRanksWhoseMasksHoldIt) {
+  const std::vector<int32_t> all = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+  EXPECT_EQ(3, threads_for_cpus(shared_cpus(all, {all, all, all}), nullptr));  // unbound ranks
+  EXPECT_EQ(2.0, shared_cpus({0, 1}, {{0, 1}, {2, 3}}));                       // bound apart
+  EXPECT_EQ(3.0, shared_cpus({0, 1, 2, 3}, {{0, 1, 2, 3}, {2, 3}}));           // overlapping
+  EXPECT_EQ(1.0, shared_cpus({2, 3}, {{0, 1, 2, 3}, {2, 3}}));
 }
 
 TEST(SolveHeader, SurvivesItsMessageExactly) {

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -668,6 +669,13 @@ TEST(PcgLanes, TheLowestFailingRightHandSideIsNamedAfterEveryLowerOneIsSolved) {
     std::sort(taken.begin(), taken.end());
     std::vector<int32_t> below(13);
     for (int32_t k = 0; k < 13; ++k) below[k] = k;
+    // On two threads, the other group's solves above 13 that end before 13 gives up are taken
+    // (its first step may come after their last); none ends after it, and 13 and 21 never do.
+    EXPECT_FALSE(std::binary_search(taken.begin(), taken.end(), 21));
+    if (threads == 2) {
+      taken.erase(std::remove_if(taken.begin(), taken.end(), [](int32_t k) { return k > 13; }),
+                  taken.end());
+    }
     EXPECT_EQ(below, taken);
   }
 }
@@ -698,6 +706,41 @@ TEST(PcgLanes, AClaimerChoosesTheRightHandSidesAndAFailureEndsItsClaims) {
   EXPECT_EQ(static_cast<std::size_t>(kNarrowLanes), next);
   std::sort(taken.begin(), taken.end());
   EXPECT_EQ((std::vector<int32_t>{2, 5}), taken);
+}
+
+TEST(PcgLanes, AFailureKnownElsewhereStopsTheSolvesAboveItAndOneHereIsShared) {
+  const SmallSystem system;
+  const int32_t n = system.n;
+  // Another process knows that 9 gave up: nothing from 9 on is started or taken, nothing below
+  // it is lost, and the failure is not this engine's to report. With 20 known elsewhere, 13
+  // gives up here: it is reported and lowers the shared value, and every solve below it is
+  // taken (those above it that ended before it gave up may be too). -1 stops every solve.
+  for (int32_t known : {9, 20, -1}) {
+    SCOPED_TRACE(known);
+    std::atomic<int32_t> lowest_failure{known};
+    std::vector<int32_t> started, taken;
+    LaneSolveSettings settings;
+    settings.thread_count = 2;
+    settings.instruction_set = best_instruction_set();
+    settings.lowest_failure = &lowest_failure;
+    const int32_t failure = pcg_solve_lanes(
+        system.cp, system.cf, 24,
+        [&](int32_t k, double* b) {
+          started.push_back(k);
+          for (int32_t i = 0; i < n; ++i) b[i] = k == 13 ? 0.0 : std::cos(i + 3.0 * k);
+        },
+        [&](int32_t k, const double*, int32_t) { taken.push_back(k); }, 1e-12, settings);
+    const int32_t bound = known == 20 ? 13 : known;
+    EXPECT_EQ(known == 20 ? 13 : -1, failure);
+    EXPECT_EQ(bound, lowest_failure.load());
+    std::sort(started.begin(), started.end());
+    std::sort(taken.begin(), taken.end());
+    for (int32_t k = 0; k < bound; ++k) {
+      EXPECT_TRUE(std::binary_search(taken.begin(), taken.end(), k)) << k;
+    }
+    EXPECT_TRUE(started.empty() || started.back() < known);
+    EXPECT_FALSE(std::binary_search(taken.begin(), taken.end(), 13));
+  }
 }
 
 TEST(PositionIndex, FindsWhatTheRowWalkFindsThroughGrowthAndErasure) {

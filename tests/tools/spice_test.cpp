@@ -45,6 +45,21 @@ int run(const TempDir& dir, const std::string& command, std::string& out, std::s
 
 const MatrixRows kHandMade = {{10, -3, -1}, {-5, 12, -2}, {-1, -4, 8}};
 
+/// What write_subcircuit writes: the netlist, and the warnings line by line.
+struct SubcircuitText {
+  std::string netlist;
+  std::vector<std::string> warnings;
+};
+
+SubcircuitText written(const SubcircuitSource& source) {
+  std::ostringstream netlist, warnings;
+  write_subcircuit(source, netlist, warnings);
+  SubcircuitText text{netlist.str(), {}};
+  std::istringstream lines(warnings.str());
+  for (std::string line; std::getline(lines, line);) text.warnings.push_back(line);
+  return text;
+}
+
 /// The matrix that ngspice measures on the m-port subcircuit `name` in `file` of `dir`, in units
 /// of `farads`: instance j has port j at 1 V AC and the others at 0 V, so that the current into
 /// port k is i w S(k,j). Entry [j][k] is S(k,j); empty when ngspice fails.
@@ -89,9 +104,10 @@ TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
   // asymmetry |-2 + 4| / 3 beats |-3 + 5| / 4.
   EXPECT_EQ(std::vector<std::string>({"n7", "nm2", "n7_2", "nm2147483648"}),
             port_names({7, -2, 7, -2147483647 - 1}));
-  SubcircuitSource source{"dir/bus.txt",         "Cap.txt", find_length_unit("um"), "bus",
-                          {"n7", "nm2", "n7_2"}, kHandMade};
-  SubcircuitText text = write_subcircuit(source);
+  SubcircuitSource source{
+      "dir/bus.txt", "Cap.txt", find_length_unit("um"), "bus", {"n7", "nm2", "n7_2"}, {}, {}};
+  take_matrix(source, kHandMade);
+  SubcircuitText text = written(source);
   EXPECT_EQ(
       "* capacitance matrix as a SPICE subcircuit, written by vornax-spice\n"
       "* panel file: dir/bus.txt\n* capacitance file: Cap.txt\n"
@@ -107,8 +123,8 @@ TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
   EXPECT_TRUE(text.warnings.empty());
 
   // A positive coupling, a negative and a zero row sum: all written, marked and warned of.
-  source.c = {{2, 1, 0}, {1, -3, 0}, {0, 0, 0}};
-  text = write_subcircuit(source);
+  take_matrix(source, {{2, 1, 0}, {1, -3, 0}, {0, 0, 0}});
+  text = written(source);
   EXPECT_EQ(3u, text.warnings.size());
   for (const char* line : {"C_n7_nm2 n7 nm2 -1e-18 $ physically impossible",
                            "C_nm2_0 nm2 0 -2e-18 $ physically impossible",
@@ -179,6 +195,41 @@ TEST(SpiceProgram, WritesTheExampleItsCommandsMakeAndRefusesBadInput) {
   EXPECT_EQ(1, run(dir, spice + " bus2x2.txt /nonexistent/Cap.txt", out, err));
   EXPECT_EQ("", out);
   EXPECT_EQ("vornax-spice: cannot open the capacitance file '/nonexistent/Cap.txt'.\n", err);
+}
+
+// 1500 conductors: C alone is 18 MB. The subcircuit streams out beside it in 64 MB of address
+// space, which its capacitors and text held at once (over 100 MB) would not fit; in 16 MB even C
+// does not fit, and the program says so in one line instead of aborting.
+TEST(SpiceProgram, StreamsALargeSubcircuitAndAnswersExhaustedMemoryWithOneLine) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer build cannot run under ulimit -v";
+#endif
+  TempDir dir;
+  const int m = 1500;
+  ASSERT_EQ(0, std::system((std::string(VORNAX_GEN_BINARY) + " random " + std::to_string(m) +
+                            " --seed 1 > " + dir.path + "/boxes.txt")
+                               .c_str()));
+  {
+    std::ofstream cap(dir.path + "/Cap.txt");
+    for (int j = 0; j < m; ++j) {
+      for (int k = 0; k < m; ++k) cap << (j == k ? "100 " : "-0.01 ");
+      cap << "\n";
+    }
+  }
+  std::string out, err;
+  const std::string spice = std::string(VORNAX_SPICE_BINARY) + " boxes.txt Cap.txt";
+  ASSERT_EQ(0, run(dir, "ulimit -v 65536 && " + spice, out, err)) << err;
+  EXPECT_EQ("", err);
+  // Header and .subckt lines, a capacitor to ground per conductor and one per pair, .ends.
+  const std::size_t capacitors = m + m * (m - 1) / 2;
+  std::size_t lines = 0;
+  for (char c : out) lines += c == '\n' ? 1 : 0;
+  EXPECT_EQ(7 + (m + 9) / 10 + capacitors + 1, lines);
+  EXPECT_NE(std::string::npos, out.find("\nC_n1500_0 n1500 0 8.501e-11\n"));  // 100 - 1499 * 0.01
+
+  EXPECT_EQ(1, run(dir, "ulimit -v 16384 && " + spice, out, err));
+  EXPECT_EQ("", out);
+  EXPECT_EQ("vornax-spice: not enough memory.\n", err);
 }
 
 TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrixAndRunsTheExample) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/companion_request.h"
+#include "common/fatal.h"
 #include "tools/layout/klayout_runner.h"
 #include "tools/layout/layout_arguments.h"
 #include "tools/layout/layout_conductors.h"
@@ -107,6 +108,7 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  install_out_of_memory_handler(stderr, "vornax-layout: not enough memory.");
   const std::vector<std::string> command_line(argv + 1, argv + argc);
   if (answer_companion_request(command_line, kLayoutUsage, "vornax-layout " VORNAX_VERSION))
     return 0;

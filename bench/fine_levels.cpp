@@ -1,4 +1,10 @@
-// Development driver (not installed): runs levels 1..M with given settings.
+// fine_levels: vornax-fine's levels with chosen settings, one line each (panels, stored near
+// coefficients, far pairs, iterations, wall time, the first entries of the matrix), for studies
+// of its accuracy and cost. Not installed.
+//
+// usage: fine_levels PANELFILE LAST [ORDER SEPARATION LEAF KEEP THREADS TOLERANCE FIRST
+//                                    ITERATION_ORDER]
+// With FINE_LEVELS_DUMP=PREFIX set, each level's whole matrix goes to PREFIXm.txt.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +17,12 @@
 #include "sparse/instruction_set.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2) return 2;
+  if (argc < 3) {
+    std::fprintf(stderr,
+                 "usage: fine_levels PANELFILE LAST [ORDER SEPARATION LEAF KEEP THREADS "
+                 "TOLERANCE FIRST ITERATION_ORDER]\n");
+    return 2;
+  }
   std::ifstream in(argv[1]);
   FineStructure s;
   std::string e = read_fine_structure(in, argv[1], s);
@@ -44,9 +55,9 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < std::min<size_t>(nc * nc, 8); ++k)
       std::printf(" %.7g", r.capacitance[k]);
     std::printf("\n");
-    if (getenv("VF_DUMP")) {
-      FILE* f =
-          std::fopen((std::string(getenv("VF_DUMP")) + std::to_string(m) + ".txt").c_str(), "w");
+    if (getenv("FINE_LEVELS_DUMP")) {
+      FILE* f = std::fopen(
+          (std::string(getenv("FINE_LEVELS_DUMP")) + std::to_string(m) + ".txt").c_str(), "w");
       for (size_t j = 0; j < nc; ++j) {
         for (size_t k = 0; k < nc; ++k) std::fprintf(f, "%.17g ", r.capacitance[j * nc + k]);
         std::fprintf(f, "\n");

@@ -1,4 +1,9 @@
-// Development: CPU time of the solve kernels on one level.
+// fine_kernel_timing: the CPU time of vornax-fine's solve kernels on one level of a structure,
+// as a group of eight solves uses them: the near product, the far product at the iterations'
+// degree (4) with and without its far pairs, the factored solve, and the far product at the
+// highest degree (8). Not installed.
+//
+// usage: fine_kernel_timing PANELFILE LEVEL LEAF [REPEATS]
 #include <time.h>
 
 #include <algorithm>
@@ -22,7 +27,11 @@ static double cpu() {
   return t.tv_sec + 1e-9 * t.tv_nsec;
 }
 
-int main(int, char** argv) {
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: fine_kernel_timing PANELFILE LEVEL LEAF [REPEATS]\n");
+    return 2;
+  }
   std::ifstream in(argv[1]);
   FineStructure s;
   read_fine_structure(in, argv[1], s);
@@ -44,7 +53,7 @@ int main(int, char** argv) {
     for (int w = 0; w < 8; ++w) b.lane[w] = 1.0 + w;
   FarFieldWork work(far);
   const FineKernels& k = fine_kernels(InstructionSet::avx512);
-  const int R = getenv("VF_R") ? atoi(getenv("VF_R")) : 10;
+  const int R = argc > 4 ? std::atoi(argv[4]) : 10;
   double a = cpu();
   for (int r = 0; r < R; ++r) k.near_multiply(near, x.data(), y.data());
   double b = cpu();
