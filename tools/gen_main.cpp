@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/companion_request.h"
 #include "common/fatal.h"
 #include "tools/box_writer.h"
 #include "tools/generator_arguments.h"
@@ -10,6 +11,7 @@
 int main(int argc, char** argv) {
   install_out_of_memory_handler(stderr, "vornax-gen: not enough memory.");
   std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (answer_companion_request(arguments, kGeneratorUsage, "vornax-gen " VORNAX_VERSION)) return 0;
   Structure structure;
   std::string error = structure_from_arguments(arguments, structure);
   if (!error.empty()) {

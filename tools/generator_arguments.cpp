@@ -14,7 +14,8 @@ const char kGeneratorUsage[] =
     "       vornax-gen random N --seed S\n"
     "Writes a panel file (coordinates in metres) on standard output.\n"
     "SIDE, W, GAP, T and the scale are positive decimal numbers; K and N are\n"
-    "whole numbers from 1 to 100000; the seed is a whole number from 0 to 2^64-1.\n";
+    "whole numbers from 1 to 100000; the seed is a whole number from 0 to 2^64-1.\n"
+    "--help prints this usage, --version the version.\n";
 
 namespace {
 

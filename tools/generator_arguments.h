@@ -5,7 +5,7 @@
 
 #include "tools/box_writer.h"
 
-/// What vornax-gen prints, after the reason, when its arguments are bad.
+/// What vornax-gen prints, after the reason, when its arguments are bad, and for --help.
 extern const char kGeneratorUsage[];
 
 /// Builds the structure that the command line of vornax-gen asks for

@@ -7,7 +7,8 @@ const char kSpiceUsage[] =
     "Writes the capacitance matrix CAPFILE, extracted from PANELFILE, as a SPICE\n"
     "subcircuit on standard output: one port per conductor, capacitances in farads\n"
     "for coordinates in the given unit (default m). NAME defaults to PANELFILE's\n"
-    "base name; it is a letter followed by letters, digits and '_'.\n";
+    "base name; it is a letter followed by letters, digits and '_'.\n"
+    "--help prints this usage, --version the version.\n";
 
 std::string spice_arguments_from(const std::vector<std::string>& arguments,
                                  SpiceArguments& parsed) {

@@ -5,7 +5,7 @@
 
 #include "tools/spice_subcircuit.h"
 
-/// What vornax-spice prints, after the reason, when its arguments are bad.
+/// What vornax-spice prints, after the reason, when its arguments are bad, and for --help.
 extern const char kSpiceUsage[];
 
 /// The command line of vornax-spice.

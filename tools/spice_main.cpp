@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/companion_request.h"
 #include "common/fatal.h"
 #include "fine/structure_reader.h"
 #include "geometry/panel_reader.h"
@@ -73,9 +74,10 @@ int main(int argc, char** argv) {
   // The subcircuit is written as it is made, but the matrix is held whole: a file too large for
   // the memory ends with one line, not an abort.
   install_out_of_memory_handler(stderr, "vornax-spice: not enough memory.");
+  const std::vector<std::string> command_line(argv + 1, argv + argc);
+  if (answer_companion_request(command_line, kSpiceUsage, "vornax-spice " VORNAX_VERSION)) return 0;
   SpiceArguments arguments;
-  std::string error =
-      spice_arguments_from(std::vector<std::string>(argv + 1, argv + argc), arguments);
+  std::string error = spice_arguments_from(command_line, arguments);
   if (!error.empty()) {
     std::cerr << "vornax-spice: " << error << '\n' << kSpiceUsage;
     return 2;

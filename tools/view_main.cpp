@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "common/companion_request.h"
 #include "common/fatal.h"
 #include "model/capacitance_extractor.h"
 #include "tools/panel_picture.h"
@@ -12,11 +14,15 @@ namespace {
 
 const char kUsage[] =
     "usage: vornax-view PANELFILE [--leaves] > picture.svg\n"
-    "Draws the structure of PANELFILE; with --leaves, the panels as vornax refines them.\n";
+    "Draws the structure of PANELFILE; with --leaves, the panels as vornax refines them.\n"
+    "--help prints this usage, --version the version.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (answer_companion_request(std::vector<std::string>(argv + 1, argv + argc), kUsage,
+                               "vornax-view " VORNAX_VERSION))
+    return 0;
   std::string file_name;
   bool leaves = false;
   int files = 0;

@@ -5,4 +5,5 @@ set(VORNAX_COMMON_SOURCES
   src/common/progress_display.cpp
   src/common/cpu_count.cpp
   src/common/thread_count.cpp
+  src/common/companion_request.cpp
 )

@@ -8,7 +8,8 @@ const char kFineUsage[] =
     "Extracts the capacitance matrix of the conductors in PANELFILE, refining until every\n"
     "entry of at least 1 % of its row's diagonal is within PERCENT (0.01 to 10, default 1)\n"
     "by its own estimate, and writes it to Cap.txt, in 10^-12 F times the coordinate unit\n"
-    "in metres.\n";
+    "in metres.\n"
+    "--help prints this usage, --version the version.\n";
 
 namespace {
 
@@ -30,10 +31,6 @@ std::string fine_arguments_from(const std::vector<std::string>& arguments, FineA
   bool accuracy_given = false;
   for (size_t k = 0; k < arguments.size(); ++k) {
     const std::string& argument = arguments[k];
-    if (argument == "--help") {
-      parsed.help = true;
-      return "";
-    }
     if (argument.size() < 2 || argument[0] != '-') {
       files.push_back(argument);
       continue;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/companion_request.h"
 #include "common/progress_display.h"
 #include "common/thread_count.h"
 #include "fine/fine_arguments.h"
@@ -75,16 +76,13 @@ bool write_result(const std::vector<double>& value, int32_t conductors) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> command_line(argv + 1, argv + argc);
+  if (answer_companion_request(command_line, kFineUsage, "vornax-fine " VORNAX_VERSION)) return 0;
   FineArguments arguments;
-  std::string error =
-      fine_arguments_from(std::vector<std::string>(argv + 1, argv + argc), arguments);
+  std::string error = fine_arguments_from(command_line, arguments);
   if (!error.empty()) {
     std::cerr << "vornax-fine: " << error << '\n' << kFineUsage;
     return 2;
-  }
-  if (arguments.help) {
-    std::cout << kFineUsage;
-    return 0;
   }
   // The start of vornax: an early failure ends alike, and the console cannot cost the result.
   RunStartSettings start;

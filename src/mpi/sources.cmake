@@ -12,3 +12,4 @@ target_link_libraries(vornax_mpi_core PUBLIC vornax_core MPI::MPI_CXX)
 
 add_executable(vornax-mpi src/mpi/mpi_main.cpp)
 target_link_libraries(vornax-mpi PRIVATE vornax_mpi_core)
+install(TARGETS vornax-mpi RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

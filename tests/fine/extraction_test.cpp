@@ -1,6 +1,6 @@
 // vornax-fine's extraction against known capacitances: the unit cube's published value, the
-// converged values of the README's accuracy table, and the invariances of the physics (scale,
-// mirror, renumbering), the threads and the instruction-set paths.
+// converged values of the accuracy table in docs/accuracy.md, and the invariances of the physics
+// (scale, mirror, renumbering), the threads and the instruction-set paths.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -94,7 +94,7 @@ TEST(FineExtraction, MeetsTheReadmeReferencesAtTheDefaultAccuracy) {
   struct Check {
     const char* file;
     int j, k;          // entry, from 0
-    double reference;  // the README's converged value
+    double reference;  // the converged value of docs/accuracy.md
     double allowed;    // relative
   };
   // C(0,2) of bus4x4, the second neighbours, converges to -12.174 on two families of meshes and

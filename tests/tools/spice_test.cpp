@@ -267,7 +267,7 @@ TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrixAndRunsTheExample) {
   }
 
   // The example: a step on wire 1 raises wire 2 by at most -S(2,1) / S(2,2)
-  // of it before its driver pulls it back (88 of 250 in the README's Cap.txt).
+  // of it before its driver pulls it back (88 of 250 in the Cap.txt of docs/vornax.md).
   std::system(
       ("cp " + examples + "/bus2x2.cir " + examples + "/crosstalk.cir " + dir.path).c_str());
   ASSERT_EQ(0, run(dir, "timeout 60 ngspice -b crosstalk.cir", out, err)) << out << err;

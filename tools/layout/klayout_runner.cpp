@@ -49,7 +49,10 @@ std::string find_layout_script(std::string& looked_in) {
   const char kScript[] = "vornax_layout.py";
   std::vector<std::string> places;
   std::string beside = program_folder();
-  if (!beside.empty()) places.push_back(beside);
+  if (!beside.empty()) {
+    places.push_back(beside);
+    places.push_back(beside + "/" VORNAX_LAYOUT_INSTALLED_DIR);
+  }
   places.push_back(VORNAX_LAYOUT_SOURCE_DIR);
   looked_in.clear();
   for (const std::string& place : places) {

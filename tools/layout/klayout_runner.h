@@ -8,8 +8,9 @@
 std::string find_klayout();
 
 /// The KLayout script of vornax-layout, vornax_layout.py, looked for in this order: beside the
-/// running program (where the build puts a copy), then in the source tree it was built from.
-/// "" when neither holds it; `looked_in` then lists the places, for the message.
+/// running program (where the build puts a copy), in the data folder of an installed program
+/// (share/vornax beside its bin folder), then in the source tree it was built from. "" when none
+/// holds it; `looked_in` then lists the places, for the message.
 std::string find_layout_script(std::string& looked_in);
 
 /// Runs `klayout -b -r SCRIPT -rd NAME=VALUE ...`, with its standard output and error going to

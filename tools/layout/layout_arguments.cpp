@@ -7,7 +7,8 @@ const char kLayoutUsage[] =
     "STACK gives the heights of the metal and via layers and the label layers. --cell picks\n"
     "the cell (default: the only top cell); --window clips to a rectangle in micrometres;\n"
     "--substrate adds a conductor 'substrate' under everything, HALO micrometres wider on\n"
-    "every side. Needs KLayout (the Debian package 'klayout').\n";
+    "every side. Needs KLayout (the Debian package 'klayout').\n"
+    "--help prints this usage, --version the version.\n";
 
 namespace {
 
@@ -35,10 +36,6 @@ std::string layout_arguments_from(const std::vector<std::string>& arguments,
   std::vector<std::string> given;
   for (size_t k = 0; k < arguments.size(); ++k) {
     const std::string& argument = arguments[k];
-    if (argument == "--help") {
-      parsed.help = true;
-      return "";
-    }
     if (argument.size() < 2 || argument[0] != '-') {
       files.push_back(argument);
       continue;

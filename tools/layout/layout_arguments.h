@@ -17,10 +17,9 @@ struct LayoutArguments {
   bool has_window = false;               // whether --window was given
   Femtometres window[4] = {0, 0, 0, 0};  // X1 Y1 X2 Y2, X1 < X2 and Y1 < Y2
   SubstrateRequest substrate;            // --substrate HALO
-  bool help = false;                     // --help: print the usage and nothing else
 };
 
-/// Reads the command line (`arguments` without the program name). Returns "" on success, else a
-/// one-line reason naming the bad argument.
+/// Reads the command line (`arguments` without the program name; --help and --version are
+/// answered before). Returns "" on success, else a one-line reason naming the bad argument.
 std::string layout_arguments_from(const std::vector<std::string>& arguments,
                                   LayoutArguments& parsed);

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/companion_request.h"
 #include "common/fatal.h"
 #include "tools/layout/klayout_runner.h"
 #include "tools/layout/layout_arguments.h"
@@ -108,16 +109,14 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   install_out_of_memory_handler(stderr, "vornax-layout: not enough memory.");
+  const std::vector<std::string> command_line(argv + 1, argv + argc);
+  if (answer_companion_request(command_line, kLayoutUsage, "vornax-layout " VORNAX_VERSION))
+    return 0;
   LayoutArguments arguments;
-  std::string error =
-      layout_arguments_from(std::vector<std::string>(argv + 1, argv + argc), arguments);
+  std::string error = layout_arguments_from(command_line, arguments);
   if (!error.empty()) {
     std::cerr << "vornax-layout: " << error << '\n' << kLayoutUsage;
     return 2;
-  }
-  if (arguments.help) {
-    std::cout << kLayoutUsage;
-    return 0;
   }
   std::ifstream stack_in(arguments.stack_file);
   if (!stack_in) return fail("cannot open the stack file '" + token(arguments.stack_file) + "'.");
