@@ -5,14 +5,6 @@
 
 namespace {
 
-void bounds(const AxisRect& r, double lo[3], double hi[3]) {
-  lo[r.axis] = hi[r.axis] = r.level;
-  for (int k = 0; k < 2; ++k) {
-    lo[(r.axis + 1 + k) % 3] = r.lo[k];
-    hi[(r.axis + 1 + k) % 3] = r.hi[k];
-  }
-}
-
 constexpr double kGridSteps = 1073741824.0;  // 2^30
 
 }  // namespace
@@ -22,7 +14,7 @@ ClusterTree::ClusterTree(const LevelMesh& mesh, int32_t leaf_size) {
   std::vector<double> lo(3 * n), hi(3 * n);
   double box_lo[3] = {INFINITY, INFINITY, INFINITY}, box_hi[3] = {-INFINITY, -INFINITY, -INFINITY};
   for (int32_t i = 0; i < n; ++i) {
-    bounds(mesh.panels[i].rect, &lo[3 * i], &hi[3 * i]);
+    rect_bounds(mesh.panels[i].rect, &lo[3 * i], &hi[3 * i]);
     for (int a = 0; a < 3; ++a) {
       box_lo[a] = std::min(box_lo[a], lo[3 * i + a]);
       box_hi[a] = std::max(box_hi[a], hi[3 * i + a]);

@@ -7,18 +7,6 @@
 
 namespace {
 
-void bounds(const AxisRect& r, double lo[3], double hi[3]) {
-  lo[r.axis] = hi[r.axis] = r.level;
-  for (int k = 0; k < 2; ++k) {
-    lo[(r.axis + 1 + k) % 3] = r.lo[k];
-    hi[(r.axis + 1 + k) % 3] = r.hi[k];
-  }
-}
-
-}  // namespace
-
-namespace {
-
 /// A hash of the shape, mixed with splitmix64's finaliser after each value so that shapes whose
 /// numbers share their low bits still spread over the table; `seed` picks one of many.
 uint64_t hash_of(const std::array<int64_t, 9>& shape, uint64_t seed) {
@@ -38,8 +26,8 @@ CoefficientCache::CoefficientCache() : slots_(kSlots) {}
 
 double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
   double alo[3], ahi[3], blo[3], bhi[3];
-  bounds(a, alo, ahi);
-  bounds(b, blo, bhi);
+  rect_bounds(a, alo, ahi);
+  rect_bounds(b, blo, bhi);
   const double size =
       std::max({a.hi[0] - a.lo[0], a.hi[1] - a.lo[1], b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]});
   int exponent;

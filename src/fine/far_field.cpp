@@ -5,14 +5,6 @@
 
 namespace {
 
-void bounds(const AxisRect& r, double lo[3], double hi[3]) {
-  lo[r.axis] = hi[r.axis] = r.level;
-  for (int k = 0; k < 2; ++k) {
-    lo[(r.axis + 1 + k) % 3] = r.lo[k];
-    hi[(r.axis + 1 + k) % 3] = r.hi[k];
-  }
-}
-
 /// The lowest order from 2 whose bound ratio^(order+1) is within that of `highest` at
 /// `separation`; the ratios are those of the decision grid, so the same structure in another
 /// unit gets the same orders.
@@ -50,7 +42,7 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
     leaf_first.push_back(node.first);
     for (int32_t i = node.first; i < node.first + node.count; ++i) {
       double* lo = &panel_bounds[static_cast<size_t>(i) * 6];
-      bounds(mesh.panels[tree.panel[i]].rect, lo, lo + 3);
+      rect_bounds(mesh.panels[tree.panel[i]].rect, lo, lo + 3);
       rectangle_moments(terms, lo, lo + 3, node.centre, moment.data());
       std::copy(moment.begin(), moment.begin() + kept,
                 &panel_moment[static_cast<size_t>(i) * kept]);

@@ -3,24 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-void bounds(const AxisRect& r, double lo[3], double hi[3]) {
-  lo[r.axis] = hi[r.axis] = r.level;
-  for (int k = 0; k < 2; ++k) {
-    lo[(r.axis + 1 + k) % 3] = r.lo[k];
-    hi[(r.axis + 1 + k) % 3] = r.hi[k];
-  }
-}
-
-}  // namespace
-
 std::vector<double> feature_scales(const FineStructure& structure) {
   const size_t n = structure.panels.size();
   std::vector<double> lo(3 * n), hi(3 * n), scale(n);
   for (size_t f = 0; f < n; ++f) {
     const AxisRect& r = structure.panels[f];
-    bounds(r, &lo[3 * f], &hi[3 * f]);
+    rect_bounds(r, &lo[3 * f], &hi[3 * f]);
     scale[f] = std::min(r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]);
   }
   // All pairs: the number of faces is small next to the number of panels of any level.
