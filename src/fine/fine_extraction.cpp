@@ -69,7 +69,8 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
                        result.near_entries + result.far_links,
                        result.iterations,
                        seconds,
-                       levels.size() < 2 ? -1.0 : largest_relative_change(matrices, conductors)};
+                       levels.size() < 2 ? -1.0 : largest_relative_change(matrices, conductors),
+                       result.bytes};
     outcome.levels.push_back(report);
     if (options.finished) options.finished(report);
     if (outcome.estimate.largest_relative_error <= options.accuracy) {

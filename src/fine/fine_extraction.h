@@ -19,6 +19,8 @@ struct LevelReport {
   double seconds;         // wall time of the level
   double largest_change;  // largest relative change of a significant entry from the level
                           // before; -1 for the first level
+  double bytes;           // memory its matrices, expansions and vectors took, as counted for the
+                          // decision to go one level further
 };
 
 /// The outcome of an extraction.

@@ -33,7 +33,7 @@ void apply_operator(const LevelOperator& P, const LaneBlock* x, LaneBlock* y, Fa
 /// are allocated once.
 struct LaneWork {
   LaneWork(const FarField& far, int32_t n);
-  FarFieldWork far;                     // the far field's expansions
+  FarFieldWork far;                         // the far field's expansions
   std::unique_ptr<LaneBlock[]> r, z, p, q;  // residual, preconditioned residual, direction, product
 };
 

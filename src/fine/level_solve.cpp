@@ -32,11 +32,14 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   timer.finish("far field");
   IncompleteFactor factor = make_incomplete_factor(near, settings.factor_keep);
   timer.finish("factor");
+  const int32_t groups = (conductors + kFineLanes - 1) / kFineLanes;
+  // Work spaces are made only by the threads that take a group: no more than there are groups.
+  const int32_t solving_threads = std::max(1, std::min(settings.threads, groups));
   result.near_entries = near.row_start[n] + n;
   result.bytes = 12.0 * (near.row_start[n] + factor.row_start[n]) +
                  8.0 * (far.panel_moment.size() + far.shift.size() + far.derivative.size()) +
                  24.0 * n * conductors +
-                 settings.threads * (7.0 * 64.0 * n + 2.0 * 64.0 * far.block_count);
+                 solving_threads * (7.0 * 64.0 * n + 2.0 * 64.0 * far.block_count);
   result.far_links = static_cast<int64_t>(lists.far.size());
 
   // Starting charges in mesh order, conductor by conductor side by side.
@@ -46,7 +49,6 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   }
   std::vector<double> solution(static_cast<size_t>(n) * conductors);
   std::vector<double> product(static_cast<size_t>(n) * conductors);
-  const int32_t groups = (conductors + kFineLanes - 1) / kFineLanes;
   std::vector<std::vector<LaneOutcome>> outcomes(groups);
   const FineKernels& kernels = fine_kernels(settings.instruction_set);
   LevelOperator P{near, far, kernels, settings.expansion_order};
@@ -66,9 +68,8 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
         x[i].lane[w] = start[static_cast<size_t>(panel) * conductors + first + w];
       }
     }
-    std::vector<LaneOutcome> lane =
-        solve_lanes(Q, P, factor, b.data(), x.data(), y.data(), settings.tolerance, 10 * n + 1000,
-                    *work[thread]);
+    std::vector<LaneOutcome> lane = solve_lanes(Q, P, factor, b.data(), x.data(), y.data(),
+                                                settings.tolerance, 10 * n + 1000, *work[thread]);
     lane.resize(lanes);
     outcomes[g] = lane;
     for (int32_t i = 0; i < n; ++i) {

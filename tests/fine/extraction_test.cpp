@@ -196,6 +196,14 @@ TEST(FineExtraction, NeitherTheThreadsNorTheInstructionSetChangeABit) {
   FineResult one = extract(bus, 0.01, 1, InstructionSet::sse2);
   FineResult two = extract(bus, 0.01, 2, best_instruction_set());
   EXPECT_EQ(one.estimate.value, two.estimate.value);
+  // Four conductors are one group of solves, which one thread takes however many there are, so
+  // the memory the levels count, on which the decision to go one level further rests, is that of
+  // one thread's work space.
+  FineResult many = extract(bus, 0.01, 64, best_instruction_set());
+  EXPECT_EQ(one.estimate.value, many.estimate.value);
+  ASSERT_EQ(one.levels.size(), many.levels.size());
+  for (size_t k = 0; k < one.levels.size(); ++k)
+    EXPECT_EQ(one.levels[k].bytes, many.levels[k].bytes) << "level " << k;
   for (InstructionSet set : {InstructionSet::avx2, InstructionSet::avx512}) {
     if (!processor_has(set)) continue;
     FineResult other = extract(bus, 0.01, 1, set);
