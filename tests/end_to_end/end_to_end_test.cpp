@@ -25,14 +25,9 @@
 #include <thread>
 #include <vector>
 
-namespace {
+#include "../test_files.h"
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+namespace {
 
 bool file_exists(const std::string& path) {
   struct stat info;

@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -19,16 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "../test_files.h"
 #include "common/cpu_count.h"
 
 namespace {
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 /// The names in folder `path`, sorted.
 std::vector<std::string> folder_names(const std::string& path) {
@@ -195,12 +188,7 @@ TEST(RunEnding, AnUnusableInstructionSetLeavesNoEarlierResult) {
 // The solves run one thread per CPU that the run may use (no more than a cgroup quota allows):
 // under taskset, the CPUs it names.
 TEST(RunEnding, SolveThreadsFollowTheCpusTheRunMayUse) {
-  cpu_set_t own;
-  ASSERT_EQ(0, sched_getaffinity(0, sizeof own, &own));
-  std::vector<int> cpus;
-  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-    if (CPU_ISSET(cpu, &own)) cpus.push_back(cpu);
-  }
+  const std::vector<int32_t> cpus = affinity_cpus();  // checked against the mask in CpuCount
   const double quota = cgroup_cpu_quota();
   auto allowed = [quota](int count) {
     return quota > 0.0 ? std::max(1, std::min(count, static_cast<int>(quota))) : count;

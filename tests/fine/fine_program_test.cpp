@@ -11,14 +11,9 @@
 #include <sstream>
 #include <string>
 
-namespace {
+#include "../test_files.h"
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+namespace {
 
 struct ProgramRun {
   int status;       // exit status, -1 when killed

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../test_files.h"
 #include "tools/layout/klayout_runner.h"
 
 namespace {
@@ -87,12 +88,6 @@ void area_and_volume(const std::vector<Panel>& panels, const std::string& label,
     area += std::abs(normal[0]) + std::abs(normal[1]) + std::abs(normal[2]);
     volume += c[0] * normal[0];
   }
-}
-
-std::string read_file(const std::string& path) {
-  std::stringstream content;
-  content << std::ifstream(path).rdbuf();
-  return content.str();
 }
 
 class LayoutThroughKLayout : public ::testing::Test {

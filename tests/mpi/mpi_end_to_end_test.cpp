@@ -13,14 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "../test_files.h"
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+namespace {
 
 struct RunOutcome {
   int exit_status;  // -1 when the run did not end by itself

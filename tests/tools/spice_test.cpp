@@ -11,18 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "../test_files.h"
 #include "tools/capacitance_file.h"
 #include "tools/capacitor_network.h"
 #include "tools/spice_names.h"
 #include "tools/spice_subcircuit.h"
 
 namespace {
-
-std::string read_file(const std::string& path) {
-  std::stringstream content;
-  content << std::ifstream(path).rdbuf();
-  return content.str();
-}
 
 /// A fresh folder for one test, removed afterwards.
 struct TempDir {

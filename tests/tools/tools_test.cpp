@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "../test_files.h"
 #include "geometry/panel_reader.h"
 #include "model/capacitance_extractor.h"
 #include "tools/box_writer.h"
@@ -55,13 +56,6 @@ std::vector<Extent> read_boxes(const Structure& structure, uint32_t& conductor_c
     }
   }
   return boxes;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
 }
 
 struct ProgramRun {
