@@ -27,14 +27,6 @@ int digits_for_port(const MatrixRows& s, size_t j) {
 
 }  // namespace
 
-MatrixRows symmetrised(const MatrixRows& c) {
-  MatrixRows s = c;
-  for (size_t j = 0; j < c.size(); ++j) {
-    for (size_t k = 0; k < c.size(); ++k) s[j][k] = mean(c[j][k], c[k][j]);
-  }
-  return s;
-}
-
 void symmetrise(MatrixRows& c) {
   for (size_t j = 0; j < c.size(); ++j) {
     c[j][j] = mean(c[j][j], c[j][j]);
@@ -73,13 +65,6 @@ int32_t first_overflowing_row(const MatrixRows& s) {
     if (!std::isfinite(row_sum(s, j))) return static_cast<int32_t>(j);
   }
   return -1;
-}
-
-std::vector<Capacitor> capacitors_of(const MatrixRows& s) {
-  std::vector<Capacitor> capacitors;
-  visit_capacitors(s,
-                   [&capacitors](const Capacitor& capacitor) { capacitors.push_back(capacitor); });
-  return capacitors;
 }
 
 void visit_capacitors(const MatrixRows& s, const std::function<void(const Capacitor&)>& take) {

@@ -9,11 +9,8 @@
 /// order, as in Cap.txt.
 using MatrixRows = std::vector<std::vector<double>>;
 
-/// S = (C + C^T) / 2, entry by entry, never overflowing. S(j,k) and S(k,j)
+/// Turns C into S = (C + C^T) / 2 in place, entry by entry, never overflowing. S(j,k) and S(k,j)
 /// are the same double.
-MatrixRows symmetrised(const MatrixRows& c);
-
-/// Turns C into S = (C + C^T) / 2 in place, with the bits of symmetrised(c).
 void symmetrise(MatrixRows& c);
 
 /// Where C is furthest from symmetric, relative to its symmetric part.
@@ -41,17 +38,14 @@ struct Capacitor {
   int32_t to;       // another conductor above `from`, or -1 for ground
   double value;     // in the unit of Cap.txt: -S(from,to), or the row sum of S to ground
   bool impossible;  // no real structure gives it: a positive S(from,to), or a row sum <= 0
-  int digits;       // significant digits, 12 to 17, that `value` needs, see capacitors_of
+  int digits;       // significant digits, 12 to 17, that `value` needs, see visit_capacitors
 };
 
-/// For each conductor j in order: j to ground with the row sum sum_k S(j,k),
-/// then j to every later k with -S(j,k) where S(j,k) is not zero. With port j
+/// Hands the capacitors of a network with S as its capacitance matrix to `take` one at a time,
+/// without holding them all. For each conductor j in order: j to ground with the row sum
+/// sum_k S(j,k), then j to every later k with -S(j,k) where S(j,k) is not zero. With port j
 /// at 1 V and the others grounded, the charge on port k is then S(k,j).
 /// A simulator adds S(j,j) up from all capacitors at port j; their digits are
 /// chosen so that it comes back to 11 significant digits even where they
 /// cancel: 12 where all of them are positive, as in every physical matrix.
-std::vector<Capacitor> capacitors_of(const MatrixRows& s);
-
-/// Hands the capacitors of capacitors_of(s) to `take` one at a time, in the same order, without
-/// holding them all.
 void visit_capacitors(const MatrixRows& s, const std::function<void(const Capacitor&)>& take);

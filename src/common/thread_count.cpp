@@ -6,10 +6,6 @@
 
 #include "common/cpu_count.h"
 
-int32_t solve_thread_count(int32_t cores, int32_t processes, const char* setting) {
-  return threads_for_cpus(processes > 0 ? static_cast<double>(cores) / processes : cores, setting);
-}
-
 int32_t threads_for_cpus(double cpus, const char* setting) {
   // A share a hair below a whole CPU through rounding still counts as that CPU; a share below
   // one CPU still needs its one thread.

@@ -2,14 +2,10 @@
 
 #include <cstdint>
 
-/// Solve threads of one process: the cores divided among the `processes` that share them, at
-/// least one, and no more than a positive `setting` (VORNAX_THREADS; null or not a positive
-/// number: no cap, never a raise).
-int32_t solve_thread_count(int32_t cores, int32_t processes, const char* setting);
-
 /// Solve threads of one process that has `cpus` CPUs to itself (a fraction where a quota or
 /// other processes share them): its whole CPUs, at least one, and no more than a positive
-/// `setting` as above. `cpus` 0 means unknown: `setting`, or one thread.
+/// `setting` (VORNAX_THREADS; null or not a positive number: no cap, never a raise). `cpus` 0 means
+/// unknown: `setting`, or one thread.
 int32_t threads_for_cpus(double cpus, const char* setting);
 
 /// The default number of threads of a program's parallel part: the CPUs it may run on (its

@@ -11,6 +11,7 @@
 #include "common/fatal.h"
 #include "mpi/array_broadcast.h"
 #include "mpi/node_share.h"
+#include "sparse/pcg_lanes.h"
 
 namespace {
 
@@ -180,11 +181,7 @@ void SolveMaster::handle_control(int source, const Control& message) {
   }
 }
 
-void SolveMaster::lower_failure(int32_t k) {
-  int32_t known = lowest_failure_.load();
-  while (k < known && !lowest_failure_.compare_exchange_weak(known, k)) {
-  }
-}
+void SolveMaster::lower_failure(int32_t k) { lower_failure_to(lowest_failure_, k); }
 
 void SolveMaster::announce() {
   const int32_t failure = lowest_failure_.load();

@@ -35,9 +35,7 @@ struct WorkerSolves {
   bool take_notice(const Control& notice) {
     if (notice.word[0] == kAbandon) {
       const int32_t k = static_cast<int32_t>(notice.word[1]);
-      int32_t known = lowest_failure.load();
-      while (k < known && !lowest_failure.compare_exchange_weak(known, k)) {
-      }
+      lower_failure_to(lowest_failure, k);
       if (k < reported) reported = k;
       return true;
     }

@@ -63,9 +63,7 @@ struct SolveQueue {
   void give_up(int32_t rhs) {
     if (rhs < failed) failed = rhs;
     if (lowest_failure == nullptr) return;
-    int32_t known = lowest_failure->load();
-    while (rhs < known && !lowest_failure->compare_exchange_weak(known, rhs)) {
-    }
+    lower_failure_to(*lowest_failure, rhs);
   }
 
   // The next right-hand side to start, or -1; called under the lock. Once one has given up,

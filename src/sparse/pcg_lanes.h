@@ -32,6 +32,13 @@ struct LaneSolveSettings {
   std::atomic<int32_t>* lowest_failure = nullptr;
 };
 
+/// Lowers `lowest_failure` to `rhs` unless another thread or process already has it lower.
+inline void lower_failure_to(std::atomic<int32_t>& lowest_failure, int32_t rhs) {
+  int32_t known = lowest_failure.load();
+  while (rhs < known && !lowest_failure.compare_exchange_weak(known, rhs)) {
+  }
+}
+
 /// The group width for each of `workers` workers sharing `rhs_count` solves: wide enough that
 /// every solve can start at once, within the widths there are.
 int32_t lane_group_width(int32_t rhs_count, int32_t workers);

@@ -54,16 +54,16 @@ TEST(NodeShare, CoresAreDividedAmongTheNodesRanksAndCappedByTheSetting) {
   EXPECT_EQ(kWideLanes, job_group_width(64, 2, InstructionSet::avx512));
   EXPECT_EQ(kNarrowLanes, job_group_width(64, 2, InstructionSet::sse2));
 
-  EXPECT_EQ(8, solve_thread_count(8, 1, nullptr));
-  EXPECT_EQ(4, solve_thread_count(8, 2, nullptr));
-  EXPECT_EQ(2, solve_thread_count(8, 3, nullptr));
-  EXPECT_EQ(1, solve_thread_count(2, 3, nullptr));  // more ranks than cores: one each
-  EXPECT_EQ(1, solve_thread_count(0, 1, nullptr));  // cores unknown
-  EXPECT_EQ(3, solve_thread_count(8, 2, "3"));
-  EXPECT_EQ(4, solve_thread_count(8, 2, "6"));  // a cap, never a raise
-  EXPECT_EQ(4, solve_thread_count(8, 2, "0"));
-  EXPECT_EQ(4, solve_thread_count(8, 2, "many"));
-  EXPECT_EQ(5, solve_thread_count(0, 1, "5"));
+  EXPECT_EQ(8, threads_for_cpus(8.0 / 1, nullptr));
+  EXPECT_EQ(4, threads_for_cpus(8.0 / 2, nullptr));
+  EXPECT_EQ(2, threads_for_cpus(8.0 / 3, nullptr));
+  EXPECT_EQ(1, threads_for_cpus(2.0 / 3, nullptr));  // more ranks than cores: one each
+  EXPECT_EQ(1, threads_for_cpus(0.0 / 1, nullptr));  // cores unknown
+  EXPECT_EQ(3, threads_for_cpus(8.0 / 2, "3"));
+  EXPECT_EQ(4, threads_for_cpus(8.0 / 2, "6"));  // a cap, never a raise
+  EXPECT_EQ(4, threads_for_cpus(8.0 / 2, "0"));
+  EXPECT_EQ(4, threads_for_cpus(8.0 / 2, "many"));
+  EXPECT_EQ(5, threads_for_cpus(0.0 / 1, "5"));
 }
 
 TEST(NodeShare, EachCpuIsDividedAmongTheRanksWhoseMasksHoldIt) {
