@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   for (auto& b : x)
     for (int w = 0; w < 8; ++w) b.lane[w] = 1.0 + w;
   FarFieldWork work(far);
-  const FineKernels& k = fine_kernels(InstructionSet::avx512);
+  const FineKernels& k = fine_kernels(best_instruction_set());
   const int R = argc > 4 ? std::atoi(argv[4]) : 10;
   double a = cpu();
   for (int r = 0; r < R; ++r) k.near_multiply(near, x.data(), y.data());

@@ -85,12 +85,3 @@ std::string distinct_name(const std::string& name, std::set<std::string>& taken)
   taken.insert(folded(distinct));
   return distinct;
 }
-
-std::string one_line(const std::string& text) {
-  std::string shown = text;
-  for (char& c : shown) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) c = '?';
-  }
-  return shown;
-}

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "geometry/panel_reader.h"  // one_line, for the names in messages and comments
+
 /// True for a name that every SPICE reader takes as a subcircuit or node
 /// name: a letter, then letters, digits and '_'.
 bool is_spice_name(const std::string& name);
@@ -33,7 +35,3 @@ std::vector<std::string> port_names(const std::vector<std::string>& conductor_la
 /// put in lower case, as SPICE compares names; that lower-case form is then
 /// added to `taken`.
 std::string distinct_name(const std::string& name, std::set<std::string>& taken);
-
-/// `text` fit for one line of a message or a comment: control bytes become
-/// '?', the rest is kept whole.
-std::string one_line(const std::string& text);

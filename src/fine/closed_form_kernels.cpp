@@ -2,8 +2,10 @@
 
 #include "fine/closed_form_kernels.h"
 
+#include "sparse/instruction_set.h"
+
 const ClosedFormKernels& closed_form_kernels() {
   static const ClosedFormKernels& best =
-      __builtin_cpu_supports("avx2") ? kClosedFormKernelsAvx2 : kClosedFormKernelsSse2;
+      processor_has(InstructionSet::avx2) ? kClosedFormKernelsAvx2 : kClosedFormKernelsSse2;
   return best;
 }

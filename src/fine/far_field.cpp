@@ -138,9 +138,10 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
     const bool is_a = (link_list[e] & 1) != 0;
     const int32_t used = terms_up_to[links[l].order];
     const double* d = &derivative[derivative_offset[l]];
+    // A pair of lower degree keeps fewer derivatives than are stored: zeros above its own.
     for (int32_t t = 0; t < stored_terms; ++t) {
-      const double signed_d = is_a || terms.degree[t] % 2 == 0 ? d[t] : -d[t];
-      stored_derivative[e * stored_terms + t] = t < used ? signed_d : 0.0;
+      const bool same_sign = is_a || terms.degree[t] % 2 == 0;
+      stored_derivative[e * stored_terms + t] = t >= used ? 0.0 : same_sign ? d[t] : -d[t];
     }
   }
 

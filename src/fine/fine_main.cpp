@@ -17,6 +17,7 @@
 #include "fine/fine_arguments.h"
 #include "fine/fine_extraction.h"
 #include "fine/structure_reader.h"
+#include "geometry/panel_reader.h"
 #include "run/result_file.h"
 #include "run/run_start.h"
 #include "sparse/instruction_set.h"
@@ -28,16 +29,6 @@ namespace {
   erase_progress_line();
   std::cerr << message << '\n';
   std::exit(1);
-}
-
-/// A file name fit for one line: control bytes become '?'.
-std::string printable(const std::string& name) {
-  std::string shown = name;
-  for (char& c : shown) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) c = '?';
-  }
-  return shown;
 }
 
 std::string percent_text(double fraction) {
@@ -96,7 +87,7 @@ int main(int argc, char** argv) {
   {
     std::ifstream in(arguments.panel_file);
     if (!in)
-      fail("vornax-fine: cannot open the panel file '" + printable(arguments.panel_file) + "'.");
+      fail("vornax-fine: cannot open the panel file '" + one_line(arguments.panel_file) + "'.");
     error = read_fine_structure(in, arguments.panel_file, structure);
     if (!error.empty()) fail(error);
   }

@@ -33,8 +33,7 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   IncompleteFactor factor = make_incomplete_factor(near, settings.factor_keep);
   timer.finish("factor");
   const int32_t groups = (conductors + kFineLanes - 1) / kFineLanes;
-  // Work spaces are made only by the threads that take a group: no more than there are groups.
-  const int32_t solving_threads = std::max(1, std::min(settings.threads, groups));
+  const int32_t solving_threads = parallel_for_threads(groups, settings.threads);
   result.near_entries = near.row_start[n] + n;
   result.bytes = 12.0 * (near.row_start[n] + factor.row_start[n]) +
                  8.0 * (far.panel_moment.size() + far.shift.size() + far.derivative.size()) +
@@ -53,7 +52,7 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   const FineKernels& kernels = fine_kernels(settings.instruction_set);
   LevelOperator P{near, far, kernels, settings.expansion_order};
   LevelOperator Q{near, far, kernels, std::min(settings.iteration_order, settings.expansion_order)};
-  std::vector<std::unique_ptr<LaneWork>> work(settings.threads > 0 ? settings.threads : 1);
+  std::vector<std::unique_ptr<LaneWork>> work(solving_threads);
   parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
     if (!work[thread]) work[thread].reset(new LaneWork(far, n));
     const int32_t first = static_cast<int32_t>(g) * kFineLanes;

@@ -35,7 +35,7 @@ NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
   near.col.resize(near.row_start[n]);
   near.value.resize(near.row_start[n]);
   near.diagonal.resize(n);
-  std::vector<CoefficientCache> caches(threads > 0 ? threads : 1);
+  std::vector<CoefficientCache> caches(parallel_for_threads(leaves.size(), threads));
   parallel_for(static_cast<int64_t>(leaves.size()), threads, [&](int64_t k, int32_t thread) {
     CoefficientCache& cache = caches[thread];
     int32_t leaf = leaves[k];

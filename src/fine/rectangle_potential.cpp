@@ -20,22 +20,11 @@ double potential_from_offsets(double x_lo, double x_hi, double y_lo, double y_hi
 
 }  // namespace
 
-double rectangle_potential(const AxisRect& r, const double point[3]) {
-  const int32_t u = (r.axis + 1) % 3, v = (r.axis + 2) % 3;
-  const double x_lo = point[u] - r.lo[0], x_hi = point[u] - r.hi[0];
-  const double y_lo = point[v] - r.lo[1], y_hi = point[v] - r.hi[1];
-  const double z = point[r.axis] - r.level;
-  // In units of the farthest corner's distance, so that no logarithm carries the unit of
-  // length and the same point and rectangle in another unit make the same sums.
-  const double scale =
-      std::sqrt(std::fmax(x_lo * x_lo, x_hi * x_hi) + std::fmax(y_lo * y_lo, y_hi * y_hi) + z * z);
-  return scale *
-         potential_from_offsets(x_lo / scale, x_hi / scale, y_lo / scale, y_hi / scale, z / scale);
-}
-
 double integrated_potential(const AxisRect& a, const AxisRect& hole, bool has_hole,
                             const AxisRect& b, int32_t nodes_u, int32_t nodes_v) {
-  const double scale = box_reach(space_box(a), space_box(b));  // as in rectangle_potential
+  // In units of the pair's reach, so that no logarithm carries the unit of length and the same
+  // rectangles in another unit make the same sums.
+  const double scale = box_reach(space_box(a), space_box(b));
   const int32_t au = (a.axis + 1) % 3, av = (a.axis + 2) % 3;
   const int32_t bu = (b.axis + 1) % 3, bv = (b.axis + 2) % 3;
   const GaussRule rule_u = gauss_legendre(nodes_u), rule_v = gauss_legendre(nodes_v);

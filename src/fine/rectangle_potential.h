@@ -4,10 +4,6 @@
 
 #include "fine/axis_rect.h"
 
-/// φ(p) = ∬_r dA / |p − x|, the potential at p = (x, y, z) of unit charge density on r, in
-/// length units. Rounding costs a few units of the last place times (distance / size of r)².
-double rectangle_potential(const AxisRect& r, const double point[3]);
-
 /// ∬_b φ(x') dA' where φ is the potential of a, less that of `hole` if `has_hole` (a rectangle
 /// in a's plane, inside a), by the product Gauss–Legendre rule with `nodes_u` × `nodes_v` points
 /// on b, along its first and second in-plane axis (each from 1 to kMaxGaussLegendrePoints).

@@ -30,15 +30,6 @@ TaylorTerms::TaylorTerms(int32_t order_) : order(order_), count(0) {
       step_two[k] = index(e[0], e[1], e[2]);
     }
   }
-  for (int32_t out = 0; out < count; ++out) {
-    for (int32_t in = 0; in < count; ++in) {
-      int32_t sum = index(t[out] + t[in], u[out] + u[in], v[out] + v[in]);
-      if (sum < 0) continue;
-      double sign = degree[in] % 2 == 0 ? 1.0 : -1.0;
-      multipole_to_local.push_back(Product{out, in, sum, sign});
-      shift.push_back(Product{out, in, sum, 1.0});
-    }
-  }
 }
 
 int32_t TaylorTerms::index(int32_t a, int32_t b, int32_t c) const {

@@ -7,35 +7,22 @@
 // (t, u, v) of total degree t + u + v <= order; terms are numbered by degree, then t, then u
 // descending, so the terms of degree below k are the first ones.
 
-/// The terms of one expansion order and the index lists that its translations walk.
+/// The terms of one expansion order and the recurrence that their derivatives walk.
 struct TaylorTerms {
   explicit TaylorTerms(int32_t order);
 
   /// Number of the term (t, u, v); -1 when its degree exceeds the order.
   int32_t index(int32_t t, int32_t u, int32_t v) const;
 
-  /// One product of a moment and a derivative: target term `out` receives
-  /// sign · derivative[sum] · source[in].
-  struct Product {
-    int32_t out;  // the receiving term
-    int32_t in;   // the given term
-    int32_t sum;  // the term of the derivative, out + in as multi-indices
-    double sign;  // (-1)^degree(in) for a multipole-to-local product, 1.0 for a shift
-  };
-
   int32_t order;                 // highest total degree
   int32_t count;                 // number of terms
   std::vector<int32_t> t, u, v;  // exponents of each term
   std::vector<int32_t> degree;   // t + u + v of each term
   // The recurrence of the derivatives lowers each term k > 0 along its first non-zero exponent:
-  std::vector<int32_t> step_axis;           // that axis, 0, 1 or 2
-  std::vector<int32_t> step_one;            // the term one lower along it
-  std::vector<int32_t> step_two;            // the term two lower, -1 where the exponent is 1
-  std::vector<double> step_factor;          // the exponent minus one
-  std::vector<Product> multipole_to_local;  // L(out) += sign · D(sum) · M(in), degree(out) +
-                                            // degree(in) <= order
-  std::vector<Product> shift;  // M2M: M'(sum) += s(out) · M(in); L2L: L(in) += s(out) · L'(sum),
-                               // with s the shift factors and out + in = sum
+  std::vector<int32_t> step_axis;   // that axis, 0, 1 or 2
+  std::vector<int32_t> step_one;    // the term one lower along it
+  std::vector<int32_t> step_two;    // the term two lower, -1 where the exponent is 1
+  std::vector<double> step_factor;  // the exponent minus one
 };
 
 /// derivative[k] = the partial derivative of 1/|r| by term k, at r = (x, y, z) != 0, for the

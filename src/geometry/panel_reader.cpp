@@ -11,17 +11,6 @@ namespace {
 const char* const kCoordinateNames[12] = {"x1", "y1", "z1", "x2", "y2", "z2",
                                           "x3", "y3", "z3", "x4", "y4", "z4"};
 
-/// A file name as it may appear in a one-line message: control bytes become '?'; the rest,
-/// UTF-8 included, is kept whole.
-std::string one_line(const std::string& name) {
-  std::string shown = name;
-  for (char& c : shown) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) c = '?';
-  }
-  return shown;
-}
-
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 /// Decimal notation only: [+-] digits [. digits] [e [+-] digits], with at
@@ -76,6 +65,15 @@ const char kSixRecordsRule[] =
     "every conductor must consist of exactly six consecutive panel records.";
 
 }  // namespace
+
+std::string one_line(const std::string& name) {
+  std::string shown = name;
+  for (char& c : shown) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) c = '?';
+  }
+  return shown;
+}
 
 std::string printable(const std::string& token) {
   const std::size_t kMaxShown = 40;
