@@ -29,14 +29,9 @@ double positive_number(const std::string& word) {
 /// The quota that `folder` sets itself: v2 or v1 files; 0 for none.
 double folder_quota(const std::string& folder, bool version_2) {
   if (version_2) return cpu_max_quota(read_text(folder + "/cpu.max"));
-  std::istringstream quota(read_text(folder + "/cpu.cfs_quota_us"));
-  std::istringstream period(read_text(folder + "/cpu.cfs_period_us"));
-  std::string quota_word, period_word;
-  quota >> quota_word;
-  period >> period_word;
-  const double microseconds = positive_number(quota_word);  // -1: no quota
-  const double per = positive_number(period_word);
-  return microseconds > 0.0 && per > 0.0 ? microseconds / per : 0.0;
+  // v1 keeps the two words of cpu.max in files of their own; its -1 is v2's "max".
+  return cpu_max_quota(read_text(folder + "/cpu.cfs_quota_us") + " " +
+                       read_text(folder + "/cpu.cfs_period_us"));
 }
 
 /// The lower of two quotas, 0 standing for none.

@@ -34,12 +34,8 @@ void* calloc_or_exit(std::size_t count, std::size_t size) {
   return storage;
 }
 
-void install_out_of_memory_handler(std::FILE* stream) {
-  install_out_of_memory_handler(stream, kOutOfMemory);
-}
-
 void install_out_of_memory_handler(std::FILE* stream, const char* line) {
   out_of_memory_stream = stream;
-  out_of_memory_line = line;
+  out_of_memory_line = line != nullptr ? line : kOutOfMemory;
   std::set_new_handler(out_of_memory);
 }

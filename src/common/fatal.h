@@ -15,10 +15,7 @@ void* calloc_or_exit(std::size_t count, std::size_t size);
 /// Makes every failed `new` (vectors, strings) end the run the way
 /// calloc_or_exit does, instead of throwing std::bad_alloc, but with the
 /// message on `stream`: standard output for vornax, standard error for a
-/// program whose standard output is its result.
-void install_out_of_memory_handler(std::FILE* stream);
-
-/// The same for a companion program with a message of its own: every failed `new` ends the
-/// process with `line` and a newline on `stream`, and exit status 1. `line` must outlive the
-/// process's allocations (a string literal).
-void install_out_of_memory_handler(std::FILE* stream, const char* line);
+/// program whose standard output is its result. A companion program gives a `line` of its
+/// own, written with a newline (a string literal: it must outlive the process's allocations);
+/// null gives calloc_or_exit's message.
+void install_out_of_memory_handler(std::FILE* stream, const char* line = nullptr);

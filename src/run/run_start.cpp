@@ -11,11 +11,7 @@ bool start_run(const RunStartSettings& settings, InstructionSet& instruction_set
     remove_stale_result(settings.result_name, settings.input_name);
   }
   clean_up_at_termination();
-  if (settings.memory_message == nullptr) {
-    install_out_of_memory_handler(settings.memory_message_stream);
-  } else {
-    install_out_of_memory_handler(settings.memory_message_stream, settings.memory_message);
-  }
+  install_out_of_memory_handler(settings.memory_message_stream, settings.memory_message);
   limit_address_space_to_physical_memory(settings.sharing_processes);
   return instruction_set_from_environment(instruction_set, message);
 }
