@@ -72,7 +72,7 @@ void time_kernels(const CompactSymmetric& P, const CompactFactor& F, const LaneK
   const LaneMatrices matrices{&P, &F, product_sums.get(), forward_sums.get()};
   const int32_t n = P.n;
   // The backward substitution alone: no forward terms.
-  const BlockedSums no_forward(n, n, 0, 0);
+  const BlockedSums no_forward(0, 0);
   const LaneMatrices backward_only{&P, &F, nullptr, &no_forward};
 
   // Each thread times the kernels on vectors of its own, as the solve threads of a run do.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 /// Writes `message` and a newline on standard output ("%s\n") and ends the
@@ -11,6 +12,12 @@
 /// Zero-filled storage for `count` elements of `size` bytes; ends the run with
 /// "Not enough memory!!\n" when the storage cannot be had. Release with free().
 void* calloc_or_exit(std::size_t count, std::size_t size);
+
+/// `count` zeroed values of T, by calloc_or_exit. Release with free().
+template <typename T>
+T* allocate_zeroed(int64_t count) {
+  return static_cast<T*>(calloc_or_exit(static_cast<std::size_t>(count), sizeof(T)));
+}
 
 /// Makes every failed `new` (vectors, strings) end the run the way
 /// calloc_or_exit does, instead of throwing std::bad_alloc, but with the

@@ -12,12 +12,6 @@
 
 namespace {
 
-template <typename T>
-T* allocate(int64_t count) {
-  return static_cast<T*>(
-      calloc_or_exit(static_cast<std::size_t>(std::max<int64_t>(count, 1)), sizeof(T)));
-}
-
 // Every term of every sum, grouped by the row whose sum receives it, each row's terms in the order
 // of the walk. `walk(emit)` calls emit(row, column, value) for every term in the order the
 // original code adds them; it runs twice.
@@ -67,8 +61,7 @@ std::unique_ptr<BlockedSums> lay_out_blocks(const TermsByRow& terms, int32_t n,
     block_terms[b + 1] += block_terms[b];
     block_segments[b + 1] += block_segments[b];
   }
-  auto sums =
-      std::make_unique<BlockedSums>(n, block_columns, block_segments[blocks], block_terms[blocks]);
+  auto sums = std::make_unique<BlockedSums>(block_segments[blocks], block_terms[blocks]);
   std::vector<int64_t> term_at(block_terms.begin(), block_terms.end() - 1);
   std::vector<int64_t> segment_at(block_segments.begin(), block_segments.end() - 1);
   // Rows ascending, so that each block's segments come out by ascending row.
@@ -83,7 +76,6 @@ std::unique_ptr<BlockedSums> lay_out_blocks(const TermsByRow& terms, int32_t n,
       const int64_t t = term_at[b]++;
       sums->col[t] = terms.col[k];
       sums->value[t] = terms.value[k];
-      sums->all_finite = sums->all_finite && std::isfinite(terms.value[k]);
     }
   }
   sums->segment_start[sums->segment_count] = block_terms[blocks];
@@ -92,15 +84,12 @@ std::unique_ptr<BlockedSums> lay_out_blocks(const TermsByRow& terms, int32_t n,
 
 }  // namespace
 
-BlockedSums::BlockedSums(int32_t rows, int32_t columns_per_block, int64_t segments, int64_t terms)
-    : n(rows),
-      block_columns(columns_per_block),
-      segment_count(segments),
-      segment_row(allocate<int32_t>(segments)),
-      segment_start(allocate<int64_t>(segments + 1)),
-      col(allocate<int32_t>(terms)),
-      value(allocate<double>(terms)),
-      all_finite(true) {}
+BlockedSums::BlockedSums(int64_t segments, int64_t terms)
+    : segment_count(segments),
+      segment_row(allocate_zeroed<int32_t>(segments)),
+      segment_start(allocate_zeroed<int64_t>(segments + 1)),
+      col(allocate_zeroed<int32_t>(terms)),
+      value(allocate_zeroed<double>(terms)) {}
 
 BlockedSums::~BlockedSums() {
   std::free(segment_row);

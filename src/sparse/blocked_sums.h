@@ -18,19 +18,16 @@
 /// and then by row ascending. Segment s adds the terms start(s) .. start(s+1)-1 to the sum of row
 /// segment_row[s], each term value[k]·v(col[k]).
 struct BlockedSums {
-  BlockedSums(int32_t n, int32_t block_columns, int64_t segment_count, int64_t term_count);
+  BlockedSums(int64_t segment_count, int64_t term_count);
   BlockedSums(const BlockedSums&) = delete;
   BlockedSums& operator=(const BlockedSums&) = delete;
   ~BlockedSums();
 
-  int32_t n;               // unknowns
-  int32_t block_columns;   // columns per block (n or more: one block)
   int64_t segment_count;   // segments in all
   int32_t* segment_row;    // row of each segment
   int64_t* segment_start;  // segment_count + 1 offsets into col / value
   int32_t* col;            // source column of each term
   double* value;           // its coefficient
-  bool all_finite;         // no coefficient is infinite or NaN (see CompactSymmetric)
 };
 
 /// The terms of y = P·x by rows of y: row r takes every term that the product adds to y(r), in

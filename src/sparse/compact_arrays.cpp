@@ -7,22 +7,13 @@
 
 #include "common/fatal.h"
 
-namespace {
-
-template <typename T>
-T* allocate(int64_t count) {
-  return static_cast<T*>(calloc_or_exit(static_cast<std::size_t>(count), sizeof(T)));
-}
-
-}  // namespace
-
 CompactSymmetric::CompactSymmetric(const SparseMatrix& matrix)
     : n(matrix.rows),
-      has_diagonal(allocate<uint8_t>(matrix.rows)),
-      diagonal(allocate<double>(matrix.rows)),
-      row_start(allocate<int64_t>(int64_t{matrix.rows} + 1)),
-      col(allocate<int32_t>(matrix.entry_count)),
-      value(allocate<double>(matrix.entry_count)),
+      has_diagonal(allocate_zeroed<uint8_t>(matrix.rows)),
+      diagonal(allocate_zeroed<double>(matrix.rows)),
+      row_start(allocate_zeroed<int64_t>(int64_t{matrix.rows} + 1)),
+      col(allocate_zeroed<int32_t>(matrix.entry_count)),
+      value(allocate_zeroed<double>(matrix.entry_count)),
       all_finite(true) {
   int64_t k = 0;
   for (int32_t j = 0; j < n; ++j) {
@@ -45,11 +36,11 @@ CompactSymmetric::CompactSymmetric(const SparseMatrix& matrix)
 
 CompactSymmetric::CompactSymmetric(int32_t rows, int64_t entry_count)
     : n(rows),
-      has_diagonal(allocate<uint8_t>(rows)),
-      diagonal(allocate<double>(rows)),
-      row_start(allocate<int64_t>(int64_t{rows} + 1)),
-      col(allocate<int32_t>(entry_count)),
-      value(allocate<double>(entry_count)),
+      has_diagonal(allocate_zeroed<uint8_t>(rows)),
+      diagonal(allocate_zeroed<double>(rows)),
+      row_start(allocate_zeroed<int64_t>(int64_t{rows} + 1)),
+      col(allocate_zeroed<int32_t>(entry_count)),
+      value(allocate_zeroed<double>(entry_count)),
       all_finite(true) {}
 
 CompactSymmetric::~CompactSymmetric() {
@@ -62,10 +53,10 @@ CompactSymmetric::~CompactSymmetric() {
 
 CompactFactor::CompactFactor(const SparseMatrix& factor)
     : n(factor.rows),
-      pivot(allocate<double>(factor.rows)),
-      row_start(allocate<int64_t>(int64_t{factor.rows} + 1)),
-      row_col(allocate<int32_t>(factor.entry_count)),
-      row_value(allocate<double>(factor.entry_count)) {
+      pivot(allocate_zeroed<double>(factor.rows)),
+      row_start(allocate_zeroed<int64_t>(int64_t{factor.rows} + 1)),
+      row_col(allocate_zeroed<int32_t>(factor.entry_count)),
+      row_value(allocate_zeroed<double>(factor.entry_count)) {
   int64_t k = 0;
   for (int32_t i = 0; i < n; ++i) {
     row_start[i] = k;
@@ -81,10 +72,10 @@ CompactFactor::CompactFactor(const SparseMatrix& factor)
 
 CompactFactor::CompactFactor(int32_t rows, int64_t entry_count)
     : n(rows),
-      pivot(allocate<double>(rows)),
-      row_start(allocate<int64_t>(int64_t{rows} + 1)),
-      row_col(allocate<int32_t>(entry_count)),
-      row_value(allocate<double>(entry_count)) {}
+      pivot(allocate_zeroed<double>(rows)),
+      row_start(allocate_zeroed<int64_t>(int64_t{rows} + 1)),
+      row_col(allocate_zeroed<int32_t>(entry_count)),
+      row_value(allocate_zeroed<double>(entry_count)) {}
 
 CompactFactor::~CompactFactor() {
   std::free(pivot);
