@@ -11,15 +11,15 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "fine/cluster_tree.h"
-#include "fine/far_field.h"
-#include "fine/feature_scale.h"
-#include "fine/incomplete_factor.h"
-#include "fine/interaction_lists.h"
-#include "fine/lane_pcg.h"
-#include "fine/level_mesh.h"
-#include "fine/near_field.h"
-#include "fine/structure_reader.h"
+#include "fine/clusters/cluster_tree.h"
+#include "fine/far_field/far_field.h"
+#include "fine/mesh/feature_scale.h"
+#include "fine/solve/incomplete_factor.h"
+#include "fine/clusters/interaction_lists.h"
+#include "fine/solve/lane_pcg.h"
+#include "fine/mesh/level_mesh.h"
+#include "fine/solve/near_field.h"
+#include "structure/panel_file_reader.h"
 
 static double cpu() {
   timespec t;

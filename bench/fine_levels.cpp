@@ -11,9 +11,9 @@
 #include <fstream>
 #include <iostream>
 
-#include "fine/feature_scale.h"
-#include "fine/level_solve.h"
-#include "fine/structure_reader.h"
+#include "fine/mesh/feature_scale.h"
+#include "fine/solve/level_solve.h"
+#include "structure/panel_file_reader.h"
 #include "sparse/instruction_set.h"
 
 int main(int argc, char** argv) {

@@ -19,7 +19,7 @@
 #include <sstream>
 #include <string>
 
-#include "fine/structure_reader.h"
+#include "structure/panel_file_reader.h"
 #include "geometry/panel_reader.h"
 
 namespace {

@@ -1,46 +1,40 @@
-# The reader on its own as well, for the fuzz target that builds it without the rest.
-set(VORNAX_FINE_READER_SOURCES
-  src/fine/rect_from_corners.cpp
-  src/fine/panel_contacts.cpp
-  src/fine/structure_reader.cpp
-)
 # The Galerkin coefficients between rectangles.
 set(VORNAX_FINE_COEFFICIENT_SOURCES
-  src/fine/closed_form.cpp
-  src/fine/closed_form_kernels.cpp
-  src/fine/closed_form_kernels_sse2.cpp
-  src/fine/closed_form_kernels_avx2.cpp
-  src/fine/far_expansion.cpp
-  src/fine/gauss_legendre.cpp
-  src/fine/rectangle_potential.cpp
-  src/fine/galerkin_integral.cpp
+  src/fine/coefficients/closed_form.cpp
+  src/fine/coefficients/closed_form_kernels.cpp
+  src/fine/coefficients/closed_form_kernels_sse2.cpp
+  src/fine/coefficients/closed_form_kernels_avx2.cpp
+  src/fine/coefficients/pair_expansion.cpp
+  src/fine/coefficients/gauss_legendre.cpp
+  src/fine/coefficients/rectangle_potential.cpp
+  src/fine/coefficients/galerkin_integral.cpp
 )
+# By stage, each folder building only on those above it and on src/structure.
 set(VORNAX_FINE_SOURCES
-  ${VORNAX_FINE_READER_SOURCES}
   ${VORNAX_FINE_COEFFICIENT_SOURCES}
-  src/fine/taylor_terms.cpp
-  src/fine/feature_scale.cpp
-  src/fine/level_mesh.cpp
-  src/fine/cluster_tree.cpp
-  src/fine/interaction_lists.cpp
-  src/fine/parallel_for.cpp
-  src/fine/coefficient_cache.cpp
-  src/fine/near_field.cpp
-  src/fine/far_field.cpp
-  src/fine/incomplete_factor.cpp
-  src/fine/lane_pcg.cpp
-  src/fine/level_solve.cpp
-  src/fine/level_timer.cpp
-  src/fine/fine_kernels.cpp
-  src/fine/fine_kernels_sse2.cpp
-  src/fine/fine_kernels_avx2.cpp
-  src/fine/fine_kernels_avx512.cpp
-  src/fine/convergence.cpp
-  src/fine/fine_arguments.cpp
-  src/fine/fine_extraction.cpp
+  src/fine/coefficients/coefficient_cache.cpp
+  src/fine/mesh/feature_scale.cpp
+  src/fine/mesh/level_mesh.cpp
+  src/fine/clusters/cluster_tree.cpp
+  src/fine/clusters/interaction_lists.cpp
+  src/fine/far_field/taylor_terms.cpp
+  src/fine/far_field/far_field.cpp
+  src/fine/solve/parallel_for.cpp
+  src/fine/solve/near_field.cpp
+  src/fine/solve/incomplete_factor.cpp
+  src/fine/solve/fine_kernels.cpp
+  src/fine/solve/fine_kernels_sse2.cpp
+  src/fine/solve/fine_kernels_avx2.cpp
+  src/fine/solve/fine_kernels_avx512.cpp
+  src/fine/solve/lane_pcg.cpp
+  src/fine/solve/level_solve.cpp
+  src/fine/estimate/convergence.cpp
+  src/fine/program/level_timer.cpp
+  src/fine/program/fine_arguments.cpp
+  src/fine/program/fine_extraction.cpp
 )
 # The solve kernels and the closed forms' sums are compiled once per instruction set and chosen
 # at run time; the closed forms give the same bits on every path.
-set_source_files_properties(src/fine/fine_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")
-set_source_files_properties(src/fine/fine_kernels_avx512.cpp PROPERTIES COMPILE_OPTIONS "-mavx512f")
-set_source_files_properties(src/fine/closed_form_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")
+set_source_files_properties(src/fine/solve/fine_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")
+set_source_files_properties(src/fine/solve/fine_kernels_avx512.cpp PROPERTIES COMPILE_OPTIONS "-mavx512f")
+set_source_files_properties(src/fine/coefficients/closed_form_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")

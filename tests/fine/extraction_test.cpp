@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "fine/convergence.h"
-#include "fine/feature_scale.h"
-#include "fine/fine_extraction.h"
+#include "fine/estimate/convergence.h"
+#include "fine/mesh/feature_scale.h"
+#include "fine/program/fine_extraction.h"
 
 namespace {
 

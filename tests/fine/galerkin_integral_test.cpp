@@ -2,7 +2,7 @@
 // potential of one rectangle integrated numerically over the other in long double, published
 // closed-form values, and hand formulas.
 
-#include "fine/galerkin_integral.h"
+#include "fine/coefficients/galerkin_integral.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +10,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "fine/closed_form_kernels.h"
-#include "fine/far_expansion.h"
-#include "fine/gauss_legendre.h"
+#include "fine/coefficients/closed_form_kernels.h"
+#include "fine/coefficients/pair_expansion.h"
+#include "fine/coefficients/gauss_legendre.h"
 #include "reference_integral.h"
 
 // The register functions of the closed forms, on registers of two doubles.
 #define LANE_WIDTH 2
-#include "fine/lane_math.inc"
+#include "fine/coefficients/lane_math.inc"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fine/axis_rect.h"
+#include "structure/axis_rect.h"
 
 /// ∬_r dA / |p − x| in long double: the corner formula of the potential of a uniformly charged
 /// rectangle, written out here apart from the code under test.

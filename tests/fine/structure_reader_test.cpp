@@ -1,6 +1,6 @@
 // vornax-fine's reader: every file vornax reads is read alike, conductors as runs of any length
 // with any label, and the new faults (non-rectangles, overlaps, touching conductors) named.
-#include "fine/structure_reader.h"
+#include "structure/panel_file_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "fine/panel_contacts.h"
+#include "structure/panel_contacts.h"
 #include "geometry/panel_reader.h"
 
 namespace {

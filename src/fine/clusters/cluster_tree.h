@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "fine/mesh/level_mesh.h"
+
+/// One cluster of panels: a node of the binary tree over all panels of a level.
+struct ClusterNode {
+  int32_t first;       // first panel, in tree order
+  int32_t count;       // number of panels; a node's panels are consecutive in tree order
+  int32_t child[2];    // the two halves, -1 for a leaf
+  int32_t parent;      // -1 for the root
+  double centre[3];    // centre of the panels' bounding box, the expansion centre
+  int64_t grid_lo[3];  // bounding box on the decision grid (see ClusterTree)
+  int64_t grid_hi[3];
+};
+
+/// A binary tree over the panels of one level: each node's bounding box is halved across its
+/// longest side until a leaf holds at most `leaf_size` panels. Nodes are stored parents first.
+///
+/// Every choice that changes the structure of the computation (how clusters are split, which
+/// pairs are far enough apart for an expansion) is made on a grid of 2^30 steps over the
+/// structure's bounding box, not on the coordinates themselves: the same structure drawn in
+/// another unit rounds differently in the last place, and must still be split the same way.
+struct ClusterTree {
+  ClusterTree(const LevelMesh& mesh, int32_t leaf_size);
+
+  /// Whether the clusters a and b are far enough apart for their expansions: the sum of their
+  /// radii is below `ratio` times the distance of their centres (both on the grid).
+  bool well_separated(int32_t a, int32_t b, double ratio) const;
+  /// Radius of the node's bounding box on the grid.
+  double grid_radius(int32_t node) const;
+
+  std::vector<ClusterNode> nodes;  // nodes[0] is the root
+  std::vector<int32_t> panel;      // panel[i]: the mesh panel at tree position i
+};

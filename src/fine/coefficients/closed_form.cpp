@@ -1,0 +1,242 @@
+// I(a, b) by the closed forms: a signed sum of a primitive over the sixteen combinations of the
+// two rectangles' edge coordinates, F for parallel and G for perpendicular rectangles.
+
+#include "fine/coefficients/closed_form.h"
+
+#include <cmath>
+#include <utility>
+
+#include "fine/coefficients/closed_form_kernels.h"
+#include "structure/space_box.h"
+
+namespace {
+
+// t + R where R = √(t² + ρ²), for t < 0 as ρ² / (R − t), which does not suffer the
+// cancellation of t + R (that sum even reaches zero when ρ² is below the rounding of t²).
+template <typename Real>
+Real sum_for_log(Real t, Real r, Real rho2) {
+  return t >= 0 ? t + r : rho2 / (r - t);
+}
+
+template <typename Real>
+Real log_of_sum(Real t, Real r, Real rho2) {
+  return std::log(sum_for_log(t, r, rho2));
+}
+
+// F(X, Y, Z) = ½(X² − Z²)·Y·ln(Y + R) + ½(Y² − Z²)·X·ln(X + R) − ⅙(X² + Y² − 2Z²)·R
+//              − X·Y·|Z|·atan(X·Y / (|Z|·R)); a term whose factor is exactly zero is left out,
+// which also keeps ln 0 and 0/0 away where the rectangles touch.
+template <typename Real>
+Real parallel_primitive(Real x, Real y, Real z) {
+  const Real x2 = x * x, y2 = y * y, z2 = z * z;
+  const Real r = std::sqrt(x2 + y2 + z2);
+  Real sum = -(x2 + y2 - 2 * z2) * r / 6;
+  if (x2 != z2 && y != 0) sum += (x2 - z2) * y * log_of_sum(y, r, x2 + z2) / 2;
+  if (y2 != z2 && x != 0) sum += (y2 - z2) * x * log_of_sum(x, r, y2 + z2) / 2;
+  if (z != 0 && x != 0 && y != 0) {
+    const Real az = std::fabs(z);
+    sum -= x * y * az * std::atan(x * y / (az * r));
+  }
+  return sum;
+}
+
+// One row of the perpendicular sum, Σⱼₖ (−1)^(j+k) G(X, yⱼ, zₖ) with
+// G(X, Y, Z) = X·Y·Z·ln(X + R) + (X²/2 − Z²/6)·Z·ln(Y + R) + (X²/2 − Y²/6)·Y·ln(Z + R)
+//              − ⅓·Y·Z·R − ½·X·|Z|·Z·atan(X·Y / (|Z|·R)) − ½·X·|Y|·Y·atan(X·Z / (|Y|·R))
+//              − ⅙·|X|³·atan(Y·Z / (|X|·R)),
+// zero factors left out as in F. The logarithms and arctangents of two terms that share their
+// factor are taken together, c·(ln u₀ − ln u₁) = c·ln(u₀/u₁) and
+// atan(p₀/q₀) − atan(p₁/q₁) = atan2(p₀q₁ − p₁q₀, q₀q₁ + p₀p₁) (the difference lies within
+// ±π), which halves the slow ones of long double.
+template <typename Real>
+Real perpendicular_row(Real x, const Real ys[2], const Real zs[2]) {
+  const Real x2 = x * x, ax = std::fabs(x);
+  Real r[2][2], sum = 0;
+  for (int32_t j = 0; j < 2; ++j) {
+    for (int32_t k = 0; k < 2; ++k) {
+      const Real y = ys[j], z = zs[k], sign = (j + k) % 2 == 0 ? 1 : -1;
+      r[j][k] = std::sqrt(x2 + y * y + z * z);
+      sum -= sign * y * z * r[j][k] / 3;
+      if (x != 0 && y != 0 && z != 0) {
+        sum += sign * x * y * z * log_of_sum(x, r[j][k], y * y + z * z);
+      }
+    }
+  }
+  // The pair over j at each zₖ, and the pair over k at each yⱼ.
+  auto paired_angle = [](Real p0, Real q0, Real p1, Real q1) {
+    return std::atan2(p0 * q1 - p1 * q0, q0 * q1 + p0 * p1);
+  };
+  for (int32_t k = 0; k < 2; ++k) {
+    const Real z = zs[k], az = std::fabs(z), sign = k == 0 ? 1 : -1;
+    const Real on_y = (x2 / 2 - z * z / 6) * z;
+    if (on_y != 0) {
+      sum += sign * on_y *
+             std::log(sum_for_log(ys[0], r[0][k], x2 + z * z) /
+                      sum_for_log(ys[1], r[1][k], x2 + z * z));
+    }
+    if (x != 0 && z != 0) {
+      sum -= sign * x * az * z * paired_angle(x * ys[0], az * r[0][k], x * ys[1], az * r[1][k]) / 2;
+    }
+  }
+  for (int32_t j = 0; j < 2; ++j) {
+    const Real y = ys[j], ay = std::fabs(y), sign = j == 0 ? 1 : -1;
+    const Real on_z = (x2 / 2 - y * y / 6) * y;
+    if (on_z != 0) {
+      sum += sign * on_z *
+             std::log(sum_for_log(zs[0], r[j][0], x2 + y * y) /
+                      sum_for_log(zs[1], r[j][1], x2 + y * y));
+    }
+    if (x != 0 && y != 0) {
+      sum -= sign * x * ay * y * paired_angle(x * zs[0], ay * r[j][0], x * zs[1], ay * r[j][1]) / 2;
+    }
+    if (x != 0) {
+      sum -=
+          sign * ax * ax * ax * paired_angle(y * zs[0], ax * r[j][0], y * zs[1], ax * r[j][1]) / 6;
+    }
+  }
+  return sum;
+}
+
+// Parallel rectangles whose coordinate differences along one axis of their plane are all below
+// this (in units of the largest corner distance) take the sum that leaves out the parts the
+// second difference along that axis cancels (closed_form_kernels.h), which then rounds less.
+constexpr double kReducedBelow = 0.2;
+
+// The signs (−1)^(i+k) of the four differences in the sums.
+const double kSigns[4] = {1, -1, -1, 1};
+
+// The coordinate differences the sums take, in units of the largest corner distance: so the
+// logarithms stay near 1 whatever the unit of length, and the pair and the same pair in
+// another unit make the same sums up to the rounding of their coordinates (so do the rounding
+// estimates that decide between the means). Parallel: xᵢ − x'ₖ and yⱼ − y'ₗ at index 2i + k
+// (2j + l), z − z'. Perpendicular, in the frame where a lies in z = z₁ spanning x and y and b
+// in y = y' spanning x and z: xᵢ − x'ₗ, yⱼ − y' and z₁ − z'ₖ. In long double the differences of
+// the doubles are exact unless their magnitudes are far apart, and the unit is a power of two
+// (conversions exact); in double their rounding is part of that path's loss.
+template <typename Real>
+struct Differences {
+  double scale;  // the unit
+  Real xs[4];    // along the axis both span
+  Real ys[4];    // along the second axis: four (parallel) or two (perpendicular)
+  Real zs[2];    // along a's normal: one (parallel) or two (perpendicular)
+};
+
+// The differences along one axis of the frame mirrored: reversed, with their signs changed.
+template <typename Real>
+void mirror(Real* values, int32_t count) {
+  for (int32_t i = 0; i < count / 2; ++i) {
+    const Real low = values[i];
+    values[i] = -values[count - 1 - i];
+    values[count - 1 - i] = -low;
+  }
+}
+
+// Mirrors the frame along each axis where b's centre lies beyond a's, and for parallel
+// rectangles puts the two axes of their plane in order (F is symmetric in X and Y): the sums,
+// and the rounding estimate with them, are then the same for a pair, its mirror images and its
+// copies with the axes relabelled.
+template <typename Real>
+void canonical_frame(Differences<Real>& d, bool parallel) {
+  const int32_t y_count = parallel ? 4 : 2;
+  if (d.xs[0] + d.xs[3] < 0) mirror(d.xs, 4);
+  if (d.ys[0] + d.ys[y_count - 1] < 0) mirror(d.ys, y_count);
+  if (!parallel && d.zs[0] + d.zs[1] < 0) mirror(d.zs, 2);
+  if (parallel) {
+    for (int32_t i = 0; i < 4; ++i) {
+      if (d.xs[i] == d.ys[i]) continue;
+      if (d.xs[i] > d.ys[i]) {
+        for (int32_t k = 0; k < 4; ++k) std::swap(d.xs[k], d.ys[k]);
+      }
+      break;
+    }
+  }
+}
+
+template <typename Real>
+Differences<Real> differences(const AxisRect& a, const AxisRect& b) {
+  const SpaceBox box_a = space_box(a), box_b = space_box(b);
+  Differences<Real> d;
+  const double reach = box_reach(box_a, box_b);
+  d.scale = sizeof(Real) > sizeof(double) ? power_of_two_above(reach) : reach;
+  const Real unit = d.scale;
+  const int32_t p = a.axis, shared = a.axis == b.axis ? (p + 1) % 3 : 3 - a.axis - b.axis;
+  const int32_t q = a.axis == b.axis ? (p + 2) % 3 : b.axis;
+  for (int32_t i = 0; i < 2; ++i) {
+    const Real ax = i == 0 ? box_a.lo[shared] : box_a.hi[shared];
+    const Real ay = i == 0 ? box_a.lo[q] : box_a.hi[q];
+    for (int32_t k = 0; k < 2; ++k) {
+      d.xs[2 * i + k] = (ax - Real(k == 0 ? box_b.lo[shared] : box_b.hi[shared])) / unit;
+      d.ys[2 * i + k] = (ay - Real(k == 0 ? box_b.lo[q] : box_b.hi[q])) / unit;
+    }
+    d.zs[i] = (Real(box_a.lo[p]) - Real(i == 0 ? box_b.lo[p] : box_b.hi[p])) / unit;
+  }
+  if (a.axis != b.axis) d.ys[1] = d.ys[2];  // b lies in a plane of q: yⱼ − y' is ys[2j]
+  canonical_frame(d, a.axis == b.axis);
+  return d;
+}
+
+// The long double sums, row by row.
+long double extended_sum(const Differences<long double>& d, bool parallel) {
+  long double sum = 0;
+  for (int32_t i = 0; i < 4; ++i) {
+    const long double x = d.xs[i];
+    long double row = 0;
+    if (parallel) {
+      for (int32_t j = 0; j < 4; ++j) {
+        row += kSigns[j] * parallel_primitive<long double>(x, d.ys[j], d.zs[0]);
+      }
+    } else {
+      row = perpendicular_row<long double>(x, d.ys, d.zs);
+    }
+    sum += kSigns[i] * row;
+  }
+  return sum;
+}
+
+}  // namespace
+
+double closed_form_integral(const AxisRect& a, const AxisRect& b, double& rounding) {
+  Differences<double> d = differences<double>(a, b);
+  const ClosedFormKernels& kernels = closed_form_kernels();
+  double magnitude = 0, sum = 0;
+  if (a.axis != b.axis) {
+    sum = kernels.perpendicular_sum(d.xs, d.ys, d.zs, magnitude);
+  } else {
+    // Along the axis of the smaller differences, if they are small, the parts of F that its
+    // second difference cancels are taken out first.
+    double largest_x = 0, largest_y = 0;
+    for (int32_t i = 0; i < 4; ++i) {
+      largest_x = std::fmax(largest_x, std::fabs(d.xs[i]));
+      largest_y = std::fmax(largest_y, std::fabs(d.ys[i]));
+    }
+    if (std::fmin(largest_x, largest_y) > kReducedBelow) {
+      sum = kernels.parallel_sum(d.xs, d.ys, d.zs[0], magnitude);
+    } else if (largest_x <= largest_y) {
+      sum = kernels.reduced_parallel_sum(d.xs, d.ys, d.zs[0], magnitude);
+    } else {
+      sum = kernels.reduced_parallel_sum(d.ys, d.xs, d.zs[0], magnitude);
+    }
+  }
+  rounding = magnitude / std::fabs(sum);
+  return sum * d.scale * d.scale * d.scale;
+}
+
+double extended_closed_form_integral(const AxisRect& a, const AxisRect& b) {
+  const Differences<long double> d = differences<long double>(a, b);
+  const long double sum = extended_sum(d, a.axis == b.axis);
+  return static_cast<double>(sum * d.scale * d.scale * d.scale);
+}
+
+// For an L × W rectangle (L ≥ W, diagonal d):
+//   I = ⅔(L³ + W³ − d³) + 2·L·W·(L·asinh(W/L) + W·asinh(L/W)),
+// with L³ − d³ = −W²·(d² + d·L + L²)/(d + L) free of cancellation when W ≪ L.
+double self_integral(const AxisRect& a) {
+  const double s0 = a.hi[0] - a.lo[0], s1 = a.hi[1] - a.lo[1];
+  const double scale = power_of_two_above(std::fmax(s0, s1));
+  const double l = std::fmax(s0, s1) / scale, w = std::fmin(s0, s1) / scale;
+  const double d = std::sqrt(l * l + w * w);
+  const double cubes = w * w * w - w * w * (d * d + d * l + l * l) / (d + l);
+  const double sum =
+      2.0 / 3.0 * cubes + 2 * l * w * (l * std::asinh(w / l) + w * std::asinh(l / w));
+  return sum * scale * scale * scale;
+}

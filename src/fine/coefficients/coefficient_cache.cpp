@@ -1,0 +1,88 @@
+#include "fine/coefficients/coefficient_cache.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "fine/coefficients/galerkin_integral.h"
+
+namespace {
+
+/// A hash of the shape, mixed with splitmix64's finaliser after each value so that shapes whose
+/// numbers share their low bits still spread over the table; `seed` picks one of many.
+uint64_t hash_of(const std::array<int64_t, 9>& shape, uint64_t seed) {
+  uint64_t h = seed;
+  for (int64_t v : shape) {
+    uint64_t z = h + static_cast<uint64_t>(v) + 0x9e3779b97f4a7c15ull;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    h = z ^ (z >> 31);
+  }
+  return h;
+}
+
+}  // namespace
+
+CoefficientCache::CoefficientCache() : slots_(kSlots) {}
+
+double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
+  double alo[3], ahi[3], blo[3], bhi[3];
+  rect_bounds(a, alo, ahi);
+  rect_bounds(b, blo, bhi);
+  const double size =
+      std::max({a.hi[0] - a.lo[0], a.hi[1] - a.lo[1], b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]});
+  int exponent;
+  std::frexp(size, &exponent);
+  exponent -= 40;
+  const double unit = std::ldexp(1.0, -exponent);  // 2^-exponent, exact
+  auto rounded = [unit](double length) {
+    const double v = length * unit;
+    return static_cast<int64_t>(v >= 0.0 ? v + 0.5 : v - 0.5);
+  };
+  // The shape in units of 2^exponent, and the same with the panels swapped; the smaller is kept.
+  Shape forward, backward;
+  forward[0] = backward[0] = exponent;
+  forward[1] = a.axis * 3 + b.axis;
+  backward[1] = b.axis * 3 + a.axis;
+  for (int k = 0; k < 2; ++k) {
+    forward[2 + k] = backward[4 + k] = rounded(a.hi[k] - a.lo[k]);
+    forward[4 + k] = backward[2 + k] = rounded(b.hi[k] - b.lo[k]);
+  }
+  for (int d = 0; d < 3; ++d) {
+    forward[6 + d] = rounded(blo[d] - alo[d]);
+    backward[6 + d] = -forward[6 + d];
+  }
+  const Shape& shape = std::min(forward, backward);
+  const uint64_t first = hash_of(shape, 0) | 1, second = hash_of(shape, 0x5851f42d4c957f2dull);
+  const std::size_t mask = kSlots - 1;
+  std::size_t at = static_cast<std::size_t>(first >> 1) & mask;
+  while (slots_[at].first != 0) {
+    if (slots_[at].first == first && slots_[at].second == second) return slots_[at].value;
+    at = (at + 1) & mask;
+  }
+  // The rounded shape as two rectangles, the first with its lower corner at the origin.
+  AxisRect p, q;
+  const int32_t axes = static_cast<int32_t>(shape[1]);
+  p.axis = axes / 3;
+  q.axis = axes % 3;
+  double qlo[3];
+  for (int d = 0; d < 3; ++d) qlo[d] = std::ldexp(static_cast<double>(shape[6 + d]), exponent);
+  p.level = 0.0;
+  q.level = qlo[q.axis];
+  for (int k = 0; k < 2; ++k) {
+    p.lo[k] = 0.0;
+    p.hi[k] = std::ldexp(static_cast<double>(shape[2 + k]), exponent);
+    q.lo[k] = qlo[(q.axis + 1 + k) % 3];
+    q.hi[k] = q.lo[k] + std::ldexp(static_cast<double>(shape[4 + k]), exponent);
+  }
+  const double area_p = (p.hi[0] - p.lo[0]) * (p.hi[1] - p.lo[1]);
+  const double area_q = (q.hi[0] - q.lo[0]) * (q.hi[1] - q.lo[1]);
+  const double value = galerkin_integral(p, q) / (area_p * area_q);
+  if (2 * (used_ + 1) > kSlots) {
+    for (Slot& slot : slots_) slot.first = 0;
+    used_ = 0;
+    at = static_cast<std::size_t>(first >> 1) & mask;
+  }
+  slots_[at] = Slot{first, second, value};
+  ++used_;
+  return value;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "structure/axis_rect.h"
+
+/// Coefficients of potential between pairs of panels, each computed once per shape of the pair:
+/// two pairs that differ only by a translation (or by the order of their two panels) have the
+/// same coefficient, and on graded panels of regular structures most pairs repeat (on a bus all
+/// but about one in twenty).
+///
+/// A pair's shape is its sizes and the offset between its panels, rounded to 2⁻⁴⁰ of its larger
+/// panel (a power of two, so the rounded shape is exact), and the coefficient is computed from
+/// that rounded shape alone: the same shape gives the same bits whichever pair met it first.
+class CoefficientCache {
+ public:
+  CoefficientCache();
+
+  /// (1 / (A_a A_b)) ∬∬ dA dA' / |x − x'| for panels a and b.
+  double coefficient(const AxisRect& a, const AxisRect& b);
+
+ private:
+  typedef std::array<int64_t, 9> Shape;  // exponent, axes, two sizes each, offset
+  // A shape is known by two independent 64-bit hashes of it: two different shapes share both
+  // with a chance of 2^-128, far below any other cause of error.
+  struct Slot {
+    uint64_t first;   // the first hash, 0 for a free slot
+    uint64_t second;  // the second hash
+    double value;     // the shape's coefficient
+  };
+  // An open table with linear probing; when half full it starts afresh.
+  static constexpr std::size_t kSlots = std::size_t{1} << 19;
+  std::vector<Slot> slots_;  // kSlots of them
+  std::size_t used_ = 0;     // slots in use
+};

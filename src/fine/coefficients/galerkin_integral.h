@@ -1,0 +1,13 @@
+#pragma once
+
+#include "structure/axis_rect.h"
+
+/// I(a, b) = ∬_a ∬_b dA dA' / |x − x'|, in length³: a and b may be the same rectangle, touch
+/// along an edge or at a corner, overlap in projection, be coplanar, parallel or perpendicular
+/// (but not overlap with positive area unless identical). Within 1e-6 relative of the exact
+/// value at every distance, size ratio and aspect ratio (bounds of 1e-7 on each means'
+/// truncation, rounding below 2e-12; measured worst 1e-7). The same bits for (a, b) and (b, a),
+/// on every instruction-set path, in every run. Only ratios of the pair's lengths choose the
+/// means, so a pair in another unit gives s³ times the value (to the rounding of the inputs).
+/// The coefficient of potential between unit charges spread over a and b is I / (A·A').
+double galerkin_integral(const AxisRect& a, const AxisRect& b);

@@ -1,0 +1,77 @@
+#include "fine/estimate/convergence.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kRate = 3.0;      // the rate the extrapolation assumes
+constexpr double kSlowRate = 2.0;  // the slowest rate the estimate covers
+constexpr double kMargin = 1.5;    // the estimate is this times the slow rate's correction
+
+/// Ratio of the second change to the first under e(m) = e∞ + a m^-p.
+double change_ratio(double m1, double m2, double m3, double p) {
+  return (std::pow(m2, -p) - std::pow(m3, -p)) / (std::pow(m1, -p) - std::pow(m2, -p));
+}
+
+}  // namespace
+
+ConvergenceEstimate estimate_convergence(const std::vector<int32_t>& levels,
+                                         const std::vector<std::vector<double>>& matrices,
+                                         int32_t conductors, double floor) {
+  ConvergenceEstimate estimate;
+  const size_t count = static_cast<size_t>(conductors) * conductors;
+  const size_t last = matrices.size() - 1;
+  const std::vector<double>& e3 = matrices[last];
+  estimate.value = e3;
+  estimate.error.assign(count, std::numeric_limits<double>::infinity());
+  estimate.significant.assign(count, 0);
+  estimate.largest_relative_error = 0.0;
+  for (int32_t j = 0; j < conductors; ++j) {
+    for (int32_t k = 0; k < conductors; ++k) {
+      estimate.significant[j * conductors + k] =
+          is_significant(e3[j * conductors + k], e3[j * conductors + j]);
+    }
+  }
+  if (matrices.size() >= 3) {
+    const std::vector<double>& e1 = matrices[last - 2];
+    const std::vector<double>& e2 = matrices[last - 1];
+    const double m1 = levels[last - 2], m2 = levels[last - 1], m3 = levels[last];
+    const double slowest_ratio = change_ratio(m1, m2, m3, kSlowRate);
+    for (int32_t j = 0; j < conductors; ++j) {
+      for (int32_t k = 0; k < conductors; ++k) {
+        const size_t at = j * conductors + k;
+        const double d1 = e2[at] - e1[at], d2 = e3[at] - e2[at];
+        const double noise =
+            floor * std::sqrt(std::fabs(e3[j * conductors + j] * e3[k * conductors + k]));
+        const bool regular = d1 * d2 > 0.0 && std::fabs(d2) <= slowest_ratio * std::fabs(d1);
+        const double slow_correction = std::fabs(d2) / (std::pow(m3 / m2, kSlowRate) - 1.0);
+        if (regular) estimate.value[at] = e3[at] + d2 / (std::pow(m3 / m2, kRate) - 1.0);
+        estimate.error[at] = kMargin * slow_correction + noise;
+      }
+    }
+  }
+  for (size_t at = 0; at < count; ++at) {
+    if (!estimate.significant[at]) continue;
+    double relative = estimate.error[at] / std::fabs(estimate.value[at]);
+    if (!(relative <= estimate.largest_relative_error)) estimate.largest_relative_error = relative;
+  }
+  return estimate;
+}
+
+double largest_relative_change(const std::vector<std::vector<double>>& matrices,
+                               int32_t conductors) {
+  if (matrices.size() < 2) return 0.0;
+  const std::vector<double>& now = matrices.back();
+  const std::vector<double>& before = matrices[matrices.size() - 2];
+  double largest = 0.0;
+  for (int32_t j = 0; j < conductors; ++j) {
+    for (int32_t k = 0; k < conductors; ++k) {
+      const size_t at = j * conductors + k;
+      if (!is_significant(now[at], now[j * conductors + j])) continue;
+      double change = std::fabs(now[at] - before[at]) / std::fabs(now[at]);
+      if (!(change <= largest)) largest = change;
+    }
+  }
+  return largest;
+}
