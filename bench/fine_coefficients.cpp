@@ -13,8 +13,8 @@
 #include <random>
 #include <vector>
 
-#include "structure/axis_rect.h"
 #include "fine/coefficients/galerkin_integral.h"
+#include "structure/axis_rect.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include <fstream>
 
 #include "fine/clusters/cluster_tree.h"
+#include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
 #include "fine/mesh/feature_scale.h"
-#include "fine/solve/incomplete_factor.h"
-#include "fine/clusters/interaction_lists.h"
-#include "fine/solve/lane_pcg.h"
 #include "fine/mesh/level_mesh.h"
+#include "fine/solve/incomplete_factor.h"
+#include "fine/solve/lane_pcg.h"
 #include "fine/solve/near_field.h"
 #include "structure/panel_file_reader.h"
 

@@ -13,8 +13,8 @@
 
 #include "fine/mesh/feature_scale.h"
 #include "fine/solve/level_solve.h"
-#include "structure/panel_file_reader.h"
 #include "sparse/instruction_set.h"
+#include "structure/panel_file_reader.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

@@ -19,8 +19,8 @@
 #include <sstream>
 #include <string>
 
-#include "structure/panel_file_reader.h"
 #include "geometry/panel_reader.h"
+#include "structure/panel_file_reader.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "common/companion_request.h"
 #include "common/fatal.h"
-#include "structure/panel_file_reader.h"
 #include "geometry/panel_reader.h"
+#include "structure/panel_file_reader.h"
 #include "tools/capacitance_file.h"
 #include "tools/spice_arguments.h"
 #include "tools/spice_names.h"

@@ -1,9 +1,9 @@
 #include "structure/panel_file_reader.h"
 
-#include "structure/panel_contacts.h"
-#include "structure/rect_from_corners.h"
 #include "geometry/panel_reader.h"
 #include "model/panel.h"
+#include "structure/panel_contacts.h"
+#include "structure/rect_from_corners.h"
 
 namespace {
 

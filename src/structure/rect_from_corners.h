@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "structure/axis_rect.h"
 #include "model/point3.h"
+#include "structure/axis_rect.h"
 
 /// The rectangle with corners 1 to 4 at `corners`, in order around it: "" with `rect` set, or
 /// the reason why they are no such rectangle, a clause for a message about the record. The

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "fine/coefficients/closed_form_kernels.h"
-#include "fine/coefficients/pair_expansion.h"
 #include "fine/coefficients/gauss_legendre.h"
+#include "fine/coefficients/pair_expansion.h"
 #include "reference_integral.h"
 
 // The register functions of the closed forms, on registers of two doubles.

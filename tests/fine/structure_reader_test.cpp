@@ -1,7 +1,5 @@
 // vornax-fine's reader: every file vornax reads is read alike, conductors as runs of any length
 // with any label, and the new faults (non-rectangles, overlaps, touching conductors) named.
-#include "structure/panel_file_reader.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,8 +11,9 @@
 #include <sstream>
 #include <string>
 
-#include "structure/panel_contacts.h"
 #include "geometry/panel_reader.h"
+#include "structure/panel_contacts.h"
+#include "structure/panel_file_reader.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <cmath>
 
 #include "fine/coefficients/closed_form.h"
-#include "fine/coefficients/pair_expansion.h"
 #include "fine/coefficients/gauss_legendre.h"
+#include "fine/coefficients/pair_expansion.h"
 #include "fine/coefficients/rectangle_potential.h"
 #include "structure/space_box.h"
 

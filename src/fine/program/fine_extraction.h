@@ -7,8 +7,8 @@
 
 #include "fine/estimate/convergence.h"
 #include "fine/solve/level_solve.h"
-#include "structure/panel_file_reader.h"
 #include "sparse/instruction_set.h"
+#include "structure/panel_file_reader.h"
 
 /// One refinement level as the console reports it.
 struct LevelReport {

@@ -16,11 +16,11 @@
 #include "common/thread_count.h"
 #include "fine/program/fine_arguments.h"
 #include "fine/program/fine_extraction.h"
-#include "structure/panel_file_reader.h"
 #include "geometry/panel_reader.h"
 #include "run/result_file.h"
 #include "run/run_start.h"
 #include "sparse/instruction_set.h"
+#include "structure/panel_file_reader.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <memory>
 
 #include "fine/clusters/cluster_tree.h"
+#include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
+#include "fine/program/level_timer.h"
 #include "fine/solve/fine_kernels.h"
 #include "fine/solve/incomplete_factor.h"
-#include "fine/clusters/interaction_lists.h"
 #include "fine/solve/lane_pcg.h"
-#include "fine/program/level_timer.h"
 #include "fine/solve/near_field.h"
 #include "fine/solve/parallel_for.h"
 

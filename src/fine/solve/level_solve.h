@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "fine/mesh/level_mesh.h"
-#include "structure/panel_file_reader.h"
 #include "sparse/instruction_set.h"
+#include "structure/panel_file_reader.h"
 
 /// The numerical choices of a level's solve; all of them are ratios, none is a length.
 struct LevelSettings {
