@@ -6,4 +6,5 @@ set(VORNAX_COMMON_SOURCES
   src/common/cpu_count.cpp
   src/common/thread_count.cpp
   src/common/companion_request.cpp
+  src/common/worker_pool.cpp
 )

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "common/fatal.h"
+#include "common/worker_pool.h"
 #include "sparse/instruction_set.h"
 #include "sparse/pcg_rules.h"
-#include "sparse/worker_pool.h"
 
 namespace {
 

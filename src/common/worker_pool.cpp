@@ -1,4 +1,4 @@
-#include "sparse/worker_pool.h"
+#include "common/worker_pool.h"
 
 #include <pthread.h>
 
