@@ -7,4 +7,5 @@ set(VORNAX_COMMON_SOURCES
   src/common/thread_count.cpp
   src/common/companion_request.cpp
   src/common/worker_pool.cpp
+  src/common/instruction_set.cpp
 )

@@ -2,11 +2,11 @@
 
 #include <cstdint>
 
+#include "common/instruction_set.h"
 #include "fine/far_field/far_field.h"
 #include "fine/solve/incomplete_factor.h"
 #include "fine/solve/lane_block.h"
 #include "fine/solve/near_field.h"
-#include "sparse/instruction_set.h"
 
 /// The operations of the lane-group solves, compiled once per instruction set. They differ only
 /// in register width, never in a bit of their results.
