@@ -19,7 +19,6 @@ set(VORNAX_FINE_SOURCES
   src/fine/clusters/interaction_lists.cpp
   src/fine/far_field/taylor_terms.cpp
   src/fine/far_field/far_field.cpp
-  src/fine/solve/parallel_for.cpp
   src/fine/solve/near_field.cpp
   src/fine/solve/incomplete_factor.cpp
   src/fine/solve/fine_kernels.cpp

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "common/parallel_for.h"
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
@@ -11,7 +12,6 @@
 #include "fine/solve/incomplete_factor.h"
 #include "fine/solve/lane_pcg.h"
 #include "fine/solve/near_field.h"
-#include "fine/solve/parallel_for.h"
 
 LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,
                         int32_t m, const LevelSettings& settings, const LevelResult* previous) {
