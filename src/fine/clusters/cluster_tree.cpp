@@ -99,13 +99,26 @@ double ClusterTree::grid_radius(int32_t k) const {
   return std::sqrt(sum);
 }
 
-bool ClusterTree::well_separated(int32_t a, int32_t b, double ratio) const {
+namespace {
+
+/// The squared distance of the centres of two nodes' boxes on the grid.
+double centre_distance_squared(const ClusterNode& a, const ClusterNode& b) {
   double sum = 0.0;
   for (int k = 0; k < 3; ++k) {
-    double d = 0.5 * static_cast<double>((nodes[a].grid_lo[k] + nodes[a].grid_hi[k]) -
-                                         (nodes[b].grid_lo[k] + nodes[b].grid_hi[k]));
+    double d =
+        0.5 * static_cast<double>((a.grid_lo[k] + a.grid_hi[k]) - (b.grid_lo[k] + b.grid_hi[k]));
     sum += d * d;
   }
+  return sum;
+}
+
+}  // namespace
+
+bool ClusterTree::well_separated(int32_t a, int32_t b, double ratio) const {
   double radii = grid_radius(a) + grid_radius(b);
-  return radii * radii < ratio * ratio * sum;
+  return radii * radii < ratio * ratio * centre_distance_squared(nodes[a], nodes[b]);
+}
+
+double ClusterTree::radius_ratio(int32_t a, int32_t b) const {
+  return (grid_radius(a) + grid_radius(b)) / std::sqrt(centre_distance_squared(nodes[a], nodes[b]));
 }

@@ -8,7 +8,6 @@
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
 #include "fine/program/level_timer.h"
-#include "fine/solve/fine_kernels.h"
 #include "fine/solve/incomplete_factor.h"
 #include "fine/solve/lane_pcg.h"
 #include "fine/solve/near_field.h"
@@ -27,19 +26,18 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   timer.finish("mesh and clusters");
   NearField near = make_near_field(mesh, tree, lists, settings.threads);
   timer.finish("near coefficients");
-  FarField far(mesh, tree, lists, settings.expansion_order, settings.separation,
-               settings.iteration_order);
+  FarField far(mesh, tree, lists, settings.expansion_order, settings.iteration_order,
+               settings.separation);
   timer.finish("far field");
   IncompleteFactor factor = make_incomplete_factor(near, settings.factor_keep);
   timer.finish("factor");
   const int32_t groups = (conductors + kNarrowLanes - 1) / kNarrowLanes;
   const int32_t solving_threads = parallel_for_threads(groups, settings.threads);
   result.near_entries = near.row_start[n] + n;
-  result.bytes = 12.0 * (near.row_start[n] + factor.row_start[n]) +
-                 8.0 * (far.panel_moment.size() + far.shift.size() + far.derivative.size()) +
+  result.bytes = 12.0 * (near.row_start[n] + factor.row_start[n]) + far.bytes() +
                  24.0 * n * conductors +
-                 solving_threads * (7.0 * 64.0 * n + 2.0 * 64.0 * far.block_count);
-  result.far_links = static_cast<int64_t>(lists.far.size());
+                 solving_threads * (7.0 * 64.0 * n + 2.0 * 64.0 * far.work_blocks());
+  result.far_links = far.pair_count();
 
   // Starting charges in mesh order, conductor by conductor side by side.
   std::vector<double> start(static_cast<size_t>(n) * conductors, 0.0);
@@ -49,9 +47,8 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   std::vector<double> solution(static_cast<size_t>(n) * conductors);
   std::vector<double> product(static_cast<size_t>(n) * conductors);
   std::vector<std::vector<LaneOutcome>> outcomes(groups);
-  const FineKernels& kernels = fine_kernels(settings.instruction_set);
-  LevelOperator P{near, far, kernels, settings.instruction_set, settings.expansion_order};
-  LevelOperator Q{near, far, kernels, settings.instruction_set,
+  LevelOperator P{near, far, settings.instruction_set, settings.expansion_order};
+  LevelOperator Q{near, far, settings.instruction_set,
                   std::min(settings.iteration_order, settings.expansion_order)};
   std::vector<std::unique_ptr<LaneWork>> work(solving_threads);
   parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
