@@ -10,7 +10,7 @@ namespace {
 /// The relative error of a level's own matrix from its far field and solves, in proportion to
 /// the diagonal entries.
 double level_floor(const LevelSettings& settings) {
-  return settings.expansion_order >= 12 ? 3e-7 : 3e-6;
+  return settings.highest_degree >= 12 ? 3e-7 : 3e-6;
 }
 
 /// The level after m: about 1.4 times finer, so that each level costs about twice the last.
@@ -33,8 +33,8 @@ LevelSettings level_settings_for(double accuracy, int32_t threads, InstructionSe
   settings.threads = threads;
   settings.instruction_set = set;
   if (accuracy < 0.005) {
-    settings.expansion_order = 12;
-    settings.iteration_order = 5;
+    settings.highest_degree = 12;
+    settings.iteration_degree = 5;
     settings.separation = 0.5;
     settings.tolerance = 1e-9;
   }

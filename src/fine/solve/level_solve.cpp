@@ -26,7 +26,7 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   timer.finish("mesh and clusters");
   NearField near = make_near_field(mesh, tree, lists, settings.threads);
   timer.finish("near coefficients");
-  FarField far(mesh, tree, lists, settings.expansion_order, settings.iteration_order,
+  FarField far(mesh, tree, lists, settings.highest_degree, settings.iteration_degree,
                settings.separation);
   timer.finish("far field");
   IncompleteFactor factor = make_incomplete_factor(near, settings.factor_keep);
@@ -47,9 +47,9 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   std::vector<double> solution(static_cast<size_t>(n) * conductors);
   std::vector<double> product(static_cast<size_t>(n) * conductors);
   std::vector<std::vector<LaneOutcome>> outcomes(groups);
-  LevelOperator P{near, far, settings.instruction_set, settings.expansion_order};
+  LevelOperator P{near, far, settings.instruction_set, settings.highest_degree};
   LevelOperator Q{near, far, settings.instruction_set,
-                  std::min(settings.iteration_order, settings.expansion_order)};
+                  std::min(settings.iteration_degree, settings.highest_degree)};
   std::vector<std::unique_ptr<LaneWork>> work(solving_threads);
   parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
     if (!work[thread]) work[thread].reset(new LaneWork(far, n));
