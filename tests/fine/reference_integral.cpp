@@ -136,3 +136,39 @@ long double reference_integral(const AxisRect& a, const AxisRect& b) {
   }
   return sum;
 }
+
+long double gauss_integral(const AxisRect& a, const AxisRect& b, int points) {
+  const Rule rule = gauss(points);
+  Real a_lo[3], a_hi[3], b_lo[3], b_hi[3];
+  box(a, a_lo, a_hi);
+  box(b, b_lo, b_hi);
+  // The points of each rectangle, with their weights times its area.
+  auto nodes = [&](const Real lo[3], const Real hi[3], int axis, std::vector<Real>& point,
+                   std::vector<Real>& weight) {
+    const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+    for (size_t p = 0; p < rule.point.size(); ++p) {
+      for (size_t q = 0; q < rule.point.size(); ++q) {
+        Real x[3];
+        x[axis] = lo[axis];
+        x[u] = lo[u] + (hi[u] - lo[u]) * rule.point[p];
+        x[v] = lo[v] + (hi[v] - lo[v]) * rule.point[q];
+        point.insert(point.end(), x, x + 3);
+        weight.push_back(rule.weight[p] * rule.weight[q] * (hi[u] - lo[u]) * (hi[v] - lo[v]));
+      }
+    }
+  };
+  std::vector<Real> pa, wa, pb, wb;
+  nodes(a_lo, a_hi, a.axis, pa, wa);
+  nodes(b_lo, b_hi, b.axis, pb, wb);
+  Real sum = 0;
+  for (size_t i = 0; i < wa.size(); ++i) {
+    Real row = 0;
+    for (size_t j = 0; j < wb.size(); ++j) {
+      const Real dx = pa[3 * i] - pb[3 * j], dy = pa[3 * i + 1] - pb[3 * j + 1],
+                 dz = pa[3 * i + 2] - pb[3 * j + 2];
+      row += wb[j] / std::sqrt(dx * dx + dy * dy + dz * dz);
+    }
+    sum += wa[i] * row;
+  }
+  return sum;
+}

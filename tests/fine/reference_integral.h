@@ -11,3 +11,8 @@ long double reference_potential(const AxisRect& r, const long double point[3]);
 /// crosses a's plane), and each piece gets a tanh-sinh rule, which takes the logarithmic
 /// singularities at its edges; a b far from a gets a plain Gauss–Legendre rule.
 long double reference_integral(const AxisRect& a, const AxisRect& b);
+
+/// I(a, b) by the product Gauss–Legendre rule with `points` points along each side of both
+/// rectangles, in long double: for rectangles apart from each other, where 1/|x − y| is smooth
+/// over them and the rule converges geometrically in `points`.
+long double gauss_integral(const AxisRect& a, const AxisRect& b, int points);
