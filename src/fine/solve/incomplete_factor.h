@@ -7,6 +7,8 @@
 
 /// An incomplete factor U of the strongest near coefficients, N ≈ Uᵀ U with U upper
 /// triangular and the sparsity of those coefficients, for z = (UᵀU)⁻¹ r as preconditioner.
+/// Not vornax's incomplete_cholesky: that one is vornax's defined computation to the bit (its
+/// fill-in, its form UᵀDU, its order of operations) and may neither drop entries nor shift.
 struct IncompleteFactor {
   int32_t n = 0;                   // order
   std::vector<double> diagonal;    // U(i, i)
