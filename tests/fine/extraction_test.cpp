@@ -37,8 +37,7 @@ FineResult extract(const FineStructure& structure, double accuracy, int32_t thre
   options.threads = threads;
   options.instruction_set = set;
   FineResult result = extract_fine(structure, options);
-  EXPECT_EQ("", result.failure);
-  EXPECT_TRUE(result.reached);
+  EXPECT_EQ(FineEnd::reached, result.end);
   return result;
 }
 

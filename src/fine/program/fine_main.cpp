@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cinttypes>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -113,8 +112,11 @@ int main(int argc, char** argv) {
   };
   FineResult result = extract_fine(structure, options);
   progress.clear();
-  if (!result.failure.empty()) fail("vornax-fine: " + result.failure + ".");
-  if (!std::isfinite(result.estimate.largest_relative_error)) {
+  if (result.end == FineEnd::solve_not_converged) {
+    fail("vornax-fine: a solve of level " + std::to_string(result.failed_level) +
+         " did not converge.");
+  }
+  if (result.end == FineEnd::no_estimate) {
     fail(
         "vornax-fine: the structure needs more memory than this machine has: three levels are "
         "needed for an error estimate.");
@@ -122,7 +124,7 @@ int main(int argc, char** argv) {
   const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
   if (!write_result(result.estimate.value, conductors))
     fail("vornax-fine: could not write Cap.txt.");
-  if (!result.reached) {
+  if (result.end == FineEnd::out_of_memory) {
     std::cerr << "vornax-fine: the next level would not fit in memory; the accuracy asked for ("
               << arguments.accuracy << " %) is not reached.\n";
   }
