@@ -15,7 +15,7 @@ struct Extent {
 
 Extent extent_of(const AxisRect& rect) {
   Extent extent;
-  extent.lo[rect.axis] = extent.hi[rect.axis] = rect.level;
+  extent.lo[rect.axis] = extent.hi[rect.axis] = rect.plane;
   for (int side = 0; side < 2; ++side) {
     int along = (rect.axis + 1 + side) % 3;
     extent.lo[along] = rect.lo[side];

@@ -21,10 +21,10 @@
 
 namespace {
 
-AxisRect rect(int32_t axis, double level, double u0, double v0, double u1, double v1) {
+AxisRect rect(int32_t axis, double plane, double u0, double v0, double u1, double v1) {
   AxisRect r;
   r.axis = axis;
-  r.level = level;
+  r.plane = plane;
   r.lo[0] = u0;
   r.lo[1] = v0;
   r.hi[0] = u1;
@@ -145,7 +145,7 @@ TEST(FineCoefficients, AgreeWithNumericalIntegrationOverTheGrid) {
     const double value = galerkin_integral(p.a, p.b);
     const double error = relative(value, reference_integral(p.a, p.b));
     worst = std::fmax(worst, error);
-    EXPECT_LT(error, 1e-6) << p.b.axis << " " << p.b.level << " " << p.b.lo[0] << " " << p.b.lo[1]
+    EXPECT_LT(error, 1e-6) << p.b.axis << " " << p.b.plane << " " << p.b.lo[0] << " " << p.b.lo[1]
                            << " " << p.b.hi[0] << " " << p.b.hi[1] << " / " << p.a.hi[1];
     EXPECT_EQ(value, galerkin_integral(p.b, p.a));
   }
@@ -156,7 +156,7 @@ TEST(FineCoefficients, AgreeWithNumericalIntegrationOverTheGrid) {
 double coordinate_spread(const Pair& p) {
   double largest = 0, shortest = INFINITY;
   for (const AxisRect* r : {&p.a, &p.b}) {
-    largest = std::fmax(largest, std::fabs(r->level));
+    largest = std::fmax(largest, std::fabs(r->plane));
     for (int32_t k = 0; k < 2; ++k) {
       largest = std::fmax(largest, std::fmax(std::fabs(r->lo[k]), std::fabs(r->hi[k])));
       shortest = std::fmin(shortest, r->hi[k] - r->lo[k]);
@@ -174,8 +174,8 @@ Pair moved(const Pair& p, double s, double t, int32_t turn, bool mirror) {
     for (int32_t k = 0; k < 3; ++k) {
       const int32_t from = (k + 3 - turn) % 3;
       const int32_t i = (from - r->axis + 3) % 3;  // 0: normal, 1 and 2: in-plane
-      lo[k] = s * (i == 0 ? r->level : r->lo[i - 1]) + t;
-      hi[k] = s * (i == 0 ? r->level : r->hi[i - 1]) + t;
+      lo[k] = s * (i == 0 ? r->plane : r->lo[i - 1]) + t;
+      hi[k] = s * (i == 0 ? r->plane : r->hi[i - 1]) + t;
     }
     if (mirror) {
       const double x = lo[0];
@@ -183,7 +183,7 @@ Pair moved(const Pair& p, double s, double t, int32_t turn, bool mirror) {
       hi[0] = -x;
     }
     r->axis = (r->axis + turn) % 3;
-    r->level = lo[r->axis];
+    r->plane = lo[r->axis];
     for (int32_t i = 0; i < 2; ++i) {
       r->lo[i] = lo[(r->axis + 1 + i) % 3];
       r->hi[i] = hi[(r->axis + 1 + i) % 3];
@@ -202,7 +202,7 @@ TEST(FineCoefficients, ScaleFreeAndIndifferentToPlaceAndOrientation) {
       const Pair q = moved(p, s, 0, 0, false);
       EXPECT_LT(relative(galerkin_integral(q.a, q.b) / (s * s * s), base),
                 1e-12 + 1e-15 * coordinate_spread(q))
-          << s << " b " << p.b.axis << " " << p.b.level << " " << p.b.lo[0] << " " << p.b.lo[1]
+          << s << " b " << p.b.axis << " " << p.b.plane << " " << p.b.lo[0] << " " << p.b.lo[1]
           << " " << p.b.hi[0] << " " << p.b.hi[1] << " a.w " << p.a.hi[1];
     }
     for (int32_t turn = 0; turn < 3; ++turn) {

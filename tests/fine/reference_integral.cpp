@@ -68,7 +68,7 @@ Rule gauss(int n) {
 
 // Coordinates of r as a box: lower and upper along x, y, z.
 void box(const AxisRect& r, Real lo[3], Real hi[3]) {
-  lo[r.axis] = hi[r.axis] = r.level;
+  lo[r.axis] = hi[r.axis] = r.plane;
   lo[(r.axis + 1) % 3] = r.lo[0];
   hi[(r.axis + 1) % 3] = r.hi[0];
   lo[(r.axis + 2) % 3] = r.lo[1];
@@ -91,7 +91,7 @@ long double reference_potential(const AxisRect& r, const long double point[3]) {
   const int u = (r.axis + 1) % 3, v = (r.axis + 2) % 3;
   const Real x0 = point[u] - r.lo[0], x1 = point[u] - r.hi[0];
   const Real y0 = point[v] - r.lo[1], y1 = point[v] - r.hi[1];
-  const Real z = point[r.axis] - r.level;
+  const Real z = point[r.axis] - r.plane;
   return corner(x0, y0, z) - corner(x0, y1, z) - corner(x1, y0, z) + corner(x1, y1, z);
 }
 
@@ -124,7 +124,7 @@ long double reference_integral(const AxisRect& a, const AxisRect& b) {
         Real row = 0;
         for (size_t q = 0; q < rule.point.size(); ++q) {
           Real point[3];
-          point[b.axis] = b.level;
+          point[b.axis] = b.plane;
           point[u] = us[i] + du * rule.point[p];
           point[v] = vs[j] + dv * rule.point[q];
           row += rule.weight[q] * reference_potential(a, point);

@@ -44,7 +44,7 @@ void expect_read_alike(const PanelVector& panels, const FineStructure& fine) {
     const AxisRect& r = fine.panels[k];
     EXPECT_EQ(std::vector<double>({1.0 * axis, p[axis], std::min(p[u], q[u]), std::max(p[u], q[u]),
                                    std::min(p[w], q[w]), std::max(p[w], q[w])}),
-              std::vector<double>({1.0 * r.axis, r.level, r.lo[0], r.hi[0], r.lo[1], r.hi[1]}))
+              std::vector<double>({1.0 * r.axis, r.plane, r.lo[0], r.hi[0], r.lo[1], r.hi[1]}))
         << "panel " << k;
   }
   EXPECT_EQ(runs, fine_runs);
@@ -116,7 +116,7 @@ TEST(FineReader, ConductorsAreRunsOfAnyLengthWithAnyLabel) {
   // A panel the other way round, with its normal along x.
   ASSERT_EQ("", read("Q a 5 2 3  5 2 1  5 -1 1  5 -1 3", &s));
   EXPECT_EQ(0, s.panels[0].axis);
-  EXPECT_EQ(5.0, s.panels[0].level);
+  EXPECT_EQ(5.0, s.panels[0].plane);
   EXPECT_EQ(std::vector<double>({-1, 2, 1, 3}),
             std::vector<double>(
                 {s.panels[0].lo[0], s.panels[0].hi[0], s.panels[0].lo[1], s.panels[0].hi[1]}));
@@ -179,7 +179,7 @@ TEST(FineReader, ContactsAreFoundAsBetweenAllPairs) {
     for (uint32_t k = 0; k < 60; ++k) {
       AxisRect r;
       r.axis = at(random) % 3;
-      r.level = at(random);
+      r.plane = at(random);
       for (int side = 0; side < 2; ++side)
         r.hi[side] = (r.lo[side] = at(random)) + 1 + at(random) % 3;
       s.panels.push_back(r);
@@ -187,8 +187,8 @@ TEST(FineReader, ContactsAreFoundAsBetweenAllPairs) {
       if (k % kRun == 0) s.conductors.push_back(FineConductor{"c", k, kRun});
       box.emplace_back();
       for (int side = 0; side < 3; ++side) {
-        box.back()[2 * ((r.axis + side) % 3)] = side == 0 ? r.level : r.lo[side - 1];
-        box.back()[2 * ((r.axis + side) % 3) + 1] = side == 0 ? r.level : r.hi[side - 1];
+        box.back()[2 * ((r.axis + side) % 3)] = side == 0 ? r.plane : r.lo[side - 1];
+        box.back()[2 * ((r.axis + side) % 3) + 1] = side == 0 ? r.plane : r.hi[side - 1];
       }
     }
     std::string expected = "";

@@ -66,8 +66,8 @@ double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
   q.axis = axes % 3;
   double qlo[3];
   for (int d = 0; d < 3; ++d) qlo[d] = std::ldexp(static_cast<double>(shape[6 + d]), exponent);
-  p.level = 0.0;
-  q.level = qlo[q.axis];
+  p.plane = 0.0;
+  q.plane = qlo[q.axis];
   for (int k = 0; k < 2; ++k) {
     p.lo[k] = 0.0;
     p.hi[k] = std::ldexp(static_cast<double>(shape[2 + k]), exponent);

@@ -66,13 +66,13 @@ constexpr double kEqualSize = 1 + 1e-6;
 
 bool equal_spread(double s1, double s2) { return s1 <= kEqualSize * s2 && s2 <= kEqualSize * s1; }
 
-// True when `first` comes before `second` by place: axis, level, lower and upper ends. The
+// True when `first` comes before `second` by place: axis, plane, lower and upper ends. The
 // order of places is kept by scaling and rounding, so that a pair of equal sizes and the same
 // pair in another unit take the same roles (the sizes alone would order them at random).
 bool comes_first_by_place(const AxisRect& first, const AxisRect& second) {
   if (first.axis != second.axis) return first.axis < second.axis;
-  const double f[5] = {first.level, first.lo[0], first.lo[1], first.hi[0], first.hi[1]};
-  const double s[5] = {second.level, second.lo[0], second.lo[1], second.hi[0], second.hi[1]};
+  const double f[5] = {first.plane, first.lo[0], first.lo[1], first.hi[0], first.hi[1]};
+  const double s[5] = {second.plane, second.lo[0], second.lo[1], second.hi[0], second.hi[1]};
   for (int32_t k = 0; k < 5; ++k) {
     if (f[k] != s[k]) return f[k] < s[k];
   }
@@ -80,7 +80,7 @@ bool comes_first_by_place(const AxisRect& first, const AxisRect& second) {
 }
 
 bool same_rectangle(const AxisRect& a, const AxisRect& b) {
-  return a.axis == b.axis && a.level == b.level && a.lo[0] == b.lo[0] && a.lo[1] == b.lo[1] &&
+  return a.axis == b.axis && a.plane == b.plane && a.lo[0] == b.lo[0] && a.lo[1] == b.lo[1] &&
          a.hi[0] == b.hi[0] && a.hi[1] == b.hi[1];
 }
 

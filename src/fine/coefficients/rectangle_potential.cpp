@@ -35,10 +35,10 @@ double integrated_potential(const AxisRect& a, const AxisRect& hole, bool has_ho
     double row = 0;
     for (int32_t j = 0; j < nodes_v; ++j) {
       double p[3];
-      p[b.axis] = b.level;
+      p[b.axis] = b.plane;
       p[bu] = mid_u + half_u * rule_u.node[i];
       p[bv] = mid_v + half_v * rule_v.node[j];
-      const double z = (p[a.axis] - a.level) / scale;
+      const double z = (p[a.axis] - a.plane) / scale;
       const double x_lo = (p[au] - a.lo[0]) / scale, x_hi = (p[au] - a.hi[0]) / scale;
       const double y_lo = (p[av] - a.lo[1]) / scale, y_hi = (p[av] - a.hi[1]) / scale;
       double phi = potential_from_offsets(x_lo, x_hi, y_lo, y_hi, z);

@@ -47,7 +47,7 @@ LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<doub
       for (size_t j = 0; j + 1 < c1.size(); ++j) {
         MeshPanel p;
         p.rect.axis = face.axis;
-        p.rect.level = face.level;
+        p.rect.plane = face.plane;
         p.rect.lo[0] = c0[i];
         p.rect.hi[0] = c0[i + 1];
         p.rect.lo[1] = c1[j];
