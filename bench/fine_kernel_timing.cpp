@@ -16,7 +16,7 @@
 #include "fine/far_field/far_field.h"
 #include "fine/far_field/far_product.h"
 #include "fine/mesh/feature_scale.h"
-#include "fine/mesh/level_mesh.h"
+#include "fine/mesh/graded_mesh.h"
 #include "fine/solve/incomplete_factor.h"
 #include "fine/solve/near_field.h"
 #include "fine/solve/near_kernels.h"

@@ -13,7 +13,7 @@
 
 #include "common/instruction_set.h"
 #include "fine/mesh/feature_scale.h"
-#include "fine/solve/level_solve.h"
+#include "fine/solve/solve_level.h"
 #include "structure/panel_file_reader.h"
 
 int main(int argc, char** argv) {

@@ -14,7 +14,7 @@ set(VORNAX_FINE_SOURCES
   ${VORNAX_FINE_COEFFICIENT_SOURCES}
   src/fine/coefficients/coefficient_cache.cpp
   src/fine/mesh/feature_scale.cpp
-  src/fine/mesh/level_mesh.cpp
+  src/fine/mesh/graded_mesh.cpp
   src/fine/clusters/cluster_tree.cpp
   src/fine/clusters/interaction_lists.cpp
   src/fine/far_field/taylor_terms.cpp
@@ -31,11 +31,11 @@ set(VORNAX_FINE_SOURCES
   src/fine/solve/near_kernels_avx2.cpp
   src/fine/solve/near_kernels_avx512.cpp
   src/fine/solve/lane_pcg.cpp
-  src/fine/solve/level_solve.cpp
+  src/fine/solve/level_timer.cpp
+  src/fine/solve/solve_level.cpp
   src/fine/estimate/convergence.cpp
-  src/fine/program/level_timer.cpp
-  src/fine/program/fine_arguments.cpp
-  src/fine/program/fine_extraction.cpp
+  src/fine/program/arguments.cpp
+  src/fine/program/extraction.cpp
 )
 # The far product, the near kernels and the closed forms' sums are compiled once per instruction
 # set and chosen at run time; every path gives the same bits.

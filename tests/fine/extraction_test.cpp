@@ -1,6 +1,8 @@
 // vornax-fine's extraction against known capacitances: the unit cube's published value, the
 // converged values of the accuracy table in docs/accuracy.md, and the invariances of the physics
 // (scale, mirror, renumbering), the threads and the instruction-set paths.
+#include "fine/program/extraction.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,7 +13,6 @@
 
 #include "fine/estimate/convergence.h"
 #include "fine/mesh/feature_scale.h"
-#include "fine/program/fine_extraction.h"
 
 namespace {
 

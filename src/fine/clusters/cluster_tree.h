@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "fine/mesh/level_mesh.h"
+#include "fine/mesh/graded_mesh.h"
 
 /// One cluster of panels: a node of the binary tree over all panels of a level.
 struct ClusterNode {

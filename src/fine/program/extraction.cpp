@@ -1,4 +1,4 @@
-#include "fine/program/fine_extraction.h"
+#include "fine/program/extraction.h"
 
 #include <chrono>
 #include <cmath>

@@ -6,7 +6,7 @@
 
 #include "common/instruction_set.h"
 #include "fine/estimate/convergence.h"
-#include "fine/solve/level_solve.h"
+#include "fine/solve/solve_level.h"
 #include "structure/panel_file_reader.h"
 
 /// One refinement level as the console reports it.

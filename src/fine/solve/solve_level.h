@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/instruction_set.h"
-#include "fine/mesh/level_mesh.h"
+#include "fine/mesh/graded_mesh.h"
 #include "structure/panel_file_reader.h"
 
 /// The numerical choices of a level's solve; all of them are ratios, none is a length.

@@ -1,4 +1,4 @@
-#include "fine/mesh/level_mesh.h"
+#include "fine/mesh/graded_mesh.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "fine/solve/level_solve.h"
+#include "fine/solve/solve_level.h"
 
 #include <algorithm>
 #include <memory>
@@ -7,9 +7,9 @@
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
-#include "fine/program/level_timer.h"
 #include "fine/solve/incomplete_factor.h"
 #include "fine/solve/lane_pcg.h"
+#include "fine/solve/level_timer.h"
 #include "fine/solve/near_field.h"
 
 LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,

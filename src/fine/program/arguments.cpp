@@ -1,4 +1,4 @@
-#include "fine/program/fine_arguments.h"
+#include "fine/program/arguments.h"
 
 #include <cmath>
 #include <cstdlib>
