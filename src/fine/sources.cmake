@@ -32,6 +32,7 @@ set(VORNAX_FINE_SOURCES
   src/fine/solve/near_kernels_avx512.cpp
   src/fine/solve/lane_pcg.cpp
   src/fine/solve/level_timer.cpp
+  src/fine/solve/level_memory.cpp
   src/fine/solve/solve_level.cpp
   src/fine/estimate/convergence.cpp
   src/fine/program/arguments.cpp

@@ -82,6 +82,9 @@ void add_shifts(const ClusterTree& tree, FarFieldTables& F) {
   const int32_t nodes = static_cast<int32_t>(tree.nodes.size());
   std::vector<double> factor(F.terms.count);
   F.shift_offset.resize(nodes);
+  int64_t total = 0;  // reserved at once: a vector grown by doubling would hold up to twice
+  for (int32_t k = 1; k < nodes; ++k) total += terms_up_to(F.node_degree[F.parent[k]]);
+  F.shift.reserve(total);
   for (int32_t k = 0; k < nodes; ++k) {
     F.shift_offset[k] = static_cast<int64_t>(F.shift.size());
     if (F.parent[k] < 0) continue;
@@ -102,6 +105,9 @@ void add_pairs(const ClusterTree& tree, const InteractionLists& lists,
   F.signs = F.terms.parity;  // row kParitySign
   std::vector<double> derivative(count);
   std::vector<int64_t> tensor(lists.far.size());
+  int64_t total = 0;
+  for (int32_t d : degree) total += terms_up_to(d);
+  F.tensors.reserve(total);
   F.side_start.assign(nodes + 1, 0);
   for (size_t l = 0; l < lists.far.size(); ++l) {
     const double* a = tree.nodes[lists.far[l].first].centre;

@@ -36,11 +36,18 @@ LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<doub
   const size_t faces = structure.panels.size();
   mesh.cuts[0].resize(faces);
   mesh.cuts[1].resize(faces);
+  size_t panels = 0;  // the cuts first, so that the panels are allocated once
+  for (size_t f = 0; f < faces; ++f) {
+    const AxisRect& face = structure.panels[f];
+    for (int k = 0; k < 2; ++k)
+      mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[f], m);
+    panels += (mesh.cuts[0][f].size() - 1) * (mesh.cuts[1][f].size() - 1);
+  }
+  mesh.panels.reserve(panels);
+  mesh.face_first.reserve(faces + 1);
   for (size_t f = 0; f < faces; ++f) {
     const AxisRect& face = structure.panels[f];
     mesh.face_first.push_back(static_cast<uint32_t>(mesh.panels.size()));
-    for (int k = 0; k < 2; ++k)
-      mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[f], m);
     const std::vector<double>& c0 = mesh.cuts[0][f];
     const std::vector<double>& c1 = mesh.cuts[1][f];
     for (size_t i = 0; i + 1 < c0.size(); ++i) {

@@ -4,6 +4,9 @@
 
 LaneWork::LaneWork(const FarField& far_field, int32_t n)
     : far(far_field.work_blocks()),
+      b(new Lanes<kNarrowLanes>[n]),
+      x(new Lanes<kNarrowLanes>[n]),
+      y(new Lanes<kNarrowLanes>[n]),
       r(new Lanes<kNarrowLanes>[n]),
       z(new Lanes<kNarrowLanes>[n]),
       p(new Lanes<kNarrowLanes>[n]),

@@ -25,15 +25,19 @@ void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<
                     FarFieldWork& work);
 
 /// The vectors of one lane-group solve, kept by a thread from one group to the next so that they
-/// are allocated once.
+/// are allocated once: kLaneWorkVectors vectors of n lane groups and the far field's work space.
 struct LaneWork {
   LaneWork(const FarField& far, int32_t n);
   FarFieldWork far;                          // the far field's expansions
+  std::unique_ptr<Lanes<kNarrowLanes>[]> b;  // right-hand sides, set by the caller
+  std::unique_ptr<Lanes<kNarrowLanes>[]> x;  // solutions, set to the start by the caller
+  std::unique_ptr<Lanes<kNarrowLanes>[]> y;  // P times the solutions
   std::unique_ptr<Lanes<kNarrowLanes>[]> r;  // residual
   std::unique_ptr<Lanes<kNarrowLanes>[]> z;  // preconditioned residual
   std::unique_ptr<Lanes<kNarrowLanes>[]> p;  // direction
   std::unique_ptr<Lanes<kNarrowLanes>[]> q;  // the operator times the direction
 };
+constexpr int32_t kLaneWorkVectors = 7;
 
 /// What a lane-group solve reports for each of its lanes.
 struct LaneOutcome {
