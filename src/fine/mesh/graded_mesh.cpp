@@ -32,7 +32,6 @@ std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m)
 LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
                           int32_t m) {
   LevelMesh mesh;
-  mesh.level = m;
   const size_t faces = structure.panels.size();
   mesh.cuts[0].resize(faces);
   mesh.cuts[1].resize(faces);
@@ -61,7 +60,6 @@ LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<doub
         p.rect.hi[1] = c1[j + 1];
         p.area = (c0[i + 1] - c0[i]) * (c1[j + 1] - c1[j]);
         p.conductor = structure.conductor_of_panel[f];
-        p.face = static_cast<uint32_t>(f);
         mesh.panels.push_back(p);
       }
     }

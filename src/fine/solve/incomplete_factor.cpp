@@ -96,36 +96,7 @@ IncompleteFactor make_incomplete_factor(const NearField& near, double keep) {
   for (double shift = 0.2;; shift *= 2.0) {
     for (int32_t i = 0; i < n; ++i) diagonal[i] = near.diagonal[i] * (1.0 + shift);
     factor.value = original;
-    factor.shift = shift;
     if (factorise(factor, diagonal)) break;
   }
   return factor;
-}
-
-void apply_incomplete_factor(const IncompleteFactor& factor, const double* r, double* z,
-                             int32_t lanes) {
-  const int32_t n = factor.n;
-  // Uᵀ y = r, by columns of Uᵀ (rows of U): z holds y.
-  for (int64_t k = 0; k < static_cast<int64_t>(n) * lanes; ++k) z[k] = r[k];
-  for (int32_t i = 0; i < n; ++i) {
-    double* zi = z + static_cast<int64_t>(i) * lanes;
-    const double inverse = 1.0 / factor.diagonal[i];
-    for (int32_t w = 0; w < lanes; ++w) zi[w] *= inverse;
-    for (int64_t e = factor.row_start[i]; e < factor.row_start[i + 1]; ++e) {
-      const double u = factor.value[e];
-      double* zj = z + static_cast<int64_t>(factor.col[e]) * lanes;
-      for (int32_t w = 0; w < lanes; ++w) zj[w] -= u * zi[w];
-    }
-  }
-  // U z = y, rows from the last.
-  for (int32_t i = n - 1; i >= 0; --i) {
-    double* zi = z + static_cast<int64_t>(i) * lanes;
-    for (int64_t e = factor.row_start[i]; e < factor.row_start[i + 1]; ++e) {
-      const double u = factor.value[e];
-      const double* zj = z + static_cast<int64_t>(factor.col[e]) * lanes;
-      for (int32_t w = 0; w < lanes; ++w) zi[w] -= u * zj[w];
-    }
-    const double inverse = 1.0 / factor.diagonal[i];
-    for (int32_t w = 0; w < lanes; ++w) zi[w] *= inverse;
-  }
 }

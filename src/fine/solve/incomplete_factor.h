@@ -15,14 +15,9 @@ struct IncompleteFactor {
   std::vector<int64_t> row_start;  // n + 1 offsets
   std::vector<int32_t> col;        // columns right of the diagonal, ascending
   std::vector<double> value;       // U(i, col)
-  double shift = 0.0;              // the diagonal was raised by this fraction to factorise
 };
 
 /// Factorises the entries of `near` whose size is at least `keep` times the geometric mean of
 /// their two diagonal entries, with the diagonal raised by a fifth, and by twice as much again
 /// until every pivot is positive.
 IncompleteFactor make_incomplete_factor(const NearField& near, double keep);
-
-/// z = (UᵀU)⁻¹ r for `lanes` right-hand sides side by side.
-void apply_incomplete_factor(const IncompleteFactor& factor, const double* r, double* z,
-                             int32_t lanes);
