@@ -11,12 +11,3 @@ struct AxisRect {
   double lo[2] = {0, 0};  // lower ends along (axis + 1) % 3 and (axis + 2) % 3
   double hi[2] = {0, 0};  // upper ends, each greater than the lower one
 };
-
-/// The rectangle's extent as a box in space: `lo` and `hi` of x, y and z, equal along its normal.
-inline void rect_bounds(const AxisRect& r, double lo[3], double hi[3]) {
-  lo[r.axis] = hi[r.axis] = r.plane;
-  for (int k = 0; k < 2; ++k) {
-    lo[(r.axis + 1 + k) % 3] = r.lo[k];
-    hi[(r.axis + 1 + k) % 3] = r.hi[k];
-  }
-}

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "structure/space_box.h"
+
 namespace {
 
 constexpr double kGridSteps = 1073741824.0;  // 2^30
@@ -14,8 +16,10 @@ ClusterTree::ClusterTree(const LevelMesh& mesh, int32_t leaf_size) {
   std::vector<double> lo(3 * n), hi(3 * n);
   double box_lo[3] = {INFINITY, INFINITY, INFINITY}, box_hi[3] = {-INFINITY, -INFINITY, -INFINITY};
   for (int32_t i = 0; i < n; ++i) {
-    rect_bounds(mesh.panels[i].rect, &lo[3 * i], &hi[3 * i]);
+    const SpaceBox box = space_box(mesh.panels[i].rect);
     for (int a = 0; a < 3; ++a) {
+      lo[3 * i + a] = box.lo[a];
+      hi[3 * i + a] = box.hi[a];
       box_lo[a] = std::min(box_lo[a], lo[3 * i + a]);
       box_hi[a] = std::max(box_hi[a], hi[3 * i + a]);
     }
