@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "geometry/panel_reader.h"
+#include "common/message_text.h"
 #include "structure/space_box.h"
 
 namespace {

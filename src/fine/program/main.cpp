@@ -12,11 +12,11 @@
 
 #include "common/companion_request.h"
 #include "common/instruction_set.h"
+#include "common/message_text.h"
 #include "common/progress_display.h"
 #include "common/thread_count.h"
 #include "fine/program/arguments.h"
 #include "fine/program/extraction.h"
-#include "geometry/panel_reader.h"
 #include "run/result_file.h"
 #include "run/run_start.h"
 #include "structure/panel_file_reader.h"
