@@ -1,7 +1,4 @@
 // vornax-fine: the capacitance matrix to a stated accuracy, with an estimate of its error.
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +9,7 @@
 
 #include "common/companion_request.h"
 #include "common/instruction_set.h"
+#include "common/memory_limit.h"
 #include "common/message_text.h"
 #include "common/progress_display.h"
 #include "common/thread_count.h"
@@ -36,16 +34,8 @@ std::string percent_text(double fraction) {
   return text;
 }
 
-/// Memory the levels may take: most of what the process may address.
-int64_t memory_for_levels() {
-  rlimit limit{};
-  double bytes = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE);
-  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-      static_cast<double>(limit.rlim_cur) < bytes) {
-    bytes = static_cast<double>(limit.rlim_cur);
-  }
-  return bytes > 0 ? static_cast<int64_t>(0.8 * bytes) : 0;
-}
+/// Memory the levels may take: most of what the process may have.
+int64_t memory_for_levels() { return static_cast<int64_t>(0.8 * usable_memory_bytes()); }
 
 /// Cap.txt: one line per conductor in file order, each value with nine significant digits
 /// followed by one space. Returns whether it was written whole.
