@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "common/parallel_for.h"
+#include "common/physical_constants.h"
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
@@ -95,7 +96,7 @@ std::vector<double> capacitance_of(const LevelMesh& mesh, const ConductorSolves&
       for (size_t i = 0; i < n; ++i)
         energy += x[i * conductors + j] * solves.product[i * conductors + k];
       double c =
-          kFourPiEpsilon * (charge_on[j * conductors + k] + charge_on[k * conductors + j] - energy);
+          kFourPiEpsilon0 * (charge_on[j * conductors + k] + charge_on[k * conductors + j] - energy);
       capacitance[j * conductors + k] = c;
       capacitance[k * conductors + j] = c;
     }

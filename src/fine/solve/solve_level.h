@@ -40,6 +40,3 @@ struct LevelResult {
 /// is the level below, whose charges start the solves.
 LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,
                         int32_t m, const LevelSettings& settings, const LevelResult* previous);
-
-/// 4π ε0 in 10⁻¹² F per metre, with ε0 = 8.85 × 10⁻¹² F/m.
-constexpr double kFourPiEpsilon = 4.0 * 3.14159265358979323846 * 8.85;
