@@ -86,11 +86,14 @@ bool same_rectangle(const AxisRect& a, const AxisRect& b) {
 
 double area(const AxisRect& r) { return (r.hi[0] - r.lo[0]) * (r.hi[1] - r.lo[1]); }
 
-// R⁴/(A·A'): a bound on the closed form's loss of digits, in units of the last place, within
-// a factor of 3 of the loss met where the terms cancel most.
-double closed_form_loss(const AxisRect& a, const AxisRect& b) {
-  const double reach = box_reach(space_box(a), space_box(b));
+// R⁴/(A·A') for the reach R of the pair: a bound on the closed form's loss of digits, in units
+// of the last place, within a factor of 3 of the loss met where the terms cancel most.
+double closed_form_loss(double reach, const AxisRect& a, const AxisRect& b) {
   return reach * reach / area(a) * (reach * reach / area(b));
+}
+
+double closed_form_loss(const AxisRect& a, const AxisRect& b) {
+  return closed_form_loss(box_reach(space_box(a), space_box(b)), a, b);
 }
 
 // The fewest Gauss–Legendre points on a segment of half-length `half` whose error bound
@@ -185,7 +188,7 @@ double galerkin_integral(const AxisRect& first, const AxisRect& second) {
     return integral;
   }
   const double reach = box_reach(box_a, box_b);
-  const double loss = reach * reach / area(a) * (reach * reach / area(b));
+  const double loss = closed_form_loss(reach, a, b);
   bool closed_form_tried = false;
   if (loss <= kSurelyAccurateLoss && a.axis == b.axis) {
     if (closed_form_within(a, b, integral)) return integral;
