@@ -4,6 +4,7 @@ set(VORNAX_FINE_COEFFICIENT_SOURCES
   src/fine/coefficients/closed_form_kernels.cpp
   src/fine/coefficients/closed_form_kernels_sse2.cpp
   src/fine/coefficients/closed_form_kernels_avx2.cpp
+  src/fine/coefficients/pair_derivatives.cpp
   src/fine/coefficients/pair_expansion.cpp
   src/fine/coefficients/gauss_legendre.cpp
   src/fine/coefficients/rectangle_potential.cpp

@@ -14,82 +14,11 @@
 
 #include <cmath>
 
+#include "fine/coefficients/pair_derivatives.h"
+
 namespace {
 
-constexpr int32_t kHalfOrders = kFarExpansionMaxOrder / 2 + 1;  // orders 0, 2, …, max
-constexpr int32_t kMomentCount = kHalfOrders + 1;               // one more for the bound
-
-// ∂α^P ∂β^Q (1/r) = r^−(P+Q+1) · Σ coefficient · X^i · Y^j · Z^(k−i−j) for even P and Q,
-// k = (P + Q)/2, (X, Y, Z) the squared components of the unit vector along α, β, γ.
-struct DerivativeTable {
-  // coefficient[P/2][Q/2][term]: term enumerates (i, j) with i + j ≤ k, i outer, j inner
-  double coefficient[kHalfOrders][kHalfOrders][(kHalfOrders * (kHalfOrders + 1)) / 2];
-};
-
-constexpr int32_t kDegrees = kFarExpansionMaxOrder + 1;
-
-// A polynomial in x, y, z of degree below kDegrees, dense.
-struct Polynomial {
-  double c[kDegrees][kDegrees][kDegrees] = {};  // c[i][j][l] multiplies x^i·y^j·z^l
-};
-
-// With T = p / r^m: ∂ₖT = (r²·∂ₖp − m·xₖ·p) / r^(m+2); returns the new numerator.
-Polynomial derivative_numerator(const Polynomial& p, int32_t axis, int32_t m) {
-  Polynomial next;
-  for (int32_t i = 0; i < kDegrees; ++i) {
-    for (int32_t j = 0; j < kDegrees; ++j) {
-      for (int32_t l = 0; l < kDegrees; ++l) {
-        const double c = p.c[i][j][l];
-        if (c == 0) continue;
-        const int32_t e[3] = {i, j, l};
-        if (e[axis] > 0) {  // r²·∂ₖp: the derivative times x² + y² + z²
-          int32_t d[3] = {i, j, l};
-          d[axis] -= 1;
-          const double dc = c * e[axis];
-          for (int32_t s = 0; s < 3; ++s) {
-            d[s] += 2;
-            next.c[d[0]][d[1]][d[2]] += dc;
-            d[s] -= 2;
-          }
-        }
-        int32_t x[3] = {i, j, l};  // −m·xₖ·p
-        x[axis] += 1;
-        next.c[x[0]][x[1]][x[2]] -= m * c;
-      }
-    }
-  }
-  return next;
-}
-
-DerivativeTable build_derivative_table() {
-  DerivativeTable table = {};
-  Polynomial along_alpha;
-  along_alpha.c[0][0][0] = 1;  // 1/r
-  for (int32_t p = 0; p < kHalfOrders; ++p) {
-    Polynomial t = along_alpha;  // numerator of ∂α^(2p) (1/r), over r^(4p+1)
-    for (int32_t q = 0; p + q < kHalfOrders; ++q) {
-      const int32_t k = p + q;
-      int32_t term = 0;
-      for (int32_t i = 0; i <= k; ++i) {
-        for (int32_t j = 0; i + j <= k; ++j) {
-          table.coefficient[p][q][term++] = t.c[2 * i][2 * j][2 * (k - i - j)];
-        }
-      }
-      for (int32_t step = 0; step < 2 && p + q + 1 < kHalfOrders; ++step) {
-        t = derivative_numerator(t, 1, 2 * (2 * k + step) + 1);
-      }
-    }
-    for (int32_t step = 0; step < 2 && p + 1 < kHalfOrders; ++step) {
-      along_alpha = derivative_numerator(along_alpha, 0, 2 * (2 * p + step) + 1);
-    }
-  }
-  return table;
-}
-
-const DerivativeTable& derivative_table() {
-  static const DerivativeTable table = build_derivative_table();
-  return table;
-}
+constexpr int32_t kMomentCount = kHalfOrders + 1;  // one more for the bound
 
 // 1/(2i+1)!: the moments of a uniform spread over ±h are h^(2i)/(2i+1)! per (2i)!.
 constexpr double kInverseOddFactorial[kMomentCount] = {
@@ -185,7 +114,7 @@ void fill_moments(FarPair& pair) {
 template <int32_t kTop>
 double expansion_sum(FarPair& pair) {
   if (pair.moments < kTop + 1) fill_moments<kTop + 1>(pair);
-  const DerivativeTable& table = derivative_table();
+  const PairDerivatives& table = pair_derivatives();
   const double* alpha = pair.moment[0];
   const double* beta = pair.moment[1];
   const double* gamma = pair.moment[2];
