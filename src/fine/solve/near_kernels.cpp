@@ -1,13 +1,5 @@
 #include "fine/solve/near_kernels.h"
 
 const NearKernels& near_kernels(InstructionSet set) {
-  switch (set) {
-    case InstructionSet::avx512:
-      return kNearKernelsAvx512;
-    case InstructionSet::avx2:
-      return kNearKernelsAvx2;
-    case InstructionSet::sse2:
-      break;
-  }
-  return kNearKernelsSse2;
+  return for_instruction_set(set, kNearKernelsSse2, kNearKernelsAvx2, kNearKernelsAvx512);
 }
