@@ -230,3 +230,10 @@ TEST(FarField, TheUnrolledMovesOfDegreeFourAreTheLoopsToTheBit) {
     EXPECT_TRUE(same_bits(loop, unrolled)) << "down, trial " << trial;
   }
 }
+
+// The stack buffers of the far field are sized for kHighestDegree: a higher degree ends the
+// program where the terms are made, before any buffer is used.
+TEST(FarFieldDeathTest, ADegreeAboveTheHighestEndsTheProgram) {
+  EXPECT_EQ(kMostTerms, TaylorTerms(kHighestDegree).count);
+  EXPECT_DEATH(TaylorTerms(kHighestDegree + 1), "degree 13 asked for, 12 at the most");
+}
