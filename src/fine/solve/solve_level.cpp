@@ -95,8 +95,8 @@ std::vector<double> capacitance_of(const LevelMesh& mesh, const ConductorSolves&
       double energy = 0.0;
       for (size_t i = 0; i < n; ++i)
         energy += x[i * conductors + j] * solves.product[i * conductors + k];
-      double c =
-          kFourPiEpsilon0 * (charge_on[j * conductors + k] + charge_on[k * conductors + j] - energy);
+      double c = kFourPiEpsilon0 *
+                 (charge_on[j * conductors + k] + charge_on[k * conductors + j] - energy);
       capacitance[j * conductors + k] = c;
       capacitance[k * conductors + j] = c;
     }
