@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "structure/union_surface.h"
 #include "tools/layout/layout_nets.h"
 #include "tools/layout/stack_file.h"
-#include "tools/layout/union_surface.h"
 
 /// One conductor of the panel file: the surface of a net's shapes extruded through the stack.
 struct Conductor {
