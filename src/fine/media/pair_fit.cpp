@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int32_t kFitSamplesPerEFold = 8;     // wavenumbers per factor e for the fit
+constexpr int32_t kFitSamplesPerEFold = 4;     // wavenumbers per factor e for the fit
 constexpr int32_t kCheckSamplesPerEFold = 32;  // and for the error bound
 constexpr int32_t kMostTerms = 40;             // exponentials per coefficient function
 
@@ -93,7 +93,7 @@ LayerPairKernel fit_layer_pair(const SpectralStack& stack, int32_t source, int32
   while (limits.rate_lo * portable_exp(limits.theta_hi + 0.2) <= rate_hi) limits.theta_hi += 0.2;
 
   LayerPairKernel kernel;
-  kernel.error = 0.0;
+  kernel.error = stack.permittivity.size() >= 3 ? kRoundedStackError : 0.0;
   if (i == j) add_term(&kernel, 1.0 / stack.permittivity[i], false, 0.0);
   for (int32_t f = 0; f < 4; ++f) {
     const Family& fam = family[f];

@@ -4,6 +4,19 @@
 
 #include "fine/media/portable_exp.h"
 
+namespace {
+
+// x with its mantissa rounded to 40 bits: a stack scaled by any factor, whose thicknesses
+// over its height differ from the unscaled ones by rounding only, gives the same bits here
+// (but for a chance of about 1e-4 per layer that a rounding boundary lies between them).
+double rounded_ratio(double x) {
+  int exponent = 0;
+  const double mantissa = std::frexp(x, &exponent);
+  return std::ldexp(std::nearbyint(std::ldexp(mantissa, 40)), exponent - 40);
+}
+
+}  // namespace
+
 SpectralStack spectral_stack(const MergedStack& merged) {
   SpectralStack stack;
   stack.permittivity = merged.permittivity;
@@ -13,7 +26,7 @@ SpectralStack spectral_stack(const MergedStack& merged) {
   stack.thickness.assign(count, 0.0);
   stack.thinnest = 1.0;
   for (size_t l = 1; l + 1 < count; ++l) {
-    stack.thickness[l] = (merged.top[l] - merged.top[l - 1]) / stack.length;
+    stack.thickness[l] = rounded_ratio((merged.top[l] - merged.top[l - 1]) / stack.length);
     stack.thinnest = std::fmin(stack.thinnest, stack.thickness[l]);
   }
   return stack;

@@ -127,7 +127,7 @@ void VariableProjection::refine(State* state_ptr) const {
   State& state = *state_ptr;
   const size_t rows = fit_.kappa.size(), cols = state.theta.size();
   double damping = 1e-2;
-  for (int32_t iteration = 0; iteration < 100; ++iteration) {
+  for (int32_t iteration = 0; iteration < 50; ++iteration) {
     // d residual / d theta_n = P_perp (kappa rate_n e^{-kappa rate_n}) a_n (Kaufman).
     std::vector<double> jacobian(rows * cols);
     for (size_t n = 0; n < cols; ++n) {
@@ -146,7 +146,7 @@ void VariableProjection::refine(State* state_ptr) const {
         const double gain = state.cost - next.cost;
         improved = true;
         damping = std::fmax(damping / 3.0, 1e-12);
-        const bool settled = gain <= 1e-10 * state.cost;
+        const bool settled = gain <= 1e-6 * state.cost;
         state = std::move(next);
         if (settled) return;
       } else {
