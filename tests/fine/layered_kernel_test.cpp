@@ -29,24 +29,29 @@ LayerStack cap3d_stack(const std::vector<double>& pairs) {
 }
 
 LayerStack lines24() {
-  return cap3d_stack({1, 0, 3.9, .1947, 3.9, .2622, 4.2, .265, 7, .295, 4, .415, 4, .435, 5.2, .46,
-      2.9, .515, 5.2, .54, 2.9, .57, 2.55, .6, 2.55, .7, 5.2, .725, 2.9, .755, 2.55, .785, 2.55,
-      .885, 5.2, .91, 2.9, .94, 2.55, .97, 2.55, 1.07, 5.2, 1.095, 2.9, 1.125, 2.55, 1.155, 2.55,
-      1.255, 5.2, 1.28, 2.9, 1.31, 2.55, 1.34, 2.55, 1.44, 5.2, 1.465, 2.9, 1.495, 2.55, 1.525,
-      2.55, 1.625, 5.2, 1.65, 2.9, 1.68, 2.55, 1.71, 2.55, 1.81, 5.2, 1.885, 4.2, 2.745, 4.2,
-      3.895, 5.2, 3.97, 4.2, 4.83, 4.2, 5.98, 5.2, 6.055, 4.2, 6.455, 7, 6.53, 4.2, 6.78, 4.2,
-      7.18, 7, 7.78, 1, 91.08});
+  return cap3d_stack({1,    0,     3.9,  .1947, 3.9,  .2622, 4.2,  .265,  7,    .295,  4,    .415,
+                      4,    .435,  5.2,  .46,   2.9,  .515,  5.2,  .54,   2.9,  .57,   2.55, .6,
+                      2.55, .7,    5.2,  .725,  2.9,  .755,  2.55, .785,  2.55, .885,  5.2,  .91,
+                      2.9,  .94,   2.55, .97,   2.55, 1.07,  5.2,  1.095, 2.9,  1.125, 2.55, 1.155,
+                      2.55, 1.255, 5.2,  1.28,  2.9,  1.31,  2.55, 1.34,  2.55, 1.44,  5.2,  1.465,
+                      2.9,  1.495, 2.55, 1.525, 2.55, 1.625, 5.2,  1.65,  2.9,  1.68,  2.55, 1.71,
+                      2.55, 1.81,  5.2,  1.885, 4.2,  2.745, 4.2,  3.895, 5.2,  3.97,  4.2,  4.83,
+                      4.2,  5.98,  5.2,  6.055, 4.2,  6.455, 7,    6.53,  4.2,  6.78,  4.2,  7.18,
+                      7,    7.78,  1,    91.08});
 }
 
 LayerStack cell12() {
-  return cap3d_stack({1, 0, 3.9, .0657, 7, .0741, 4.5, .076, 4.5, .1182, 4.5, .1406, 4.5, .1683,
-      3.9, .1755, 3.9, .1808, 3.9, .2103, 6, .2296, 3.9, .2392, 2.6, .2624, 2.6, .3609, 6, .3705,
-      2.8, .3826, 2.6, .4218, 2.6, .5014, 4.8, .5083, 2.8, .5205, 2.6, .5596, 2.6, .6392, 4.9,
-      .6451, 4.8, .6527, 2.63, .7002, 2.63, .7823, 6, .7919, 4.3, .8091, 2.63, .8497, 2.63, .9414,
-      6, .951, 4.3, .9682, 2.63, 1.0088, 2.63, 1.1005, 6, 1.1101, 4.3, 1.1273, 2.63, 1.1679, 2.63,
-      1.2596, 5.3, 1.312, 4.2, 1.8167, 4.2, 1.8717, 7.1, 1.9247, 4.2, 2.7366, 5.3, 2.7894, 4.2,
-      2.8812, 4.2, 2.924, 4.2, 2.9312, 4.2, 2.9953, 4.2, 3.294, 4.2, 3.349, 7.1, 3.402, 4.2,
-      4.214, 7.1, 4.2822, 4.2, 4.9186, 4.2, 7.91, 4.2, 9.0223, 7.1, 9.6711});
+  return cap3d_stack(
+      {1,    0,      3.9,  .0657,  7,    .0741,  4.5,  .076,   4.5,  .1182,  4.5,  .1406,
+       4.5,  .1683,  3.9,  .1755,  3.9,  .1808,  3.9,  .2103,  6,    .2296,  3.9,  .2392,
+       2.6,  .2624,  2.6,  .3609,  6,    .3705,  2.8,  .3826,  2.6,  .4218,  2.6,  .5014,
+       4.8,  .5083,  2.8,  .5205,  2.6,  .5596,  2.6,  .6392,  4.9,  .6451,  4.8,  .6527,
+       2.63, .7002,  2.63, .7823,  6,    .7919,  4.3,  .8091,  2.63, .8497,  2.63, .9414,
+       6,    .951,   4.3,  .9682,  2.63, 1.0088, 2.63, 1.1005, 6,    1.1101, 4.3,  1.1273,
+       2.63, 1.1679, 2.63, 1.2596, 5.3,  1.312,  4.2,  1.8167, 4.2,  1.8717, 7.1,  1.9247,
+       4.2,  2.7366, 5.3,  2.7894, 4.2,  2.8812, 4.2,  2.924,  4.2,  2.9312, 4.2,  2.9953,
+       4.2,  3.294,  4.2,  3.349,  7.1,  3.402,  4.2,  4.214,  7.1,  4.2822, 4.2,  4.9186,
+       4.2,  7.91,   4.2,  9.0223, 7.1,  9.6711});
 }
 
 // G'(x, x') of a fitted kernel, for a source at height zs and a target at (rho, z).
@@ -60,16 +65,16 @@ double kernel_value(const LayerPairKernel& kernel, double rho, double z, double 
 
 // The fitted kernel of (zs, z) against the Sommerfeld integral at several rho, within its
 // stated error (plus 1e-9 for the reference's own quadrature).
-void expect_within_error(const LayerStack& stack, const LayeredKernel& kernel, double zs,
-                         double z, const std::vector<double>& rhos) {
+void expect_within_error(const LayerStack& stack, const LayeredKernel& kernel, double zs, double z,
+                         const std::vector<double>& rhos) {
   const int32_t i = layer_of(stack, zs, 1), j = layer_of(stack, z, 1);
   const LayerPairKernel& pair = kernel.pair(i, j);
   const double eps_min = std::fmin(stack.permittivity[i], stack.permittivity[j]);
   for (double rho : rhos) {
     if (rho == 0.0 && z == zs) continue;  // the charge itself
     const double reference = sommerfeld_potential(stack.permittivity, stack.top, rho, z, zs);
-    const double misfit = std::fabs(kernel_value(pair, rho, z, zs) - reference) * eps_min *
-                          std::hypot(rho, z - zs);
+    const double misfit =
+        std::fabs(kernel_value(pair, rho, z, zs) - reference) * eps_min * std::hypot(rho, z - zs);
     EXPECT_LE(misfit, pair.error + 1e-9)
         << "zs " << zs << " z " << z << " rho " << rho << " (" << pair.terms.size() << " terms)";
   }
@@ -163,7 +168,9 @@ TEST(LayeredKernelAccuracy, RandomStacksAgainstTheSommerfeldIntegral) {
     const double height = stack.top.back() - stack.top.front();
     const double mid2 = (stack.top[1] + stack.top[2]) / 2, low2 = stack.top[1] + 1e-3 * height;
     for (const auto& zz : std::vector<std::pair<double, double>>{
-             {mid2, mid2}, {mid2, low2}, {low2, (stack.top[3] + stack.top[4]) / 2},
+             {mid2, mid2},
+             {mid2, low2},
+             {low2, (stack.top[3] + stack.top[4]) / 2},
              {stack.top[0] - 0.1 * height, stack.top[4] + 0.2 * height}}) {
       expect_within_error(stack, kernel, zz.first, zz.second, {0.0, 0.1 * height, 3 * height});
     }
@@ -171,7 +178,8 @@ TEST(LayeredKernelAccuracy, RandomStacksAgainstTheSommerfeldIntegral) {
 }
 
 TEST(LayeredKernelAccuracy, ContrastTenThousandSlabs) {
-  for (const LayerStack& stack : {make_stack({1, 1e4, 1}, {0, 1}), make_stack({1e4, 1, 1e4}, {0, 1})}) {
+  for (const LayerStack& stack :
+       {make_stack({1, 1e4, 1}, {0, 1}), make_stack({1e4, 1, 1e4}, {0, 1})}) {
     const LayeredKernel kernel(stack, 1e-4);
     expect_within_error(stack, kernel, 0.3, 0.6, {0.0, 1.0, 30.0});
     expect_within_error(stack, kernel, 0.5, 1.5, {0.2, 5.0});

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "fine/media/householder_qr.h"
 #include "fine/media/portable_exp.h"
 #include "fine/media/variable_projection.h"
 

@@ -18,9 +18,9 @@ struct ExponentialSum {
 
 /// Where the rates of a fit may lie, and how many terms it may have.
 struct FitLimits {
-  double rate_lo;      // the smallest rate; rates are rate_lo * e^theta with 0 <= theta
-  double theta_hi;     // the largest theta
-  int32_t max_terms;   // the most terms a fit may use
+  double rate_lo;     // the smallest rate; rates are rate_lo * e^theta with 0 <= theta
+  double theta_hi;    // the largest theta
+  int32_t max_terms;  // the most terms a fit may use
 };
 
 /// A bound on sup |x - x'| |G_fit - G_exact| of one family of images, where

@@ -61,7 +61,8 @@ void HouseholderQr::solve(double* b, double* x) const {
   apply_transpose(b);
   for (int32_t k = cols_; k-- > 0;) {
     double sum = b[k];
-    for (int32_t c = k + 1; c < cols_; ++c) sum -= factors_[static_cast<size_t>(c) * rows_ + k] * x[c];
+    for (int32_t c = k + 1; c < cols_; ++c)
+      sum -= factors_[static_cast<size_t>(c) * rows_ + k] * x[c];
     x[k] = sum / diagonal_[k];
   }
   for (int32_t k = 0; k < cols_; ++k) b[k] = 0.0;

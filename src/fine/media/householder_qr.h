@@ -19,9 +19,9 @@ class HouseholderQr {
   void apply_transpose(double* v) const;  // v -> Q^T v
   void apply(double* v) const;            // v -> Q v
 
-  int32_t rows_ = 0;               // rows of the factored matrix
-  int32_t cols_ = 0;               // columns of the factored matrix
-  std::vector<double> factors_;    // R above the diagonal, the reflections' vectors below and on it
-  std::vector<double> diagonal_;   // R's diagonal
-  std::vector<double> scale_;      // 2 / |v|^2 of each reflection, 0 for none
+  int32_t rows_ = 0;              // rows of the factored matrix
+  int32_t cols_ = 0;              // columns of the factored matrix
+  std::vector<double> factors_;   // R above the diagonal, the reflections' vectors below and on it
+  std::vector<double> diagonal_;  // R's diagonal
+  std::vector<double> scale_;     // 2 / |v|^2 of each reflection, 0 for none
 };

@@ -40,15 +40,15 @@ class LayeredKernel {
 
  private:
   struct Slot {
-    std::once_flag made;      // set once `kernel` is made
-    LayerPairKernel kernel;   // the kernel of one ordered pair of merged layers
+    std::once_flag made;     // set once `kernel` is made
+    LayerPairKernel kernel;  // the kernel of one ordered pair of merged layers
   };
 
   const LayerPairKernel& merged_pair(int32_t source, int32_t target) const;
 
-  LayerStack stack_;                // the stack as given
-  MergedStack merged_;              // its runs of equal permittivity merged
-  SpectralStack spectral_;          // the merged stack in units of its height
-  double tolerance_;                // relative error allowed in each kernel
-  std::unique_ptr<Slot[]> slots_;   // per ordered merged pair, source * count + target
+  LayerStack stack_;               // the stack as given
+  MergedStack merged_;             // its runs of equal permittivity merged
+  SpectralStack spectral_;         // the merged stack in units of its height
+  double tolerance_;               // relative error allowed in each kernel
+  std::unique_ptr<Slot[]> slots_;  // per ordered merged pair, source * count + target
 };

@@ -29,11 +29,11 @@ std::vector<double> wavenumbers(const SpectralStack& stack, int32_t per_e_fold) 
 // One coefficient function as the kernel uses it: its images, their multiplicity in the
 // kernel (the two moved images of i == j share one function) and whether it is present.
 struct Family {
-  bool present;         // whether the pair has this family of images
-  int32_t multiplicity; // how often its error enters the kernel's
-  bool mirror;          // images mirrored or moved
-  double offset;        // offset of the image at rate 0
-  double direction;     // +1: farther rates add to the offset, -1: subtract
+  bool present;          // whether the pair has this family of images
+  int32_t multiplicity;  // how often its error enters the kernel's
+  bool mirror;           // images mirrored or moved
+  double offset;         // offset of the image at rate 0
+  double direction;      // +1: farther rates add to the offset, -1: subtract
 };
 
 // The four families of source <= target, in the order of pair_spectrum's functions.

@@ -6,10 +6,10 @@
 
 namespace {
 
-constexpr double kCandidateSpacing = 0.2;  // between thetas tried for a new term
-constexpr double kNearestCandidate = 0.1;  // closest a new theta may come to a present one
-constexpr double kNearestTerms = 0.02;     // closest two thetas of a fit may come
-constexpr int32_t kCandidatesTried = 3;    // new terms refined at each step
+constexpr double kCandidateSpacing = 0.2;    // between thetas tried for a new term
+constexpr double kNearestCandidate = 0.1;    // closest a new theta may come to a present one
+constexpr double kNearestTerms = 0.02;       // closest two thetas of a fit may come
+constexpr int32_t kCandidatesTried = 3;      // new terms refined at each step
 constexpr double kDistinctCandidates = 1.0;  // least theta between two of them
 
 double dot(const std::vector<double>& a, const std::vector<double>& b) {
@@ -43,7 +43,8 @@ bool VariableProjection::evaluate(const std::vector<double>& theta, State* state
     const double r = rate(theta[n]);
     for (size_t m = 0; m < rows; ++m) matrix[n * rows + m] = portable_exp(-fit_.kappa[m] * r);
   }
-  if (!state->qr.factor(std::move(matrix), static_cast<int32_t>(rows), static_cast<int32_t>(cols))) {
+  if (!state->qr.factor(std::move(matrix), static_cast<int32_t>(rows),
+                        static_cast<int32_t>(cols))) {
     return false;
   }
   state->theta = theta;
@@ -97,7 +98,8 @@ bool VariableProjection::add_term() {
   return found;
 }
 
-std::vector<double> VariableProjection::step(const State& state, const std::vector<double>& jacobian,
+std::vector<double> VariableProjection::step(const State& state,
+                                             const std::vector<double>& jacobian,
                                              double damping) const {
   const size_t rows = fit_.kappa.size(), cols = state.theta.size(), all = rows + cols;
   std::vector<double> augmented(all * cols, 0.0), rhs(all, 0.0);
