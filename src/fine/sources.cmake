@@ -7,6 +7,7 @@ set(VORNAX_FINE_COEFFICIENT_SOURCES
   src/fine/coefficients/pair_expansion.cpp
   src/fine/coefficients/gauss_legendre.cpp
   src/fine/coefficients/rectangle_potential.cpp
+  src/fine/coefficients/pair_means.cpp
   src/fine/coefficients/galerkin_integral.cpp
 )
 # By stage, each folder building only on those above it and on src/structure.
