@@ -1,5 +1,5 @@
-// A reference for the Galerkin integrals: the potential of one rectangle, in closed form,
-// integrated numerically over the other.
+// A reference for the Galerkin integrals: the potential of one rectangle, or its double layer,
+// in closed form, integrated numerically over the other.
 
 #include "reference_integral.h"
 
@@ -85,17 +85,12 @@ std::vector<Real> cut(Real lo, Real hi, std::vector<Real> places) {
   return ends;
 }
 
-}  // namespace
-
-long double reference_potential(const AxisRect& r, const long double point[3]) {
-  const int u = (r.axis + 1) % 3, v = (r.axis + 2) % 3;
-  const Real x0 = point[u] - r.lo[0], x1 = point[u] - r.hi[0];
-  const Real y0 = point[v] - r.lo[1], y1 = point[v] - r.hi[1];
-  const Real z = point[r.axis] - r.level;
-  return corner(x0, y0, z) - corner(x0, y1, z) - corner(x1, y0, z) + corner(x1, y1, z);
-}
-
-long double reference_integral(const AxisRect& a, const AxisRect& b) {
+// ∬_b value(point) dA' numerically: b is cut at the lines where the functions of a taken here
+// are not smooth (over the edges of a, and where b crosses a's plane), and each piece gets a
+// tanh-sinh rule, which takes the logarithmic singularities at its edges; a b far from a gets a
+// plain Gauss–Legendre rule.
+template <typename Value>
+Real integral_over(const AxisRect& a, const AxisRect& b, Value value) {
   static const Rule near_rule = tanh_sinh(0.125L);
   static const Rule far_rule = gauss(24);
   Real a_lo[3], a_hi[3], b_lo[3], b_hi[3];
@@ -127,12 +122,172 @@ long double reference_integral(const AxisRect& a, const AxisRect& b) {
           point[b.axis] = b.level;
           point[u] = us[i] + du * rule.point[p];
           point[v] = vs[j] + dv * rule.point[q];
-          row += rule.weight[q] * reference_potential(a, point);
+          row += rule.weight[q] * value(point);
         }
         piece += rule.weight[p] * row;
       }
       sum += piece * du * dv;
     }
+  }
+  return sum;
+}
+
+}  // namespace
+
+long double reference_potential(const AxisRect& r, const long double point[3]) {
+  const int u = (r.axis + 1) % 3, v = (r.axis + 2) % 3;
+  const Real x0 = point[u] - r.lo[0], x1 = point[u] - r.hi[0];
+  const Real y0 = point[v] - r.lo[1], y1 = point[v] - r.hi[1];
+  const Real z = point[r.axis] - r.level;
+  return corner(x0, y0, z) - corner(x0, y1, z) - corner(x1, y0, z) + corner(x1, y1, z);
+}
+
+long double reference_double_layer(const AxisRect& r, const long double point[3]) {
+  const int u = (r.axis + 1) % 3, v = (r.axis + 2) % 3;
+  const Real z = point[r.axis] - r.level;
+  if (z == 0) return 0;
+  Real sum = 0;
+  for (int i = 0; i < 2; ++i) {
+    for (int j = 0; j < 2; ++j) {
+      const Real x = point[u] - (i == 0 ? r.lo[0] : r.hi[0]);
+      const Real y = point[v] - (j == 0 ? r.lo[1] : r.hi[1]);
+      const Real angle = std::atan(x * y / (z * std::sqrt(x * x + y * y + z * z)));
+      sum += (i + j) % 2 == 0 ? angle : -angle;
+    }
+  }
+  return sum;
+}
+
+long double reference_integral(const AxisRect& a, const AxisRect& b) {
+  return integral_over(a, b, [&a](const Real point[3]) { return reference_potential(a, point); });
+}
+
+namespace {
+
+// ∫ atan(X·Y/(Z·R)) dX = X·atan(X·Y/(Z·R)) + Z·asinh(Y/√(X² + Z²)), for Z ≠ 0.
+Real angle_along_x(Real x, Real y, Real z) {
+  const Real r = std::sqrt(x * x + y * y + z * z);
+  return (x != 0 && y != 0 ? x * std::atan(x * y / (z * r)) : 0) +
+         z * std::asinh(y / std::sqrt(x * x + z * z));
+}
+
+// The double layer of r at the points p + (c − p_along)·e_along, c from lo to hi, integrated
+// over c in closed form: along r's normal ∫ atan(X·Y/(Z·R)) dZ = −f(X, Y, Z) (corner above,
+// whose derivative differs from −atan(X·Y/(Z·R)) by parts the sum over the corners cancels);
+// along r's first or second axis by angle_along_x (p off r's plane).
+Real double_layer_along(const AxisRect& r, const Real point[3], int along, Real lo, Real hi) {
+  const int u = (r.axis + 1) % 3, v = (r.axis + 2) % 3;
+  Real sum = 0;
+  for (int i = 0; i < 2; ++i) {
+    for (int j = 0; j < 2; ++j) {
+      const Real sign = (i + j) % 2 == 0 ? 1 : -1;
+      const Real x = point[u] - (i == 0 ? r.lo[0] : r.hi[0]);
+      const Real y = point[v] - (j == 0 ? r.lo[1] : r.hi[1]);
+      const Real z = point[r.axis] - r.level;
+      if (along == r.axis) {
+        sum += sign * (corner(x, y, lo - r.level) - corner(x, y, hi - r.level));
+      } else if (along == u) {
+        const Real x_hi = hi - (i == 0 ? r.lo[0] : r.hi[0]);
+        const Real x_lo = lo - (i == 0 ? r.lo[0] : r.hi[0]);
+        sum += sign * (angle_along_x(x_hi, y, z) - angle_along_x(x_lo, y, z));
+      } else {
+        const Real y_hi = hi - (j == 0 ? r.lo[1] : r.hi[1]);
+        const Real y_lo = lo - (j == 0 ? r.lo[1] : r.hi[1]);
+        sum += sign * (angle_along_x(y_hi, x, z) - angle_along_x(y_lo, x, z));
+      }
+    }
+  }
+  return sum;
+}
+
+// The places where a tanh-sinh rule on each piece between them takes ∫ over [lo, hi] of a
+// function that is singular, or nearly so, at the places `cuts`: the ends, the cuts within, and
+// around each cut places graded by factors of 8 down to 8⁻¹⁴ of the length, so that each piece
+// is about as long as its distance from the singularity.
+std::vector<Real> graded_ends(Real lo, Real hi, const std::vector<Real>& cuts) {
+  std::vector<Real> ends = {lo, hi};
+  for (Real c : cuts) {
+    if (c < lo || c > hi) continue;
+    ends.push_back(c);
+    Real step = hi - lo;
+    for (int k = 0; k < 14; ++k) {
+      step /= 8;
+      for (Real place : {c - step, c + step}) {
+        if (place > lo && place < hi) ends.push_back(place);
+      }
+    }
+  }
+  std::sort(ends.begin(), ends.end());
+  ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+  return ends;
+}
+
+// The largest extent of r.
+Real size_of(const AxisRect& r) { return std::max<Real>(r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]); }
+
+// ∬_t ∬_s n_t · ∇_x (1/|x − x'|) by product Gauss–Legendre rules on both, for a pair far apart.
+Real direct_normal_field(const AxisRect& t, const AxisRect& s) {
+  static const Rule rule = gauss(12);
+  const int tu = (t.axis + 1) % 3, tv = (t.axis + 2) % 3;
+  const int su = (s.axis + 1) % 3, sv = (s.axis + 2) % 3;
+  Real sum = 0;
+  for (size_t i = 0; i < rule.point.size(); ++i) {
+    for (size_t j = 0; j < rule.point.size(); ++j) {
+      Real x[3];
+      x[t.axis] = t.level;
+      x[tu] = t.lo[0] + (t.hi[0] - t.lo[0]) * rule.point[i];
+      x[tv] = t.lo[1] + (t.hi[1] - t.lo[1]) * rule.point[j];
+      for (size_t k = 0; k < rule.point.size(); ++k) {
+        for (size_t l = 0; l < rule.point.size(); ++l) {
+          Real y[3];
+          y[s.axis] = s.level;
+          y[su] = s.lo[0] + (s.hi[0] - s.lo[0]) * rule.point[k];
+          y[sv] = s.lo[1] + (s.hi[1] - s.lo[1]) * rule.point[l];
+          const Real d[3] = {x[0] - y[0], x[1] - y[1], x[2] - y[2]};
+          const Real r2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+          sum -= rule.weight[i] * rule.weight[j] * rule.weight[k] * rule.weight[l] * d[t.axis] /
+                 (r2 * std::sqrt(r2));
+        }
+      }
+    }
+  }
+  return sum * (t.hi[0] - t.lo[0]) * (t.hi[1] - t.lo[1]) * (s.hi[0] - s.lo[0]) *
+         (s.hi[1] - s.lo[1]);
+}
+
+}  // namespace
+
+long double reference_normal_field(const AxisRect& target, const AxisRect& source) {
+  if (target.axis == source.axis && target.level == source.level) return 0;
+  Real t_lo[3], t_hi[3], s_lo[3], s_hi[3], gap = 0;
+  box(target, t_lo, t_hi);
+  box(source, s_lo, s_hi);
+  for (int k = 0; k < 3; ++k) {
+    const Real d = std::max({t_lo[k] - s_hi[k], s_lo[k] - t_hi[k], Real(0)});
+    gap += d * d;
+  }
+  if (std::sqrt(gap) >= 2 * std::max(size_of(target), size_of(source))) {
+    return direct_normal_field(target, source);
+  }
+  // Along one axis of the source in closed form (its first for a parallel one, the target's
+  // normal for a perpendicular one), along the other (the sweep) numerically.
+  const int along = target.axis == source.axis ? (source.axis + 1) % 3 : target.axis;
+  const int sweep = 3 - source.axis - along;
+  static const Rule rule = tanh_sinh(0.125L);
+  const std::vector<Real> ends = graded_ends(s_lo[sweep], s_hi[sweep], {t_lo[sweep], t_hi[sweep]});
+  Real sum = 0;
+  for (size_t e = 0; e + 1 < ends.size(); ++e) {
+    const Real length = ends[e + 1] - ends[e];
+    Real piece = 0;
+    for (size_t p = 0; p < rule.point.size(); ++p) {
+      Real point[3];
+      point[source.axis] = source.level;
+      point[along] = s_lo[along];
+      point[sweep] = rule.point[p] < 0.5L ? ends[e] + length * rule.point[p]
+                                          : ends[e + 1] - length * (1 - rule.point[p]);
+      piece += rule.weight[p] * double_layer_along(target, point, along, s_lo[along], s_hi[along]);
+    }
+    sum += piece * length;
   }
   return sum;
 }

@@ -6,22 +6,11 @@
 #include <cmath>
 
 #include "fine/coefficients/closed_form_kernels.h"
+#include "fine/coefficients/log_of_sum.h"
 #include "fine/coefficients/pair_differences.h"
 #include "structure/space_box.h"
 
 namespace {
-
-// t + R where R = √(t² + ρ²), for t < 0 as ρ² / (R − t), which does not suffer the
-// cancellation of t + R (that sum even reaches zero when ρ² is below the rounding of t²).
-template <typename Real>
-Real sum_for_log(Real t, Real r, Real rho2) {
-  return t >= 0 ? t + r : rho2 / (r - t);
-}
-
-template <typename Real>
-Real log_of_sum(Real t, Real r, Real rho2) {
-  return std::log(sum_for_log(t, r, rho2));
-}
 
 // F(X, Y, Z) = ½(X² − Z²)·Y·ln(Y + R) + ½(Y² − Z²)·X·ln(X + R) − ⅙(X² + Y² − 2Z²)·R
 //              − X·Y·|Z|·atan(X·Y / (|Z|·R)); a term whose factor is exactly zero is left out,
