@@ -202,13 +202,12 @@ Real double_layer_along(const AxisRect& r, const Real point[3], int along, Real 
 
 // The places where a tanh-sinh rule on each piece between them takes ∫ over [lo, hi] of a
 // function that is singular, or nearly so, at the places `cuts`: the ends, the cuts within, and
-// around each cut places graded by factors of 8 down to 8⁻¹⁴ of the length, so that each piece
-// is about as long as its distance from the singularity.
+// around each cut (within or just beyond the ends) places graded by factors of 8 down to 8⁻¹⁴ of
+// the length, so that each piece is about as long as its distance from the singularity.
 std::vector<Real> graded_ends(Real lo, Real hi, const std::vector<Real>& cuts) {
   std::vector<Real> ends = {lo, hi};
   for (Real c : cuts) {
-    if (c < lo || c > hi) continue;
-    ends.push_back(c);
+    if (c > lo && c < hi) ends.push_back(c);
     Real step = hi - lo;
     for (int k = 0; k < 14; ++k) {
       step /= 8;
@@ -255,6 +254,47 @@ Real direct_normal_field(const AxisRect& t, const AxisRect& s) {
          (s.hi[1] - s.lo[1]);
 }
 
+// ∂φ_r/∂p_along at p for `along` one of r's in-plane axes: Σ ± ln(Y + R) over the corners, Y
+// the offset along r's other in-plane axis (∂f/∂X = ln(Y + R) + X²/(X² + Z²), whose second part
+// the sum over the corners cancels).
+Real in_plane_field(const AxisRect& r, int along, const Real point[3]) {
+  const int u = (r.axis + 1) % 3, k = along == u ? 1 : 0;  // k: the index of the other axis
+  const int across = (r.axis + 1 + k) % 3;
+  const Real z = point[r.axis] - r.level;
+  Real sum = 0;
+  for (int i = 0; i < 2; ++i) {
+    for (int j = 0; j < 2; ++j) {
+      const Real x = point[along] - (i == 0 ? r.lo[1 - k] : r.hi[1 - k]);
+      const Real y = point[across] - (j == 0 ? r.lo[k] : r.hi[k]);
+      const Real rho2 = x * x + z * z, big_r = std::sqrt(rho2 + y * y);
+      const Real log = std::log(y >= 0 ? y + big_r : rho2 / (big_r - y));
+      sum += (i + j) % 2 == 0 ? log : -log;
+    }
+  }
+  return sum;
+}
+
+// ∬_t n_t · ∇φ_s dA by a product Gauss–Legendre rule on t, for a t small against its distance
+// from s: the field of s is smooth over t, and unlike the double layer of a small t far from the
+// points of s, it does not cancel.
+Real field_over_target(const AxisRect& t, const AxisRect& s) {
+  static const Rule rule = gauss(16);
+  const int tu = (t.axis + 1) % 3, tv = (t.axis + 2) % 3;
+  Real sum = 0;
+  for (size_t i = 0; i < rule.point.size(); ++i) {
+    for (size_t j = 0; j < rule.point.size(); ++j) {
+      Real x[3];
+      x[t.axis] = t.level;
+      x[tu] = t.lo[0] + (t.hi[0] - t.lo[0]) * rule.point[i];
+      x[tv] = t.lo[1] + (t.hi[1] - t.lo[1]) * rule.point[j];
+      const Real field =
+          t.axis == s.axis ? -reference_double_layer(s, x) : in_plane_field(s, t.axis, x);
+      sum += rule.weight[i] * rule.weight[j] * field;
+    }
+  }
+  return sum * (t.hi[0] - t.lo[0]) * (t.hi[1] - t.lo[1]);
+}
+
 }  // namespace
 
 long double reference_normal_field(const AxisRect& target, const AxisRect& source) {
@@ -269,6 +309,7 @@ long double reference_normal_field(const AxisRect& target, const AxisRect& sourc
   if (std::sqrt(gap) >= 2 * std::max(size_of(target), size_of(source))) {
     return direct_normal_field(target, source);
   }
+  if (std::sqrt(gap) >= 2 * size_of(target)) return field_over_target(target, source);
   // Along one axis of the source in closed form (its first for a parallel one, the target's
   // normal for a perpendicular one), along the other (the sweep) numerically.
   const int along = target.axis == source.axis ? (source.axis + 1) % 3 : target.axis;

@@ -17,7 +17,9 @@ long double reference_integral(const AxisRect& a, const AxisRect& b);
 long double reference_double_layer(const AxisRect& r, const long double point[3]);
 
 /// K(t, s) = ∬_t ∬_s n_t · ∇_x (1/|x − x'|) dA' dA in long double: for a pair far apart by
-/// product Gauss–Legendre rules on both; else the double layer of the target integrated over the
-/// source, along one of its axes in closed form and along the other by tanh-sinh rules on
-/// pieces graded towards the target's edges. 0 where t and s lie in one plane.
+/// product Gauss–Legendre rules on both; for a target small against its distance from the source
+/// by such a rule on the target in the source's field; else the double layer of the target
+/// integrated over the source, along one of its axes in closed form and along the other by
+/// tanh-sinh rules on pieces graded towards the target's edges. 0 where t and s lie in one
+/// plane.
 long double reference_normal_field(const AxisRect& target, const AxisRect& source);

@@ -16,12 +16,15 @@ namespace {
 // of every kind of pair) is below this: its error is then below 1.8e-12, and in sweeps mostly
 // near 1e-13 (the estimate is some 50 times the error). A tighter limit sends more pairs to
 // the slower means: at 4e-13 vornax-fine's near coefficients of the 8 × 8 bus take half again
-// as long.
+// as long. The estimate is tried up to the loss bound R⁴/(A·A') beyond which it has not been
+// seen to pass.
 constexpr double kClosedFormRounding = 4e-12;
+constexpr double kClosedFormLoss = 1e8;
 
 // The means of the potential's integral; costs as measured (bench/fine_coefficients).
 struct PotentialMeans {
   MeansCosts costs = {0.3, 1.5, 12, 15};
+  double closed_form_loss = kClosedFormLoss;
 
   bool far(const AxisRect& a, const AxisRect& b, FarOrderBound bound, double& integral) const {
     return far_expansion_within(a, b, kFarTolerance, bound, integral);

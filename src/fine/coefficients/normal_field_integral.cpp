@@ -16,13 +16,16 @@
 namespace {
 
 // The closed form in double is kept when its rounding estimate (4 units in the last place of
-// the magnitudes of its terms' parts) is below this, in units of normal_field_scale.
+// the magnitudes of its terms' parts) is below this, in units of normal_field_scale. It is
+// tried at any loss bound R⁴/(A·A'): with its reduced sums it passes far beyond 10⁸ (pairs of
+// thin strips), where the alternatives are a long double sum beyond its own trust or none.
 constexpr double kClosedFormRounding = 4e-12;
 
 // The means of K, with the target the pair's a or its b.
 struct NormalFieldMeans {
-  bool target_is_a;  // a, the first of the canonical order, is the target
-  MeansCosts costs;  // as measured (bench/fine_coefficients)
+  bool target_is_a;                    // a, the first of the canonical order, is the target
+  MeansCosts costs;                    // as measured (bench/fine_coefficients)
+  double closed_form_loss = INFINITY;  // the closed form in double is always worth a try
 
   bool far(const AxisRect& a, const AxisRect& b, FarOrderBound bound, double& integral) const {
     return target_is_a ? normal_expansion_within(a, b, kFarTolerance, bound, integral)
@@ -54,14 +57,9 @@ struct NormalFieldMeans {
 }  // namespace
 
 double normal_field_scale(const AxisRect& target, const AxisRect& source) {
-  const SpaceBox t = space_box(target), s = space_box(source);
-  double squared = 0;
-  for (int32_t k = 0; k < 3; ++k) {
-    const double d = ((t.lo[k] - s.lo[k]) + (t.hi[k] - s.hi[k])) / 2;
-    squared += d * d;
-  }
+  const double gap = box_gap(space_box(target), space_box(source));
   const double area_t = rectangle_area(target), area_s = rectangle_area(source);
-  return area_t * area_s / std::fmax(squared, std::fmax(area_t, area_s) / (2 * M_PI));
+  return std::fmin(2 * M_PI * std::fmin(area_t, area_s), area_t * area_s / (gap * gap));
 }
 
 double normal_field_integral(const AxisRect& target, const AxisRect& source) {

@@ -13,8 +13,9 @@
 /// unit gives s² times the value (to the rounding of the inputs).
 double normal_field_integral(const AxisRect& target, const AxisRect& source);
 
-/// The yardstick of normal_field_integral's accuracy, a bound on |K| within a small factor
-/// (|K| ≤ 2π·min(A_t, A_s) for parallel pairs, ≈ A_t·A_s·|cos|/D² far apart, with logarithms of
-/// the aspect ratio at most beyond it where perpendicular ones touch):
-///   A_t·A_s / max(D², max(A_t, A_s)/(2π)),  D the distance between the centres.
+/// The yardstick of normal_field_integral's accuracy, a bound on |K| within a small factor:
+///   min(2π·min(A_t, A_s), A_t·A_s/g²),  g the shortest distance between t and s
+/// (|K| ≤ 2π·min(A_t, A_s) for parallel pairs, as the solid angle of a plane is at most 2π, and
+/// ≤ A_t·A_s/g² for any; perpendicular pairs that touch can reach a few times the first, by the
+/// logarithm of the ratio of their sizes).
 double normal_field_scale(const AxisRect& target, const AxisRect& source);

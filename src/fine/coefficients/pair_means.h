@@ -5,7 +5,7 @@
 //  - the far expansion about the centres, when its bound on the truncation error allows;
 //  - the closed form in double, when its rounding is small: it is tried where R⁴/(A·A') (R the
 //    farthest corner distance), which bounds its loss of digits in units of the last place, is
-//    below 10⁸, and kept when its own estimate of its rounding allows;
+//    below the means' `closed_form_loss`, and kept when its own estimate of its rounding allows;
 //  - Gauss–Legendre points on the smaller rectangle b in the exact potential (or field) of a,
 //    when b is small against its distance from a;
 //  - the closed form in long double;
@@ -20,7 +20,8 @@
 //   double quadrature(field, hole, has_hole, points, nodes_u, nodes_v, points_on_b)
 //       Gauss–Legendre points on `points` in what `field` (less `hole`) makes there; points_on_b
 //       says whether `points` is the pair's b
-// and the costs of its means, in closed forms of parallel rectangles in double.
+// and the costs of its means, in closed forms of parallel rectangles in double, and the loss
+// bound up to which its closed form in double is worth trying (`closed_form_loss`).
 
 #include <cmath>
 #include <cstdint>
@@ -31,9 +32,7 @@
 
 /// The far expansion's bound on its truncation error, relative.
 constexpr double kFarTolerance = 1e-7;
-/// R⁴/(A·A') up to which the closed form in double is tried, and below which it has always
-/// passed its rounding estimate.
-constexpr double kClosedFormLoss = 1e8;
+/// R⁴/(A·A') below which the closed form in double has always passed its rounding estimate.
 constexpr double kSurelyAccurateLoss = 1000;
 /// R⁴/(A·A') up to which the closed form in long double is trusted: rounding about 3e-13.
 constexpr double kExtendedLoss = 2e6;
@@ -87,7 +86,7 @@ double closed_or_extended(const AxisRect& a, const AxisRect& b, const Means& mea
   double integral = 0;
   const double reach = box_reach(space_box(a), space_box(b));
   const double loss = reach * reach / rectangle_area(a) * (reach * reach / rectangle_area(b));
-  if (loss <= kClosedFormLoss && means.closed(a, b, integral)) return integral;
+  if (loss <= means.closed_form_loss && means.closed(a, b, integral)) return integral;
   return means.extended(a, b);
 }
 
@@ -114,7 +113,7 @@ double by_cheapest_means(const PairOrder& order, const Means& means) {
     closed_form_tried = true;
   }
   if (apart && means.far(a, b, FarOrderBound::own_shape, integral)) return integral;
-  if (!closed_form_tried && loss <= kClosedFormLoss && means.closed(a, b, integral)) {
+  if (!closed_form_tried && loss <= means.closed_form_loss && means.closed(a, b, integral)) {
     return integral;
   }
 
