@@ -20,11 +20,14 @@ namespace {
 // seen to pass.
 constexpr double kClosedFormRounding = 4e-12;
 constexpr double kClosedFormLoss = 1e8;
+// (R / size of a)² up to which the potential of a is trusted at Gauss–Legendre points.
+constexpr double kPointLoss = 1e4;
 
 // The means of the potential's integral; costs as measured (bench/fine_coefficients).
 struct PotentialMeans {
   MeansCosts costs = {0.3, 1.5, 12, 15};
   double closed_form_loss = kClosedFormLoss;
+  double point_loss = kPointLoss;
 
   bool far(const AxisRect& a, const AxisRect& b, FarOrderBound bound, double& integral) const {
     return far_expansion_within(a, b, kFarTolerance, bound, integral);

@@ -20,12 +20,17 @@ namespace {
 // tried at any loss bound R⁴/(A·A'): with its reduced sums it passes far beyond 10⁸ (pairs of
 // thin strips), where the alternatives are a long double sum beyond its own trust or none.
 constexpr double kClosedFormRounding = 4e-12;
+// (R / size of a)² up to which the field of a is trusted at Gauss–Legendre points: it loses about
+// so many units in the last place of its value there (a few 10⁻¹⁰ of the scale), and elongated
+// pairs too far apart for the closed forms and too near for the expansion have no better means.
+constexpr double kPointLoss = 1e6;
 
 // The means of K, with the target the pair's a or its b.
 struct NormalFieldMeans {
   bool target_is_a;                    // a, the first of the canonical order, is the target
-  MeansCosts costs;                    // as measured (bench/fine_coefficients)
+  MeansCosts costs;                    // as measured against the parallel closed form
   double closed_form_loss = INFINITY;  // the closed form in double is always worth a try
+  double point_loss = kPointLoss;      // up to which Gauss–Legendre points may take the pair
 
   bool far(const AxisRect& a, const AxisRect& b, FarOrderBound bound, double& integral) const {
     return target_is_a ? normal_expansion_within(a, b, kFarTolerance, bound, integral)
@@ -68,7 +73,7 @@ double normal_field_integral(const AxisRect& target, const AxisRect& source) {
   const PairOrder order = canonical_order(target, source);
   NormalFieldMeans means;
   means.target_is_a = parallel || !order.swapped;
-  means.costs = {0.3, 1.5, 12, 15};
+  means.costs = {0.3, 1.4, 13, 14};
   const double value = by_cheapest_means(order, means);
   return parallel && order.swapped ? -value : value;
 }

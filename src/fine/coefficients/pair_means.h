@@ -20,8 +20,10 @@
 //   double quadrature(field, hole, has_hole, points, nodes_u, nodes_v, points_on_b)
 //       Gauss–Legendre points on `points` in what `field` (less `hole`) makes there; points_on_b
 //       says whether `points` is the pair's b
-// and the costs of its means, in closed forms of parallel rectangles in double, and the loss
-// bound up to which its closed form in double is worth trying (`closed_form_loss`).
+// and the costs of its means, in closed forms of parallel rectangles in double, the loss bound
+// up to which its closed form in double is worth trying (`closed_form_loss`), and the largest
+// (R / size of a)² at which the potential or field of a is trusted at Gauss–Legendre points
+// (`point_loss`, about the units in the last place it loses there).
 
 #include <cmath>
 #include <cstdint>
@@ -36,9 +38,6 @@ constexpr double kFarTolerance = 1e-7;
 constexpr double kSurelyAccurateLoss = 1000;
 /// R⁴/(A·A') up to which the closed form in long double is trusted: rounding about 3e-13.
 constexpr double kExtendedLoss = 2e6;
-/// (R / size of a)² up to which the potential of a, or its field, is trusted at Gauss–Legendre
-/// points.
-constexpr double kPointLoss = 1e4;
 
 /// The costs of one kind of integral's means, in closed forms of parallel rectangles in double.
 struct MeansCosts {
@@ -125,7 +124,7 @@ double by_cheapest_means(const PairOrder& order, const Means& means) {
   const double least_area =
       both_ways ? std::fmin(rectangle_area(a), rectangle_area(b)) : rectangle_area(a);
   const double gap = box_gap(box_a, box_b);
-  if (gap > 0 && reach * reach <= kPointLoss * least_area) {
+  if (gap > 0 && reach * reach <= means.point_loss * least_area) {
     nodes_u = gauss_points(gap, (b.hi[0] - b.lo[0]) / 2);
     nodes_v = gauss_points(gap, (b.hi[1] - b.lo[1]) / 2);
     if (both_ways) {
