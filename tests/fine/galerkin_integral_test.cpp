@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "fine/coefficients/closed_form_kernels.h"
 #include "fine/coefficients/gauss_legendre.h"
@@ -145,18 +146,9 @@ TEST(FineCoefficients, GaussLegendreRulesAreExactToTheirDegree) {
 TEST(FineCoefficients, ClosedFormPathsAgreeToTheBit) {
   if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
   const ClosedFormKernels* paths[2] = {&kClosedFormKernelsSse2, &kClosedFormKernelsAvx2};
-  uint64_t state = 12345;
-  auto next = [&state]() {  // a value in [−1, 1), now and then 0 or a repeat
-    state = state * 6364136223846793005u + 1442695040888963407u;
-    const double value = static_cast<double>(state >> 11) * 0x1p-52 - 1;
-    return (state & 7) == 0 ? 0.0 : value;
-  };
+  const std::vector<CornerDifferences> inputs = awkward_differences(12345, 2000);
   for (int32_t trial = 0; trial < 2000; ++trial) {
-    double xs[4], ys[4], zs[2];
-    for (double& x : xs) x = next();
-    for (double& y : ys) y = (state & 0x30) == 0 ? -xs[0] : next();
-    zs[0] = (state & 0xc0) == 0 ? xs[1] : next();
-    zs[1] = next();
+    const double *xs = inputs[trial].xs, *ys = inputs[trial].ys, *zs = inputs[trial].zs;
     double sums[2][4], sizes[2][3];
     for (int32_t p = 0; p < 2; ++p) {
       sums[p][0] = paths[p]->parallel_sum(xs, ys, zs[0], sizes[p][0]);

@@ -91,3 +91,20 @@ Pair moved(const Pair& p, double s, double t, int32_t turn, bool mirror) {
   }
   return q;
 }
+
+std::vector<CornerDifferences> awkward_differences(uint64_t seed, int32_t count) {
+  uint64_t state = seed;
+  auto next = [&state]() {  // a value in [−1, 1), now and then 0 or a repeat
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    const double value = static_cast<double>(state >> 11) * 0x1p-52 - 1;
+    return (state & 7) == 0 ? 0.0 : value;
+  };
+  std::vector<CornerDifferences> all(count);
+  for (CornerDifferences& d : all) {
+    for (double& x : d.xs) x = next();
+    for (double& y : d.ys) y = (state & 0x30) == 0 ? -d.xs[0] : next();
+    d.zs[0] = (state & 0xc0) == 0 ? d.xs[1] : next();
+    d.zs[1] = next();
+  }
+  return all;
+}

@@ -32,3 +32,12 @@ double coordinate_spread(const Pair& p);
 /// Each rectangle of the pair mapped by x ↦ s·x + t, its axes relabelled by `turn` (k ↦ k + turn
 /// modulo 3) and, when `mirror`, its coordinate along the new x negated.
 Pair moved(const Pair& p, double s, double t, int32_t turn, bool mirror);
+
+/// The differences of the closed forms' sums (four along x, four or two along y, two along z),
+/// in [−1, 1), now and then 0 or a repeat of another: the awkward inputs of the kernels.
+struct CornerDifferences {
+  double xs[4];  // along the axis both span
+  double ys[4];  // along the second
+  double zs[2];  // along the normal
+};
+std::vector<CornerDifferences> awkward_differences(uint64_t seed, int32_t count);
