@@ -32,7 +32,8 @@
 #include "structure/axis_rect.h"
 #include "structure/space_box.h"
 
-/// The far expansion's bound on its truncation error, relative.
+/// The far expansion's bound on its truncation error: relative to the potential's integral, or
+/// for the normal field to A·A'/D² (D between the centres).
 constexpr double kFarTolerance = 1e-7;
 /// R⁴/(A·A') below which the closed form in double has always passed its rounding estimate.
 constexpr double kSurelyAccurateLoss = 1000;
