@@ -7,5 +7,9 @@ set(VORNAX_STRUCTURE_SOURCES
   src/structure/panel_contacts.cpp
   src/structure/panel_file_reader.cpp
   src/structure/exact_length.cpp
+  src/structure/box_index.cpp
+  src/structure/painted_cover.cpp
+  src/structure/plane_groups.cpp
+  src/structure/union_cavities.cpp
   src/structure/union_surface.cpp
 )
