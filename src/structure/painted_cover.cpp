@@ -105,6 +105,15 @@ void advance_row(Femtometres v, const std::vector<Run>& runs, std::vector<OpenRe
 
 }  // namespace
 
+bool clip_paint(const PaintRect& extent, PaintRect& r) {
+  for (int32_t a = 0; a < 2; ++a) {
+    r.lo[a] = std::max(r.lo[a], extent.lo[a]);
+    r.hi[a] = std::min(r.hi[a], extent.hi[a]);
+    if (r.lo[a] >= r.hi[a]) return false;
+  }
+  return true;
+}
+
 void cover_painted(const std::vector<PaintRect>& rects, const PaintLabel& label_of,
                    std::vector<LabelledRect>& out) {
   std::vector<Femtometres> rows;  // every distinct v, ascending

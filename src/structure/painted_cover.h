@@ -31,6 +31,9 @@ struct LabelledRect {
   int32_t label;      // what `label_of` gave its points, 0 or more
 };
 
+/// Cuts `r` to the rectangle `extent`; false when nothing of an area is left.
+bool clip_paint(const PaintRect& extent, PaintRect& r);
+
 /// Labels a point by what shows there: 0 or more, or -1 for a point left out of the cover.
 using PaintLabel = std::function<int32_t(const PaintShown&)>;
 

@@ -15,16 +15,6 @@ uint32_t root_of(std::vector<uint32_t>& parent, uint32_t k) {
   return k;
 }
 
-/// Whether `r`, cut to `bounds`, keeps an area.
-bool clip_to(const SolidBox& bounds, PaintRect& r) {
-  for (int32_t a = 0; a < 2; ++a) {
-    r.lo[a] = std::max(r.lo[a], bounds.lo[a]);
-    r.hi[a] = std::min(r.hi[a], bounds.hi[a]);
-    if (r.lo[a] >= r.hi[a]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::vector<std::vector<PaintRect>> plane_groups(const std::vector<PaintRect>& rects,
@@ -48,20 +38,20 @@ std::vector<std::vector<PaintRect>> plane_groups(const std::vector<PaintRect>& r
   // Groups numbered by their first region rectangle, which is its root.
   std::vector<int32_t> group_of_root(region.size(), -1);
   std::vector<std::vector<PaintRect>> groups;
-  std::vector<SolidBox> extent;
+  std::vector<PaintRect> extent;
   std::vector<int32_t> group_of(region.size());
   for (uint32_t k = 0; k < region.size(); ++k) {
     const uint32_t root = root_of(parent, k);
     if (group_of_root[root] < 0) {
       group_of_root[root] = static_cast<int32_t>(groups.size());
       groups.emplace_back();
-      extent.push_back(boxes[k]);
+      extent.push_back(rects[region[k]]);
     }
     const int32_t g = group_of[k] = group_of_root[root];
     groups[g].push_back(rects[region[k]]);
     for (int32_t a = 0; a < 2; ++a) {
-      extent[g].lo[a] = std::min(extent[g].lo[a], boxes[k].lo[a]);
-      extent[g].hi[a] = std::max(extent[g].hi[a], boxes[k].hi[a]);
+      extent[g].lo[a] = std::min(extent[g].lo[a], rects[region[k]].lo[a]);
+      extent[g].hi[a] = std::max(extent[g].hi[a], rects[region[k]].hi[a]);
     }
   }
   std::vector<int32_t> joined;  // groups that the current rectangle overlaps
@@ -78,7 +68,7 @@ std::vector<std::vector<PaintRect>> plane_groups(const std::vector<PaintRect>& r
     joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
     for (int32_t g : joined) {
       PaintRect clipped = r;
-      if (clip_to(extent[g], clipped)) groups[g].push_back(clipped);
+      if (clip_paint(extent[g], clipped)) groups[g].push_back(clipped);
     }
   }
   return groups;
