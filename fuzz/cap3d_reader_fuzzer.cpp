@@ -18,23 +18,10 @@
 #include <sstream>
 #include <string>
 
+#include "fuzz_checks.h"
 #include "structure/structure_file.h"
 
 namespace {
-
-void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "broken invariant: %s\n", what);
-  std::abort();
-}
-
-void check_message(const std::string& message) {
-  require(message.compare(0, 11, "fuzz.cap3d:") == 0, "a message names the file and line");
-  for (char c : message) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    require(byte >= 0x20 && byte < 0x7f, "a message is one line of printable text");
-  }
-}
 
 bool positive(double value) { return std::isfinite(value) && value > 0; }
 
@@ -101,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (message.empty()) {
       check_structure(structure);
     } else {
-      check_message(message);
+      check_message(message, "fuzz.cap3d:");
     }
   }
   return 0;

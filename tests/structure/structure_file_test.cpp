@@ -178,23 +178,22 @@ TEST(StructureFile, AGroundedWindowIsANetOfItsSidesAndTopCutByLayer) {
   EXPECT_EQ(open.conductors[1].panel_count - 2, grounded.conductors[1].panel_count);
 
   // With a net GROUND the walls join it; a net named window then is only a net.
-  std::string text = kBox;
-  text.replace(text.find("name SUB"), 8, "name GROUND");
+  auto variant = [](const std::string& from, const std::string& to) {
+    std::string text = kBox;
+    return text.replace(text.find(from), from.size(), to);
+  };
   FineStructure joined;
-  ASSERT_EQ("", build(text, WindowFaces::kGrounded, joined));
+  ASSERT_EQ("", build(variant("name SUB", "name GROUND"), WindowFaces::kGrounded, joined));
   ASSERT_EQ(2u, joined.conductors.size());
   EXPECT_EQ(open.conductors[0].panel_count - 4 + 13, joined.conductors[0].panel_count);
-  text = kBox;
-  text.replace(text.find("name SUB"), 8, "name window");
   EXPECT_EQ(
       "t.cap3d:20: a net is named 'window', the name of the grounded window's net where there is "
       "no net GROUND (--window ground)",
-      build(text, WindowFaces::kGrounded, joined));
-  text = kBox;
-  text.replace(text.find("basepoint(0,4,1)"), 16, "basepoint(-1,4,1)");
+      build(variant("name SUB", "name window"), WindowFaces::kGrounded, joined));
+  const std::string outside = variant("basepoint(0,4,1)", "basepoint(-1,4,1)");
   EXPECT_EQ(
       "t.cap3d:29: a block of net 'w' reaches outside the window, whose sides and top are "
       "grounded (--window ground)",
-      build(text, WindowFaces::kGrounded, joined));
-  EXPECT_EQ("", build(text, WindowFaces::kOpen, joined));
+      build(outside, WindowFaces::kGrounded, joined));
+  EXPECT_EQ("", build(outside, WindowFaces::kOpen, joined));
 }
