@@ -55,6 +55,17 @@ std::vector<std::string> labels(const FineStructure& s) {
   return names;
 }
 
+/// Each text read and, if it reads, built: the message must be the one given.
+void check_faults(const std::vector<std::pair<std::string, std::string>>& cases) {
+  for (const auto& c : cases) {
+    std::istringstream in(c.first);
+    Cap3dFile file;
+    std::string error = read_cap3d(in, "t.cap3d", file);
+    if (error.empty()) error = build(c.first);
+    EXPECT_EQ(c.second, error) << c.first;
+  }
+}
+
 }  // namespace
 
 TEST(Cap3dReader, ReadsSectionsInAnyOrderWithCommentsAndSkipsWhatItNeedNot) {
@@ -100,11 +111,11 @@ TEST(Cap3dReader, NetNamesJoinPartsAtTheFirstDoubleUnderscore) {
   EXPECT_TRUE(s.master_nets.empty());
 }
 
-TEST(Cap3dReader, EachFaultIsOneLineNamingTheLine) {
+TEST(Cap3dReader, EachFaultOfASectionIsOneLineNamingTheLine) {
   const std::string head = "<cap3d>\n" + std::string(kStack);  // lines 1 to 14
-  const std::string wire = conductor("w", block("1,1,1", "1,1,1"));
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"title\n<cap3d>\n", ""},
+  check_faults({
+      {"title\n<cap3d>\n",
+       "t.cap3d:1: a cap3d file begins with <cap3d>, after any blank and // lines"},
       {head + "<foo>\n", "t.cap3d:15: unknown section <foo>"},
       {head + "name x\n", "t.cap3d:15: 'name' outside every section"},
       {head + "<conductor>\n name w\n <block>\n  basepoint(0,0,0)\n  color red\n",
@@ -141,6 +152,13 @@ TEST(Cap3dReader, EachFaultIsOneLineNamingTheLine) {
        "t.cap3d:16: the file ends inside <medium>, opened on line 15"},
       {head + "<medium>\n </block>\n", "t.cap3d:16: '</block>' inside <medium>, opened on line 15"},
       {head + "<medium>\n <task>\n", "t.cap3d:16: <task> inside <medium>, opened on line 15"},
+  });
+}
+
+TEST(Cap3dReader, EachFaultOfTheWholeIsOneLineNamingTheLine) {
+  const std::string head = "<cap3d>\n" + std::string(kStack);        // lines 1 to 14
+  const std::string wire = conductor("w", block("1,1,1", "1,1,1"));  // lines 15 to 23
+  check_faults({
       {head + wire + "</cap3d>\nmore\n", "t.cap3d:25: 'more' after </cap3d>"},
       {"<cap3d>\n" + wire + "</cap3d>\n", "t.cap3d:11: the file has no <window>"},
       {head + "</cap3d>\n", "t.cap3d:15: the file has no <conductor>"},
@@ -166,18 +184,5 @@ TEST(Cap3dReader, EachFaultIsOneLineNamingTheLine) {
       {head + wire + conductor("1__v", block("1.5,1.5,1.5", "1,1,1")) + "</cap3d>\n",
        "t.cap3d:26: a block of net 'v' overlaps the block of net 'w' on line 17; blocks of "
        "different nets may not meet"},
-  };
-  for (const auto& c : cases) {
-    std::istringstream in(c.first);
-    Cap3dFile file;
-    std::string error = read_cap3d(in, "t.cap3d", file);
-    if (error.empty() && c.first.find("</cap3d>") != std::string::npos) {
-      error = build(c.first);
-    }
-    if (c.second.empty()) {
-      EXPECT_EQ("t.cap3d:1: a cap3d file begins with <cap3d>, after any blank and // lines", error);
-    } else {
-      EXPECT_EQ(c.second, error) << c.first;
-    }
-  }
+  });
 }
