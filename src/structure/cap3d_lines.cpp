@@ -22,10 +22,15 @@ const Femtometres kLargestLength = 100000000 * kFemtometresPerMicrometre;  // 10
 
 }  // namespace
 
+size_t byte_order_mark_length(const std::string& text) {
+  return text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+}
+
 bool Cap3dLines::next(std::string& text) {
   std::string raw;
   while (std::getline(in_, raw)) {
     ++line_;
+    if (line_ == 1) raw.erase(0, byte_order_mark_length(raw));
     text = trimmed(raw);
     if (!text.empty() && text.compare(0, 2, "//") != 0) return true;
   }

@@ -9,9 +9,13 @@
 /// "FILE:LINE: what", the message about line `line` of the cap3d file `file_name`.
 std::string cap3d_error(const std::string& file_name, uint32_t line, const std::string& what);
 
+/// The length of the UTF-8 byte order mark that some editors put at the start of a file, if
+/// `text` starts with one, else 0.
+size_t byte_order_mark_length(const std::string& text);
+
 /// The lines of a cap3d file with content, one at a time: blank lines and comment lines (those
 /// starting with "//") are passed over, and spaces, tabs and a carriage return at either end are
-/// cut off.
+/// cut off, as is a byte order mark before the first line.
 class Cap3dLines {
  public:
   Cap3dLines(std::istream& in, const std::string& file_name) : in_(in), file_name_(file_name) {}

@@ -2,11 +2,12 @@
 
 #include <sstream>
 
+#include "structure/cap3d_lines.h"
 #include "structure/cap3d_reader.h"
 #include "structure/panel_file_reader.h"
 
 StructureFormat structure_format_of(const std::string& content) {
-  size_t at = 0;
+  size_t at = byte_order_mark_length(content);
   while (at < content.size()) {
     size_t end = content.find('\n', at);
     if (end == std::string::npos) end = content.size();

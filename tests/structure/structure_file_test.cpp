@@ -128,7 +128,7 @@ double area(const AxisRect& r) { return (r.hi[0] - r.lo[0]) * (r.hi[1] - r.lo[1]
 
 TEST(StructureFile, RecognisesCap3dByItsFirstLineAfterComments) {
   EXPECT_EQ(StructureFormat::kCap3d, structure_format_of("// made by x\n\n  <cap3d>  \r\n"));
-  EXPECT_EQ(StructureFormat::kCap3d, structure_format_of("<cap3d>"));
+  EXPECT_EQ(StructureFormat::kCap3d, structure_format_of("\xEF\xBB\xBF<cap3d>"));
   EXPECT_EQ(StructureFormat::kPanelFile, structure_format_of("title\n<cap3d>\n"));
   EXPECT_EQ(StructureFormat::kPanelFile, structure_format_of("// only a comment\n"));
   EXPECT_EQ(StructureFormat::kPanelFile, structure_format_of("<cap3d> x\n"));
