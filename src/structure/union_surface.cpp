@@ -49,15 +49,25 @@ void cover_plane(const std::vector<SolidBox>& boxes, const BoxIndex& index, cons
   const int32_t axis = first->axis, outward = first->outward;
   const Femtometres level = first->level;
   std::vector<PaintRect> paint;
-  std::vector<uint32_t> beyond;
+  std::vector<uint32_t> beyond, of_face;
   for (const BoxFace* f = first; f != last; ++f) {
-    paint.push_back(section(boxes[f->box], axis, 0));
+    const PaintRect own = section(boxes[f->box], axis, 0);
     SolidBox face = boxes[f->box];
     face.lo[axis] = face.hi[axis] = level;
+    of_face.clear();
+    bool hidden = false;  // one box beyond covers all of the face, which then adds nothing
     index.for_each_meeting(face, [&](uint32_t c) {
-      if (fills_beyond(boxes[c], axis, level, outward)) beyond.push_back(c);
+      if (!fills_beyond(boxes[c], axis, level, outward)) return;
+      of_face.push_back(c);
+      const PaintRect other = section(boxes[c], axis, 1);
+      hidden = hidden || (other.lo[0] <= own.lo[0] && own.hi[0] <= other.hi[0] &&
+                          other.lo[1] <= own.lo[1] && own.hi[1] <= other.hi[1]);
     });
+    if (hidden) continue;
+    paint.push_back(own);
+    beyond.insert(beyond.end(), of_face.begin(), of_face.end());
   }
+  if (paint.empty()) return;
   std::sort(beyond.begin(), beyond.end());
   beyond.erase(std::unique(beyond.begin(), beyond.end()), beyond.end());
   for (uint32_t c : beyond) paint.push_back(section(boxes[c], axis, 1));
