@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -185,4 +186,40 @@ TEST(Cap3dReader, EachFaultOfTheWholeIsOneLineNamingTheLine) {
        "t.cap3d:26: a block of net 'v' overlaps the block of net 'w' on line 17; blocks of "
        "different nets may not meet"},
   });
+}
+
+TEST(Cap3dNets, TheFirstContactOfTwoNetsIsThatOfEveryPair) {
+  // Random blocks on a coarse grid, so that nets touch, overlap or stay apart; the index must
+  // name the block that a search of every earlier block names first.
+  std::mt19937 random(23);
+  for (int trial = 0; trial < 300; ++trial) {
+    Cap3dFile file;
+    for (int k = 0; k < 2 + trial % 12; ++k) {
+      Cap3dBlock b{SolidBox{}, static_cast<uint32_t>(10 + k), "", ""};
+      for (int a = 0; a < 3; ++a) {
+        b.box.lo[a] = random() % 9 * 1000;
+        b.box.hi[a] = b.box.lo[a] + (1 + random() % 3) * 1000;
+      }
+      file.conductors.push_back(Cap3dConductor{"n" + std::to_string(random() % 4), 1, {b}});
+    }
+    std::string expected;
+    for (size_t k = 0; k < file.conductors.size() && expected.empty(); ++k) {
+      for (size_t m = 0; m < k && expected.empty(); ++m) {
+        const SolidBox &a = file.conductors[k].blocks[0].box, &b = file.conductors[m].blocks[0].box;
+        bool meet = file.conductors[k].name != file.conductors[m].name;
+        for (int x = 0; x < 3; ++x) meet = meet && a.lo[x] <= b.hi[x] && b.lo[x] <= a.hi[x];
+        if (meet) expected = std::to_string(10 + k) + " " + std::to_string(10 + m);
+      }
+    }
+    Cap3dNets nets;
+    const std::string error = gather_nets(file, "t.cap3d", nets);
+    // The lines of the two blocks the message names: "t.cap3d:K: ... on line M; ...".
+    std::string named;
+    if (!error.empty()) {
+      const size_t on = error.find("on line ") + 8;
+      named = error.substr(8, error.find(':', 8) - 8) + " " +
+              error.substr(on, error.find(';', on) - on);
+    }
+    EXPECT_EQ(expected, named) << trial;
+  }
 }
