@@ -26,10 +26,10 @@ struct Pair {
   AxisRect b;  // second rectangle
 };
 
-AxisRect rect(int32_t axis, double level, double u0, double v0, double su, double sv) {
+AxisRect rect(int32_t axis, double plane, double u0, double v0, double su, double sv) {
   AxisRect r;
   r.axis = axis;
-  r.level = level;
+  r.plane = plane;
   r.lo[0] = u0;
   r.lo[1] = v0;
   r.hi[0] = u0 + su;

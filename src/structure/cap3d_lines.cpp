@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "geometry/panel_reader.h"
+#include "common/message_text.h"
 
 namespace {
 

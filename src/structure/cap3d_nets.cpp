@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "geometry/panel_reader.h"
+#include "common/message_text.h"
 #include "structure/box_index.h"
 #include "structure/cap3d_lines.h"
 

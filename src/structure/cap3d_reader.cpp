@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "geometry/panel_reader.h"
+#include "common/message_text.h"
 #include "structure/cap3d_sections.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "geometry/panel_reader.h"
+#include "common/message_text.h"
 
 namespace {
 

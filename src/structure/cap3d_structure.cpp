@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "geometry/panel_reader.h"
+#include "common/message_text.h"
 #include "structure/cap3d_lines.h"
 #include "structure/cap3d_nets.h"
 #include "structure/exact_medium.h"
@@ -18,7 +18,7 @@ double micrometres(Femtometres length) { return static_cast<double>(length) / 1e
 AxisRect axis_rect(const SurfaceRect& r) {
   AxisRect rect;
   rect.axis = r.axis;
-  rect.level = micrometres(r.level);
+  rect.plane = micrometres(r.level);
   for (int32_t k = 0; k < 2; ++k) {
     rect.lo[k] = micrometres(r.lo[k]);
     rect.hi[k] = micrometres(r.hi[k]);

@@ -82,7 +82,7 @@ TEST(FineCoefficients, AgreeWithNumericalIntegrationOverTheGrid) {
     const double value = galerkin_integral(p.a, p.b);
     const double error = relative(value, reference_integral(p.a, p.b));
     worst = std::fmax(worst, error);
-    EXPECT_LT(error, 1e-6) << p.b.axis << " " << p.b.level << " " << p.b.lo[0] << " " << p.b.lo[1]
+    EXPECT_LT(error, 1e-6) << p.b.axis << " " << p.b.plane << " " << p.b.lo[0] << " " << p.b.lo[1]
                            << " " << p.b.hi[0] << " " << p.b.hi[1] << " / " << p.a.hi[1];
     EXPECT_EQ(value, galerkin_integral(p.b, p.a));
   }
@@ -99,7 +99,7 @@ TEST(FineCoefficients, ScaleFreeAndIndifferentToPlaceAndOrientation) {
       const Pair q = moved(p, s, 0, 0, false);
       EXPECT_LT(relative(galerkin_integral(q.a, q.b) / (s * s * s), base),
                 1e-12 + 1e-15 * coordinate_spread(q))
-          << s << " b " << p.b.axis << " " << p.b.level << " " << p.b.lo[0] << " " << p.b.lo[1]
+          << s << " b " << p.b.axis << " " << p.b.plane << " " << p.b.lo[0] << " " << p.b.lo[1]
           << " " << p.b.hi[0] << " " << p.b.hi[1] << " a.w " << p.a.hi[1];
     }
     for (int32_t turn = 0; turn < 3; ++turn) {

@@ -14,6 +14,7 @@
 #include "fine/coefficients/normal_field_kernels.h"
 #include "rectangle_pairs.h"
 #include "reference_integral.h"
+#include "structure/space_box.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ TEST(NormalField, GaussLawOverTheFacesOfABox) {
     }
     const double area = (source.hi[0] - source.lo[0]) * (source.hi[1] - source.lo[1]);
     EXPECT_NEAR(sum, flux * area, 1e-6 * yardstick)
-        << source.axis << " " << source.level << " " << source.lo[0] << " " << source.lo[1];
+        << source.axis << " " << source.plane << " " << source.lo[0] << " " << source.lo[1];
   };
   for (const auto& c : cases) check(c.source, c.flux);
   for (const AxisRect& panel : panels) check(panel, -2 * M_PI);
@@ -118,7 +119,7 @@ TEST(NormalField, AgreesWithNumericalIntegrationOverTheGrid) {
         const double error = scaled_error(normal_field_integral(q.a, q.b),
                                           reference_normal_field(q.a, q.b), q.a, q.b);
         worst = std::fmax(worst, error);
-        EXPECT_LT(error, 1e-6) << q.a.axis << " " << q.b.axis << " " << q.b.level << " "
+        EXPECT_LT(error, 1e-6) << q.a.axis << " " << q.b.axis << " " << q.b.plane << " "
                                << q.b.lo[0] << " " << q.b.lo[1] << " " << q.b.hi[0] << " "
                                << q.b.hi[1] << " / " << q.a.hi[1];
       }
@@ -133,7 +134,7 @@ TEST(NormalField, ParallelPairsAntisymmetricToTheBitAndOnePlaneZero) {
   for (const Pair& p : normal_grid()) {
     if (p.a.axis != p.b.axis) continue;
     EXPECT_EQ(normal_field_integral(p.b, p.a), -normal_field_integral(p.a, p.b));
-    if (p.a.level == p.b.level) {
+    if (p.a.plane == p.b.plane) {
       EXPECT_EQ(normal_field_integral(p.a, p.b), 0.0);
     }
     EXPECT_EQ(normal_field_integral(p.b, p.b), 0.0);
@@ -154,7 +155,7 @@ TEST(NormalField, ScaleCovariantAndIndifferentToPlaceAndOrientation) {
         const Pair q = moved(p, s, 0, 0, false);
         EXPECT_NEAR(normal_field_integral(q.a, q.b) / (s * s), value,
                     (1e-10 + 1e-15 * coordinate_spread(q)) * scale)
-            << s << " " << p.a.axis << " " << p.b.axis << " " << p.b.level << " " << p.b.lo[0];
+            << s << " " << p.a.axis << " " << p.b.axis << " " << p.b.plane << " " << p.b.lo[0];
       }
       for (int32_t turn = 0; turn < 3; ++turn) {
         const Pair q = moved(p, 1, turn == 0 ? 0.0 : 3.1, turn, turn != 1);
@@ -177,11 +178,10 @@ TEST(NormalField, FarExpansionKeepsWithinItsBound) {
                           {square, rect(2, 0.3 * d, 0.5 + d, 0.1, 1.5 + d, 1.1)}};
     for (const Pair& pair : pairs) {
       for (const Pair& p : {pair, Pair{pair.b, pair.a}}) {
-        double lo[2][3], hi[2][3], distance2 = 0;
-        rect_bounds(p.a, lo[0], hi[0]);
-        rect_bounds(p.b, lo[1], hi[1]);
+        const SpaceBox a = space_box(p.a), b = space_box(p.b);
+        double distance2 = 0;
         for (int32_t k = 0; k < 3; ++k) {
-          const double d = (lo[0][k] + hi[0][k] - lo[1][k] - hi[1][k]) / 2;
+          const double d = (a.lo[k] + a.hi[k] - b.lo[k] - b.hi[k]) / 2;
           distance2 += d * d;
         }
         const double areas = (p.a.hi[0] - p.a.lo[0]) * (p.a.hi[1] - p.a.lo[1]) *

@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-AxisRect rect(int32_t axis, double level, double u0, double v0, double u1, double v1) {
+AxisRect rect(int32_t axis, double plane, double u0, double v0, double u1, double v1) {
   AxisRect r;
   r.axis = axis;
-  r.level = level;
+  r.plane = plane;
   r.lo[0] = u0;
   r.lo[1] = v0;
   r.hi[0] = u1;
@@ -58,7 +58,7 @@ std::vector<Pair> grid() {
 double coordinate_spread(const Pair& p) {
   double largest = 0, shortest = INFINITY;
   for (const AxisRect* r : {&p.a, &p.b}) {
-    largest = std::fmax(largest, std::fabs(r->level));
+    largest = std::fmax(largest, std::fabs(r->plane));
     for (int32_t k = 0; k < 2; ++k) {
       largest = std::fmax(largest, std::fmax(std::fabs(r->lo[k]), std::fabs(r->hi[k])));
       shortest = std::fmin(shortest, r->hi[k] - r->lo[k]);
@@ -74,8 +74,8 @@ Pair moved(const Pair& p, double s, double t, int32_t turn, bool mirror) {
     for (int32_t k = 0; k < 3; ++k) {
       const int32_t from = (k + 3 - turn) % 3;
       const int32_t i = (from - r->axis + 3) % 3;  // 0: normal, 1 and 2: in-plane
-      lo[k] = s * (i == 0 ? r->level : r->lo[i - 1]) + t;
-      hi[k] = s * (i == 0 ? r->level : r->hi[i - 1]) + t;
+      lo[k] = s * (i == 0 ? r->plane : r->lo[i - 1]) + t;
+      hi[k] = s * (i == 0 ? r->plane : r->hi[i - 1]) + t;
     }
     if (mirror) {
       const double x = lo[0];
@@ -83,7 +83,7 @@ Pair moved(const Pair& p, double s, double t, int32_t turn, bool mirror) {
       hi[0] = -x;
     }
     r->axis = (r->axis + turn) % 3;
-    r->level = lo[r->axis];
+    r->plane = lo[r->axis];
     for (int32_t i = 0; i < 2; ++i) {
       r->lo[i] = lo[(r->axis + 1 + i) % 3];
       r->hi[i] = hi[(r->axis + 1 + i) % 3];

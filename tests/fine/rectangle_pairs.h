@@ -9,7 +9,7 @@
 #include "structure/axis_rect.h"
 
 /// The rectangle in the plane `axis` = level spanning [u0, u1] × [v0, v1].
-AxisRect rect(int32_t axis, double level, double u0, double v0, double u1, double v1);
+AxisRect rect(int32_t axis, double plane, double u0, double v0, double u1, double v1);
 
 /// |value / reference − 1|.
 double relative(long double value, long double reference);

@@ -55,7 +55,7 @@ Real integral_over(const AxisRect& a, const AxisRect& b, Value value) {
         Real row = 0;
         for (size_t q = 0; q < rule.point.size(); ++q) {
           Real point[3];
-          point[b.axis] = b.level;
+          point[b.axis] = b.plane;
           point[u] = us[i] + du * rule.point[p];
           point[v] = vs[j] + dv * rule.point[q];
           row += rule.weight[q] * value(point);
@@ -74,11 +74,47 @@ long double reference_potential(const AxisRect& r, const long double point[3]) {
   const int u = (r.axis + 1) % 3, v = (r.axis + 2) % 3;
   const Real x0 = point[u] - r.lo[0], x1 = point[u] - r.hi[0];
   const Real y0 = point[v] - r.lo[1], y1 = point[v] - r.hi[1];
-  const Real z = point[r.axis] - r.level;
+  const Real z = point[r.axis] - r.plane;
   return potential_corner(x0, y0, z) - potential_corner(x0, y1, z) - potential_corner(x1, y0, z) +
          potential_corner(x1, y1, z);
 }
 
 long double reference_integral(const AxisRect& a, const AxisRect& b) {
   return integral_over(a, b, [&a](const Real point[3]) { return reference_potential(a, point); });
+}
+
+long double gauss_integral(const AxisRect& a, const AxisRect& b, int points) {
+  const QuadratureRule rule = gauss_rule(points);
+  Real a_lo[3], a_hi[3], b_lo[3], b_hi[3];
+  box_of(a, a_lo, a_hi);
+  box_of(b, b_lo, b_hi);
+  // The points of each rectangle, with their weights times its area.
+  auto nodes = [&](const Real lo[3], const Real hi[3], int axis, std::vector<Real>& point,
+                   std::vector<Real>& weight) {
+    const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+    for (size_t p = 0; p < rule.point.size(); ++p) {
+      for (size_t q = 0; q < rule.point.size(); ++q) {
+        Real x[3];
+        x[axis] = lo[axis];
+        x[u] = lo[u] + (hi[u] - lo[u]) * rule.point[p];
+        x[v] = lo[v] + (hi[v] - lo[v]) * rule.point[q];
+        point.insert(point.end(), x, x + 3);
+        weight.push_back(rule.weight[p] * rule.weight[q] * (hi[u] - lo[u]) * (hi[v] - lo[v]));
+      }
+    }
+  };
+  std::vector<Real> pa, wa, pb, wb;
+  nodes(a_lo, a_hi, a.axis, pa, wa);
+  nodes(b_lo, b_hi, b.axis, pb, wb);
+  Real sum = 0;
+  for (size_t i = 0; i < wa.size(); ++i) {
+    Real row = 0;
+    for (size_t j = 0; j < wb.size(); ++j) {
+      const Real dx = pa[3 * i] - pb[3 * j], dy = pa[3 * i + 1] - pb[3 * j + 1],
+                 dz = pa[3 * i + 2] - pb[3 * j + 2];
+      row += wb[j] / std::sqrt(dx * dx + dy * dy + dz * dz);
+    }
+    sum += wa[i] * row;
+  }
+  return sum;
 }

@@ -23,3 +23,7 @@ long double reference_double_layer(const AxisRect& r, const long double point[3]
 /// tanh-sinh rules on pieces graded towards the target's edges. 0 where t and s lie in one
 /// plane.
 long double reference_normal_field(const AxisRect& target, const AxisRect& source);
+
+/// I(a, b) by the product Gauss-Legendre rule of `points` per side on both rectangles: exact
+/// enough for pairs far apart against their sizes, as a plain check of the far field.
+long double gauss_integral(const AxisRect& a, const AxisRect& b, int points);

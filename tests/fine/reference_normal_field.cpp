@@ -11,7 +11,7 @@
 
 long double reference_double_layer(const AxisRect& r, const long double point[3]) {
   const int u = (r.axis + 1) % 3, v = (r.axis + 2) % 3;
-  const Real z = point[r.axis] - r.level;
+  const Real z = point[r.axis] - r.plane;
   if (z == 0) return 0;
   Real sum = 0;
   for (int i = 0; i < 2; ++i) {
@@ -46,9 +46,9 @@ Real double_layer_along(const AxisRect& r, const Real point[3], int along, Real 
       const Real sign = (i + j) % 2 == 0 ? 1 : -1;
       const Real x = point[u] - (i == 0 ? r.lo[0] : r.hi[0]);
       const Real y = point[v] - (j == 0 ? r.lo[1] : r.hi[1]);
-      const Real z = point[r.axis] - r.level;
+      const Real z = point[r.axis] - r.plane;
       if (along == r.axis) {
-        sum += sign * (potential_corner(x, y, lo - r.level) - potential_corner(x, y, hi - r.level));
+        sum += sign * (potential_corner(x, y, lo - r.plane) - potential_corner(x, y, hi - r.plane));
       } else if (along == u) {
         const Real x_hi = hi - (i == 0 ? r.lo[0] : r.hi[0]);
         const Real x_lo = lo - (i == 0 ? r.lo[0] : r.hi[0]);
@@ -89,7 +89,7 @@ Real size_of(const AxisRect& r) { return std::max<Real>(r.hi[0] - r.lo[0], r.hi[
 
 // The point of r at the fractions (p, q) of its first and second side.
 void point_of(const AxisRect& r, Real p, Real q, Real point[3]) {
-  point[r.axis] = r.level;
+  point[r.axis] = r.plane;
   point[(r.axis + 1) % 3] = r.lo[0] + (r.hi[0] - r.lo[0]) * p;
   point[(r.axis + 2) % 3] = r.lo[1] + (r.hi[1] - r.lo[1]) * q;
 }
@@ -128,7 +128,7 @@ Real direct_normal_field(const AxisRect& t, const AxisRect& s) {
 Real in_plane_field(const AxisRect& r, int along, const Real point[3]) {
   const int u = (r.axis + 1) % 3, k = along == u ? 1 : 0;  // k: the index of the other axis
   const int across = (r.axis + 1 + k) % 3;
-  const Real z = point[r.axis] - r.level;
+  const Real z = point[r.axis] - r.plane;
   Real sum = 0;
   for (int i = 0; i < 2; ++i) {
     for (int j = 0; j < 2; ++j) {
@@ -155,7 +155,7 @@ Real field_over_target(const AxisRect& t, const AxisRect& s) {
 }  // namespace
 
 long double reference_normal_field(const AxisRect& target, const AxisRect& source) {
-  if (target.axis == source.axis && target.level == source.level) return 0;
+  if (target.axis == source.axis && target.plane == source.plane) return 0;
   Real t_lo[3], t_hi[3], s_lo[3], s_hi[3], gap = 0;
   box_of(target, t_lo, t_hi);
   box_of(source, s_lo, s_hi);
@@ -179,7 +179,7 @@ long double reference_normal_field(const AxisRect& target, const AxisRect& sourc
     Real piece = 0;
     for (size_t p = 0; p < rule.point.size(); ++p) {
       Real point[3];
-      point[source.axis] = source.level;
+      point[source.axis] = source.plane;
       point[along] = s_lo[along];
       point[sweep] = rule.point[p] < 0.5L ? ends[e] + length * rule.point[p]
                                           : ends[e + 1] - length * (1 - rule.point[p]);

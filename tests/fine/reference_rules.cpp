@@ -55,7 +55,7 @@ QuadratureRule gauss_rule(int n) {
 
 // Coordinates of r as a box: lower and upper along x, y, z.
 void box_of(const AxisRect& r, Real lo[3], Real hi[3]) {
-  lo[r.axis] = hi[r.axis] = r.level;
+  lo[r.axis] = hi[r.axis] = r.plane;
   lo[(r.axis + 1) % 3] = r.lo[0];
   hi[(r.axis + 1) % 3] = r.hi[0];
   lo[(r.axis + 2) % 3] = r.lo[1];

@@ -10,8 +10,23 @@
 #include "fine/far_field/taylor_terms.h"
 #include "rectangle_pairs.h"
 #include "reference_integral.h"
+#include "structure/space_box.h"
 
 namespace {
+
+// The moments of every term, multiplied out from the three sequences: the plain ones for
+// normal = -1, else those of the mean derivative along `normal`.
+void multiplied_out(const TaylorTerms& terms, const double lo[3], const double hi[3],
+                    const double centre[3], int32_t normal, double* moment) {
+  double axis[3][kHighestDegree + 1];
+  if (normal < 0) {
+    rectangle_axis_moments(terms, lo, hi, centre, axis);
+  } else {
+    rectangle_normal_axis_moments(terms, lo, hi, centre, normal, axis);
+  }
+  for (int32_t k = 0; k < terms.count; ++k)
+    moment[k] = axis[0][terms.t[k]] * axis[1][terms.u[k]] * axis[2][terms.v[k]];
+}
 
 // φ = 3x³y − 2yz² + 5xz² + x⁴ − 7, monomial by monomial.
 struct Monomial {
@@ -72,12 +87,12 @@ TEST(TaylorMoments, MeanDerivativesOfAPolynomialExactly) {
   for (int32_t k = 0; k < terms.count; ++k) {
     local[k] = polynomial_derivative(terms.t[k], terms.u[k], terms.v[k], centre);
   }
-  rectangle_moments(terms, lo, hi, centre, moment.data());
+  multiplied_out(terms, lo, hi, centre, -1, moment.data());
   double mean = 0;
   for (int32_t k = 0; k < terms.count; ++k) mean += moment[k] * local[k];
   EXPECT_NEAR(mean, mean_derivative(lo, hi, -1), 1e-12);
   for (int32_t axis = 0; axis < 3; ++axis) {
-    rectangle_normal_moments(terms, lo, hi, centre, axis, moment.data());
+    multiplied_out(terms, lo, hi, centre, axis, moment.data());
     double derivative = 0;
     for (int32_t k = 0; k < terms.count; ++k) derivative += moment[k] * local[k];
     EXPECT_NEAR(derivative, mean_derivative(lo, hi, axis), 1e-12) << axis;
@@ -91,14 +106,15 @@ TEST(TaylorMoments, MeanNormalDerivativeOfAFarCharge) {
   const TaylorTerms terms(10);
   for (int32_t axis = 0; axis < 3; ++axis) {
     const AxisRect panel = rect(axis, 0.3, -0.2, 0.1, 0.4, 0.5);
-    double lo[3], hi[3];
-    rect_bounds(panel, lo, hi);
+    const SpaceBox box = space_box(panel);
+    const double* lo = box.lo;
+    const double* hi = box.hi;
     const double centre[3] = {0.1, 0.2, 0.25};
     const double q[3] = {12.0, -9.0, 13.0};
     std::vector<double> local(terms.count), moment(terms.count);
     inverse_distance_derivatives(terms, 10, centre[0] - q[0], centre[1] - q[1], centre[2] - q[2],
                                  local.data());
-    rectangle_normal_moments(terms, lo, hi, centre, axis, moment.data());
+    multiplied_out(terms, lo, hi, centre, axis, moment.data());
     double derivative = 0;
     for (int32_t k = 0; k < terms.count; ++k) derivative += moment[k] * local[k];
     const long double point[3] = {q[0], q[1], q[2]};

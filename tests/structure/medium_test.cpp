@@ -116,7 +116,7 @@ template <typename Value>
 void cover_squares(const AxisRect& r, const Value& value, std::map<Square, Value>& squares) {
   for (int i = grid(r.lo[0]); i < grid(r.hi[0]); ++i)
     for (int j = grid(r.lo[1]); j < grid(r.hi[1]); ++j)
-      EXPECT_TRUE(squares.emplace(Square{r.axis, grid(r.level), i, j}, value).second);
+      EXPECT_TRUE(squares.emplace(Square{r.axis, grid(r.plane), i, j}, value).second);
 }
 
 /// Whether a rectangle across x or y lies in one layer.

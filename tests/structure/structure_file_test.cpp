@@ -99,7 +99,7 @@ void check_shared_case(const std::string& name, size_t nets, size_t sections, si
       EXPECT_EQ(n, s.conductor_of_panel[k]);
       EXPECT_EQ(1u, permittivities.count(s.panel_sides[k].permittivity));
       if (r.axis == 0)
-        flux += s.panel_sides[k].outward * r.level * (r.hi[0] - r.lo[0]) * (r.hi[1] - r.lo[1]);
+        flux += s.panel_sides[k].outward * r.plane * (r.hi[0] - r.lo[0]) * (r.hi[1] - r.lo[1]);
     }
     const double volume = union_volume(boxes);
     EXPECT_NEAR(volume, flux, 1e-9 * volume) << name << " net " << s.conductors[n].label;
@@ -170,7 +170,7 @@ TEST(StructureFile, AGroundedWindowIsANetOfItsSidesAndTopCutByLayer) {
     wall_area += area(grounded.panels[k]);
     // The sides from z = 0 to 2 face the layer of 3.9, the rest and the top that of 2.5.
     const AxisRect& r = grounded.panels[k];
-    const double lowest_z = r.axis == 2 ? r.level : r.lo[r.axis == 0 ? 1 : 0];
+    const double lowest_z = r.axis == 2 ? r.plane : r.lo[r.axis == 0 ? 1 : 0];
     EXPECT_EQ(lowest_z < 2 ? 3.9 : 2.5, grounded.panel_sides[k].permittivity);
   }
   EXPECT_DOUBLE_EQ(4 * 10 * 5 + 100 - 4, wall_area);

@@ -187,7 +187,7 @@ FarPair far_pair(const AxisRect& a, const AxisRect& b) {
       pair.half_a[s] = (a.hi[s] - a.lo[s]) / 2;
       pair.half_b[s] = (b.hi[s] - b.lo[s]) / 2;
     }
-    d[2] = a.level - b.level;
+    d[2] = a.plane - b.plane;
     pair.half_a[2] = pair.half_b[2] = 0;
   } else {
     // Which of each rectangle's two in-plane axes is α, the one they share.
@@ -195,8 +195,8 @@ FarPair far_pair(const AxisRect& a, const AxisRect& b) {
     const int32_t ia = (a.axis + 1) % 3 == shared ? 0 : 1, ja = 1 - ia;
     const int32_t ib = (b.axis + 1) % 3 == shared ? 0 : 1, jb = 1 - ib;
     d[0] = ((a.lo[ia] - b.lo[ib]) + (a.hi[ia] - b.hi[ib])) / 2;
-    d[1] = ((a.lo[ja] - b.level) + (a.hi[ja] - b.level)) / 2;
-    d[2] = ((a.level - b.lo[jb]) + (a.level - b.hi[jb])) / 2;
+    d[1] = ((a.lo[ja] - b.plane) + (a.hi[ja] - b.plane)) / 2;
+    d[2] = ((a.plane - b.lo[jb]) + (a.plane - b.hi[jb])) / 2;
     pair.half_a[0] = (a.hi[ia] - a.lo[ia]) / 2;
     pair.half_a[1] = (a.hi[ja] - a.lo[ja]) / 2;
     pair.half_a[2] = 0;

@@ -69,7 +69,7 @@ double normal_field_scale(const AxisRect& target, const AxisRect& source) {
 
 double normal_field_integral(const AxisRect& target, const AxisRect& source) {
   const bool parallel = target.axis == source.axis;
-  if (parallel && target.level == source.level) return 0;
+  if (parallel && target.plane == source.plane) return 0;
   const PairOrder order = canonical_order(target, source);
   NormalFieldMeans means;
   means.target_is_a = parallel || !order.swapped;

@@ -28,8 +28,8 @@ bool equal_spread(double s1, double s2) { return s1 <= kEqualSize * s2 && s2 <= 
 // pair in another unit take the same roles (the sizes alone would order them at random).
 bool comes_first_by_place(const AxisRect& first, const AxisRect& second) {
   if (first.axis != second.axis) return first.axis < second.axis;
-  const double f[5] = {first.level, first.lo[0], first.lo[1], first.hi[0], first.hi[1]};
-  const double s[5] = {second.level, second.lo[0], second.lo[1], second.hi[0], second.hi[1]};
+  const double f[5] = {first.plane, first.lo[0], first.lo[1], first.hi[0], first.hi[1]};
+  const double s[5] = {second.plane, second.lo[0], second.lo[1], second.hi[0], second.hi[1]};
   for (int32_t k = 0; k < 5; ++k) {
     if (f[k] != s[k]) return f[k] < s[k];
   }
@@ -51,7 +51,7 @@ PairOrder canonical_order(const AxisRect& first, const AxisRect& second) {
 }
 
 bool same_rectangle(const AxisRect& a, const AxisRect& b) {
-  return a.axis == b.axis && a.level == b.level && a.lo[0] == b.lo[0] && a.lo[1] == b.lo[1] &&
+  return a.axis == b.axis && a.plane == b.plane && a.lo[0] == b.lo[0] && a.lo[1] == b.lo[1] &&
          a.hi[0] == b.hi[0] && a.hi[1] == b.hi[1];
 }
 

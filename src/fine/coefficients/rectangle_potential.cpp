@@ -38,10 +38,10 @@ double weighted_sum(const Parts& parts, const AxisRect& b, int32_t nodes_u, int3
     double row = 0;
     for (int32_t j = 0; j < nodes_v; ++j) {
       double p[3];
-      p[b.axis] = b.level;
+      p[b.axis] = b.plane;
       p[bu] = mid_u + half_u * rule_u.node[i];
       p[bv] = mid_v + half_v * rule_v.node[j];
-      const double z = (p[a.axis] - a.level) / scale;
+      const double z = (p[a.axis] - a.plane) / scale;
       double phi = 0;
       for (int32_t k = 0; k < parts.count; ++k) {
         const AxisRect& r = parts.rect[k];

@@ -11,13 +11,11 @@ struct MeshPanel {
   AxisRect rect;       // where it lies
   double area;         // its area, the product of its two extents
   uint32_t conductor;  // conductor it belongs to, from 0 in file order
-  uint32_t face;       // input panel it was cut from
 };
 
 /// A refinement level: every face cut into a grid of panels by breakpoints along its two
 /// extents, graded towards the face's edges.
 struct LevelMesh {
-  int32_t level;                             // the refinement parameter m: 1, 2, 3, ...
   std::vector<MeshPanel> panels;             // face by face, each face row by row
   std::vector<uint32_t> face_first;          // first panel of each face; one more entry at the end
   std::vector<std::vector<double>> cuts[2];  // per face, the breakpoints along its two extents

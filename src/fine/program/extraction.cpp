@@ -1,4 +1,4 @@
-#include "fine/program/fine_extraction.h"
+#include "fine/program/extraction.h"
 
 #include <chrono>
 #include <cmath>
@@ -10,7 +10,7 @@ namespace {
 /// The relative error of a level's own matrix from its far field and solves, in proportion to
 /// the diagonal entries.
 double level_floor(const LevelSettings& settings) {
-  return settings.expansion_order >= 12 ? 3e-7 : 3e-6;
+  return settings.highest_degree >= 12 ? 3e-7 : 3e-6;
 }
 
 /// The level after m: about 1.4 times finer, so that each level costs about twice the last.
@@ -33,8 +33,8 @@ LevelSettings level_settings_for(double accuracy, int32_t threads, InstructionSe
   settings.threads = threads;
   settings.instruction_set = set;
   if (accuracy < 0.005) {
-    settings.expansion_order = 12;
-    settings.iteration_order = 5;
+    settings.highest_degree = 12;
+    settings.iteration_degree = 5;
     settings.separation = 0.5;
     settings.tolerance = 1e-9;
   }
@@ -58,7 +58,8 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!result.converged) {
-      outcome.failure = "a solve of level " + std::to_string(m) + " did not converge";
+      outcome.end = FineEnd::solve_not_converged;
+      outcome.failed_level = m;
       return outcome;
     }
     levels.push_back(m);
@@ -73,16 +74,18 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
                        result.bytes};
     outcome.levels.push_back(report);
     if (options.finished) options.finished(report);
-    if (outcome.estimate.largest_relative_error <= options.accuracy) {
-      outcome.reached = true;
+    if (levels.size() >= 3 && outcome.estimate.largest_relative_error <= options.accuracy) {
+      outcome.end = FineEnd::reached;
       return outcome;
     }
     // A level takes memory in proportion to its panels, give or take; a margin of a quarter
     // keeps the next one from running into the limit.
     const int32_t m_next = next_level(m);
     const double growth = expected_panels(m_next, m, 1.0);
-    if (options.memory_bytes > 0 && 1.25 * growth * result.bytes > options.memory_bytes)
+    if (options.memory_bytes > 0 && 1.25 * growth * result.bytes > options.memory_bytes) {
+      outcome.end = levels.size() >= 3 ? FineEnd::out_of_memory : FineEnd::no_estimate;
       return outcome;
+    }
     previous = std::move(result);
   }
 }

@@ -1,7 +1,9 @@
-#include "fine/program/fine_arguments.h"
+#include "fine/program/arguments.h"
 
 #include <cmath>
 #include <cstdlib>
+
+#include "common/message_text.h"
 
 const char kFineUsage[] =
     "usage: vornax-fine PANELFILE [--accuracy PERCENT]\n"
@@ -10,20 +12,6 @@ const char kFineUsage[] =
     "by its own estimate, and writes it to Cap.txt, in 10^-12 F times the coordinate unit\n"
     "in metres.\n"
     "--help prints this usage, --version the version.\n";
-
-namespace {
-
-/// `text` fit for one line of a message: control bytes become '?'.
-std::string printable(const std::string& text) {
-  std::string shown = text.substr(0, 40);
-  for (char& c : shown) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) c = '?';
-  }
-  return text.size() > 40 ? shown + "..." : shown;
-}
-
-}  // namespace
 
 std::string fine_arguments_from(const std::vector<std::string>& arguments, FineArguments& parsed) {
   parsed = FineArguments{};

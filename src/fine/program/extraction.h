@@ -2,12 +2,11 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "common/instruction_set.h"
 #include "fine/estimate/convergence.h"
-#include "fine/solve/level_solve.h"
+#include "fine/solve/solve_level.h"
 #include "structure/panel_file_reader.h"
 
 /// One refinement level as the console reports it.
@@ -23,12 +22,20 @@ struct LevelReport {
                           // decision to go one level further
 };
 
+/// How an extraction ended.
+enum class FineEnd : int32_t {
+  reached,             // the estimate met the accuracy asked for
+  out_of_memory,       // the next level would not fit in memory; the estimate is the best there is
+  no_estimate,         // the next level would not fit before three levels gave an estimate
+  solve_not_converged  // a solve of the last level did not converge
+};
+
 /// The outcome of an extraction.
 struct FineResult {
   std::vector<LevelReport> levels;  // every level solved, in order
   ConvergenceEstimate estimate;     // the extrapolated matrix and its error estimate
-  bool reached = false;             // the estimate met the accuracy asked for
-  std::string failure;              // why the extraction stopped early, "" when it did not
+  FineEnd end = FineEnd::reached;   // why the extraction stopped
+  int32_t failed_level = 0;         // the level m whose solve did not converge, if one did not
 };
 
 /// What an extraction needs besides the structure.
@@ -43,7 +50,7 @@ struct FineOptions {
 
 /// Solves the structure on finer and finer levels until the estimated error of every entry of
 /// at least 1 % of its row's diagonal is within the accuracy, or the next level would not fit
-/// in memory (reached is then false), or a solve fails (failure says which).
+/// in memory, or a solve does not converge.
 FineResult extract_fine(const FineStructure& structure, const FineOptions& options);
 
 /// The settings of a level for an accuracy: the far field and the solves are kept well below

@@ -1,9 +1,5 @@
 // vornax-fine: the capacitance matrix to a stated accuracy, with an estimate of its error.
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <cinttypes>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -13,11 +9,12 @@
 
 #include "common/companion_request.h"
 #include "common/instruction_set.h"
+#include "common/memory_limit.h"
+#include "common/message_text.h"
 #include "common/progress_display.h"
 #include "common/thread_count.h"
-#include "fine/program/fine_arguments.h"
-#include "fine/program/fine_extraction.h"
-#include "geometry/panel_reader.h"
+#include "fine/program/arguments.h"
+#include "fine/program/extraction.h"
 #include "run/result_file.h"
 #include "run/run_start.h"
 #include "structure/structure_file.h"
@@ -37,16 +34,8 @@ std::string percent_text(double fraction) {
   return text;
 }
 
-/// Memory the levels may take: most of what the process may address.
-int64_t memory_for_levels() {
-  rlimit limit{};
-  double bytes = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE);
-  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-      static_cast<double>(limit.rlim_cur) < bytes) {
-    bytes = static_cast<double>(limit.rlim_cur);
-  }
-  return bytes > 0 ? static_cast<int64_t>(0.8 * bytes) : 0;
-}
+/// Memory the levels may take: most of what the process may have.
+int64_t memory_for_levels() { return static_cast<int64_t>(0.8 * usable_memory_bytes()); }
 
 /// Cap.txt: one line per conductor in file order, each value with nine significant digits
 /// followed by one space. Returns whether it was written whole.
@@ -119,8 +108,11 @@ int main(int argc, char** argv) {
   };
   FineResult result = extract_fine(structure, options);
   progress.clear();
-  if (!result.failure.empty()) fail("vornax-fine: " + result.failure + ".");
-  if (!std::isfinite(result.estimate.largest_relative_error)) {
+  if (result.end == FineEnd::solve_not_converged) {
+    fail("vornax-fine: a solve of level " + std::to_string(result.failed_level) +
+         " did not converge.");
+  }
+  if (result.end == FineEnd::no_estimate) {
     fail(
         "vornax-fine: the structure needs more memory than this machine has: three levels are "
         "needed for an error estimate.");
@@ -128,7 +120,7 @@ int main(int argc, char** argv) {
   const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
   if (!write_result(result.estimate.value, conductors))
     fail("vornax-fine: could not write Cap.txt.");
-  if (!result.reached) {
+  if (result.end == FineEnd::out_of_memory) {
     std::cerr << "vornax-fine: the next level would not fit in memory; the accuracy asked for ("
               << arguments.accuracy << " %) is not reached.\n";
   }

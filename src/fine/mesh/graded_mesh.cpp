@@ -1,4 +1,4 @@
-#include "fine/mesh/level_mesh.h"
+#include "fine/mesh/graded_mesh.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,29 +32,34 @@ std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m)
 LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
                           int32_t m) {
   LevelMesh mesh;
-  mesh.level = m;
   const size_t faces = structure.panels.size();
   mesh.cuts[0].resize(faces);
   mesh.cuts[1].resize(faces);
+  size_t panels = 0;  // the cuts first, so that the panels are allocated once
+  for (size_t f = 0; f < faces; ++f) {
+    const AxisRect& face = structure.panels[f];
+    for (int k = 0; k < 2; ++k)
+      mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[f], m);
+    panels += (mesh.cuts[0][f].size() - 1) * (mesh.cuts[1][f].size() - 1);
+  }
+  mesh.panels.reserve(panels);
+  mesh.face_first.reserve(faces + 1);
   for (size_t f = 0; f < faces; ++f) {
     const AxisRect& face = structure.panels[f];
     mesh.face_first.push_back(static_cast<uint32_t>(mesh.panels.size()));
-    for (int k = 0; k < 2; ++k)
-      mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[f], m);
     const std::vector<double>& c0 = mesh.cuts[0][f];
     const std::vector<double>& c1 = mesh.cuts[1][f];
     for (size_t i = 0; i + 1 < c0.size(); ++i) {
       for (size_t j = 0; j + 1 < c1.size(); ++j) {
         MeshPanel p;
         p.rect.axis = face.axis;
-        p.rect.level = face.level;
+        p.rect.plane = face.plane;
         p.rect.lo[0] = c0[i];
         p.rect.hi[0] = c0[i + 1];
         p.rect.lo[1] = c1[j];
         p.rect.hi[1] = c1[j + 1];
         p.area = (c0[i + 1] - c0[i]) * (c1[j + 1] - c1[j]);
         p.conductor = structure.conductor_of_panel[f];
-        p.face = static_cast<uint32_t>(f);
         mesh.panels.push_back(p);
       }
     }

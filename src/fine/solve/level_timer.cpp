@@ -1,4 +1,4 @@
-#include "fine/program/level_timer.h"
+#include "fine/solve/level_timer.h"
 
 #include <cstdio>
 #include <cstdlib>

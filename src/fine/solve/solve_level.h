@@ -4,18 +4,18 @@
 #include <vector>
 
 #include "common/instruction_set.h"
-#include "fine/mesh/level_mesh.h"
+#include "fine/mesh/graded_mesh.h"
 #include "structure/panel_file_reader.h"
 
 /// The numerical choices of a level's solve; all of them are ratios, none is a length.
 struct LevelSettings {
-  int32_t expansion_order = 8;  // highest degree of the far-field Taylor terms
-  int32_t iteration_order = 4;  // the same while iterating: the capacitance sees its error squared
-  double separation = 0.6;      // clusters are far when (r_a + r_b) < separation · distance
-  int32_t leaf_size = 16;       // panels of a leaf cluster at the most
-  double factor_keep = 0.1;     // near entries kept in the preconditioner, relative to the
-                                // geometric mean of their diagonal entries
-  double tolerance = 1e-8;      // residual norm of each solve relative to its right-hand side. The
+  int32_t highest_degree = 8;    // highest degree of the far field, of the capacitance's product
+  int32_t iteration_degree = 4;  // the same while iterating: the capacitance sees its error squared
+  double separation = 0.6;       // clusters are far when (r_a + r_b) < separation · distance
+  int32_t leaf_size = 16;        // panels of a leaf cluster at the most
+  double factor_keep = 0.1;      // near entries kept in the preconditioner, relative to the
+                                 // geometric mean of their diagonal entries
+  double tolerance = 1e-8;       // residual norm of each solve relative to its right-hand side. The
                             // iterations use cheaper expansions than the capacitance, so a solve
                             // that stops one step earlier moves it by that difference times this;
                             // it must stay below 1e-9 for the same structure in another unit.
@@ -40,6 +40,3 @@ struct LevelResult {
 /// is the level below, whose charges start the solves.
 LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,
                         int32_t m, const LevelSettings& settings, const LevelResult* previous);
-
-/// 4π ε0 in 10⁻¹² F per metre, with ε0 = 8.85 × 10⁻¹² F/m.
-constexpr double kFourPiEpsilon = 4.0 * 3.14159265358979323846 * 8.85;
