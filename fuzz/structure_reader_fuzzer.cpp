@@ -58,7 +58,7 @@ void check_structure(const FineStructure& s) {
   for (uint32_t c = 0; c < s.conductors.size(); ++c) {
     const FineConductor& run = s.conductors[c];
     require(run.first_panel == next && run.panel_count > 0, "conductors are consecutive runs");
-    require(!run.label.empty() && run.label != "Q", "a label is a token other than Q");
+    require(!run.label.empty(), "a label is a token");
     for (uint32_t k = run.first_panel; k < run.first_panel + run.panel_count; ++k) {
       require(s.conductor_of_panel[k] == c, "conductor_of_panel follows the runs");
     }

@@ -139,7 +139,8 @@ TEST_F(LayoutThroughKLayout, CrossingBusGivesThePanelsOfVornaxGen) {
   ASSERT_EQ(0, layout.status) << layout.err;
   EXPECT_EQ("", layout.err);
   EXPECT_EQ(0u, layout.out.find("vornax-layout panel file, coordinates in micrometres: layout "
-                                "'bus.gds', cell 'TOP', stack 'bus_stack.txt'\nQ lower_x0_y0.25 "));
+                                "'bus.gds', cell 'TOP', stack 'bus_stack.txt'\nunit um\n"
+                                "Q lower_x0_y0.25 "));
   ProgramRun gen = run(VORNAX_GEN_BINARY " bus 3 --scale 0.25");
   ASSERT_EQ(0, gen.status);
   std::vector<std::vector<Bounds>> expected = canonical(read_panels(gen.out));
@@ -209,11 +210,8 @@ TEST_F(LayoutThroughKLayout, WindowClipsAndTheSubstrateLiesBelow) {
 
 TEST_F(LayoutThroughKLayout, FaultyLayoutsGetOneLineNamingThePlace) {
   NEEDS_KLAYOUT();
-  draw("two_labels.gds slanted.gds two_tops.gds");
+  draw("slanted.gds two_tops.gds");
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"two_labels.gds",
-       "one net has two labels, 'a' at (0.5, 0.5) um on layer 101/0 and 'b' at "
-       "(3.5, 0.5) um on layer 101/0"},
       {"slanted.gds",
        "layer 1/0 (m1): the shape with the edge from (4, 1) to (3, 0) um is not "
        "made of axis-parallel rectangles"},
@@ -231,6 +229,61 @@ TEST_F(LayoutThroughKLayout, FaultyLayoutsGetOneLineNamingThePlace) {
   ProgramRun chosen = convert("two_tops.gds stack.txt --cell OTHER");
   EXPECT_EQ(0, chosen.status) << chosen.err;
   EXPECT_NE(std::string::npos, chosen.out.find("\nQ m1_x0_y0  0 0 0  0 0 1  0 2 1  0 2 0\n"));
+}
+
+TEST_F(LayoutThroughKLayout, SubcellLabelsNameNetsByTheirInstancePath) {
+  NEEDS_KLAYOUT();
+  draw("hierarchy.gds");
+  // Three instances of ROW, numbered from the bottom up whatever the order of placing; the
+  // top cell's label names the middle one; LEAF's stub inside each ROW is a net of its own.
+  ProgramRun all = convert("hierarchy.gds stack.txt");
+  ASSERT_EQ(0, all.status) << all.err;
+  EXPECT_EQ((std::vector<std::string>{"ROW[1]/LEAF[1]/stub", "ROW[1]/wl", "ROW[2]/LEAF[1]/stub",
+                                      "ROW[3]/LEAF[1]/stub", "ROW[3]/wl", "word"}),
+            conductor_labels(read_panels(all.out)));
+  EXPECT_EQ("vornax-layout: note: the net named 'word' also carries the label 'ROW[2]/wl'\n",
+            all.err);
+  ProgramRun top = convert("hierarchy.gds stack.txt --labels top");
+  ASSERT_EQ(0, top.status) << top.err;
+  EXPECT_EQ((std::vector<std::string>{"m1_x0_y0", "m1_x0_y4", "m1_x5_y0", "m1_x5_y2", "m1_x5_y4",
+                                      "word"}),
+            conductor_labels(read_panels(top.out)));
+  EXPECT_EQ("", top.err);
+}
+
+TEST_F(LayoutThroughKLayout, ALabelOfSeveralNamesItsNetAndQReachesTheCircuit) {
+  NEEDS_KLAYOUT();
+  draw("two_labels.gds");
+  ASSERT_EQ(0, run("(" VORNAX_LAYOUT_BINARY " two_labels.gds stack.txt > two_labels.txt)").status);
+  EXPECT_EQ("vornax-layout: note: the net named 'a' also carries the label 'b'\n",
+            read_file(dir + "/err"));
+  ProgramRun spice =
+      run("(" VORNAX_FINE_BINARY " two_labels.txt > /dev/null && " VORNAX_SPICE_BINARY
+          " two_labels.txt Cap.txt)");
+  ASSERT_EQ(0, spice.status) << spice.err;
+  EXPECT_NE(std::string::npos, spice.out.find(".subckt two_labels Q a\n")) << spice.out;
+  EXPECT_NE(std::string::npos, spice.out.find("\nC_Q_a Q a ")) << spice.out;
+}
+
+TEST_F(LayoutThroughKLayout, AHaloCarriesTheWiresOnAndMarksTheNetsOfTheWindow) {
+  NEEDS_KLAYOUT();
+  draw("hierarchy.gds");
+  // The window holds the lowest word line; the halo takes it on to x = 3 of its 4 and the one
+  // above in part, a net of the halo alone; the highest only touches the halo's edge.
+  ProgramRun layout = convert("hierarchy.gds stack.txt --window 0,0,2,1.5 --halo 1");
+  ASSERT_EQ(0, layout.status) << layout.err;
+  EXPECT_NE(std::string::npos, layout.out.find("\nunit um\nmasters 1\nQ ROW[1]/wl "));
+  std::vector<std::vector<Bounds>> conductors = canonical(read_panels(layout.out));
+  ASSERT_EQ(2u, conductors.size());
+  std::vector<Panel> panels = read_panels(layout.out);
+  double area, volume;
+  area_and_volume(panels, "ROW[1]/wl", area, volume);
+  EXPECT_EQ(3, volume);  // 3 x 1 x 1, cut at the halo's edge, not at the window's
+  area_and_volume(panels, "word", area, volume);
+  EXPECT_EQ(1.5, volume);  // 3 x 0.5 x 1 inside the halo
+  ProgramRun no_window = convert("hierarchy.gds stack.txt --halo 1");
+  EXPECT_EQ(2, no_window.status);
+  EXPECT_EQ(0u, no_window.err.find("vornax-layout: --halo needs a --window to go around.\n"));
 }
 
 TEST_F(LayoutThroughKLayout, ArgumentsStackAndMissingKLayoutNeedNoKLayout) {
