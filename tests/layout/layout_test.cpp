@@ -35,7 +35,9 @@ const char kStack[] =
     "\n"
     "metal m2 2/0 1 0.3\n"
     "label 101/0 m1\n"
-    "label 2/0 m2\n";
+    "label 2/0 m2\n"
+    "dielectric oxide 1.25 3.9\n"
+    "dielectric air 4 1.0\n";
 
 /// A label of a net at (0, 0), in the cell below the instances of `path` ("A[1]/B[2]/" or "").
 NetLabel label(const std::string& path, const std::string& text) {
@@ -125,6 +127,10 @@ TEST(StackFile, ReadsHeightsViasLabelsAndWhichLayersTouch) {
   EXPECT_EQ(2, stack.labels[1].metal);
   EXPECT_EQ((std::vector<std::pair<int32_t, int32_t>>{{0, 1}, {1, 2}}),
             touching_layer_pairs(stack));
+  ASSERT_EQ(2u, stack.dielectrics.size());
+  EXPECT_EQ(1250000000, stack.dielectrics[0].z_top);
+  EXPECT_EQ("3.9", stack.dielectrics[0].permittivity);
+  EXPECT_EQ("1", stack.dielectrics[1].permittivity);
 }
 
 TEST(StackFile, FaultsNameTheFileAndLine) {
@@ -150,6 +156,13 @@ TEST(StackFile, FaultsNameTheFileAndLine) {
        "s.txt:3: label layer 5/0 is already given on line 2"},
       {"metal m1 1/0 0 1\nlabel 5/0 v1\n", "s.txt:2: label: 'v1' is not a metal of the stack"},
       {"# nothing\n", "s.txt: no metal; a stack needs at least one 'metal' line"},
+      {"dielectric ox 1\n", "s.txt:1: dielectric takes NAME ZTOP EPS"},
+      {"metal m1 1/0 0 1\ndielectric m1 1 4\n", "s.txt:2: the name m1 is already given on line 1"},
+      {"dielectric ox 1 0\n", "s.txt:1: EPS '0' is not a positive decimal number"},
+      {"dielectric ox 1e3 4\n", "s.txt:1: ZTOP '1e3' is not a decimal number of micrometres"},
+      {"dielectric a 2 4\ndielectric b 2 4\n",
+       "s.txt:2: dielectric b ends at z = 2, not above the top 2 of dielectric a (line 1); they go "
+       "bottom up"},
   };
   for (const auto& c : cases) {
     Stack stack;
@@ -160,8 +173,14 @@ TEST(StackFile, FaultsNameTheFileAndLine) {
 TEST(LayoutArguments, OptionsAndTheirFaults) {
   LayoutArguments a;
   ASSERT_EQ("", layout_arguments_from({"--window", "-1,0,2.5,3", "x.oas", "s.txt", "--substrate",
-                                       "0", "--cell", "TOP"},
+                                       "0", "--cell", "TOP", "--halo", "0.5", "--labels", "top",
+                                       "--snap", "0.02", "--cap3d", "x.cap3d"},
                                       a));
+  EXPECT_TRUE(a.has_halo);
+  EXPECT_EQ(um / 2, a.halo);
+  EXPECT_FALSE(a.subcell_labels);
+  EXPECT_EQ(um / 50, a.snap);
+  EXPECT_EQ("x.cap3d", a.cap3d_file);
   EXPECT_EQ("x.oas", a.layout_file);
   EXPECT_EQ("TOP", a.cell);
   EXPECT_TRUE(a.has_window);
@@ -177,6 +196,11 @@ TEST(LayoutArguments, OptionsAndTheirFaults) {
       {{"x.gds", "s", "--window", "0,0,1"},
        "--window '0,0,1' is not X1,Y1,X2,Y2 with X1 < X2 and Y1 < Y2."},
       {{"x.gds", "s", "-v"}, "unknown option '-v'."},
+      {{"x.gds", "s", "--halo", "1"}, "--halo needs a --window to go around."},
+      {{"x.gds", "s", "--labels", "some"}, "--labels takes all or top, not 'some'."},
+      {{"x.gds", "s", "--snap", "0"},
+       "--snap GRID '0' is not a positive decimal number of micrometres."},
+      {{"x.gds", "s", "--cap3d"}, "--cap3d needs a value."},
   };
   for (const auto& c : cases) EXPECT_EQ(c.second, layout_arguments_from(c.first, a));
 }

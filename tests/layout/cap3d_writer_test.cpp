@@ -1,0 +1,110 @@
+// vornax-layout's cap3d files, read back line by line: the window, the dielectric layers, every
+// net's blocks against the boxes written, the task.
+#include "tools/layout/cap3d_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const Femtometres um = kFemtometresPerMicrometre;
+
+/// The three numbers of "key(x,y,z)" at the start of `line` (after tabs), exactly.
+std::vector<Femtometres> vector_of(const std::string& line, const std::string& key) {
+  std::string text = line.substr(line.find_first_not_of('\t'));
+  EXPECT_EQ(0u, text.find(key + "(")) << line;
+  std::vector<Femtometres> values(3);
+  std::istringstream parts(text.substr(key.size() + 1, text.size() - key.size() - 2));
+  for (Femtometres& value : values) {
+    std::string part;
+    std::getline(parts, part, ',');
+    EXPECT_TRUE(parse_micrometres(part, value)) << line;
+  }
+  return values;
+}
+
+/// The conductors of a cap3d file as name -> boxes, from basepoint and the three edge vectors.
+std::map<std::string, std::vector<std::vector<Femtometres>>> conductors_of(
+    const std::string& text) {
+  std::map<std::string, std::vector<std::vector<Femtometres>>> conductors;
+  std::istringstream in(text);
+  std::string line, name;
+  std::vector<Femtometres> base;
+  while (std::getline(in, line)) {
+    if (line.find("\tname ") == 0) name = line.substr(6);
+    if (line.find("basepoint(") != std::string::npos) base = vector_of(line, "basepoint");
+    for (int axis = 0; axis < 3; ++axis) {
+      const char* key = axis == 0 ? "v1" : axis == 1 ? "v2" : "hvector";
+      if (line.find(std::string("\t\t") + key + "(") != 0) continue;
+      std::vector<Femtometres> edge = vector_of(line, key);
+      for (int other = 0; other < 3; ++other) EXPECT_EQ(0, other == axis ? 0 : edge[other]);
+      if (axis == 0) conductors[name].push_back(base);
+      conductors[name].back().push_back(base[axis] + edge[axis]);
+    }
+  }
+  return conductors;
+}
+
+}  // namespace
+
+TEST(Cap3dWriter, WritesTheWindowLayersBlocksAndTask) {
+  Stack stack;
+  stack.layers = {StackLayer{"m1", false, {1, 0}, um, 3 * um / 2, 1},
+                  StackLayer{"m2", false, {2, 0}, 2 * um, 5 * um / 2, 2}};
+  stack.dielectrics = {DielectricLayer{"lower", 7 * um / 4, "3.9", 3},
+                       DielectricLayer{"upper", 11 * um / 5, "2.5", 4}};
+  std::vector<NamedNet> nets = {
+      {"clk",
+       {{{0, 0, um}, {um, um, 3 * um / 2}}, {{0, 0, 2 * um}, {um, 3 * um, 5 * um / 2}}},
+       {0, 1}},
+      {"substrate", {{{-um, -um, -5 * um / 2}, {4 * um, 4 * um, 0}}}, {-1}}};
+  Cap3dSource source{"made here", "TOP", {0, 0, 3 * um, 3 * um}, {0}};
+  std::ostringstream out;
+  ASSERT_EQ("", write_cap3d(out, source, stack, nets));
+  const std::string text = out.str();
+  // The window reaches round every block; the last layer ends at the window's top.
+  EXPECT_EQ(0u, text.find("// made here\n<cap3d>\n<window>\n\tname TOP\n\tv1(-1,-1,-2.5)\n"
+                          "\tv2(4,4,2.5)\n</window>\n<plate_medium>\n\tname lower\n\tdiel 3.9\n"
+                          "\tz_top 1.75\n</plate_medium>\n<plate_medium>\n\tname upper\n"
+                          "\tdiel 2.5\n\tz_top 2.5\n</plate_medium>\n"));
+  auto conductors = conductors_of(text.substr(text.find("<conductor>")));
+  ASSERT_EQ(2u, conductors.size());
+  for (size_t b = 0; b < 2; ++b) {
+    const SolidBox& box = nets[0].boxes[b];
+    EXPECT_EQ((std::vector<Femtometres>{box.lo[0], box.lo[1], box.lo[2], box.hi[0], box.hi[1],
+                                        box.hi[2]}),
+              conductors["clk"][b]);
+  }
+  EXPECT_EQ((std::vector<Femtometres>{-um, -um, -5 * um / 2, 4 * um, 4 * um, 0}),
+            conductors["GROUND"][0]);
+  EXPECT_NE(std::string::npos, text.find("\t\tlayer 1\n"));  // m2
+  EXPECT_NE(std::string::npos, text.find("\t\tlayer 2\n"));  // the substrate after the stack's
+  EXPECT_NE(std::string::npos,
+            text.find("<task>\n\t<capacitance>\n\t\tclk\n\t</capacitance>\n</task>\n</cap3d>\n"));
+
+  // Vacuum without dielectric lines; a dielectric that ends below everything; names a cap3d
+  // file would read otherwise.
+  stack.dielectrics.clear();
+  out.str("");
+  ASSERT_EQ("", write_cap3d(out, source, stack, nets));
+  EXPECT_NE(std::string::npos,
+            out.str().find("<plate_medium>\n\tname vacuum\n\tdiel 1\n\tz_top 2.5\n"));
+  stack.dielectrics = {DielectricLayer{"deep", -3 * um, "4", 1}};
+  EXPECT_EQ(
+      "--cap3d: dielectric deep ends at z = -3, not above the bottom of the structure at "
+      "z = -2.5",
+      write_cap3d(out, source, stack, nets));
+  EXPECT_EQ("", check_cap3d_names(nets));
+  nets[0].name = "a__b";
+  EXPECT_EQ(
+      "--cap3d: the net 'a__b' cannot keep its name in a cap3d file, which reads "
+      "PART__NET as a part of NET",
+      check_cap3d_names(nets));
+  nets[0].name = "GROUND";
+  EXPECT_EQ("--cap3d: a net is named GROUND, the name of the substrate in a cap3d file",
+            check_cap3d_names(nets));
+}
