@@ -9,15 +9,25 @@ namespace {
 /// subnormals), so this is the correctly rounded mean.
 double mean(double a, double b) { return 0.5 * a + 0.5 * b; }
 
-/// Digits for the capacitors at port j. Printed to p digits, each is off by
-/// at most 0.5 * 10^(1-p) of itself, so S(j,j) = ground + couplings is off by
-/// at most 0.5 * 10^(1-p) * total, total being the sum of their magnitudes.
-/// p = 12 + log10(total / |S(j,j)|) keeps that below 0.5 * 10^-11 * |S(j,j)|.
-int digits_for_port(const MatrixRows& s, size_t j) {
-  if (s[j][j] == 0.0) return 17;
-  double total = std::fabs(row_sum(s, j));
+/// The capacitance from port j to ground: the row sum of the entries that `min_fraction` keeps,
+/// added in the order of k (all of them, the row sum itself, for 0).
+double ground_capacitance(const MatrixRows& s, size_t j, double min_fraction) {
+  double sum = 0.0;
   for (size_t k = 0; k < s.size(); ++k) {
-    if (k != j) total += std::fabs(s[j][k]);
+    if (k == j || !is_negligible(s, j, k, min_fraction)) sum += s[j][k];
+  }
+  return sum;
+}
+
+/// Digits for the capacitors at port j, whose capacitor to ground is `ground`. Printed to p
+/// digits, each is off by at most 0.5 * 10^(1-p) of itself, so S(j,j) = ground + couplings is
+/// off by at most 0.5 * 10^(1-p) * total, total being the sum of their magnitudes.
+/// p = 12 + log10(total / |S(j,j)|) keeps that below 0.5 * 10^-11 * |S(j,j)|.
+int digits_for_port(const MatrixRows& s, size_t j, double ground, double min_fraction) {
+  if (s[j][j] == 0.0) return 17;
+  double total = std::fabs(ground);
+  for (size_t k = 0; k < s.size(); ++k) {
+    if (k != j && !is_negligible(s, j, k, min_fraction)) total += std::fabs(s[j][k]);
   }
   // total >= |S(j,j)|, equal when no capacitor is negative; the logarithm is
   // then 0 but for rounding, which must not cost a digit.
@@ -67,15 +77,33 @@ int32_t first_overflowing_row(const MatrixRows& s) {
   return -1;
 }
 
-void visit_capacitors(const MatrixRows& s, const std::function<void(const Capacitor&)>& take) {
-  std::vector<int> digits(s.size());
-  for (size_t j = 0; j < s.size(); ++j) digits[j] = digits_for_port(s, j);
+bool is_negligible(const MatrixRows& s, size_t j, size_t k, double fraction) {
+  double coupling = std::fabs(s[j][k]);
+  return coupling < fraction * s[j][j] && coupling < fraction * s[k][k];
+}
+
+size_t negligible_count(const MatrixRows& s, double fraction) {
+  size_t count = 0;
   for (size_t j = 0; j < s.size(); ++j) {
-    double sum = row_sum(s, j);
+    for (size_t k = j + 1; k < s.size(); ++k)
+      count += s[j][k] != 0.0 && is_negligible(s, j, k, fraction) ? 1 : 0;
+  }
+  return count;
+}
+
+void visit_capacitors(const MatrixRows& s, double min_fraction,
+                      const std::function<void(const Capacitor&)>& take) {
+  std::vector<double> ground(s.size());
+  std::vector<int> digits(s.size());
+  for (size_t j = 0; j < s.size(); ++j) {
+    ground[j] = ground_capacitance(s, j, min_fraction);
+    digits[j] = digits_for_port(s, j, ground[j], min_fraction);
+  }
+  for (size_t j = 0; j < s.size(); ++j) {
     int32_t from = static_cast<int32_t>(j);
-    take(Capacitor{from, -1, sum, !(sum > 0.0), digits[j]});
+    take(Capacitor{from, -1, ground[j], !(ground[j] > 0.0), digits[j]});
     for (size_t k = j + 1; k < s.size(); ++k) {
-      if (s[j][k] == 0.0) continue;
+      if (s[j][k] == 0.0 || is_negligible(s, j, k, min_fraction)) continue;
       take(Capacitor{from, static_cast<int32_t>(k), -s[j][k], s[j][k] > 0.0,
                      std::max(digits[j], digits[k])});
     }

@@ -41,11 +41,21 @@ struct Capacitor {
   int digits;       // significant digits, 12 to 17, that `value` needs, see visit_capacitors
 };
 
+/// True when the coupling S(j,k), j != k, is below `fraction` of S(j,j) and of S(k,k) in
+/// magnitude: negligible for each of its two conductors.
+bool is_negligible(const MatrixRows& s, size_t j, size_t k, double fraction);
+
+/// The couplings S(j,k), j < k, not zero, that is_negligible leaves out.
+size_t negligible_count(const MatrixRows& s, double fraction);
+
 /// Hands the capacitors of a network with S as its capacitance matrix to `take` one at a time,
 /// without holding them all. For each conductor j in order: j to ground with the row sum
-/// sum_k S(j,k), then j to every later k with -S(j,k) where S(j,k) is not zero. With port j
-/// at 1 V and the others grounded, the charge on port k is then S(k,j).
-/// A simulator adds S(j,j) up from all capacitors at port j; their digits are
+/// sum_k S(j,k) of the entries it keeps, then j to every later k with -S(j,k) where S(j,k) is
+/// not zero and not negligible for `min_fraction` (0 keeps every one). A coupling left out
+/// lands in the capacitors to ground of both its conductors, so S(j,j), the total of each, is
+/// kept; with none left out, port j at 1 V and the others grounded put the charge S(k,j) on
+/// port k. A simulator adds S(j,j) up from all capacitors at port j; their digits are
 /// chosen so that it comes back to 11 significant digits even where they
 /// cancel: 12 where all of them are positive, as in every physical matrix.
-void visit_capacitors(const MatrixRows& s, const std::function<void(const Capacitor&)>& take);
+void visit_capacitors(const MatrixRows& s, double min_fraction,
+                      const std::function<void(const Capacitor&)>& take);

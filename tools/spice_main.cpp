@@ -9,11 +9,12 @@
 #include "common/companion_request.h"
 #include "common/fatal.h"
 #include "geometry/panel_reader.h"
-#include "structure/panel_file_reader.h"
+#include "structure/panel_file_header.h"
 #include "tools/capacitance_file.h"
 #include "tools/spice_arguments.h"
 #include "tools/spice_names.h"
 #include "tools/spice_subcircuit.h"
+#include "tools/structure_panels.h"
 
 namespace {
 
@@ -23,34 +24,35 @@ namespace {
   std::exit(1);
 }
 
-/// The conductor labels of `file_name` in file order, one per conductor. The
-/// file is read as vornax-fine reads it; one that vornax-fine refuses but
-/// vornax's reader takes (vornax does not check that panels are rectangles
-/// apart from one another) as vornax reads it, its conductor numbers as
-/// labels. A file that neither takes ends the program with vornax-fine's message.
+/// The conductor labels of `file_name` in file order, one per conductor, as
+/// read_labelled_panels reads them. A file that neither reader takes ends the program with
+/// vornax-fine's message.
 std::vector<std::string> read_conductor_labels(const std::string& file_name) {
-  std::ifstream in(file_name);
-  if (!in) fail("vornax-spice: cannot open the panel file '" + one_line(file_name) + "'.");
-  FineStructure structure;
-  std::string fine_error = read_fine_structure(in, file_name, structure);
-  std::vector<std::string> labels;
-  if (fine_error.empty()) {
-    for (const FineConductor& conductor : structure.conductors) labels.push_back(conductor.label);
-    return labels;
+  LabelledPanels panels;
+  bool opened = false;
+  std::string error = read_labelled_panels(file_name, panels, opened);
+  if (!opened) fail("vornax-spice: cannot open the panel file '" + one_line(file_name) + "'.");
+  if (!error.empty()) fail(error);
+  return panels.labels;
+}
+
+/// The unit of the panel file's coordinates: the one its header declares, which an explicit
+/// --unit must not contradict, else --unit or metres. Sets the source's unit and its origin.
+void take_unit(const SpiceArguments& arguments, SubcircuitSource& source) {
+  std::ifstream in(arguments.panel_file);
+  PanelFileHeader header;
+  std::string error = read_panel_file_header(in, arguments.panel_file, header);
+  if (!error.empty()) fail("vornax-spice: " + error + ".");
+  source.unit = arguments.unit;
+  source.unit_source = arguments.unit_given ? "--unit" : "the default";
+  if (header.unit.empty()) return;
+  if (arguments.unit_given && header.unit != arguments.unit->name) {
+    fail("vornax-spice: --unit " + std::string(arguments.unit->name) +
+         " contradicts the panel file " + one_line(arguments.panel_file) + ", whose line " +
+         std::to_string(header.unit_line) + " says 'unit " + header.unit + "'.");
   }
-  std::ifstream again(file_name);
-  PanelVector panels;
-  uint32_t conductor_count = 0;
-  std::string error = read_panel_records(again, panels, conductor_count);
-  if (error.empty() && panels.size() == 0) error = no_records_error(file_name);
-  if (error.empty()) error = check_conductor_runs(panels);
-  if (!error.empty()) fail(fine_error);
-  for (uint32_t k = 0; k < panels.size(); ++k) {
-    if (k == 0 || panels[k].conductor != panels[k - 1].conductor) {
-      labels.push_back(std::to_string(panels[k].conductor));
-    }
-  }
-  return labels;
+  source.unit = find_length_unit(header.unit);
+  source.unit_source = "line " + std::to_string(header.unit_line) + " of the panel file";
 }
 
 /// Reads the capacitance matrix into `source`, symmetrised. A faulty file ends the program.
@@ -90,7 +92,8 @@ int main(int argc, char** argv) {
   }
   source.panel_file = arguments.panel_file;
   source.cap_file = arguments.cap_file;
-  source.unit = arguments.unit;
+  take_unit(arguments, source);
+  source.min_fraction = arguments.min_fraction;
   source.name = arguments.name.empty() ? subcircuit_name_for(arguments.panel_file) : arguments.name;
   source.ports = port_names(labels);
   read_capacitance_file(arguments.cap_file, static_cast<uint32_t>(labels.size()), source);

@@ -5,4 +5,5 @@ set(VORNAX_STRUCTURE_SOURCES
   src/structure/rect_from_corners.cpp
   src/structure/panel_contacts.cpp
   src/structure/panel_file_reader.cpp
+  src/structure/panel_file_header.cpp
 )

@@ -100,13 +100,14 @@ TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
   EXPECT_EQ(std::vector<std::string>({"n7", "nm2", "n7_2", "nm2147483648"}),
             port_names({7, -2, 7, -2147483647 - 1}));
   SubcircuitSource source{
-      "dir/bus.txt", "Cap.txt", find_length_unit("um"), "bus", {"n7", "nm2", "n7_2"}, {}, {}};
+      "dir/bus.txt", "Cap.txt", find_length_unit("um"), "bus", {"n7", "nm2", "n7_2"}, {}, {}, false,
+      0.0,           "--unit"};
   take_matrix(source, kHandMade);
   SubcircuitText text = written(source);
   EXPECT_EQ(
       "* capacitance matrix as a SPICE subcircuit, written by vornax-spice\n"
       "* panel file: dir/bus.txt\n* capacitance file: Cap.txt\n"
-      "* unit: um, so the capacitance file counts in units of 1e-18 F\n"
+      "* unit: um (--unit), so the capacitance file counts in units of 1e-18 F\n"
       "* conductors: 3, one port each in file order, named after their conductor numbers\n"
       "* symmetrised: S = (C + C^T) / 2\n"
       "* largest relative asymmetry |C(j,k) - C(k,j)| / |S(j,k)| removed: 0.667, "
@@ -131,8 +132,25 @@ TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
 
 std::vector<Capacitor> capacitors_of(const MatrixRows& s) {
   std::vector<Capacitor> capacitors;
-  visit_capacitors(s, [&](const Capacitor& capacitor) { capacitors.push_back(capacitor); });
+  visit_capacitors(s, 0.0, [&](const Capacitor& capacitor) { capacitors.push_back(capacitor); });
   return capacitors;
+}
+
+TEST(SpiceSubcircuit, CouplingsNegligibleForBothConductorsGoToGround) {
+  // With 1 %: 0.005 is below 1 % of 10 and of 8; 0.5 is 4 % of 12; 0.05 is 0.05 % of 100 but
+  // 5 % of 1, so it stays. What is left out lands in both capacitors to ground.
+  const MatrixRows s = {{10, -4, -0.005, 0}, {-4, 12, -0.5, 0}, {-0.005, -0.5, 8, 0}, {0, 0, 0, 1}};
+  MatrixRows big = {{100, -0.05}, {-0.05, 1}};
+  EXPECT_FALSE(is_negligible(big, 0, 1, 0.01));
+  EXPECT_EQ(1u, negligible_count(s, 0.01));
+  std::vector<std::string> written;
+  visit_capacitors(s, 0.01, [&](const Capacitor& c) {
+    written.push_back(std::to_string(c.from) + "-" + std::to_string(c.to) + " " +
+                      scaled_decimal(c.value, 0, 12));
+  });
+  EXPECT_EQ(
+      (std::vector<std::string>{"0--1 6", "0-1 4", "1--1 7.5", "1-2 5e-1", "2--1 7.5", "3--1 1"}),
+      written);
 }
 
 TEST(SpiceSubcircuit, DigitsGiveTheDiagonalBackWhereCapacitorsCancel) {
@@ -189,6 +207,22 @@ TEST(SpiceProgram, WritesTheExampleItsCommandsMakeAndRefusesBadInput) {
   EXPECT_EQ(2, run(dir, spice + " bus2x2.txt Cap.txt --unit km", out, err));
   EXPECT_EQ(0u, err.find("vornax-spice: unknown unit 'km'"));
   EXPECT_NE(std::string::npos, err.find("\nusage: vornax-spice PANELFILE CAPFILE"));
+  // The unit a panel file declares: taken without --unit, refused against another.
+  std::ofstream(dir.path + "/declared.txt") << "title\nunit um\n"
+                                            << read_file(examples + "/bus2x2.txt");
+  EXPECT_EQ(0, run(dir, spice + " declared.txt Cap.txt --name bus2x2", out, err));
+  EXPECT_NE(std::string::npos,
+            out.find("\n* unit: um (line 2 of the panel file), so the capacitance file counts"));
+  EXPECT_EQ(read_file(examples + "/bus2x2.cir")
+                .substr(read_file(examples + "/bus2x2.cir").find(".subckt")),
+            out.substr(out.find(".subckt")));
+  EXPECT_EQ(1, run(dir, spice + " declared.txt Cap.txt --unit m", out, err));
+  EXPECT_EQ(
+      "vornax-spice: --unit m contradicts the panel file declared.txt, whose line 2 says "
+      "'unit um'.\n",
+      err);
+  EXPECT_EQ(2, run(dir, spice + " bus2x2.txt Cap.txt --min-cap 1", out, err));
+  EXPECT_EQ(0u, err.find("vornax-spice: --min-cap FRACTION '1' is not a number from 0 up to 1."));
   // A faulty panel file gets the extractor's own message.
   std::ofstream(dir.path + "/bad.txt") << "Q 1 0 0 0 1.0x 0 0 1 1 0 0 1 0\n";
   run(dir, std::string(VORNAX_BINARY) + " bad.txt", vornax_out, err);
@@ -221,7 +255,7 @@ TEST(SpiceProgram, StreamsALargeSubcircuitAndAnswersExhaustedMemoryWithOneLine) 
   }
   std::string out, err;
   const std::string spice = std::string(VORNAX_SPICE_BINARY) + " boxes.txt Cap.txt";
-  ASSERT_EQ(0, run(dir, "ulimit -v 65536 && " + spice, out, err)) << err;
+  ASSERT_EQ(0, run(dir, "ulimit -v 65536 && " + spice + " --min-cap 0", out, err)) << err;
   EXPECT_EQ("", err);
   // Header and .subckt lines, a capacitor to ground per conductor and one per pair, .ends.
   const std::size_t capacitors = m + m * (m - 1) / 2;
@@ -229,6 +263,9 @@ TEST(SpiceProgram, StreamsALargeSubcircuitAndAnswersExhaustedMemoryWithOneLine) 
   for (char c : out) lines += c == '\n' ? 1 : 0;
   EXPECT_EQ(7 + (m + 9) / 10 + capacitors + 1, lines);
   EXPECT_NE(std::string::npos, out.find("\nC_n1500_0 n1500 0 8.501e-11\n"));  // 100 - 1499 * 0.01
+  // With the default 0.001, each coupling is 0.0001 of both totals: all go to ground.
+  ASSERT_EQ(0, run(dir, "ulimit -v 65536 && " + spice + "", out, err)) << err;
+  EXPECT_NE(std::string::npos, out.find("\nC_n1500_0 n1500 0 1e-10\n.ends boxes\n"));
 
   EXPECT_EQ(1, run(dir, "ulimit -v 16384 && " + spice, out, err));
   EXPECT_EQ("", out);
@@ -253,10 +290,11 @@ TEST(SpiceProgram, NgspiceMeasuresTheSymmetrisedMatrixAndRunsTheExample) {
   const std::string units[] = {"m", "um"};
   const double farads[] = {1e-12, 1e-18};  // a value of Cap.txt in each unit
   for (int u = 0; u < 2; ++u) {
-    ASSERT_EQ(0, run(dir,
-                     std::string(VORNAX_SPICE_BINARY) + " " + examples +
-                         "/bus4x4.txt Cap.txt --unit " + units[u] + " --name bus_" + units[u],
-                     out, err));
+    ASSERT_EQ(
+        0, run(dir,
+               std::string(VORNAX_SPICE_BINARY) + " " + examples +
+                   "/bus4x4.txt Cap.txt --min-cap 0 --unit " + units[u] + " --name bus_" + units[u],
+               out, err));
     std::ofstream(dir.path + "/" + units[u] + ".cir") << out;
     MatrixRows measured = ngspice_matrix(dir, units[u] + ".cir", "bus_" + units[u], m, farads[u]);
     ASSERT_EQ(size_t(m), measured.size()) << "ngspice failed";
@@ -335,13 +373,23 @@ TEST(SpiceProgram, NgspiceMeasuresTheMatrixOnLabelledPorts) {
   EXPECT_NE(std::string::npos, out.find("\n.subckt labelled a b_c a_b c gnd_2 A_2\n"));
   EXPECT_NE(std::string::npos, out.find("\nC_a_b_c_2 a_b c "));
   std::ofstream(dir.path + "/labelled.cir") << out;
+  // Below 16 % of both totals of 20: a-b_c (2) and a-a_b (3) are left out, and ngspice sees the
+  // same totals, no coupling there and every other one as it was.
+  ASSERT_EQ(0, run(dir,
+                   std::string(VORNAX_SPICE_BINARY) +
+                       " labelled.txt Cap.txt --min-cap 0.16 --name dropped",
+                   out, err));
+  std::ofstream(dir.path + "/dropped.cir") << out;
 
-  MatrixRows measured = ngspice_matrix(dir, "labelled.cir", "labelled", m, 1e-12);
-  ASSERT_EQ(size_t(m), measured.size()) << "ngspice failed";
-  for (int j = 0; j < m; ++j) {
-    for (int k = 0; k < m; ++k) {
-      double s = j == k ? 20.0 : -(1.0 + j + k + j * k / 10.0);
-      EXPECT_NEAR(s, measured[j][k], 1e-6 * std::fabs(s)) << j << " " << k;
+  for (const char* name : {"labelled", "dropped"}) {
+    MatrixRows measured = ngspice_matrix(dir, std::string(name) + ".cir", name, m, 1e-12);
+    ASSERT_EQ(size_t(m), measured.size()) << "ngspice failed";
+    for (int j = 0; j < m; ++j) {
+      for (int k = 0; k < m; ++k) {
+        double s = j == k ? 20.0 : -(1.0 + j + k + j * k / 10.0);
+        if (name[0] == 'd' && j + k < 3 && j != k) s = 0.0;
+        EXPECT_NEAR(s, measured[j][k], 1e-6 * std::fabs(s) + 1e-9) << name << j << " " << k;
+      }
     }
   }
 }
