@@ -228,13 +228,18 @@ TEST(Picture, FacesArePaintedFromTheFarthestAndTheDocumentIsWellFormed) {
                 (c[0].y == 1 && c[2].y == 1))
         << k;
   }
-  picture.conductor_numbers = {7, 3, 7};  // a number may come back after another
+  picture.conductor_labels = {"7", "3", "7"};  // a number may come back after another
   picture.caption = "a <b> & \"c\" \x01\xff";
   std::string svg = render_svg(picture);
   EXPECT_TRUE(well_formed(svg));
   EXPECT_EQ(6, count(svg, "<polygon"));
   EXPECT_EQ(3, count(svg, "class=\"legend-entry\""));
   EXPECT_NE(std::string::npos, svg.find("a &lt;b&gt; &amp; &quot;c&quot; ??"));
+  // Labels as they are, escaped, in a legend wide enough for the longest.
+  picture.conductor_labels[2] = "ROW[12]/A_RWL<3>";
+  svg = render_svg(picture);
+  EXPECT_TRUE(well_formed(svg));
+  EXPECT_NE(std::string::npos, svg.find(">ROW[12]/A_RWL&lt;3&gt;</text>"));
 }
 
 TEST(ViewerProgram, OnePolygonPerFaceOrLeafAndOneLegendEntryPerConductor) {
@@ -265,18 +270,33 @@ TEST(ViewerProgram, OnePolygonPerFaceOrLeafAndOneLegendEntryPerConductor) {
   EXPECT_EQ(4, count(leaves.out, "class=\"legend-entry\""));
 }
 
-TEST(ViewerProgram, PanelFileErrorsGetTheMessagesOfVornaxOutsideThePicture) {
+TEST(ViewerProgram, FilesOfEitherExtractorAndTheirErrorsOutsideThePicture) {
   const std::string view = VORNAX_VIEW_BINARY;
   const std::string cube = read_file(std::string(VORNAX_EXAMPLES) + "/cube.txt");
-  std::string five = write_temp(cube.substr(0, cube.rfind("Q 1")));
+  // Five faces of the cube: vornax-fine's conductor, named as it is; vornax refuses it, and
+  // its leaves with it.
+  const size_t opening = cube.find("Q 1"), closing = cube.rfind("Q 1");
+  std::string five = write_temp("unit um\n" + cube.substr(opening, closing - opening) +
+                                "Q clk_a  5 5 5  6 5 5  6 6 5  5 6 5\n");
+  ProgramRun drawn = run_program(view + " " + five);
+  EXPECT_EQ(0, drawn.status) << drawn.err;
+  EXPECT_EQ(6, count(drawn.out, "<polygon"));
+  EXPECT_NE(std::string::npos, drawn.out.find(">clk_a</text></g>"));
   const std::string message =
       "Error: Conductor 1 (number 1, from panel record 1) has 5 panel records; every conductor "
       "must consist of exactly six consecutive panel records.\n";
-  ProgramRun viewed = run_program(view + " " + five);
+  std::string five_numbered = write_temp(cube.substr(0, cube.rfind("Q 1")));
+  ProgramRun viewed = run_program(view + " --leaves " + five_numbered);
   EXPECT_EQ(1, viewed.status);
   EXPECT_EQ("", viewed.out);
   EXPECT_EQ(message, viewed.err);
-  EXPECT_EQ("\n" + message, run_program(std::string(VORNAX_BINARY) + " " + five).out);
+  EXPECT_EQ("\n" + message, run_program(std::string(VORNAX_BINARY) + " " + five_numbered).out);
+  ProgramRun flat = run_program(view + " " + write_temp("Q a 0 0 0 1 0 0 1 0 0 0 0 0\n"));
+  EXPECT_EQ(1, flat.status);
+  EXPECT_EQ(
+      "Error: Panel record 1: the panel has no area: vertices 1 and 3 have the same z "
+      "coordinate.\n",
+      flat.err);
 
   // The first face of the second plate given again instead of the second
   // face is only found by refinement, after reading has passed it.
@@ -292,8 +312,11 @@ TEST(ViewerProgram, PanelFileErrorsGetTheMessagesOfVornaxOutsideThePicture) {
 
   ProgramRun missing = run_program(view + " /nonexistent/panels.txt");
   EXPECT_EQ(1, missing.status);
-  EXPECT_EQ("Error: Could not create file.\n", missing.err);
+  EXPECT_EQ("vornax-view: cannot open the panel file '/nonexistent/panels.txt'.\n", missing.err);
+  EXPECT_EQ("Error: Could not create file.\n",
+            run_program(view + " --leaves /nonexistent/panels.txt").err);
   std::remove(five.c_str());
+  std::remove(five_numbered.c_str());
   std::remove(twice.c_str());
 
 #ifndef __SANITIZE_ADDRESS__  // the sanitizer build cannot run under ulimit -v
