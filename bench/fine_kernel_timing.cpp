@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
   double t2 = cpu();
   IncompleteFactor factor = make_incomplete_factor(near, 0.1);
   double t3 = cpu();
-  std::vector<LaneBlock> x(near.n), y(near.n);
+  std::vector<Lanes<kNarrowLanes>> x(near.n), y(near.n);
   for (auto& b : x)
     for (int w = 0; w < 8; ++w) b.lane[w] = 1.0 + w;
   FarFieldWork work(far);

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <iostream>
 
+#include "common/instruction_set.h"
 #include "fine/mesh/feature_scale.h"
 #include "fine/solve/level_solve.h"
-#include "sparse/instruction_set.h"
 #include "structure/panel_file_reader.h"
 
 int main(int argc, char** argv) {

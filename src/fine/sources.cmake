@@ -9,9 +9,21 @@ set(VORNAX_FINE_COEFFICIENT_SOURCES
   src/fine/coefficients/rectangle_potential.cpp
   src/fine/coefficients/galerkin_integral.cpp
 )
+# The Green's function of a planar layer stack as images, on common/ and structure/ only.
+set(VORNAX_FINE_MEDIA_SOURCES
+  src/fine/media/layer_stack.cpp
+  src/fine/media/image_term.cpp
+  src/fine/media/pair_spectrum.cpp
+  src/fine/media/householder_qr.cpp
+  src/fine/media/variable_projection.cpp
+  src/fine/media/exponential_fit.cpp
+  src/fine/media/pair_fit.cpp
+  src/fine/media/layered_kernel.cpp
+)
 # By stage, each folder building only on those above it and on src/structure.
 set(VORNAX_FINE_SOURCES
   ${VORNAX_FINE_COEFFICIENT_SOURCES}
+  ${VORNAX_FINE_MEDIA_SOURCES}
   src/fine/coefficients/coefficient_cache.cpp
   src/fine/mesh/feature_scale.cpp
   src/fine/mesh/level_mesh.cpp
@@ -19,7 +31,6 @@ set(VORNAX_FINE_SOURCES
   src/fine/clusters/interaction_lists.cpp
   src/fine/far_field/taylor_terms.cpp
   src/fine/far_field/far_field.cpp
-  src/fine/solve/parallel_for.cpp
   src/fine/solve/near_field.cpp
   src/fine/solve/incomplete_factor.cpp
   src/fine/solve/fine_kernels.cpp

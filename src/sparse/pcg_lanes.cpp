@@ -16,7 +16,7 @@
 
 #include "common/fatal.h"
 #include "common/worker_pool.h"
-#include "sparse/instruction_set.h"
+#include "sparse/lane_kernels.h"
 #include "sparse/pcg_rules.h"
 
 namespace {

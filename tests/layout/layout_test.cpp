@@ -11,13 +11,13 @@
 #include <tuple>
 #include <vector>
 
-#include "tools/layout/exact_length.h"
+#include "structure/exact_length.h"
+#include "structure/union_surface.h"
 #include "tools/layout/layout_arguments.h"
 #include "tools/layout/layout_conductors.h"
 #include "tools/layout/layout_nets.h"
 #include "tools/layout/net_names.h"
 #include "tools/layout/stack_file.h"
-#include "tools/layout/union_surface.h"
 
 namespace {
 

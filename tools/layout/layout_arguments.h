@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/layout/exact_length.h"
+#include "structure/exact_length.h"
 #include "tools/layout/layout_conductors.h"
 
 /// What vornax-layout prints, after the reason, when its arguments are bad (and for --help).

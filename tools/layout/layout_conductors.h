@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "structure/union_surface.h"
 #include "tools/layout/layout_nets.h"
 #include "tools/layout/net_names.h"
 #include "tools/layout/stack_file.h"
-#include "tools/layout/union_surface.h"
 
 /// The substrate box that --substrate asks for.
 struct SubstrateRequest {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/layout/exact_length.h"
+#include "structure/exact_length.h"
 
 /// A rectangle of a net's shapes on one stack layer, in database units.
 struct NetBox {

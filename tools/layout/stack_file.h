@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/layout/exact_length.h"
+#include "structure/exact_length.h"
 
 /// A layer of a GDSII or OASIS layout.
 struct GdsLayer {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "common/instruction_set.h"
 #include "fine/estimate/convergence.h"
 #include "fine/solve/level_solve.h"
-#include "sparse/instruction_set.h"
 #include "structure/panel_file_reader.h"
 
 /// One refinement level as the console reports it.

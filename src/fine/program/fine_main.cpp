@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/companion_request.h"
+#include "common/instruction_set.h"
 #include "common/progress_display.h"
 #include "common/thread_count.h"
 #include "fine/program/fine_arguments.h"
@@ -19,7 +20,6 @@
 #include "geometry/panel_reader.h"
 #include "run/result_file.h"
 #include "run/run_start.h"
-#include "sparse/instruction_set.h"
 #include "structure/panel_file_reader.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "common/parallel_for.h"
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
@@ -11,7 +12,6 @@
 #include "fine/solve/incomplete_factor.h"
 #include "fine/solve/lane_pcg.h"
 #include "fine/solve/near_field.h"
-#include "fine/solve/parallel_for.h"
 
 LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,
                         int32_t m, const LevelSettings& settings, const LevelResult* previous) {
@@ -32,7 +32,7 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   timer.finish("far field");
   IncompleteFactor factor = make_incomplete_factor(near, settings.factor_keep);
   timer.finish("factor");
-  const int32_t groups = (conductors + kFineLanes - 1) / kFineLanes;
+  const int32_t groups = (conductors + kNarrowLanes - 1) / kNarrowLanes;
   const int32_t solving_threads = parallel_for_threads(groups, settings.threads);
   result.near_entries = near.row_start[n] + n;
   result.bytes = 12.0 * (near.row_start[n] + factor.row_start[n]) +
@@ -50,18 +50,19 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   std::vector<double> product(static_cast<size_t>(n) * conductors);
   std::vector<std::vector<LaneOutcome>> outcomes(groups);
   const FineKernels& kernels = fine_kernels(settings.instruction_set);
-  LevelOperator P{near, far, kernels, settings.expansion_order};
-  LevelOperator Q{near, far, kernels, std::min(settings.iteration_order, settings.expansion_order)};
+  LevelOperator P{near, far, kernels, settings.instruction_set, settings.expansion_order};
+  LevelOperator Q{near, far, kernels, settings.instruction_set,
+                  std::min(settings.iteration_order, settings.expansion_order)};
   std::vector<std::unique_ptr<LaneWork>> work(solving_threads);
   parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
     if (!work[thread]) work[thread].reset(new LaneWork(far, n));
-    const int32_t first = static_cast<int32_t>(g) * kFineLanes;
-    const int32_t lanes = std::min(kFineLanes, conductors - first);
-    std::vector<LaneBlock> b(n), x(n), y(n);
+    const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
+    const int32_t lanes = std::min(kNarrowLanes, conductors - first);
+    std::vector<Lanes<kNarrowLanes>> b(n), x(n), y(n);
     for (int32_t i = 0; i < n; ++i) {
       const int32_t panel = tree.panel[i];
-      b[i] = LaneBlock{};
-      x[i] = LaneBlock{};
+      b[i] = Lanes<kNarrowLanes>{};
+      x[i] = Lanes<kNarrowLanes>{};
       for (int32_t w = 0; w < lanes; ++w) {
         b[i].lane[w] = mesh.panels[panel].conductor == static_cast<uint32_t>(first + w) ? 1.0 : 0.0;
         x[i].lane[w] = start[static_cast<size_t>(panel) * conductors + first + w];

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/instruction_set.h"
 #include "fine/mesh/level_mesh.h"
-#include "sparse/instruction_set.h"
 #include "structure/panel_file_reader.h"
 
 /// The numerical choices of a level's solve; all of them are ratios, none is a length.

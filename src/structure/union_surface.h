@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/layout/exact_length.h"
+#include "structure/exact_length.h"
 
 /// A box with its sides parallel to the axes: [lo[0], hi[0]] x [lo[1], hi[1]] x [lo[2], hi[2]].
 struct SolidBox {

@@ -1,4 +1,4 @@
-#include "tools/layout/union_surface.h"
+#include "structure/union_surface.h"
 
 #include <algorithm>
 

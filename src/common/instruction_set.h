@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-#include "sparse/lane_kernels.h"
+/// The instruction-set paths that kernels are compiled for, narrowest first. A program picks one
+/// at start-up; every path gives the same bits, only at another speed.
+enum class InstructionSet : int32_t { sse2 = 0, avx2 = 1, avx512 = 2 };
+constexpr int32_t kInstructionSetCount = 3;
 
 /// True when this processor (and its operating system) can run the path.
 bool processor_has(InstructionSet set);
@@ -12,9 +16,5 @@ InstructionSet best_instruction_set();
 const char* instruction_set_name(InstructionSet set);
 /// The path named `word`, if any.
 bool parse_instruction_set(const std::string& word, InstructionSet& set);
-/// The widest lane group worth running on the path: two registers' worth of lanes, at least 8.
-/// Wider groups share a traversal of P and the factor among more solves but move more lanes per
-/// term, and measured on large structures they cost more per solve than they save.
-int32_t widest_group_for(InstructionSet set);
 /// The names of the paths this processor has, narrowest first, separated by ", ".
 std::string available_instruction_sets();

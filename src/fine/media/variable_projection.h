@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "fine/media/exponential_fit.h"
+#include "fine/media/householder_qr.h"
+
+/// Least-squares fits y(kappa) ~ sum_n a_n exp(-kappa rate_lo e^{theta_n}) on samples, the
+/// amplitudes a solved anew for each set of thetas (variable projection), so that only the
+/// thetas are searched for.
+class VariableProjection {
+ public:
+  VariableProjection(const SpectralSamples& fit, const FitLimits& limits);
+  int32_t term_count() const { return static_cast<int32_t>(state_.theta.size()); }
+  /// Adds a term and refines all: of the thetas 0.2 apart, the few that most reduce the misfit
+  /// with the present rates held (from distinct regions) are each tried, all thetas refined,
+  /// and the lowest misfit kept. False when no term can be added.
+  bool add_term();
+  /// The present fit (its bound not yet set).
+  ExponentialSum sum() const;
+
+ private:
+  struct State {
+    std::vector<double> theta;      // log of each rate over rate_lo, in [0, theta_hi]
+    std::vector<double> amplitude;  // least-squares amplitudes for these thetas
+    std::vector<double> residual;   // y minus the fit at each sample
+    double cost = 0.0;              // squared norm of the residual
+    HouseholderQr qr;               // factors of the samples' exponentials
+  };
+
+  /// Solves for the amplitudes at `theta`; false when two terms are numerically one.
+  bool evaluate(const std::vector<double>& theta, State* state) const;
+  double rate(double theta) const;
+  /// Levenberg-Marquardt on all thetas of `state` together, with Kaufman's Jacobian of the
+  /// projected misfit.
+  void refine(State* state) const;
+  /// Levenberg-Marquardt step from `state` for damping `damping`: the thetas to try next.
+  std::vector<double> step(const State& state, const std::vector<double>& jacobian,
+                           double damping) const;
+
+  const SpectralSamples& fit_;  // the samples fitted
+  FitLimits limits_;            // range of the rates
+  State state_;                 // the present fit
+};
