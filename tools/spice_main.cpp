@@ -36,13 +36,25 @@ std::vector<std::string> read_conductor_labels(const std::string& file_name) {
   return panels.labels;
 }
 
+/// The header lines of the panel file, its master conductors checked against `conductors`.
+PanelFileHeader read_header(const std::string& file_name, size_t conductors) {
+  std::ifstream in(file_name);
+  PanelFileHeader header;
+  std::string error = read_panel_file_header(in, file_name, header);
+  if (!error.empty()) fail("vornax-spice: " + error + ".");
+  for (uint32_t position : header.masters) {
+    if (position > conductors)
+      fail("vornax-spice: " + one_line(file_name) + ":" + std::to_string(header.masters_line) +
+           ": master conductor " + std::to_string(position) + " of " + std::to_string(conductors) +
+           ".");
+  }
+  return header;
+}
+
 /// The unit of the panel file's coordinates: the one its header declares, which an explicit
 /// --unit must not contradict, else --unit or metres. Sets the source's unit and its origin.
-void take_unit(const SpiceArguments& arguments, SubcircuitSource& source) {
-  std::ifstream in(arguments.panel_file);
-  PanelFileHeader header;
-  std::string error = read_panel_file_header(in, arguments.panel_file, header);
-  if (!error.empty()) fail("vornax-spice: " + error + ".");
+void take_unit(const SpiceArguments& arguments, const PanelFileHeader& header,
+               SubcircuitSource& source) {
   source.unit = arguments.unit;
   source.unit_source = arguments.unit_given ? "--unit" : "the default";
   if (header.unit.empty()) return;
@@ -55,13 +67,28 @@ void take_unit(const SpiceArguments& arguments, SubcircuitSource& source) {
   source.unit_source = "line " + std::to_string(header.unit_line) + " of the panel file";
 }
 
-/// Reads the capacitance matrix into `source`, symmetrised. A faulty file ends the program.
-void read_capacitance_file(const std::string& file_name, uint32_t order, SubcircuitSource& source) {
+/// Reads the capacitance matrix into `source`, symmetrised: all its rows, or those of the
+/// master conductors of `header` alone, the others then context. A faulty file ends the program.
+void read_capacitance_file(const std::string& file_name, uint32_t order,
+                           const PanelFileHeader& header, SubcircuitSource& source) {
   std::ifstream in(file_name);
   if (!in) fail("vornax-spice: cannot open the capacitance file '" + one_line(file_name) + "'.");
   MatrixRows c;
-  std::string error = read_capacitance_rows(in, file_name, order, c);
+  const uint32_t masters = static_cast<uint32_t>(header.masters.size());
+  std::string error = read_capacitance_rows(in, file_name, order, c, masters < order ? masters : 0);
   if (!error.empty()) fail("vornax-spice: " + error);
+  if (c.size() < order) {
+    std::vector<uint32_t> rows;
+    source.network.context.assign(order, true);
+    for (uint32_t position : header.masters) {
+      rows.push_back(position - 1);
+      source.network.context[position - 1] = false;
+    }
+    c = with_context_rows(c, rows);
+    source.rows_note = "rows: those of the " + std::to_string(masters) +
+                       " master conductors of line " + std::to_string(header.masters_line) +
+                       " of the panel file; the others only couple to them";
+  }
   take_matrix(source, std::move(c));
   int32_t row = first_overflowing_row(source.s);
   if (row >= 0) {
@@ -92,11 +119,12 @@ int main(int argc, char** argv) {
   }
   source.panel_file = arguments.panel_file;
   source.cap_file = arguments.cap_file;
-  take_unit(arguments, source);
-  source.min_fraction = arguments.min_fraction;
+  PanelFileHeader header = read_header(arguments.panel_file, labels.size());
+  take_unit(arguments, header, source);
+  source.network.min_fraction = arguments.min_fraction;
   source.name = arguments.name.empty() ? subcircuit_name_for(arguments.panel_file) : arguments.name;
   source.ports = port_names(labels);
-  read_capacitance_file(arguments.cap_file, static_cast<uint32_t>(labels.size()), source);
+  read_capacitance_file(arguments.cap_file, static_cast<uint32_t>(labels.size()), header, source);
 
   write_subcircuit(source, std::cout, std::cerr);
   std::cout.flush();

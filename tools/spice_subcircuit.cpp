@@ -95,9 +95,10 @@ void write_subcircuit(const SubcircuitSource& source, std::ostream& out, std::os
       << (source.labelled ? "labels\n" : "numbers\n");
   out << "* symmetrised: S = (C + C^T) / 2\n";
   out << asymmetry_line(source.asymmetry);
-  if (source.min_fraction > 0.0) {
-    out << "* couplings below " << quoted(source.min_fraction, 6)
-        << " of the totals of both their conductors: " << negligible_count(s, source.min_fraction)
+  if (!source.rows_note.empty()) out << "* " << source.rows_note << "\n";
+  if (source.network.min_fraction > 0.0) {
+    out << "* couplings below " << quoted(source.network.min_fraction, 6)
+        << " of the totals of both their conductors: " << negligible_count(s, source.network)
         << " left out, each added to both conductors' capacitors to ground\n";
   }
 
@@ -109,7 +110,7 @@ void write_subcircuit(const SubcircuitSource& source, std::ostream& out, std::os
   out << "\n";
 
   std::set<std::string> taken;  // capacitor names so far, in lower case, where labels may clash
-  visit_capacitors(s, source.min_fraction, [&](const Capacitor& capacitor) {
+  visit_capacitors(s, source.network, [&](const Capacitor& capacitor) {
     const std::string& from = ports[capacitor.from];
     const std::string& to = capacitor.to < 0 ? kGround : ports[capacitor.to];
     const std::string plain = "C_" + from + "_" + to;

@@ -37,9 +37,17 @@ TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
   // asymmetry |-2 + 4| / 3 beats |-3 + 5| / 4.
   EXPECT_EQ(std::vector<std::string>({"n7", "nm2", "n7_2", "nm2147483648"}),
             port_names({7, -2, 7, -2147483647 - 1}));
-  SubcircuitSource source{
-      "dir/bus.txt", "Cap.txt", find_length_unit("um"), "bus", {"n7", "nm2", "n7_2"}, {}, {}, false,
-      0.0,           "--unit"};
+  SubcircuitSource source{"dir/bus.txt",
+                          "Cap.txt",
+                          find_length_unit("um"),
+                          "bus",
+                          {"n7", "nm2", "n7_2"},
+                          {},
+                          {},
+                          false,
+                          {},
+                          "",
+                          "--unit"};
   take_matrix(source, kHandMade);
   SubcircuitText text = written(source);
   EXPECT_EQ(
@@ -68,9 +76,20 @@ TEST(SpiceSubcircuit, HandMadeMatrixGivesItsCapacitorsPortsAndText) {
   EXPECT_EQ(std::string::npos, text.netlist.find("C_n7_n7_2"));  // S(1,3) = 0: no capacitor
 }
 
+/// "FROM-TO VALUE" for every capacitor, TO -1 for ground.
+std::vector<std::string> capacitor_lines(const MatrixRows& s, const NetworkChoice& choice) {
+  std::vector<std::string> lines;
+  visit_capacitors(s, choice, [&](const Capacitor& c) {
+    lines.push_back(std::to_string(c.from) + "-" + std::to_string(c.to) + " " +
+                    scaled_decimal(c.value, 0, 12));
+  });
+  return lines;
+}
+
 std::vector<Capacitor> capacitors_of(const MatrixRows& s) {
   std::vector<Capacitor> capacitors;
-  visit_capacitors(s, 0.0, [&](const Capacitor& capacitor) { capacitors.push_back(capacitor); });
+  visit_capacitors(s, NetworkChoice{},
+                   [&](const Capacitor& capacitor) { capacitors.push_back(capacitor); });
   return capacitors;
 }
 
@@ -79,16 +98,22 @@ TEST(SpiceSubcircuit, CouplingsNegligibleForBothConductorsGoToGround) {
   // 5 % of 1, so it stays. What is left out lands in both capacitors to ground.
   const MatrixRows s = {{10, -4, -0.005, 0}, {-4, 12, -0.5, 0}, {-0.005, -0.5, 8, 0}, {0, 0, 0, 1}};
   MatrixRows big = {{100, -0.05}, {-0.05, 1}};
-  EXPECT_FALSE(is_negligible(big, 0, 1, 0.01));
-  EXPECT_EQ(1u, negligible_count(s, 0.01));
-  std::vector<std::string> written;
-  visit_capacitors(s, 0.01, [&](const Capacitor& c) {
-    written.push_back(std::to_string(c.from) + "-" + std::to_string(c.to) + " " +
-                      scaled_decimal(c.value, 0, 12));
-  });
+  const NetworkChoice one_percent{0.01, {}};
+  EXPECT_FALSE(is_negligible(big, 0, 1, one_percent));
+  EXPECT_EQ(1u, negligible_count(s, one_percent));
   EXPECT_EQ(
       (std::vector<std::string>{"0--1 6", "0-1 4", "1--1 7.5", "1-2 5e-1", "2--1 7.5", "3--1 1"}),
-      written);
+      capacitor_lines(s, one_percent));
+
+  // Cap.txt of the rows of conductors 1 and 3 alone: 2 couples to them, no ground of its own,
+  // and its unknown total keeps nothing: with 45 %, 4 of 10 and 3 of 8 go.
+  const MatrixRows c = with_context_rows({{10, -4, -1}, {-1, -3, 8}}, {0, 2});
+  EXPECT_EQ((MatrixRows{{10, -4, -1}, {-4, 7, -3}, {-1, -3, 8}}), c);
+  NetworkChoice context{0.0, {false, true, false}};
+  EXPECT_EQ((std::vector<std::string>{"0--1 5", "0-1 4", "0-2 1", "1-2 3", "2--1 4"}),
+            capacitor_lines(c, context));
+  context.min_fraction = 0.45;
+  EXPECT_EQ((std::vector<std::string>{"0--1 1e1", "2--1 8"}), capacitor_lines(c, context));
 }
 
 TEST(SpiceSubcircuit, DigitsGiveTheDiagonalBackWhereCapacitorsCancel) {

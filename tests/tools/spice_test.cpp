@@ -215,6 +215,16 @@ TEST(SpiceProgram, ReadsFilesOfEitherExtractor) {
   std::ofstream(dir.path + "/Cap1.txt") << "2 \n";
   EXPECT_EQ(0, run(dir, spice + " plate.txt Cap1.txt", out, err)) << err;
   EXPECT_NE(std::string::npos, out.find("\n.subckt plate top\nC_top_0 top 0 2e-12\n"));
+  // The rows of the master conductors alone: the other one couples to them, no more.
+  const std::string plates = "Q a 0 0 0 1 0 0 1 1 0 0 1 0\nQ b 0 0 1 1 0 1 1 1 1 0 1 1\n";
+  std::ofstream(dir.path + "/halo.txt") << "masters 2\n" + plates;
+  std::ofstream(dir.path + "/Cap_b.txt") << "-1 3\n";
+  EXPECT_EQ(0, run(dir, spice + " halo.txt Cap_b.txt", out, err)) << err;
+  EXPECT_NE(std::string::npos, out.find("\n.subckt halo a b\nC_a_b a b 1e-12\nC_b_0 b 0 2e-12\n"))
+      << out;
+  std::ofstream(dir.path + "/far.txt") << "masters 3\n" + plates;
+  EXPECT_EQ(1, run(dir, spice + " far.txt Cap_b.txt", out, err));
+  EXPECT_EQ("vornax-spice: far.txt:1: master conductor 3 of 2.\n", err);
   std::ofstream(dir.path + "/line.txt") << "Q top 0 0 0 1 0 0 1 0 0 0 0 0\n";
   EXPECT_EQ(1, run(dir, spice + " line.txt Cap1.txt", out, err));
   EXPECT_EQ(
