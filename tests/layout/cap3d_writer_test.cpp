@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <map>
 #include <sstream>
 #include <string>
@@ -13,37 +15,29 @@ namespace {
 
 const Femtometres um = kFemtometresPerMicrometre;
 
-/// The three numbers of "key(x,y,z)" at the start of `line` (after tabs), exactly.
-std::vector<Femtometres> vector_of(const std::string& line, const std::string& key) {
-  std::string text = line.substr(line.find_first_not_of('\t'));
-  EXPECT_EQ(0u, text.find(key + "(")) << line;
-  std::vector<Femtometres> values(3);
-  std::istringstream parts(text.substr(key.size() + 1, text.size() - key.size() - 2));
-  for (Femtometres& value : values) {
-    std::string part;
-    std::getline(parts, part, ',');
-    EXPECT_TRUE(parse_micrometres(part, value)) << line;
-  }
-  return values;
-}
-
-/// The conductors of a cap3d file as name -> boxes, from basepoint and the three edge vectors.
+/// The conductors of a cap3d file as name -> boxes (x1 y1 z1 x2 y2 z2 in femtometres), from
+/// each block's basepoint and its edge vectors, which must lie along x, y and z in turn.
 std::map<std::string, std::vector<std::vector<Femtometres>>> conductors_of(
     const std::string& text) {
   std::map<std::string, std::vector<std::vector<Femtometres>>> conductors;
   std::istringstream in(text);
   std::string line, name;
-  std::vector<Femtometres> base;
-  while (std::getline(in, line)) {
+  double v[3];
+  for (std::vector<Femtometres>* box = nullptr; std::getline(in, line);) {
     if (line.find("\tname ") == 0) name = line.substr(6);
-    if (line.find("basepoint(") != std::string::npos) base = vector_of(line, "basepoint");
-    for (int axis = 0; axis < 3; ++axis) {
-      const char* key = axis == 0 ? "v1" : axis == 1 ? "v2" : "hvector";
-      if (line.find(std::string("\t\t") + key + "(") != 0) continue;
-      std::vector<Femtometres> edge = vector_of(line, key);
-      for (int other = 0; other < 3; ++other) EXPECT_EQ(0, other == axis ? 0 : edge[other]);
-      if (axis == 0) conductors[name].push_back(base);
-      conductors[name].back().push_back(base[axis] + edge[axis]);
+    const char* keys[4] = {"\t\tbasepoint(%lf,%lf,%lf)", "\t\tv1(%lf,%lf,%lf)",
+                           "\t\tv2(%lf,%lf,%lf)", "\t\thvector(%lf,%lf,%lf)"};
+    for (int k = 0; k < 4; ++k) {
+      if (std::sscanf(line.c_str(), keys[k], &v[0], &v[1], &v[2]) != 3) continue;
+      if (k == 0) box = &(conductors[name].emplace_back());
+      for (int a = 0; a < 3; ++a) {
+        if (k == 0) {
+          box->push_back(std::llround(v[a] * um));
+        } else {
+          EXPECT_EQ(a == k - 1, v[a] != 0) << line;  // quarters: exact in binary
+        }
+      }
+      if (k > 0) box->push_back((*box)[k - 1] + std::llround(v[k - 1] * um));
     }
   }
   return conductors;
