@@ -50,7 +50,7 @@ class Extraction:
 
     def __init__(self, layout, top, layers, connect, labels):
         """`layers`, `connect` and `labels` as the script's variables of those names."""
-        self.layout, self.top = layout, top
+        self.layout = layout
         self.l2n = pya.LayoutToNetlist(pya.RecursiveShapeIterator(layout, top, []))
         # Instances whose nets reach nothing outside them hold nets all the same.
         self.l2n.include_floating_subcircuits = True
@@ -63,7 +63,8 @@ class Extraction:
             g, number = item.split(":")
             texts = self.l2n.make_text_layer(layout.layer(*parse_gds_layer(g)), "text%d" % k)
             self.l2n.connect(self.metals[int(number)], texts)
-            self.labels.append((parse_gds_layer(g), int(number), self.l2n.layer_by_name("text%d" % k)))
+            region = self.l2n.layer_by_name("text%d" % k)
+            self.labels.append((parse_gds_layer(g), int(number), region))
         for region in self.metals:
             self.l2n.connect(region)
         for pair in connect.split():
@@ -74,12 +75,13 @@ class Extraction:
         self.instance_names = {}  # parent cell name -> {(child name, trans key): "CELL[N]/"}
 
     def parts(self, circuit):
-        """Per net of `circuit`: (cluster id, [(layer, own shapes)], [(label layer, text)])."""
+        """Per net of `circuit`: (net, [(layer, own shapes)], [(label layer, own text)])."""
         found = self.circuit_parts.get(circuit.name)
         if found is None:
             found = []
             for net in circuit.each_net():
-                shapes = [(k, self.l2n.shapes_of_net(net, m, False)) for k, m in enumerate(self.metals)]
+                shapes = [(k, self.l2n.shapes_of_net(net, m, False))
+                          for k, m in enumerate(self.metals)]
                 texts = []
                 for k, (g, number, region) in enumerate(self.labels):
                     own = pya.Shapes()
@@ -98,7 +100,8 @@ class Extraction:
             for inst in parent_cell.each_inst() if parent_cell else []:
                 for t in inst.cell_inst.each_cplx_trans():
                     box = inst.cell.bbox().transformed(t)
-                    members.setdefault(inst.cell.name, []).append((box.bottom, box.left, trans_key(t)))
+                    members.setdefault(inst.cell.name, []).append(
+                        (box.bottom, box.left, trans_key(t)))
             names = {}
             for child, found in members.items():
                 for n, (_, _, key) in enumerate(sorted(found)):
@@ -137,8 +140,10 @@ class Walk:
             self.parent[max(a, b)] = min(a, b)
 
     def reaches_clip(self, circuit, trans):
+        if self.clip is None:
+            return True
         box = self.x.l2n.internal_layout().cell(circuit.cell_index).bbox().transformed(trans)
-        return self.clip is None or box.touches(self.clip)
+        return box.touches(self.clip)
 
     def inside(self, x, y):
         return self.clip is None or self.clip.contains(pya.Point(x, y))

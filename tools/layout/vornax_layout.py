@@ -110,7 +110,9 @@ def convert():
         clip = pya.Box(x1, y1, x2, y2)
     extraction = Extraction(layout, top, layers, connect, labels)
     walk = Walk(extraction, clip, units, hierarchy == "all")
-    walk.visit(extraction.l2n.netlist().circuit_by_name(top.name), (), "", pya.ICplxTrans())
+    circuit = extraction.l2n.netlist().circuit_by_name(top.name)
+    if circuit is not None:  # none without a shape on the stack's layers
+        walk.visit(circuit, (), "", pya.ICplxTrans())
     nets = walk.nets()
     if not nets:
         where = " inside the window" if clip is not None else ""
