@@ -9,6 +9,7 @@
 // - it agrees with vornax's reader: a file that both accept is read to the same runs and
 //   rectangles, and where vornax's reader refuses a record for its coordinates or the end of the
 //   file, vornax-fine gives the same message or refuses an earlier record.
+// Its header lines read to a declared unit and master positions, or to one line naming the line.
 // A broken invariant aborts, which libFuzzer reports as a crash with the input.
 #include <algorithm>
 #include <cmath>
@@ -20,6 +21,7 @@
 #include <string>
 
 #include "geometry/panel_reader.h"
+#include "structure/panel_file_header.h"
 #include "structure/panel_file_reader.h"
 
 namespace {
@@ -133,6 +135,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "vornax-fine refuses the record that vornax refuses, or an earlier one");
     require(fine_record < vornax_record || message == vornax_message,
             "the same record refused with the same message");
+  }
+  // The header lines: a unit of the five, positions from 1, or one line naming the line.
+  std::istringstream header_in(bytes);
+  PanelFileHeader header;
+  std::string header_message = read_panel_file_header(header_in, "fuzz.panels", header);
+  if (header_message.empty()) {
+    require(header.unit.empty() == (header.unit_line == 0), "a unit has its line");
+    for (uint32_t position : header.masters) require(position > 0, "masters count from 1");
+  } else {
+    require(header_message.compare(0, 12, "fuzz.panels:") == 0 &&
+                header_message.find('\n') == std::string::npos,
+            "a header message names the file and is one line");
   }
   return 0;
 }
