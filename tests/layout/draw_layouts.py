@@ -46,6 +46,10 @@ def draw(layout):
         label(T1, "a", 3.5, 0.5)
         box(M1, 0, 2, 4, 3)
         label(T1, "Q", 0.5, 2.5)
+        box(M1, 0, 5, 4, 6)  # a U, its arms up to y = 8
+        box(M1, 0, 6, 1, 8)
+        box(M1, 3, 6, 4, 8)
+        label(T1, "u", 0.5, 7.5)
     elif layout == "hierarchy":
         # ROW: a word line labelled wl, placed three times, the highest placed first; the
         # middle one is also labelled in the top cell. LEAF, inside ROW, labels its own stub.

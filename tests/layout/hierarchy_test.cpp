@@ -34,8 +34,15 @@ TEST_F(LayoutThroughKLayout, ALabelOfSeveralNamesItsNetAndQReachesTheCircuit) {
       run("(" VORNAX_FINE_BINARY " two_labels.txt > /dev/null && " VORNAX_SPICE_BINARY
           " two_labels.txt Cap.txt)");
   ASSERT_EQ(0, spice.status) << spice.err;
-  EXPECT_NE(std::string::npos, spice.out.find(".subckt two_labels Q a\n")) << spice.out;
+  EXPECT_NE(std::string::npos, spice.out.find(".subckt two_labels Q a u\n")) << spice.out;
   EXPECT_NE(std::string::npos, spice.out.find("\nC_Q_a Q a ")) << spice.out;
+  // A window that cuts the bar off a U leaves its two arms, one net still: one conductor.
+  ProgramRun arms = convert("two_labels.gds stack.txt --window 0,7,4,9");
+  ASSERT_EQ(0, arms.status) << arms.err;
+  EXPECT_EQ(std::vector<std::string>{"u"}, conductor_labels(read_panels(arms.out)));
+  double area, volume;
+  area_and_volume(read_panels(arms.out), "u", area, volume);
+  EXPECT_EQ(2, volume);
 }
 
 TEST_F(LayoutThroughKLayout, AHaloCarriesTheWiresOnAndMarksTheNetsOfTheWindow) {
