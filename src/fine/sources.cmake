@@ -1,13 +1,22 @@
-# The Galerkin coefficients between rectangles.
+# The Galerkin coefficients between rectangles: of potential, and of the normal field.
 set(VORNAX_FINE_COEFFICIENT_SOURCES
   src/fine/coefficients/closed_form.cpp
   src/fine/coefficients/closed_form_kernels.cpp
   src/fine/coefficients/closed_form_kernels_sse2.cpp
   src/fine/coefficients/closed_form_kernels_avx2.cpp
+  src/fine/coefficients/inverse_distance_table.cpp
+  src/fine/coefficients/far_pair.cpp
   src/fine/coefficients/pair_expansion.cpp
   src/fine/coefficients/gauss_legendre.cpp
   src/fine/coefficients/rectangle_potential.cpp
+  src/fine/coefficients/pair_means.cpp
   src/fine/coefficients/galerkin_integral.cpp
+  src/fine/coefficients/normal_field_kernels.cpp
+  src/fine/coefficients/normal_field_kernels_sse2.cpp
+  src/fine/coefficients/normal_field_kernels_avx2.cpp
+  src/fine/coefficients/normal_closed_form.cpp
+  src/fine/coefficients/normal_expansion.cpp
+  src/fine/coefficients/normal_field_integral.cpp
 )
 # The Green's function of a planar layer stack as images, on common/ and structure/ only.
 set(VORNAX_FINE_MEDIA_SOURCES
@@ -49,3 +58,4 @@ set(VORNAX_FINE_SOURCES
 set_source_files_properties(src/fine/solve/fine_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")
 set_source_files_properties(src/fine/solve/fine_kernels_avx512.cpp PROPERTIES COMPILE_OPTIONS "-mavx512f")
 set_source_files_properties(src/fine/coefficients/closed_form_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")
+set_source_files_properties(src/fine/coefficients/normal_field_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")

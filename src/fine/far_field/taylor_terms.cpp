@@ -124,3 +124,18 @@ void rectangle_moments(const TaylorTerms& terms, const double lo[3], const doubl
         axis_moment[0][terms.t[k]] * axis_moment[1][terms.u[k]] * axis_moment[2][terms.v[k]];
   }
 }
+
+void rectangle_normal_moments(const TaylorTerms& terms, const double lo[3], const double hi[3],
+                              const double centre[3], int32_t axis, double* moment) {
+  std::vector<double> plain(terms.count);
+  rectangle_moments(terms, lo, hi, centre, plain.data());
+  for (int32_t k = 0; k < terms.count; ++k) {
+    int32_t e[3] = {terms.t[k], terms.u[k], terms.v[k]};
+    if (e[axis] == 0) {
+      moment[k] = 0.0;
+      continue;
+    }
+    e[axis] -= 1;
+    moment[k] = plain[terms.index(e[0], e[1], e[2])];
+  }
+}

@@ -38,3 +38,12 @@ void shift_factors(const TaylorTerms& terms, double x, double y, double z, doubl
 /// along its normal), for the centre c: the moments of a unit charge spread evenly over it.
 void rectangle_moments(const TaylorTerms& terms, const double lo[3], const double hi[3],
                        const double centre[3], double* moment);
+
+/// moment[k] = (1/A) ∫ ∂/∂p_axis [(p - c)^term / term!] dA, the moment of term - e_axis (as
+/// rectangle_moments gives it; the exponent that the derivative brings down cancels against
+/// term!), 0 where the term has no power along `axis`: so that Σ_k moment[k] L[k] is the mean
+/// over the rectangle of the derivative along `axis` of the local expansion L about c (L[k] its
+/// derivative by term k at c), as with rectangle_moments it is the mean of L. `axis` is 0, 1
+/// or 2, the rectangle's normal for the normal field.
+void rectangle_normal_moments(const TaylorTerms& terms, const double lo[3], const double hi[3],
+                              const double centre[3], int32_t axis, double* moment);
