@@ -2,7 +2,7 @@
 
 #include "fine/coefficients/normal_field_kernels.h"
 
-#include "sparse/instruction_set.h"
+#include "common/instruction_set.h"
 
 const NormalFieldKernels& normal_field_kernels() {
   static const NormalFieldKernels& best =
