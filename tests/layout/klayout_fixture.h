@@ -15,16 +15,13 @@
 #include <vector>
 
 #include "../test_files.h"
+#include "../tools/program_run.h"
 #include "tools/layout/klayout_runner.h"
 
 // Named, so that Panel here is not vornax's Panel of the other tests.
 namespace klayout_fixture {
 
-struct ProgramRun {
-  int status;       // exit status, -1 when killed
-  std::string out;  // standard output
-  std::string err;  // standard error
-};
+using tools_testing::ProgramRun;
 
 /// A panel as read back: its conductor's label and its corners.
 struct Panel {
