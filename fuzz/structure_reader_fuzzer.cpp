@@ -20,25 +20,12 @@
 #include <sstream>
 #include <string>
 
+#include "fuzz_checks.h"
 #include "geometry/panel_reader.h"
 #include "structure/panel_file_header.h"
 #include "structure/panel_file_reader.h"
 
 namespace {
-
-void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "broken invariant: %s\n", what);
-  std::abort();
-}
-
-void check_message(const std::string& message) {
-  require(message.compare(0, 7, "Error: ") == 0, "a message starts with \"Error: \"");
-  for (char c : message) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    require(byte >= 0x20 && byte < 0x7f, "a message is one line of printable text");
-  }
-}
 
 /// The record a message names first ("Panel record N"), 0 for none.
 uint64_t record_named(const std::string& message) {
@@ -125,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check_structure(structure);
     if (vornax_message.empty()) check_alike(panels, structure);
   } else {
-    check_message(message);
+    check_message(message, "Error: ");
   }
   bool record_refused =
       !vornax_message.empty() && vornax_message.find("conductor number") == std::string::npos;
