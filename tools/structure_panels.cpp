@@ -3,7 +3,8 @@
 #include <fstream>
 
 #include "geometry/panel_reader.h"
-#include "structure/panel_file_reader.h"
+#include "structure/panel_file_header.h"
+#include "structure/structure_file.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ std::array<Point3, 4> corners_of(const AxisRect& rect) {
   return corners;
 }
 
-/// The file as vornax reads it: "" or vornax's message.
+/// The file as vornax reads it, and its header lines: "" or the message.
 std::string read_as_vornax(const std::string& file_name, LabelledPanels& panels) {
   std::ifstream in(file_name);
   PanelVector read;
@@ -38,6 +39,13 @@ std::string read_as_vornax(const std::string& file_name, LabelledPanels& panels)
     panels.corners.push_back(
         {read[k].vertices[0], read[k].vertices[1], read[k].vertices[2], read[k].vertices[3]});
   }
+  std::ifstream again(file_name);
+  PanelFileHeader header;
+  error = read_panel_file_header(again, file_name, header);
+  if (error.empty())
+    error = master_indices(header, panels.labels.size(), file_name, panels.masters);
+  if (!error.empty()) return "Error: " + error + ".";
+  panels.unit = header.unit;
   return "";
 }
 
@@ -50,14 +58,19 @@ std::string read_labelled_panels(const std::string& file_name, LabelledPanels& p
   opened = static_cast<bool>(in);
   if (!opened) return "";
   FineStructure structure;
-  std::string fine_error = read_fine_structure(in, file_name, structure);
+  StructureFormat format;
+  std::string fine_error = read_structure(in, file_name, WindowFaces::kOpen, structure, format);
   if (fine_error.empty()) {
     for (const FineConductor& conductor : structure.conductors)
       panels.labels.push_back(conductor.label);
     panels.conductor_of_panel = structure.conductor_of_panel;
     for (const AxisRect& rect : structure.panels) panels.corners.push_back(corners_of(rect));
+    panels.unit = structure.length_unit;
+    panels.masters = structure.master_nets;
+    panels.cap3d = format == StructureFormat::kCap3d;
     return "";
   }
+  if (format == StructureFormat::kCap3d) return fine_error;
   if (!read_as_vornax(file_name, panels).empty()) {
     panels = LabelledPanels{};
     return fine_error;

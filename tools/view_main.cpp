@@ -36,6 +36,9 @@ std::string picture_svg(const std::string& file_name, bool leaves) {
   bool opened = false;
   std::string error = read_labelled_panels(file_name, panels, opened);
   if (!opened) error = "vornax-view: cannot open the panel file '" + one_line(file_name) + "'.";
+  // A panel file's message is vornax's; a cap3d file's names the file and line.
+  if (!error.empty() && error.compare(0, 7, "Error: ") != 0 && opened)
+    error = "vornax-view: " + error;
   if (!error.empty()) {
     std::cerr << error << '\n';
     return "";

@@ -67,3 +67,15 @@ std::string read_panel_file_header(std::istream& in, const std::string& file_nam
   }
   return "";
 }
+
+std::string master_indices(const PanelFileHeader& header, size_t conductors,
+                           const std::string& file_name, std::vector<uint32_t>& masters) {
+  masters.clear();
+  for (uint32_t position : header.masters) {
+    if (position > conductors)
+      return one_line(file_name) + ":" + std::to_string(header.masters_line) +
+             ": master conductor " + std::to_string(position) + " of " + std::to_string(conductors);
+    masters.push_back(position - 1);
+  }
+  return "";
+}

@@ -25,3 +25,9 @@ struct PanelFileHeader {
 /// "FILE:LINE: ...": a second line that declares the same. `file_name` names the file.
 std::string read_panel_file_header(std::istream& in, const std::string& file_name,
                                    PanelFileHeader& header);
+
+/// The master conductors of `header` as indices from 0 into the `conductors` of the file named
+/// `file_name`, into `masters`. Returns "" or "FILE:LINE: master conductor N of M" for a position
+/// beyond them.
+std::string master_indices(const PanelFileHeader& header, size_t conductors,
+                           const std::string& file_name, std::vector<uint32_t>& masters);

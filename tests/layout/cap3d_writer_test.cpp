@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "structure/structure_file.h"
+
 namespace {
 
 const Femtometres um = kFemtometresPerMicrometre;
@@ -79,6 +81,30 @@ TEST(Cap3dWriter, WritesTheWindowLayersBlocksAndTask) {
   EXPECT_NE(std::string::npos, text.find("\t\tlayer 2\n"));  // the substrate after the stack's
   EXPECT_NE(std::string::npos,
             text.find("<task>\n\t<capacitance>\n\t\tclk\n\t</capacitance>\n</task>\n</cap3d>\n"));
+
+  // Read back by vornax-fine's own reader: the nets, their whole surfaces (by hand: 2 + 2 + 0.5 * 4
+  // and 3 + 3 + 0.5 * 8 for clk's two boxes, 2 * 25 + 2.5 * 20 for the substrate), the layers.
+  FineStructure structure;
+  StructureFormat format;
+  std::istringstream in(text);
+  ASSERT_EQ("", read_structure(in, "t.cap3d", WindowFaces::kOpen, structure, format));
+  EXPECT_EQ(StructureFormat::kCap3d, format);
+  ASSERT_EQ(2u, structure.conductors.size());
+  const double areas[2] = {14, 100};
+  for (uint32_t c = 0; c < 2; ++c) {
+    EXPECT_EQ(c == 0 ? "clk" : "GROUND", structure.conductors[c].label);
+    double area = 0;
+    for (uint32_t k = 0; k < structure.panels.size(); ++k) {
+      const AxisRect& r = structure.panels[k];
+      if (structure.conductor_of_panel[k] == c) area += (r.hi[0] - r.lo[0]) * (r.hi[1] - r.lo[1]);
+    }
+    EXPECT_EQ(areas[c], area);
+  }
+  EXPECT_EQ(std::vector<uint32_t>{0}, structure.master_nets);
+  EXPECT_EQ("um", structure.length_unit);
+  ASSERT_EQ(2u, structure.medium.layers.size());
+  EXPECT_EQ(1.75, structure.medium.layers[0].z_top);
+  EXPECT_EQ(2.5, structure.medium.layers[1].permittivity);
 
   // Vacuum without dielectric lines; a dielectric that ends below everything; names a cap3d
   // file would read otherwise.

@@ -65,3 +65,17 @@ TEST_F(LayoutThroughKLayout, AHaloCarriesTheWiresOnAndMarksTheNetsOfTheWindow) {
   EXPECT_EQ(2, no_window.status);
   EXPECT_EQ(0u, no_window.err.find("vornax-layout: --halo needs a --window to go around.\n"));
 }
+
+TEST_F(LayoutThroughKLayout, ItsCap3dFileIsDrawnAndNamedLikeItsPanelFile) {
+  NEEDS_KLAYOUT();
+  draw("two_labels.gds");
+  ASSERT_EQ(0, run("(" VORNAX_LAYOUT_BINARY " two_labels.gds stack.txt --cap3d t.cap3d)").status);
+  ProgramRun view = run(VORNAX_VIEW_BINARY " t.cap3d");
+  ASSERT_EQ(0, view.status) << view.err;
+  EXPECT_NE(std::string::npos, view.out.find(">Q</text></g>"));
+  write("Cap.txt", "3 -1 -1\n-1 3 -1\n-1 -1 3\n");
+  ProgramRun spice = run(VORNAX_SPICE_BINARY " t.cap3d Cap.txt");
+  ASSERT_EQ(0, spice.status) << spice.err;
+  EXPECT_NE(std::string::npos, spice.out.find("* unit: um (declared by the cap3d file)"));
+  EXPECT_NE(std::string::npos, spice.out.find("\n.subckt t Q a u\nC_Q_0 Q 0 1e-18\n"));
+}

@@ -94,14 +94,13 @@ TEST(SpiceProgram, WritesTheExampleItsCommandsMakeAndRefusesBadInput) {
                                             << read_file(examples + "/bus2x2.txt");
   EXPECT_EQ(0, run(dir, spice + " declared.txt Cap.txt --name bus2x2", out, err));
   EXPECT_NE(std::string::npos,
-            out.find("\n* unit: um (line 2 of the panel file), so the capacitance file counts"));
+            out.find("\n* unit: um (declared by the panel file), so the capacitance file counts"));
   EXPECT_EQ(read_file(examples + "/bus2x2.cir")
                 .substr(read_file(examples + "/bus2x2.cir").find(".subckt")),
             out.substr(out.find(".subckt")));
   EXPECT_EQ(1, run(dir, spice + " declared.txt Cap.txt --unit m", out, err));
   EXPECT_EQ(
-      "vornax-spice: --unit m contradicts the panel file declared.txt, whose line 2 says "
-      "'unit um'.\n",
+      "vornax-spice: --unit m contradicts the unit um that the panel file declared.txt declares.\n",
       err);
   EXPECT_EQ(2, run(dir, spice + " bus2x2.txt Cap.txt --min-cap 1", out, err));
   EXPECT_EQ(0u, err.find("vornax-spice: --min-cap FRACTION '1' is not a number from 0 up to 1."));
@@ -224,7 +223,7 @@ TEST(SpiceProgram, ReadsFilesOfEitherExtractor) {
       << out;
   std::ofstream(dir.path + "/far.txt") << "masters 3\n" + plates;
   EXPECT_EQ(1, run(dir, spice + " far.txt Cap_b.txt", out, err));
-  EXPECT_EQ("vornax-spice: far.txt:1: master conductor 3 of 2.\n", err);
+  EXPECT_EQ("Error: far.txt:1: master conductor 3 of 2.\n", err);
   std::ofstream(dir.path + "/line.txt") << "Q top 0 0 0 1 0 0 1 0 0 0 0 0\n";
   EXPECT_EQ(1, run(dir, spice + " line.txt Cap1.txt", out, err));
   EXPECT_EQ(
