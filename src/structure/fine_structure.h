@@ -79,8 +79,9 @@ struct FineStructure {
                                              // conductor section, then "window" if appended
   std::vector<PanelSide> panel_sides;        // what lies outside each panel, as panels
   StructureMedium medium;                    // layers, window, blocks and dielectric pieces
-  std::vector<uint32_t> master_nets;         // the nets the file's task asks for, indices into
+  std::vector<uint32_t> master_nets;         // the nets the file's task asks for (a panel file:
+                                             // its line "masters N ..."), indices into
                                              // conductors, in its order; empty: no task
-  std::string length_unit;                   // unit of every coordinate: "um" for cap3d; "" for a
-                                             // panel file, which does not say
+  std::string length_unit;                   // unit of every coordinate: "um" for cap3d; a panel
+                                             // file's line "unit U", else "": it does not say
 };

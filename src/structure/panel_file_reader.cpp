@@ -23,13 +23,9 @@ LabelKey key_of(const std::string& label) {
 /// into `rect`. "" or the message.
 std::string read_fine_record(std::istream& in, uint32_t record, std::string& label,
                              AxisRect& rect) {
+  // The label is the record's second token, whatever it is: "Q" too.
   std::string error = read_conductor_token(in, record, label);
   if (!error.empty()) return error;
-  if (label == "Q") {
-    return record_error(record,
-                        "conductor label 'Q' is the mark that starts a record; a label "
-                        "is any other token.");
-  }
   Panel panel;  // its vertices, centre and area as vornax's reader sets them
   error = read_record_corners(in, record, panel);
   if (error.empty()) error = complete_panel_geometry(record, panel);

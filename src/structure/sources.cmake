@@ -6,6 +6,7 @@ set(VORNAX_STRUCTURE_SOURCES
   src/structure/rect_from_corners.cpp
   src/structure/panel_contacts.cpp
   src/structure/panel_file_reader.cpp
+  src/structure/panel_file_header.cpp
   src/structure/exact_length.cpp
   src/structure/box_index.cpp
   src/structure/painted_cover.cpp
