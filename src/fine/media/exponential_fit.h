@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <vector>
 
-/// Samples of y(kappa) = F(kappa) - F(infinity) of one spectral coefficient function F.
+/// Samples of y(kappa) = F(kappa) - F(infinity) of one spectral coefficient function F, whose
+/// images lie at least `least_height` from the target along z (in the units of 1 / kappa): the
+/// kernel meets y only through e^{-kappa h} y with h >= least_height.
 struct SpectralSamples {
   std::vector<double> kappa;  // ascending wavenumbers: 0 first, the last where y has died out
   std::vector<double> value;  // y at each wavenumber
+  double least_height = 0.0;  // the smallest h of the family's images over all source-target pairs
 };
 
 /// y(kappa) ~ sum_n amplitude_n exp(-kappa rate_n): each term is an image `rate` farther away.
@@ -24,19 +27,23 @@ struct FitLimits {
 };
 
 /// A bound on sup |x - x'| |G_fit - G_exact| of one family of images, where
-/// G(rho, h) = int_0^inf J0(k rho) f(k) dk, f = e^{-k h} D, D = F - F_fit, and
-/// |x - x'| <= sqrt(rho^2 + h^2). With S = sup |D|: h |G_fit - G| <= S; and J0 integrated by
-/// parts, Lambda(x) = int_0^x J0, split where k rho = 1,
-///   rho |G_fit - G| <= int_0^inf w(k rho) |D'(k)| dk + 2 S,  w(x) = min(x, 0.81 / sqrt(x)),
+/// G(rho, h) = int_0^inf J0(k rho) f(k) dk, f = e^{-k h} D, D = F - F_fit, h >= h0 (the samples'
+/// least_height) and |x - x'| <= sqrt(rho^2 + h^2). With D0 = e^{-k h0} D, f = e^{-k (h - h0)} D0
+/// and S = sup |D0|:
+///   h |G_fit - G| <= (h - h0) int e^{-k (h - h0)} |D0| dk + int h0 e^{-k h0} |D| dk
+///                 <= S + M,  M the mean of |D| under the weight h0 e^{-k h0} (0 for h0 = 0);
+/// and J0 integrated by parts, Lambda(x) = int_0^x J0, split where k rho = 1,
+///   rho |G_fit - G| <= int_0^inf w(k rho) |D0'(k)| dk + 2 S,  w(x) = min(x, 0.81 / sqrt(x)),
 /// whose supremum over rho is taken on the samples `check` (5 % added for what lies between
 /// them, the tail beyond the last sample counted in full). The bound is the root of the sum
 /// of both squares.
 double spectral_error_bound(const SpectralSamples& check, const ExponentialSum& sum);
 
-/// The fewest terms found, up to limits.max_terms, whose bound on `check` is at most `target`:
-/// terms are added one at a time where they best reduce the least-squares misfit on `fit`,
-/// and all rates are then refined together (variable projection, Levenberg-Marquardt). When
-/// no fit within the limits reaches `target`, the one with the smallest bound. Deterministic:
+/// Fits of 0, 1, 2, ... terms, each the best found with that many, until one's bound on
+/// `check` is at most `target` or limits.max_terms are used: terms are added one at a time
+/// where they best reduce the least-squares misfit on `fit` (weighed by e^{-kappa h0}), and all
+/// rates are then refined together (variable projection, Levenberg-Marquardt). Deterministic:
 /// the same samples give the same bits.
-ExponentialSum fit_exponential_sum(const SpectralSamples& fit, const SpectralSamples& check,
-                                   const FitLimits& limits, double target);
+std::vector<ExponentialSum> exponential_sums(const SpectralSamples& fit,
+                                             const SpectralSamples& check, const FitLimits& limits,
+                                             double target);

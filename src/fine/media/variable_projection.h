@@ -6,9 +6,10 @@
 #include "fine/media/exponential_fit.h"
 #include "fine/media/householder_qr.h"
 
-/// Least-squares fits y(kappa) ~ sum_n a_n exp(-kappa rate_lo e^{theta_n}) on samples, the
-/// amplitudes a solved anew for each set of thetas (variable projection), so that only the
-/// thetas are searched for.
+/// Least-squares fits y(kappa) ~ sum_n a_n exp(-kappa rate_lo e^{theta_n}) on samples, each
+/// weighed by e^{-kappa h0} as the kernel meets it (h0 the samples' least_height; samples
+/// weighing less than 1e-10 are left out), the amplitudes a solved anew for each set of thetas
+/// (variable projection), so that only the thetas are searched for.
 class VariableProjection {
  public:
   VariableProjection(const SpectralSamples& fit, const FitLimits& limits);
@@ -39,7 +40,9 @@ class VariableProjection {
   std::vector<double> step(const State& state, const std::vector<double>& jacobian,
                            double damping) const;
 
-  const SpectralSamples& fit_;  // the samples fitted
+  std::vector<double> kappa_;   // wavenumbers of the samples fitted
+  std::vector<double> weight_;  // e^{-kappa h0} of each
+  std::vector<double> value_;   // y times the weight at each
   FitLimits limits_;            // range of the rates
   State state_;                 // the present fit
 };
