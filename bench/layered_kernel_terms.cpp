@@ -2,8 +2,8 @@
 // tolerance, the terms of each ordered pair of merged layers, the largest error bound and the
 // time to make them all on one thread and on two (the two must give the same bits), and the
 // largest sum of |weight| of a pair over 1 / eps_min (the closed forms lose about that many
-// times their rounding). Usage: layered_kernel_terms FILE.cap3d ZLO-ZHI[,ZLO-ZHI...]
-// (reads the file's <plate_medium> sections only).
+// times their rounding). Usage: layered_kernel_terms FILE.cap3d ZLO-ZHI[,ZLO-ZHI...] [TOLERANCE]
+// (reads the file's <plate_medium> sections only); TOLERANCE alone, or 1e-4, 1e-5 and 1e-6.
 
 #include <algorithm>
 #include <chrono>
@@ -46,8 +46,9 @@ LayerStack read_plate_media(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: layered_kernel_terms FILE.cap3d ZLO-ZHI[,ZLO-ZHI...]\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr,
+                 "usage: layered_kernel_terms FILE.cap3d ZLO-ZHI[,ZLO-ZHI...] [TOLERANCE]\n");
     return 2;
   }
   const LayerStack stack = read_plate_media(argv[1]);
@@ -66,7 +67,9 @@ int main(int argc, char** argv) {
   std::printf("%zu layers (%zu merged), %zu merged layers hold conductors\n",
               stack.permittivity.size(), merged.permittivity.size(), layers.size());
   const std::vector<int32_t> chosen(layers.begin(), layers.end());
-  for (double tolerance : {1e-4, 1e-5, 1e-6}) {
+  std::vector<double> tolerances = {1e-4, 1e-5, 1e-6};
+  if (argc == 4) tolerances = {std::atof(argv[3])};
+  for (double tolerance : tolerances) {
     double seconds[2];
     std::unique_ptr<LayeredKernel> kernels[2];
     for (int32_t threads : {1, 2}) {

@@ -2,10 +2,14 @@
 
 #include <cmath>
 
+#include "fine/media/image_sum_bound.h"
 #include "fine/media/portable_exp.h"
 #include "fine/media/variable_projection.h"
 
 namespace {
+
+constexpr double kReferenceShare = 0.5;   // of the target, the most the reference may err
+constexpr double kResolution = 1.0 / 64;  // of the target, the margin of the spatial bound
 
 // sup over rho of sum_m w_m(rho) step_m + tail, where step m lies between kappa_m and
 // kappa_{m+1} and w_m bounds min(x, 0.81 / sqrt(x)) over x in [kappa_m, kappa_{m+1}] rho, taken
@@ -60,8 +64,7 @@ double spectral_error_bound(const SpectralSamples& check, const ExponentialSum& 
   sup = 1.05 * std::fmax(sup, tail);
   if (h0 > 0.0) mean += 1.05 * tail;
   const double along = weighted_variation(check.kappa, step, 1.05 * tail) + 2.0 * sup;
-  const double across = sup + mean;
-  return std::sqrt(along * along + across * across);
+  return along + mean;
 }
 
 std::vector<ExponentialSum> exponential_sums(const SpectralSamples& fit,
@@ -71,12 +74,24 @@ std::vector<ExponentialSum> exponential_sums(const SpectralSamples& fit,
   sums[0].bound = spectral_error_bound(check, sums[0]);
   if (sums[0].bound <= target) return sums;
   VariableProjection projection(fit, limits);
+  size_t reference = 0;  // the fit of the smallest bound
   while (projection.term_count() < limits.max_terms) {
     if (!projection.add_term()) break;
     ExponentialSum sum = projection.sum();
     sum.bound = spectral_error_bound(check, sum);
     sums.push_back(sum);
-    if (sum.bound <= target) break;
+    if (sum.bound < sums[reference].bound) reference = sums.size() - 1;
+    if (sum.bound <= kReferenceShare * target) break;
+  }
+  // Each fit against the reference, their difference a sum of images in space.
+  const ExponentialSum& best = sums[reference];
+  for (size_t n = 0; n < reference; ++n) {
+    std::vector<double> rate = sums[n].rate, weight = sums[n].amplitude;
+    rate.insert(rate.end(), best.rate.begin(), best.rate.end());
+    for (double a : best.amplitude) weight.push_back(-a);
+    const double spatial =
+        best.bound + image_sum_bound(rate, weight, check.least_height, kResolution * target);
+    sums[n].bound = std::fmin(sums[n].bound, spatial);
   }
   return sums;
 }

@@ -27,23 +27,26 @@ struct FitLimits {
 };
 
 /// A bound on sup |x - x'| |G_fit - G_exact| of one family of images, where
-/// G(rho, h) = int_0^inf J0(k rho) f(k) dk, f = e^{-k h} D, D = F - F_fit, h >= h0 (the samples'
-/// least_height) and |x - x'| <= sqrt(rho^2 + h^2). With D0 = e^{-k h0} D, f = e^{-k (h - h0)} D0
-/// and S = sup |D0|:
-///   h |G_fit - G| <= (h - h0) int e^{-k (h - h0)} |D0| dk + int h0 e^{-k h0} |D| dk
-///                 <= S + M,  M the mean of |D| under the weight h0 e^{-k h0} (0 for h0 = 0);
-/// and J0 integrated by parts, Lambda(x) = int_0^x J0, split where k rho = 1,
-///   rho |G_fit - G| <= int_0^inf w(k rho) |D0'(k)| dk + 2 S,  w(x) = min(x, 0.81 / sqrt(x)),
-/// whose supremum over rho is taken on the samples `check` (5 % added for what lies between
-/// them, the tail beyond the last sample counted in full). The bound is the root of the sum
-/// of both squares.
+/// G(rho, h) = int_0^inf J0(k rho) e^{-k h} D(k) dk, D = F - F_fit, h >= h0 (the samples'
+/// least_height) and |x - x'| <= sqrt(rho^2 + h^2) <= R' + h0, R' the distance from the point
+/// h0 above the source. G is harmonic for h > 0, bounded and decays like 1 / R: by Kelvin's
+/// inversion about that point and the maximum principle, sup R' |G| and sup |G| over h >= h0
+/// are taken on the plane h = h0. There, with D0 = e^{-k h0} D and S = sup |D0|, J0 integrated
+/// by parts, Lambda(x) = int_0^x J0, split where k rho = 1,
+///   rho |G(rho, h0)| <= int_0^inf w(k rho) |D0'(k)| dk + 2 S,  w(x) = min(x, 0.81 / sqrt(x)),
+///   h0 |G(rho, h0)| <= int h0 e^{-k h0} |D| dk  (0 for h0 = 0),
+/// both suprema taken on the samples `check` (5 % added for what lies between them, the tail
+/// beyond the last sample counted in full). The bound is their sum.
 double spectral_error_bound(const SpectralSamples& check, const ExponentialSum& sum);
 
 /// Fits of 0, 1, 2, ... terms, each the best found with that many, until one's bound on
-/// `check` is at most `target` or limits.max_terms are used: terms are added one at a time
-/// where they best reduce the least-squares misfit on `fit` (weighed by e^{-kappa h0}), and all
-/// rates are then refined together (variable projection, Levenberg-Marquardt). Deterministic:
-/// the same samples give the same bits.
+/// `check` is at most a quarter of `target` or limits.max_terms are used: terms are added one
+/// at a time where they best reduce the least-squares misfit on `fit` (weighed by
+/// e^{-kappa h0}), and all rates are then refined together (variable projection,
+/// Levenberg-Marquardt). The fit of the smallest bound then serves as the reference of the
+/// others: a fit's bound is the smaller of its own and the reference's plus their difference,
+/// a sum of images, measured in space (image_sum_bound), which is far tighter than the
+/// spectral bound's variation. Deterministic: the same samples give the same bits.
 std::vector<ExponentialSum> exponential_sums(const SpectralSamples& fit,
                                              const SpectralSamples& check, const FitLimits& limits,
                                              double target);

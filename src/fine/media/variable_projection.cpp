@@ -102,6 +102,16 @@ bool VariableProjection::add_term() {
     if (!found || trial.cost < best.cost) best = std::move(trial);
     found = true;
   }
+  // And a start afresh, the thetas evenly spread: the greedy start's basin can trap it.
+  const size_t count = state_.theta.size() + 1;
+  std::vector<double> spread(count);
+  for (size_t n = 0; n < count; ++n) spread[n] = limits_.theta_hi * (n + 1.0) / (count + 1.0);
+  State fresh;
+  if (evaluate(spread, &fresh)) {
+    refine(&fresh);
+    if (!found || fresh.cost < best.cost) best = std::move(fresh);
+    found = true;
+  }
   if (found) state_ = std::move(best);
   return found;
 }
@@ -156,7 +166,7 @@ void VariableProjection::refine(State* state_ptr) const {
         const double gain = state.cost - next.cost;
         improved = true;
         damping = std::fmax(damping / 3.0, 1e-12);
-        const bool settled = gain <= 1e-6 * state.cost;
+        const bool settled = gain <= 1e-4 * state.cost;
         state = std::move(next);
         if (settled) return;
       } else {
