@@ -46,7 +46,9 @@ double spectral_error_bound(const SpectralSamples& check, const ExponentialSum& 
 /// Levenberg-Marquardt). The fit of the smallest bound then serves as the reference of the
 /// others: a fit's bound is the smaller of its own and the reference's plus their difference,
 /// a sum of images, measured in space (image_sum_bound), which is far tighter than the
-/// spectral bound's variation. Deterministic: the same samples give the same bits.
+/// spectral bound's variation. Every bound then carries 1e-12 sum |amplitude| for the rounding
+/// of the closed forms, so that sum |amplitude| <= 1e12 times the bound chosen. Deterministic:
+/// the same samples give the same bits.
 std::vector<ExponentialSum> exponential_sums(const SpectralSamples& fit,
                                              const SpectralSamples& check, const FitLimits& limits,
                                              double target);

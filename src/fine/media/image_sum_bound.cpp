@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr double kCellWidth = 1.0 / 16;  // first width of a cell in ln rho
+constexpr double kCellWidth = 1.0 / 16;  // the narrowest width of a cell before halving, in ln rho
 constexpr int kDeepest = 6;              // halvings of a cell at most
 constexpr double kReach = 30.0;          // e-folds sampled beyond the nearest and farthest image
 constexpr double kCurvature = 0.2762;    // sup |s''| of s(u) = 1 / sqrt(1 + e^{-2u}), rounded up
@@ -31,7 +31,8 @@ void sums_at(const Images& images, double rho, double* along, double* across) {
 // sup of |s''| over u in [lo, hi] is at most min(kCurvature, 2 e^{-2 lo}, e^{hi}), each
 // exponential given by its value.
 double curvature(double twice_e_minus_2lo, double e_hi) {
-  return std::fmin(kCurvature, std::fmin(twice_e_minus_2lo, e_hi));
+  const double least = twice_e_minus_2lo < e_hi ? twice_e_minus_2lo : e_hi;
+  return least < kCurvature ? least : kCurvature;
 }
 
 // Bounds on sup |d^2/d(ln rho)^2| of both sums over rho in [a, b].
@@ -59,20 +60,20 @@ struct Suprema {
 
 // Bounds both sums over the cell by their larger end plus width^2 / 8 times their curvature,
 // halving the cell (at the geometric mean of its ends) while that margin exceeds `resolution`.
-void bound_cell(const Images& images, const Cell& cell, int depth, double resolution,
-                Suprema* sup) {
-  double c_along, c_across;
-  curvatures(images, cell.a, cell.b, &c_along, &c_across);
+void bound_cell(const Images& images, const Cell& cell, int depth, double resolution, Suprema* sup,
+                double c_along, double c_across) {
   const double margin = cell.width * cell.width / 8.0;
   if (depth < kDeepest && margin * (c_along + c_across) > resolution) {
     const double middle = std::sqrt(cell.a * cell.b);
     double along, across;
     sums_at(images, middle, &along, &across);
     const double half = cell.width / 2.0;
-    bound_cell(images, {cell.a, middle, cell.along_a, along, cell.across_a, across, half},
-               depth + 1, resolution, sup);
-    bound_cell(images, {middle, cell.b, along, cell.along_b, across, cell.across_b, half},
-               depth + 1, resolution, sup);
+    const Cell lower = {cell.a, middle, cell.along_a, along, cell.across_a, across, half};
+    const Cell upper = {middle, cell.b, along, cell.along_b, across, cell.across_b, half};
+    for (const Cell& part : {lower, upper}) {
+      curvatures(images, part.a, part.b, &c_along, &c_across);
+      bound_cell(images, part, depth + 1, resolution, sup, c_along, c_across);
+    }
     return;
   }
   sup->along = std::fmax(
@@ -98,15 +99,22 @@ double image_sum_bound(const std::vector<double>& rate, const std::vector<double
   // Below the first rho, rho |P| < total e^{-kReach} and h0 P moves by less than that; above
   // the last, h0 |P| < total e^{-kReach} and rho P moves by less.
   Suprema sup;
-  const double growth = portable_exp(kCellWidth), last = farthest * portable_exp(kReach);
+  const double last = farthest * portable_exp(kReach);
   Cell cell;
   cell.a = nearest * portable_exp(-kReach);
-  cell.width = kCellWidth;
+  cell.width = kCellWidth / 2.0;
   sums_at(images, cell.a, &cell.along_a, &cell.across_a);
   while (cell.a < last) {
-    cell.b = cell.a * growth;
+    // Far from every image the sums are nearly flat: there the cells widen, up to one e-fold,
+    // while their margin stays well below the resolution.
+    cell.width = std::fmin(2.0 * cell.width, 1.0);
+    cell.b = cell.a * portable_exp(cell.width);
+    double c_along, c_across;
+    curvatures(images, cell.a, cell.b, &c_along, &c_across);
     sums_at(images, cell.b, &cell.along_b, &cell.across_b);
-    bound_cell(images, cell, 0, resolution, &sup);
+    bound_cell(images, cell, 0, resolution, &sup, c_along, c_across);
+    const double margin = cell.width * cell.width / 8.0 * (c_along + c_across);
+    if (margin > resolution / 4.0) cell.width = std::fmax(cell.width / 4.0, kCellWidth / 2.0);
     cell.a = cell.b, cell.along_a = cell.along_b, cell.across_a = cell.across_b;
   }
   // And the rounding of sums of up to 2 rate.size() products, each within total.

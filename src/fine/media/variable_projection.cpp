@@ -9,7 +9,7 @@ namespace {
 constexpr double kCandidateSpacing = 0.2;    // between thetas tried for a new term
 constexpr double kNearestCandidate = 0.1;    // closest a new theta may come to a present one
 constexpr double kNearestTerms = 0.02;       // closest two thetas of a fit may come
-constexpr int32_t kCandidatesTried = 3;      // new terms refined at each step
+constexpr int32_t kCandidatesTried = 1;      // greedy new terms refined at each step
 constexpr double kDistinctCandidates = 1.0;  // least theta between two of them
 
 double dot(const std::vector<double>& a, const std::vector<double>& b) {

@@ -14,9 +14,9 @@ class VariableProjection {
  public:
   VariableProjection(const SpectralSamples& fit, const FitLimits& limits);
   int32_t term_count() const { return static_cast<int32_t>(state_.theta.size()); }
-  /// Adds a term and refines all: of the thetas 0.2 apart, the few that most reduce the misfit
-  /// with the present rates held (from distinct regions) are each tried, all thetas refined,
-  /// and the lowest misfit kept. False when no term can be added.
+  /// Adds a term and refines all, from two starts: the present thetas with the one of a grid
+  /// 0.2 apart that most reduces the misfit with them held, and all thetas afresh, evenly
+  /// spread; the lower misfit is kept. False when no term can be added.
   bool add_term();
   /// The present fit (its bound not yet set).
   ExponentialSum sum() const;
