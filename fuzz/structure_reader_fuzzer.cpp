@@ -19,24 +19,11 @@
 #include <sstream>
 #include <string>
 
+#include "fuzz_checks.h"
 #include "geometry/panel_reader.h"
 #include "structure/panel_file_reader.h"
 
 namespace {
-
-void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "broken invariant: %s\n", what);
-  std::abort();
-}
-
-void check_message(const std::string& message) {
-  require(message.compare(0, 7, "Error: ") == 0, "a message starts with \"Error: \"");
-  for (char c : message) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    require(byte >= 0x20 && byte < 0x7f, "a message is one line of printable text");
-  }
-}
 
 /// The record a message names first ("Panel record N"), 0 for none.
 uint64_t record_named(const std::string& message) {
@@ -47,8 +34,8 @@ uint64_t record_named(const std::string& message) {
 /// The closed extent of `rect` along `axis`.
 void extent(const AxisRect& rect, int axis, double& lo, double& hi) {
   int side = (axis - rect.axis + 3) % 3;
-  lo = side == 0 ? rect.level : rect.lo[side - 1];
-  hi = side == 0 ? rect.level : rect.hi[side - 1];
+  lo = side == 0 ? rect.plane : rect.lo[side - 1];
+  hi = side == 0 ? rect.plane : rect.hi[side - 1];
 }
 
 void check_structure(const FineStructure& s) {
@@ -66,7 +53,7 @@ void check_structure(const FineStructure& s) {
   }
   require(next == s.panels.size(), "the runs cover every panel");
   for (const AxisRect& r : s.panels) {
-    require(r.axis >= 0 && r.axis < 3 && std::isfinite(r.level), "a plane along an axis");
+    require(r.axis >= 0 && r.axis < 3 && std::isfinite(r.plane), "a plane along an axis");
     for (int side = 0; side < 2; ++side) {
       require(std::isfinite(r.lo[side]) && r.lo[side] < r.hi[side] && std::isfinite(r.hi[side]),
               "finite sides of positive length");
@@ -98,7 +85,7 @@ void check_alike(const PanelVector& panels, const FineStructure& s) {
     const Point3* v = panels[k].vertices;
     const double first[3] = {v[0].x, v[0].y, v[0].z}, third[3] = {v[2].x, v[2].y, v[2].z};
     const AxisRect& r = s.panels[k];
-    require(first[r.axis] == r.level && third[r.axis] == r.level, "the plane of vertex 1 and 3");
+    require(first[r.axis] == r.plane && third[r.axis] == r.plane, "the plane of vertex 1 and 3");
     for (int side = 0; side < 2; ++side) {
       int along = (r.axis + 1 + side) % 3;
       require(r.lo[side] == std::min(first[along], third[along]) &&
@@ -123,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check_structure(structure);
     if (vornax_message.empty()) check_alike(panels, structure);
   } else {
-    check_message(message);
+    check_message(message, "Error: ");
   }
   bool record_refused =
       !vornax_message.empty() && vornax_message.find("conductor number") == std::string::npos;

@@ -5,22 +5,10 @@
 #include <sstream>
 #include <utility>
 
+#include "common/message_text.h"
 #include "tools/spice_names.h"
 
 namespace {
-
-/// A token as a one-line message may show it: control and non-ASCII bytes
-/// become '?', and a long token is cut.
-std::string printable(const std::string& token) {
-  const size_t kMaxShown = 40;
-  std::string shown;
-  for (size_t k = 0; k < token.size() && k < kMaxShown; ++k) {
-    unsigned char c = static_cast<unsigned char>(token[k]);
-    shown += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '?';
-  }
-  if (token.size() > kMaxShown) shown += "...";
-  return shown;
-}
 
 /// "" with `value` set, or why `token` is not a finite decimal number.
 /// strtod alone would also take "nan", "inf" and hexadecimal.

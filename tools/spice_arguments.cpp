@@ -1,5 +1,6 @@
 #include "tools/spice_arguments.h"
 
+#include "common/message_text.h"
 #include "tools/spice_names.h"
 
 const char kSpiceUsage[] =

@@ -8,6 +8,7 @@
 
 #include "common/companion_request.h"
 #include "common/fatal.h"
+#include "common/message_text.h"
 #include "geometry/panel_reader.h"
 #include "structure/panel_file_reader.h"
 #include "tools/capacitance_file.h"

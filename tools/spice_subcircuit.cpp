@@ -6,6 +6,7 @@
 #include <set>
 #include <utility>
 
+#include "common/message_text.h"
 #include "tools/spice_names.h"
 
 namespace {

@@ -18,3 +18,9 @@ const char* instruction_set_name(InstructionSet set);
 bool parse_instruction_set(const std::string& word, InstructionSet& set);
 /// The names of the paths this processor has, narrowest first, separated by ", ".
 std::string available_instruction_sets();
+
+/// The one of three things, each made for a path, that belongs to `set`.
+template <typename T>
+const T& for_instruction_set(InstructionSet set, const T& sse2, const T& avx2, const T& avx512) {
+  return set == InstructionSet::avx512 ? avx512 : set == InstructionSet::avx2 ? avx2 : sse2;
+}

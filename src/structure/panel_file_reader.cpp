@@ -64,5 +64,7 @@ std::string read_fine_structure(std::istream& in, const std::string& file_name,
     out.panels.push_back(rect);
   }
   if (out.panels.empty()) return no_records_error(file_name);
+  // A panel file says nothing of the medium: one of permittivity 1, no side known.
+  out.panel_sides.assign(out.panels.size(), PanelSide{0, 1.0, 1.0});
   return check_panel_contacts(out);
 }

@@ -7,5 +7,19 @@ set(VORNAX_STRUCTURE_SOURCES
   src/structure/panel_contacts.cpp
   src/structure/panel_file_reader.cpp
   src/structure/exact_length.cpp
+  src/structure/box_index.cpp
+  src/structure/painted_cover.cpp
+  src/structure/plane_groups.cpp
+  src/structure/union_cavities.cpp
   src/structure/union_surface.cpp
+  src/structure/cap3d_lines.cpp
+  src/structure/cap3d_sections.cpp
+  src/structure/cap3d_reader.cpp
+  src/structure/cap3d_nets.cpp
+  src/structure/outside_paint.cpp
+  src/structure/dielectric_pieces.cpp
+  src/structure/window_walls.cpp
+  src/structure/net_surfaces.cpp
+  src/structure/cap3d_structure.cpp
+  src/structure/structure_file.cpp
 )

@@ -2,120 +2,135 @@
 
 #include <algorithm>
 
+#include "structure/box_index.h"
+#include "structure/painted_cover.h"
+#include "structure/plane_groups.h"
+#include "structure/union_cavities.h"
+
 namespace {
 
-/// The union on a grid of cells: the distinct coordinates of the boxes along each axis cut
-/// space into cells, each wholly inside the union or wholly outside.
-struct CellGrid {
-  std::vector<Femtometres> cuts[3];  // distinct coordinates along x, y, z, ascending
-  int64_t count[3] = {0, 0, 0};      // cells along each axis, cuts[a].size() - 1
-  std::vector<bool> solid;           // by cell (i, j, k) at i + count[0] * (j + count[1] * k)
-
-  int64_t cell_at(const int64_t index[3]) const {
-    return index[0] + count[0] * (index[1] + count[1] * index[2]);
-  }
-
-  int64_t cut_index(int32_t axis, Femtometres value) const {
-    return std::lower_bound(cuts[axis].begin(), cuts[axis].end(), value) - cuts[axis].begin();
-  }
-
-  /// Whether the cell at `index` is solid; outside the grid, nothing is.
-  bool is_solid(int64_t index[3]) const {
-    for (int32_t a = 0; a < 3; ++a) {
-      if (index[a] < 0 || index[a] >= count[a]) return false;
-    }
-    return solid[cell_at(index)];
-  }
+/// A face of one box: where it lies and which way it looks.
+struct BoxFace {
+  int32_t axis;       // 0, 1 or 2: the normal is x, y or z
+  Femtometres level;  // coordinate of its plane along the axis
+  int32_t outward;    // +1: the box lies below the plane; -1: above it
+  uint32_t box;       // the box it belongs to
 };
 
-CellGrid grid_of(const std::vector<SolidBox>& boxes) {
-  CellGrid grid;
-  for (int32_t a = 0; a < 3; ++a) {
-    for (const SolidBox& box : boxes) {
-      grid.cuts[a].push_back(box.lo[a]);
-      grid.cuts[a].push_back(box.hi[a]);
-    }
-    std::sort(grid.cuts[a].begin(), grid.cuts[a].end());
-    grid.cuts[a].erase(std::unique(grid.cuts[a].begin(), grid.cuts[a].end()), grid.cuts[a].end());
-    grid.count[a] = static_cast<int64_t>(grid.cuts[a].size()) - 1;
-  }
-  grid.solid.assign(grid.count[0] * grid.count[1] * grid.count[2], false);
-  for (const SolidBox& box : boxes) {
-    int64_t from[3], to[3], index[3];
-    for (int32_t a = 0; a < 3; ++a) {
-      from[a] = grid.cut_index(a, box.lo[a]);
-      to[a] = grid.cut_index(a, box.hi[a]);
-    }
-    for (index[2] = from[2]; index[2] < to[2]; ++index[2])
-      for (index[1] = from[1]; index[1] < to[1]; ++index[1])
-        for (index[0] = from[0]; index[0] < to[0]; ++index[0])
-          grid.solid[grid.cell_at(index)] = true;
-  }
-  return grid;
+/// The order of the cover: by axis, then level, outward +1 before -1.
+bool before(const BoxFace& a, const BoxFace& b) {
+  if (a.axis != b.axis) return a.axis < b.axis;
+  if (a.level != b.level) return a.level < b.level;
+  if (a.outward != b.outward) return a.outward > b.outward;
+  return a.box < b.box;
 }
 
-/// Covers the set cells of `mask` (nu x nv, by u + nu * v) with rectangles of cells that do not
-/// overlap: from each uncovered cell in order, as far as possible along u, then as many rows
-/// along v as are wholly set and uncovered. Emits each as cell ranges [u0, u1) x [v0, v1).
-template <typename Emit>
-void cover_greedily(std::vector<uint8_t>& mask, int64_t nu, int64_t nv, Emit emit) {
-  for (int64_t v0 = 0; v0 < nv; ++v0) {
-    for (int64_t u0 = 0; u0 < nu; ++u0) {
-      if (!mask[u0 + nu * v0]) continue;
-      int64_t u1 = u0 + 1;
-      while (u1 < nu && mask[u1 + nu * v0]) ++u1;
-      int64_t v1 = v0 + 1;
-      for (; v1 < nv; ++v1) {
-        bool whole_row = true;
-        for (int64_t u = u0; u < u1 && whole_row; ++u) whole_row = mask[u + nu * v1];
-        if (!whole_row) break;
-      }
-      for (int64_t v = v0; v < v1; ++v)
-        std::fill(mask.begin() + u0 + nu * v, mask.begin() + u1 + nu * v, 0);
-      emit(u0, u1, v0, v1);
+bool same_plane(const BoxFace& a, const BoxFace& b) {
+  return a.axis == b.axis && a.level == b.level && a.outward == b.outward;
+}
+
+/// Whether box `c` fills the space just beyond the plane at `level` along `axis`, on the side
+/// that `outward` points to.
+bool fills_beyond(const SolidBox& c, int32_t axis, Femtometres level, int32_t outward) {
+  return outward > 0 ? c.lo[axis] <= level && level < c.hi[axis]
+                     : c.lo[axis] < level && level <= c.hi[axis];
+}
+
+/// The box's section across `axis` as a rectangle of the plane's (u, v) coordinates.
+PaintRect section(const SolidBox& box, int32_t axis, int32_t channel) {
+  const int32_t u = (axis + 1) % 3, v = (axis + 2) % 3;
+  return PaintRect{{box.lo[u], box.lo[v]}, {box.hi[u], box.hi[v]}, channel, 0};
+}
+
+/// Appends the surface that the faces [first, last) of one plane leave exposed: their union
+/// (channel 0) less the sections of the boxes that fill the space beyond it (channel 1).
+void cover_plane(const std::vector<SolidBox>& boxes, const BoxIndex& index, const BoxFace* first,
+                 const BoxFace* last, std::vector<SurfaceRect>& out) {
+  const int32_t axis = first->axis, outward = first->outward;
+  const Femtometres level = first->level;
+  std::vector<PaintRect> paint;
+  std::vector<uint32_t> beyond, of_face;
+  for (const BoxFace* f = first; f != last; ++f) {
+    const PaintRect own = section(boxes[f->box], axis, 0);
+    SolidBox face = boxes[f->box];
+    face.lo[axis] = face.hi[axis] = level;
+    of_face.clear();
+    bool hidden = false;  // one box beyond covers all of the face, which then adds nothing
+    index.for_each_meeting(face, [&](uint32_t c) {
+      if (!fills_beyond(boxes[c], axis, level, outward)) return;
+      of_face.push_back(c);
+      const PaintRect other = section(boxes[c], axis, 1);
+      hidden = hidden || (other.lo[0] <= own.lo[0] && own.hi[0] <= other.hi[0] &&
+                          other.lo[1] <= own.lo[1] && own.hi[1] <= other.hi[1]);
+    });
+    if (hidden) continue;
+    paint.push_back(own);
+    beyond.insert(beyond.end(), of_face.begin(), of_face.end());
+  }
+  if (paint.empty()) return;
+  std::sort(beyond.begin(), beyond.end());
+  beyond.erase(std::unique(beyond.begin(), beyond.end()), beyond.end());
+  for (uint32_t c : beyond) paint.push_back(section(boxes[c], axis, 1));
+
+  std::vector<LabelledRect> cover;
+  if (paint.size() == 1) {
+    cover.push_back(
+        LabelledRect{{paint[0].lo[0], paint[0].lo[1]}, {paint[0].hi[0], paint[0].hi[1]}, 0});
+  } else {
+    const PaintLabel exposed = [](const PaintShown& shown) {
+      return shown.rank[0] >= 0 && shown.rank[1] < 0 ? 0 : -1;
+    };
+    for (const std::vector<PaintRect>& group : plane_groups(paint, 0)) {
+      cover_painted(group, exposed, cover);
     }
+    std::sort(cover.begin(), cover.end(), [](const LabelledRect& a, const LabelledRect& b) {
+      return a.lo[1] < b.lo[1] || (a.lo[1] == b.lo[1] && a.lo[0] < b.lo[0]);
+    });
+  }
+  for (const LabelledRect& r : cover) {
+    SurfaceRect rect;
+    rect.axis = axis;
+    rect.outward = outward;
+    rect.level = level;
+    for (int32_t k = 0; k < 2; ++k) {
+      rect.lo[k] = r.lo[k];
+      rect.hi[k] = r.hi[k];
+    }
+    out.push_back(rect);
   }
 }
 
 }  // namespace
 
-std::vector<SurfaceRect> union_surface(const std::vector<SolidBox>& boxes) {
-  std::vector<SurfaceRect> rects;
-  if (boxes.empty()) return rects;
-  CellGrid grid = grid_of(boxes);
-  for (int32_t axis = 0; axis < 3; ++axis) {
-    int32_t u_axis = (axis + 1) % 3, v_axis = (axis + 2) % 3;
-    int64_t nu = grid.count[u_axis], nv = grid.count[v_axis];
-    std::vector<uint8_t> mask(nu * nv);
-    // The plane at cuts[axis][p] between the cells p - 1 and p along the axis: a face looks
-    // outward where exactly one of the two is solid, towards the empty one.
-    for (int64_t p = 0; p <= grid.count[axis]; ++p) {
-      for (int32_t outward : {1, -1}) {
-        int64_t inside[3], outside[3];
-        for (int64_t v = 0; v < nv; ++v) {
-          for (int64_t u = 0; u < nu; ++u) {
-            inside[u_axis] = outside[u_axis] = u;
-            inside[v_axis] = outside[v_axis] = v;
-            inside[axis] = outward == 1 ? p - 1 : p;
-            outside[axis] = outward == 1 ? p : p - 1;
-            mask[u + nu * v] = grid.is_solid(inside) && !grid.is_solid(outside);
-          }
-        }
-        cover_greedily(mask, nu, nv, [&](int64_t u0, int64_t u1, int64_t v0, int64_t v1) {
-          SurfaceRect rect;
-          rect.axis = axis;
-          rect.outward = outward;
-          rect.level = grid.cuts[axis][p];
-          rect.lo[0] = grid.cuts[u_axis][u0];
-          rect.hi[0] = grid.cuts[u_axis][u1];
-          rect.lo[1] = grid.cuts[v_axis][v0];
-          rect.hi[1] = grid.cuts[v_axis][v1];
-          rects.push_back(rect);
-        });
-      }
+std::vector<SurfaceRect> union_boundary(const std::vector<SolidBox>& boxes) {
+  std::vector<BoxFace> faces;
+  faces.reserve(6 * boxes.size());
+  for (uint32_t k = 0; k < boxes.size(); ++k) {
+    for (int32_t axis = 0; axis < 3; ++axis) {
+      faces.push_back(BoxFace{axis, boxes[k].hi[axis], 1, k});
+      faces.push_back(BoxFace{axis, boxes[k].lo[axis], -1, k});
     }
   }
+  std::sort(faces.begin(), faces.end(), before);
+  const BoxIndex index(boxes);
+  std::vector<SurfaceRect> rects;
+  for (size_t first = 0; first < faces.size();) {
+    size_t last = first + 1;
+    while (last < faces.size() && same_plane(faces[first], faces[last])) ++last;
+    cover_plane(boxes, index, faces.data() + first, faces.data() + last, rects);
+    first = last;
+  }
   return rects;
+}
+
+std::vector<SurfaceRect> union_surface(const std::vector<SolidBox>& boxes) {
+  const std::vector<std::vector<SolidBox>> cavities = union_cavities(boxes);
+  if (cavities.empty()) return union_boundary(boxes);
+  std::vector<SolidBox> filled = boxes;
+  for (const std::vector<SolidBox>& cavity : cavities) {
+    filled.insert(filled.end(), cavity.begin(), cavity.end());
+  }
+  return union_boundary(filled);
 }
 
 void surface_corners(const SurfaceRect& rect, Femtometres corners[4][3]) {

@@ -89,6 +89,22 @@ TEST(MemoryLimit, AddressSpaceIsLoweredToPhysicalMemoryButNeverRaised) {
   EXPECT_EQ(unlimited, lowered_address_space_limit(unlimited, 0));     // memory size unknown
 }
 
+TEST(MemoryLimit, TheUsableMemoryIsThePhysicalOrTheAddressSpaceLimitWhereLower) {
+  const uint64_t physical =
+      static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+  EXPECT_EQ(physical, physical_memory_bytes());
+  EXPECT_LE(usable_memory_bytes(), physical);
+  EXPECT_EXIT(
+      {
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = physical / 2;
+        setrlimit(RLIMIT_AS, &limit);
+        std::_Exit(usable_memory_bytes() == physical / 2 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST(ParallelFor, EveryItemRunsOnceOnAThreadOfItsRange) {
   for (int32_t threads : {1, 2, 5}) {
     for (int64_t count : {0, 1, 3, 100}) {

@@ -251,9 +251,9 @@ TEST(LayeredKernelSymmetry, ScaleCovarianceAndDeterminism) {
 TEST(ImageRect, HorizontalAndVerticalRectanglesMoveAndMirrorInZ) {
   AxisRect floor = {2, 0.5, {0, 1}, {2, 3}};
   const AxisRect mirrored = image_rect(floor, {1.0, true, 4.0});
-  EXPECT_EQ(mirrored.level, 3.5);
+  EXPECT_EQ(mirrored.plane, 3.5);
   EXPECT_EQ(mirrored.lo[0], 0.0);
-  EXPECT_EQ(image_rect(floor, {1.0, false, -1.0}).level, -0.5);
+  EXPECT_EQ(image_rect(floor, {1.0, false, -1.0}).plane, -0.5);
   const AxisRect wall_x = {0, 1.0, {0, 0.25}, {1, 0.75}};  // spans y in [0, 1], z in [0.25, 0.75]
   const AxisRect flipped = image_rect(wall_x, {1.0, true, 2.0});
   EXPECT_EQ(flipped.lo[1], 1.25);

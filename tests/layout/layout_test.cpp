@@ -182,7 +182,7 @@ TEST(UnionSurface, CoversExactlyTheExposedUnitFacesOfRandomUnions) {
         b.hi[a] = b.lo[a] + 1 + std::rand() % (6 - b.lo[a]);
       }
     }
-    ASSERT_EQ(brute_force_faces(boxes, 6), covered_faces(union_surface(boxes))) << trial;
+    ASSERT_EQ(brute_force_faces(boxes, 6), covered_faces(union_boundary(boxes))) << trial;
   }
 }
 

@@ -3,7 +3,7 @@
 AxisRect image_rect(const AxisRect& source, const ImageTerm& term) {
   AxisRect image = source;
   if (source.axis == 2) {
-    image.level = image_z(source.level, term);
+    image.plane = image_z(source.plane, term);
     return image;
   }
   // z runs along (axis + 1) % 3 or (axis + 2) % 3: index 0 for a y-normal, 1 for an x-normal.

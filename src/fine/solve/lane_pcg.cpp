@@ -2,12 +2,11 @@
 
 #include <cmath>
 
-FarFieldWork::FarFieldWork(const FarField& far)
-    : multipole(new Lanes<kNarrowLanes>[far.block_count]),
-      local(new Lanes<kNarrowLanes>[far.block_count]) {}
-
 LaneWork::LaneWork(const FarField& far_field, int32_t n)
-    : far(far_field),
+    : far(far_field.work_blocks()),
+      b(new Lanes<kNarrowLanes>[n]),
+      x(new Lanes<kNarrowLanes>[n]),
+      y(new Lanes<kNarrowLanes>[n]),
       r(new Lanes<kNarrowLanes>[n]),
       z(new Lanes<kNarrowLanes>[n]),
       p(new Lanes<kNarrowLanes>[n]),
@@ -15,8 +14,8 @@ LaneWork::LaneWork(const FarField& far_field, int32_t n)
 
 void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                     FarFieldWork& work) {
-  P.kernels.near_multiply(P.near, x, y);
-  P.kernels.far_multiply(P.far, P.cap, x, y, work.multipole.get(), work.local.get());
+  near_kernels(P.instruction_set).near_multiply(P.near, x, y);
+  P.far.add_product(P.degree, x, y, work, P.instruction_set);
 }
 
 namespace {
@@ -30,7 +29,7 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator
                                      Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                                      double tolerance, int32_t max_iterations,
                                      LaneWork& lane_work) {
-  const FineKernels& k = Q.kernels;
+  const NearKernels& k = near_kernels(Q.instruction_set);
   const LaneKernels<kNarrowLanes>& step_kernels = lane_kernels(Q.instruction_set).narrow;
   const int32_t n = Q.near.n;
   Lanes<kNarrowLanes>* r = lane_work.r.get();
