@@ -40,7 +40,7 @@ struct FitLimits {
 double spectral_error_bound(const SpectralSamples& check, const ExponentialSum& sum);
 
 /// Fits of 0, 1, 2, ... terms, each the best found with that many, until one's bound on
-/// `check` is at most a quarter of `target` or limits.max_terms are used: terms are added one
+/// `check` is at most half of `target` or limits.max_terms are used: terms are added one
 /// at a time where they best reduce the least-squares misfit on `fit` (weighed by
 /// e^{-kappa h0}), and all rates are then refined together (variable projection,
 /// Levenberg-Marquardt). The fit of the smallest bound then serves as the reference of the
