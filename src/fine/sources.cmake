@@ -1,18 +1,40 @@
-# The Galerkin coefficients between rectangles.
+# The Galerkin coefficients between rectangles: of potential, and of the normal field.
 set(VORNAX_FINE_COEFFICIENT_SOURCES
   src/fine/coefficients/closed_form.cpp
   src/fine/coefficients/closed_form_kernels.cpp
   src/fine/coefficients/closed_form_kernels_sse2.cpp
   src/fine/coefficients/closed_form_kernels_avx2.cpp
-  src/fine/coefficients/pair_derivatives.cpp
+  src/fine/coefficients/inverse_distance_table.cpp
+  src/fine/coefficients/far_pair.cpp
   src/fine/coefficients/pair_expansion.cpp
   src/fine/coefficients/gauss_legendre.cpp
   src/fine/coefficients/rectangle_potential.cpp
+  src/fine/coefficients/pair_means.cpp
   src/fine/coefficients/galerkin_integral.cpp
+  src/fine/coefficients/normal_field_kernels.cpp
+  src/fine/coefficients/normal_field_kernels_sse2.cpp
+  src/fine/coefficients/normal_field_kernels_avx2.cpp
+  src/fine/coefficients/normal_closed_form.cpp
+  src/fine/coefficients/normal_expansion.cpp
+  src/fine/coefficients/normal_field_integral.cpp
+)
+# The Green's function of a planar layer stack as images, on common/ and structure/ only.
+set(VORNAX_FINE_MEDIA_SOURCES
+  src/fine/media/layer_stack.cpp
+  src/fine/media/image_term.cpp
+  src/fine/media/pair_spectrum.cpp
+  src/fine/media/householder_qr.cpp
+  src/fine/media/variable_projection.cpp
+  src/fine/media/image_sum_bound.cpp
+  src/fine/media/exponential_fit.cpp
+  src/fine/media/tolerance_split.cpp
+  src/fine/media/pair_fit.cpp
+  src/fine/media/layered_kernel.cpp
 )
 # By stage, each folder building only on those above it and on src/structure.
 set(VORNAX_FINE_SOURCES
   ${VORNAX_FINE_COEFFICIENT_SOURCES}
+  ${VORNAX_FINE_MEDIA_SOURCES}
   src/fine/coefficients/coefficient_cache.cpp
   src/fine/mesh/feature_scale.cpp
   src/fine/mesh/graded_mesh.cpp
@@ -46,3 +68,4 @@ set_source_files_properties(src/fine/far_field/far_product_avx512.cpp PROPERTIES
 set_source_files_properties(src/fine/solve/near_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")
 set_source_files_properties(src/fine/solve/near_kernels_avx512.cpp PROPERTIES COMPILE_OPTIONS "-mavx512f")
 set_source_files_properties(src/fine/coefficients/closed_form_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")
+set_source_files_properties(src/fine/coefficients/normal_field_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")

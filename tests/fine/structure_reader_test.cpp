@@ -12,6 +12,7 @@
 
 #include "geometry/panel_reader.h"
 #include "structure/panel_contacts.h"
+#include "structure/panel_file_header.h"
 #include "structure/panel_file_reader.h"
 
 namespace {
@@ -151,10 +152,12 @@ TEST(FineReader, RecordsMustBeRectanglesParallelToACoordinatePlane) {
             read("Q clk 0 0 0 1.0x 0 0 1 1 0 0 1 0"));
   EXPECT_EQ("Error: Panel record 1: the panel is too large: its size, area or centre overflows.",
             read("Q clk 0 0 0 1e300 0 0 1e300 1e300 0 0 1e300 0"));
-  EXPECT_EQ(
-      "Error: Panel record 1: conductor label 'Q' is the mark that starts a record; a label "
-      "is any other token.",
-      read("Q Q 0 0 0 1 0 0 1 1 0 0 1 0"));
+  // The label is the record's second token, Q as well.
+  FineStructure q;
+  EXPECT_EQ("", read("Q Q 0 0 0 1 0 0 1 1 0 0 1 0 Q Q 0 0 1 1 0 1 1 1 1 0 1 1", &q));
+  ASSERT_EQ(1u, q.conductors.size());
+  EXPECT_EQ("Q", q.conductors[0].label);
+  EXPECT_EQ(2u, q.conductors[0].panel_count);
   EXPECT_EQ("Error: The panel file 't.panels' holds no panel records.", read("q 1 0 0"));
 }
 
@@ -220,4 +223,28 @@ TEST(FineReader, ContactsAreFoundAsBetweenAllPairs) {
     EXPECT_NE(std::string::npos, message.find(expected)) << trial << ": " << message;
   }
   for (int count : outcomes) EXPECT_GT(count, 15);
+}
+
+TEST(PanelFileHeader, UnitAndMastersBeforeTheFirstRecordOnly) {
+  auto header_of = [](const std::string& text, PanelFileHeader& header) {
+    std::istringstream in(text);
+    return read_panel_file_header(in, "h.txt", header);
+  };
+  PanelFileHeader header;
+  // A title that merely starts like a declaration is a comment; lines from the first record on
+  // are not read.
+  ASSERT_EQ("", header_of("unit cube [0,1]^3, metres\nunit um\nmasters 3 1\nmasters of nothing\n"
+                          "Q a 0 0 0 1 0 0 1 1 0 0 1 0\nunit m\n",
+                          header));
+  EXPECT_EQ("um", header.unit);
+  EXPECT_EQ(2, header.unit_line);
+  EXPECT_EQ((std::vector<uint32_t>{3, 1}), header.masters);
+  EXPECT_EQ(3, header.masters_line);
+  ASSERT_EQ("", header_of("unit cm2\nmasters 0\nmasters 2 2\nQ a\n", header));
+  EXPECT_EQ("", header.unit);
+  EXPECT_TRUE(header.masters.empty());
+  EXPECT_EQ("h.txt:3: a second line declares the unit, after line 1",
+            header_of("unit mm\n\nunit mm\n", header));
+  EXPECT_EQ("h.txt:2: a second line declares the master conductors, after line 1",
+            header_of("masters 1\nmasters 2\n", header));
 }

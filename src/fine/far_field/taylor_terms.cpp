@@ -163,3 +163,11 @@ void rectangle_axis_moments(const TaylorTerms& terms, const double lo[3], const 
     }
   }
 }
+
+void rectangle_normal_axis_moments(const TaylorTerms& terms, const double lo[3], const double hi[3],
+                                   const double centre[3], int32_t normal,
+                                   double axis[3][kHighestDegree + 1]) {
+  rectangle_axis_moments(terms, lo, hi, centre, axis);
+  for (int32_t j = terms.highest; j > 0; --j) axis[normal][j] = axis[normal][j - 1];
+  axis[normal][0] = 0.0;
+}

@@ -63,3 +63,12 @@ void shift_factors(const TaylorTerms& terms, double x, double y, double z, doubl
 /// for j = 0 .. terms.highest. The moment of term (t, u, v) is axis[0][t] axis[1][u] axis[2][v].
 void rectangle_axis_moments(const TaylorTerms& terms, const double lo[3], const double hi[3],
                             const double centre[3], double axis[3][kHighestDegree + 1]);
+
+/// The same for the mean derivative along `normal` (0, 1 or 2; the rectangle's normal for the
+/// normal field): the sequence along `normal` moved up by one, axis[normal][j] = the plain
+/// axis[normal][j − 1] and axis[normal][0] = 0, since the derivative of (p − c)^j / j! is
+/// (p − c)^(j−1) / (j−1)!. Σ_k m(k) L[k] over the moments m so formed is then the mean over the
+/// rectangle of the derivative of the local expansion L about c, as the plain ones give its mean.
+void rectangle_normal_axis_moments(const TaylorTerms& terms, const double lo[3], const double hi[3],
+                                   const double centre[3], int32_t normal,
+                                   double axis[3][kHighestDegree + 1]);

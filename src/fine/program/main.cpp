@@ -17,7 +17,7 @@
 #include "fine/program/extraction.h"
 #include "run/result_file.h"
 #include "run/run_start.h"
-#include "structure/panel_file_reader.h"
+#include "structure/structure_file.h"
 
 namespace {
 
@@ -77,8 +77,14 @@ int main(int argc, char** argv) {
     std::ifstream in(arguments.panel_file);
     if (!in)
       fail("vornax-fine: cannot open the panel file '" + one_line(arguments.panel_file) + "'.");
-    error = read_fine_structure(in, arguments.panel_file, structure);
-    if (!error.empty()) fail(error);
+    StructureFormat format;
+    error = read_structure(in, arguments.panel_file, WindowFaces::kOpen, structure, format);
+    if (!error.empty()) fail(format == StructureFormat::kCap3d ? "vornax-fine: " + error : error);
+    // The solve in dielectrics is yet to come: a cap3d file is read and checked, no more.
+    if (format == StructureFormat::kCap3d) {
+      fail("vornax-fine: " + one_line(arguments.panel_file) +
+           ": cap3d files, conductors in dielectrics, are not supported yet.");
+    }
   }
   FineOptions options;
   options.accuracy = arguments.accuracy / 100.0;

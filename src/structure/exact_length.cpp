@@ -1,4 +1,4 @@
-#include "tools/layout/exact_length.h"
+#include "structure/exact_length.h"
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/layout/exact_length.h"
+#include "structure/exact_length.h"
 
 /// A box with its sides parallel to the axes: [lo[0], hi[0]] x [lo[1], hi[1]] x [lo[2], hi[2]].
 struct SolidBox {
@@ -22,12 +22,18 @@ struct SurfaceRect {
   Femtometres hi[2] = {0, 0};  // upper ends, each above the lower one
 };
 
-/// The surface of the union of `boxes` as rectangles that do not overlap and cover it exactly:
-/// where two boxes touch or overlap, nothing is left inside, and a face that another box covers
-/// only in part keeps just its exposed part. Each coordinate plane's faces are merged into
-/// rectangles greedily (grown along the first span, then the second), so one box gives its six
-/// faces. Time and memory grow with the product of the numbers of distinct x, y and z
-/// coordinates of the boxes.
+/// The whole boundary of the union of `boxes`, the walls of its cavities included, as rectangles
+/// that do not overlap and cover it exactly: where two boxes touch or overlap, nothing is left
+/// inside, and a face that another box covers only in part keeps just its exposed part. The
+/// faces of each coordinate plane are merged into rectangles greedily (grown along the first
+/// span, then the second; painted_cover.h), so one box gives its six faces. Rectangles come by
+/// axis, then level, outward +1 before -1, then by their lower ends along the second span and
+/// the first. Time about n log n for n boxes of a layout, each plane's faces taken in groups
+/// that touch.
+std::vector<SurfaceRect> union_boundary(const std::vector<SolidBox>& boxes);
+
+/// The outer surface of the union of `boxes`: its boundary without the walls of cavities
+/// (union_cavities.h), and without the boxes inside them, which no field outside reaches.
 std::vector<SurfaceRect> union_surface(const std::vector<SolidBox>& boxes);
 
 /// The corners of `rect` in order around it, counterclockwise seen from outside the solid,
