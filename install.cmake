@@ -5,7 +5,7 @@
 # Man pages, written in roff in docs/man/ (the version filled in here); one per program built.
 set(VORNAX_MAN_PAGES vornax vornax-fine vornax-gen vornax-view vornax-spice vornax-layout)
 if(VORNAX_MPI)
-  list(APPEND VORNAX_MAN_PAGES vornax-mpi)
+  list(APPEND VORNAX_MAN_PAGES vornax-mpi vornax-fine-mpi)
 endif()
 # Installed compressed, as Debian keeps them, where gzip is at hand (`man` reads both).
 find_program(VORNAX_GZIP gzip)

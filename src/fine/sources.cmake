@@ -60,6 +60,7 @@ set(VORNAX_FINE_SOURCES
   src/fine/estimate/convergence.cpp
   src/fine/program/arguments.cpp
   src/fine/program/extraction.cpp
+  src/fine/program/fine_run.cpp
 )
 # The far product, the near kernels and the closed forms' sums are compiled once per instruction
 # set and chosen at run time; every path gives the same bits.

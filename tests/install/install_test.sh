@@ -25,7 +25,7 @@ fi
 bin=$prefix/bin examples=$prefix/share/doc/vornax/examples
 companions=(vornax-gen vornax-view vornax-spice vornax-fine vornax-layout)
 programs=(vornax "${companions[@]}")
-[ "$mpi" = ON ] && programs+=(vornax-mpi)
+[ "$mpi" = ON ] && programs+=(vornax-mpi vornax-fine-mpi)
 mkdir "$prefix/work" && cd "$prefix/work" || exit 1
 
 # Runs the installed PROGRAM with the remaining arguments; sets status, out and err.

@@ -44,8 +44,9 @@ LevelSettings level_settings_for(double accuracy, int32_t threads, InstructionSe
 FineResult extract_fine(const FineStructure& structure, const FineOptions& options) {
   FineResult outcome;
   const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
-  const LevelSettings settings =
+  LevelSettings settings =
       level_settings_for(options.accuracy, options.threads, options.instruction_set);
+  settings.share = options.share;
   const std::vector<double> feature = feature_scales(structure);
   std::vector<int32_t> levels;
   std::vector<std::vector<double>> matrices;

@@ -43,8 +43,9 @@ struct FineOptions {
   double accuracy = 0.01;  // relative error allowed in every significant entry
   int32_t threads = 1;     // threads of the assembly and the solves
   InstructionSet instruction_set = InstructionSet::sse2;  // path of the solve kernels
-  int64_t memory_bytes = 0;                     // memory a level may take at the most; 0: no limit
-  std::function<void(int32_t level)> starting;  // optional: a level begins
+  int64_t memory_bytes = 0;  // memory a level may take at the most; 0: no limit
+  SolveShare share;  // this process's part of the conductor solves, when processes share them
+  std::function<void(int32_t level)> starting;       // optional: a level begins
   std::function<void(const LevelReport&)> finished;  // optional: a level is done
 };
 

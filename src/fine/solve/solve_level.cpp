@@ -47,12 +47,15 @@ ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
                                  int32_t conductors, const LevelSettings& settings) {
   const int32_t n = static_cast<int32_t>(mesh.panels.size());
   const int32_t groups = (conductors + kNarrowLanes - 1) / kNarrowLanes;
+  const SolveShare& share = settings.share;
+  const int32_t own_groups = std::max(0, (groups - share.part + share.parts - 1) / share.parts);
   ConductorSolves solves;
   solves.solution.resize(static_cast<size_t>(n) * conductors);
   solves.product.resize(static_cast<size_t>(n) * conductors);
   std::vector<std::vector<LaneOutcome>> outcomes(groups);
-  std::vector<std::unique_ptr<LaneWork>> work(parallel_for_threads(groups, settings.threads));
-  parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
+  std::vector<std::unique_ptr<LaneWork>> work(parallel_for_threads(own_groups, settings.threads));
+  parallel_for(own_groups, settings.threads, [&](int64_t own_group, int32_t thread) {
+    const int64_t g = share.part + own_group * share.parts;
     if (!work[thread]) work[thread].reset(new LaneWork(P.far, n));
     LaneWork& own = *work[thread];
     const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
@@ -74,6 +77,10 @@ ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
       solves.iterations += lane.iterations;
       solves.converged = solves.converged && lane.converged;
     }
+  }
+  if (share.parts > 1) {
+    share.gather(solves.solution, solves.product, conductors, kNarrowLanes, solves.iterations,
+                 solves.converged);
   }
   return solves;
 }

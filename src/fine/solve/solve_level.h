@@ -1,11 +1,27 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "common/instruction_set.h"
 #include "fine/mesh/graded_mesh.h"
 #include "structure/panel_file_reader.h"
+
+/// The conductor solves of a level shared among processes that each run some of them: the solves
+/// go in groups of `group_width` conductors, and a process runs the groups g with
+/// g % parts == part. Each group is solved alike wherever it runs, so the results do not depend
+/// on how many processes share them.
+struct SolveShare {
+  int32_t part = 0;   // this process
+  int32_t parts = 1;  // processes sharing the solves
+  /// Called by every process once its groups are solved: fills in the columns of the other
+  /// processes' groups in `solution` and `product` (per panel and conductor), and adds up
+  /// `iterations` and `converged` over all of them. Needed when parts > 1.
+  std::function<void(std::vector<double>& solution, std::vector<double>& product,
+                     int32_t conductors, int32_t group_width, int64_t& iterations, bool& converged)>
+      gather;
+};
 
 /// The numerical choices of a level's solve; all of them are ratios, none is a length.
 struct LevelSettings {
@@ -21,6 +37,7 @@ struct LevelSettings {
                             // it must stay below 1e-9 for the same structure in another unit.
   int32_t threads = 1;                                    // threads of the assembly and the solves
   InstructionSet instruction_set = InstructionSet::sse2;  // path of the solve kernels
+  SolveShare share;                                       // this process's part of the solves
 };
 
 /// What one level gives and costs.
