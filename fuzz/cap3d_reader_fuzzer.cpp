@@ -26,7 +26,7 @@ namespace {
 bool positive(double value) { return std::isfinite(value) && value > 0; }
 
 bool rects_overlap(const AxisRect& a, const AxisRect& b) {
-  if (a.axis != b.axis || a.level != b.level) return false;
+  if (a.axis != b.axis || a.plane != b.plane) return false;
   for (int k = 0; k < 2; ++k) {
     if (a.lo[k] >= b.hi[k] || b.lo[k] >= a.hi[k]) return false;
   }
@@ -49,7 +49,7 @@ void check_structure(const FineStructure& s) {
   require(next == s.panels.size(), "the runs cover every panel");
   for (size_t k = 0; k < s.panels.size(); ++k) {
     const AxisRect& r = s.panels[k];
-    require(r.axis >= 0 && r.axis < 3 && std::isfinite(r.level), "a plane along an axis");
+    require(r.axis >= 0 && r.axis < 3 && std::isfinite(r.plane), "a plane along an axis");
     for (int side = 0; side < 2; ++side) {
       require(std::isfinite(r.lo[side]) && r.lo[side] < r.hi[side] && std::isfinite(r.hi[side]),
               "finite sides of positive length");

@@ -47,7 +47,7 @@ struct DielectricBlock {
 /// is not 0 (pieces where it is are left out).
 struct DielectricPiece {
   AxisRect rect;            // where it lies
-  double real_below;        // relative permittivity just below rect.level along its axis
+  double real_below;        // relative permittivity just below rect.plane along its axis
   double real_above;        // just above
   double background_below;  // of the planar layer just below (for a face across x or y, the
                             // layer it lies in; then equal to background_above)

@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "../test_files.h"
 #include "fine/coefficients/coefficient_cache.h"
 #include "fine/estimate/convergence.h"
 #include "fine/mesh/feature_scale.h"
@@ -26,10 +26,7 @@ FineStructure structure_from(const std::string& text) {
 }
 
 std::string example(const std::string& name) {
-  std::ifstream in(std::string(VORNAX_EXAMPLES) + "/" + name);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return read_file(std::string(VORNAX_EXAMPLES) + "/" + name);
 }
 
 FineResult extract(const FineStructure& structure, double accuracy, int32_t threads = 1,

@@ -6,23 +6,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "../test_files.h"
 #include "structure/cap3d_reader.h"
 #include "structure/panel_file_reader.h"
 
 namespace {
-
-std::string read_whole(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::string build(const std::string& text, WindowFaces faces, FineStructure& s) {
   std::istringstream in(text);
@@ -61,7 +54,7 @@ double union_volume(const std::vector<SpaceBox>& boxes) {
 /// every permittivity against the file's.
 void check_shared_case(const std::string& name, size_t nets, size_t sections, size_t layers,
                        size_t blocks, const std::vector<std::string>& masters) {
-  const std::string text = read_whole(VORNAX_TEST_DATA "/cap3d/" + name + ".cap3d");
+  const std::string text = read_file(VORNAX_TEST_DATA "/cap3d/" + name + ".cap3d");
   ASSERT_FALSE(text.empty()) << name;
   EXPECT_EQ(StructureFormat::kCap3d, structure_format_of(text));
   std::istringstream in(text);
@@ -133,7 +126,7 @@ TEST(StructureFile, RecognisesCap3dByItsFirstLineAfterComments) {
   EXPECT_EQ(StructureFormat::kPanelFile, structure_format_of("// only a comment\n"));
   EXPECT_EQ(StructureFormat::kPanelFile, structure_format_of("<cap3d> x\n"));
   // A panel file reads as before, in a uniform medium.
-  const std::string cube = read_whole(VORNAX_TEST_DATA "/cube.panels");
+  const std::string cube = read_file(VORNAX_TEST_DATA "/cube.panels");
   std::istringstream a(cube), b(cube);
   FineStructure direct, through;
   ASSERT_EQ("", read_fine_structure(a, "cube", direct));

@@ -5,10 +5,18 @@
 
 #include "fine/coefficients/far_pair.h"
 
-double far_expansion_integral(const AxisRect& a, const AxisRect& b, int32_t order) {
-  FarPair pair = far_pair(a, b);
+namespace {
+
+double expansion_value(FarPair& pair, int32_t order) {
   return pair.area_product * expansion_sum(pair, order, derivative_table(ExtraDerivative::none)) /
          pair.distance;
+}
+
+}  // namespace
+
+double far_expansion_integral(const AxisRect& a, const AxisRect& b, int32_t order) {
+  FarPair pair = far_pair(a, b);
+  return expansion_value(pair, order);
 }
 
 int32_t far_expansion_order(const AxisRect& a, const AxisRect& b, double tolerance) {
@@ -21,7 +29,6 @@ bool far_expansion_within(const AxisRect& a, const AxisRect& b, double tolerance
   FarPair pair = far_pair(a, b);
   const int32_t order = expansion_order_within(pair, ExpansionOf::potential, tolerance, bound);
   if (order < 0) return false;
-  integral = pair.area_product *
-             expansion_sum(pair, order, derivative_table(ExtraDerivative::none)) / pair.distance;
+  integral = expansion_value(pair, order);
   return true;
 }
