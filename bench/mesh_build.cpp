@@ -24,18 +24,20 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 std::vector<double> scales_pair_by_pair(const FineStructure& s) {
   const size_t n = s.panels.size();
   std::vector<SpaceBox> boxes(n);
-  std::vector<double> scale(n);
+  for (size_t f = 0; f < n; ++f) boxes[f] = space_box(s.panels[f]);
+  std::vector<double> scale;
   for (size_t f = 0; f < n; ++f) {
-    boxes[f] = space_box(s.panels[f]);
-    scale[f] = std::min(s.panels[f].hi[0] - s.panels[f].lo[0], s.panels[f].hi[1] - s.panels[f].lo[1]);
-  }
-  for (size_t f = 0; f < n; ++f) {
-    for (size_t g = f + 1; g < n; ++g) {
+    const AxisRect& r = s.panels[f];
+    const double a = r.hi[0] - r.lo[0], b = r.hi[1] - r.lo[1];
+    double nearest = std::max(a, b);
+    for (size_t g = 0; g < n; ++g) {
       const double gap = box_gap(boxes[f], boxes[g]);
-      if (gap == 0.0) continue;
-      scale[f] = std::min(scale[f], gap);
-      scale[g] = std::min(scale[g], gap);
+      const bool own = s.conductor_of_panel[g] == s.conductor_of_panel[f];
+      if (gap > 0.0 && (!own || gap >= kOwnDetail * std::min(a, b)))
+        nearest = std::min(nearest, gap);
     }
+    scale.push_back(std::min(a, nearest));
+    scale.push_back(std::min(b, nearest));
   }
   return scale;
 }

@@ -1,5 +1,5 @@
-// The feature scale of every face, found through the face hierarchy, against its definition
-// taken pair by pair: the shorter side, or the distance to the nearest face that does not touch.
+// The feature scales of every face, found through the face hierarchy, against their definition
+// taken pair by pair.
 #include "fine/mesh/feature_scale.h"
 
 #include <gtest/gtest.h>
@@ -40,20 +40,26 @@ FineStructure random_boxes(uint32_t seed, int32_t count) {
       lo[k] = 0.25 * corner(random);
       hi[k] = lo[k] + 0.25 * size(random);
     }
-    add_box(s, lo, hi, static_cast<uint32_t>(b));
+    add_box(s, lo, hi, static_cast<uint32_t>(b % 5));  // boxes of one conductor may be apart
   }
   return s;
 }
 
+/// The definition, face against face: along each extent its length, or the nearest face apart
+/// from it where nearer; a face of the same conductor only from a quarter of the shorter side.
 std::vector<double> scales_pair_by_pair(const FineStructure& s) {
   std::vector<double> scale;
-  for (const AxisRect& f : s.panels) {
-    double smallest = std::min(f.hi[0] - f.lo[0], f.hi[1] - f.lo[1]);
-    for (const AxisRect& g : s.panels) {
-      const double gap = box_gap(space_box(f), space_box(g));
-      if (gap > 0.0) smallest = std::min(smallest, gap);
+  for (size_t f = 0; f < s.panels.size(); ++f) {
+    const AxisRect& r = s.panels[f];
+    const double a = r.hi[0] - r.lo[0], b = r.hi[1] - r.lo[1];
+    double nearest = std::max(a, b);
+    for (size_t g = 0; g < s.panels.size(); ++g) {
+      const double gap = box_gap(space_box(r), space_box(s.panels[g]));
+      const bool own = s.conductor_of_panel[g] == s.conductor_of_panel[f];
+      if (gap > 0.0 && (!own || gap >= 0.25 * std::min(a, b))) nearest = std::min(nearest, gap);
     }
-    scale.push_back(smallest);
+    scale.push_back(std::min(a, nearest));
+    scale.push_back(std::min(b, nearest));
   }
   return scale;
 }

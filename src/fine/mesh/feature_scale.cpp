@@ -4,16 +4,27 @@
 
 #include "fine/mesh/face_hierarchy.h"
 
-std::vector<double> feature_scales(const FineStructure& structure) {
-  const size_t n = structure.panels.size();
+std::vector<double> feature_scales(const std::vector<AxisRect>& faces,
+                                   const std::vector<uint32_t>& owner) {
+  const size_t n = faces.size();
   std::vector<SpaceBox> boxes(n);
-  for (size_t f = 0; f < n; ++f) boxes[f] = space_box(structure.panels[f]);
+  for (size_t f = 0; f < n; ++f) boxes[f] = space_box(faces[f]);
   const FaceHierarchy hierarchy(boxes);
-  std::vector<double> scale(n);
+  std::vector<double> scale(2 * n);
   for (size_t f = 0; f < n; ++f) {
-    const AxisRect& r = structure.panels[f];
-    const double side = std::min(r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]);
-    scale[f] = hierarchy.nearest_gap(boxes[f], side, [](uint32_t, double) { return true; });
+    const AxisRect& r = faces[f];
+    const double length[2] = {r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]};
+    const double own_detail = kOwnDetail * std::min(length[0], length[1]);
+    const uint32_t conductor = owner[f];
+    const double gap = hierarchy.nearest_gap(
+        boxes[f], std::max(length[0], length[1]), [&](uint32_t g, double distance) {
+          return conductor == kNoConductor || owner[g] != conductor || distance >= own_detail;
+        });
+    for (int32_t k = 0; k < 2; ++k) scale[2 * f + k] = std::min(length[k], gap);
   }
   return scale;
+}
+
+std::vector<double> feature_scales(const FineStructure& structure) {
+  return feature_scales(structure.panels, structure.conductor_of_panel);
 }
