@@ -20,10 +20,12 @@ constexpr double kOwnDetail = 0.25;
 /// its panels: two values per face, scale[2 f + k] along extent k (lo[k] .. hi[k]). Each is the
 /// length of that extent, or the distance to the nearest face that the face does not touch
 /// where that is smaller; a face of the same conductor nearer than kOwnDetail times the face's
-/// shorter side does not count. `owner` gives each face's conductor, or kNoConductor.
-/// Found through a hierarchy of the faces' bounds: about n log n for n faces.
+/// shorter side does not count (`own_detail` in place of kOwnDetail; 0 counts every face).
+/// `owner` gives each face's conductor, or kNoConductor. Found through a hierarchy of the faces'
+/// bounds: about n log n for n faces.
 std::vector<double> feature_scales(const std::vector<AxisRect>& faces,
-                                   const std::vector<uint32_t>& owner);
+                                   const std::vector<uint32_t>& owner,
+                                   double own_detail = kOwnDetail);
 
 /// The feature scales of a structure's conductor panels.
-std::vector<double> feature_scales(const FineStructure& structure);
+std::vector<double> feature_scales(const FineStructure& structure, double own_detail = kOwnDetail);
