@@ -73,7 +73,7 @@ FineStructure jog(double e) {
                       3);
 }
 
-FineResult extract(const FineStructure& s) {
+FineResult extract(const FineStructure& s) {  // at the default accuracy, 1 %
   FineOptions options;
   options.threads = 2;
   const FineResult result = extract_fine(s, options);
@@ -132,4 +132,24 @@ TEST(TinyFeatures, A10nmJogCostsWhatTheStraightWireCostsWithinTheEstimate) {
   const FineResult detailed = extract(jogged);
   expect_like_smoothed(detailed, extract(jog(0.0)));
   expect_honest(detailed, full_detail(jogged));
+}
+
+// A thin conductor is meshed by its width, not its thickness: a square plate a thousandth as
+// thick as wide costs what one a tenth as thick costs, and its capacitance lies between the
+// infinitely thin plate's (0.3667 · 4πε0 a or a little above, as published) and the thicker
+// plate's, since a conductor holding another has the larger capacitance.
+TEST(TinyFeatures, AThinPlateCostsLittleAndLiesBetweenTheInfinitelyThinAndTheThickerPlate) {
+  const FineResult thin = extract(structure_of({{{0, 0, 0}, {1, 1, 0.001}, 0}}, 1));
+  const FineResult thicker = extract(structure_of({{{0, 0, 0}, {1, 1, 0.01}, 0}}, 1));
+  const FineResult tenth = extract(structure_of({{{0, 0, 0}, {1, 1, 0.1}, 0}}, 1));
+  EXPECT_LE(thin.levels.back().unknowns, tenth.levels.back().unknowns);
+  const double infinitely_thin = 0.3667 * 4 * M_PI * 8.85;  // pF per unit of length
+  EXPECT_GE(thin.estimate.value[0] + thin.estimate.error[0], infinitely_thin);
+  EXPECT_LE(thin.estimate.value[0] - thin.estimate.error[0],
+            thicker.estimate.value[0] + thicker.estimate.error[0]);
+  // A strip of the same thinness, 30 times as long as wide over a ground plate (graded by its
+  // thickness, its faces had millions of panels).
+  const FineResult strip =
+      extract(structure_of({{{0, 0, 1}, {30, 1, 1.001}, 0}, {{-3, -3, -0.2}, {33, 4, 0}, 1}}, 2));
+  EXPECT_LT(strip.levels[0].unknowns, 1000);
 }
