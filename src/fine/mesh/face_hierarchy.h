@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "structure/box_hierarchy.h"
 #include "structure/space_box.h"
 
 /// The faces of a structure as a hierarchy of bounding boxes, for the question "how far is the
@@ -25,7 +26,7 @@ class FaceHierarchy {
     int32_t size = 0;
     if (!nodes_.empty()) stack[size++] = 0;
     while (size > 0) {
-      const Node& node = nodes_[stack[--size]];
+      const HierarchyNode<SpaceBox>& node = nodes_[stack[--size]];
       if (box_gap(node.bounds, query) >= best) continue;
       if (node.count == 0) {
         stack[size++] = node.first;
@@ -42,17 +43,8 @@ class FaceHierarchy {
   }
 
  private:
-  /// A node of the hierarchy: a leaf holds a run of faces, an inner node two children.
-  struct Node {
-    SpaceBox bounds;  // the smallest box holding every face below the node
-    uint32_t first;   // leaf: first position in boxes_; inner node: index of its first child
-    uint32_t count;   // leaf: number of its faces, at least 1; inner node: 0
-  };
-
-  /// Fills node `node` for the faces at positions first .. first + count - 1, with its subtree.
-  void build(uint32_t node, uint32_t first, uint32_t count);
-
-  std::vector<Node> nodes_;      // the root first; an inner node's children side by side
+  // The root first; an inner node's children side by side.
+  std::vector<HierarchyNode<SpaceBox>> nodes_;
   std::vector<SpaceBox> boxes_;  // the faces in leaf order
   std::vector<uint32_t> order_;  // the caller's index of each face in leaf order
 };
