@@ -56,11 +56,11 @@ FineStructure structure_of(const std::vector<Block>& blocks, uint32_t conductors
 /// A wire on one metal, a via up to a crossing wire, enclosed by `e` on both metals; a
 /// neighbouring wire and a ground plate below.
 FineStructure via(double e) {
-  return structure_of({{{0.5, 0, 0}, {1.5, 0.2, 0.2}, 0},
+  return structure_of({{{0.6, 0, 0}, {1.4, 0.2, 0.2}, 0},
                        {{0.9 + e, e, 0.2}, {1.1 - e, 0.2 - e, 0.4}, 0},
-                       {{0.9, -0.4, 0.4}, {1.1, 0.6, 0.6}, 0},
-                       {{0.5, 0.4, 0}, {1.5, 0.6, 0.2}, 1},
-                       {{0, -0.6, -0.5}, {2, 1, -0.3}, 2}},
+                       {{0.9, -0.3, 0.4}, {1.1, 0.5, 0.6}, 0},
+                       {{0.6, 0.4, 0}, {1.4, 0.6, 0.2}, 1},
+                       {{0.3, -0.5, -0.5}, {1.7, 0.9, -0.3}, 2}},
                       3);
 }
 
