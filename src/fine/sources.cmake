@@ -36,6 +36,7 @@ set(VORNAX_FINE_SOURCES
   ${VORNAX_FINE_COEFFICIENT_SOURCES}
   ${VORNAX_FINE_MEDIA_SOURCES}
   src/fine/coefficients/coefficient_cache.cpp
+  src/fine/mesh/face_hierarchy.cpp
   src/fine/mesh/feature_scale.cpp
   src/fine/mesh/graded_mesh.cpp
   src/fine/clusters/cluster_tree.cpp

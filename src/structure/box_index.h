@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "structure/box_hierarchy.h"
 #include "structure/union_surface.h"
 
 /// Whether two closed boxes share a point: touching counts.
@@ -40,7 +41,7 @@ class BoxIndex {
     int32_t size = 0;
     stack[size++] = 0;
     while (size > 0) {
-      const Node& node = nodes_[stack[--size]];
+      const HierarchyNode<SolidBox>& node = nodes_[stack[--size]];
       if (!boxes_meet(node.bounds, query)) continue;
       if (node.count > 0) {
         for (uint32_t k = node.first; k < node.first + node.count; ++k) {
@@ -54,17 +55,8 @@ class BoxIndex {
   }
 
  private:
-  /// A node of the hierarchy: a leaf holds a run of boxes, an inner node two children.
-  struct Node {
-    SolidBox bounds;  // the smallest box holding every box below the node
-    uint32_t first;   // leaf: first position in boxes_; inner node: index of its first child
-    uint32_t count;   // leaf: number of its boxes, at least 1; inner node: 0
-  };
-
-  /// Fills node `node` for the boxes at positions first .. first + count - 1, adding its subtree.
-  void build(uint32_t node, uint32_t first, uint32_t count);
-
-  std::vector<Node> nodes_;      // the root first; an inner node's children side by side
+  // The root first; an inner node's children side by side.
+  std::vector<HierarchyNode<SolidBox>> nodes_;
   std::vector<SolidBox> boxes_;  // the boxes in leaf order
   std::vector<uint32_t> order_;  // the caller's index of each box in leaf order
 };

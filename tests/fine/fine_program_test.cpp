@@ -120,7 +120,8 @@ TEST_F(FineProgram, ACompleteRunReportsItsLevelsAndWritesTheMatrix) {
   EXPECT_NEAR(1408.47, c11, 0.02 * 1408.47);
   EXPECT_NEAR(-1140.01, c12, 0.02 * 1140.01);
   EXPECT_EQ(c12, c21);
-  EXPECT_EQ(c11, c22);
+  // The plates are mirror images: equal to the relative error of a level's own solves (3e-6).
+  EXPECT_NEAR(c11, c22, 3e-6 * c11);
 }
 
 // The start of vornax: an unusable VORNAX_ISA ends the run after the earlier result is gone, and

@@ -1,27 +1,30 @@
 #include "fine/mesh/feature_scale.h"
 
 #include <algorithm>
-#include <cmath>
 
-#include "structure/space_box.h"
+#include "fine/mesh/face_hierarchy.h"
 
-std::vector<double> feature_scales(const FineStructure& structure) {
-  const size_t n = structure.panels.size();
+std::vector<double> feature_scales(const std::vector<AxisRect>& faces,
+                                   const std::vector<uint32_t>& owner, double own_detail) {
+  const size_t n = faces.size();
   std::vector<SpaceBox> boxes(n);
-  std::vector<double> scale(n);
+  for (size_t f = 0; f < n; ++f) boxes[f] = space_box(faces[f]);
+  const FaceHierarchy hierarchy(boxes);
+  std::vector<double> scale(2 * n);
   for (size_t f = 0; f < n; ++f) {
-    const AxisRect& r = structure.panels[f];
-    boxes[f] = space_box(r);
-    scale[f] = std::min(r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]);
-  }
-  // All pairs: the number of faces is small next to the number of panels of any level.
-  for (size_t f = 0; f < n; ++f) {
-    for (size_t g = f + 1; g < n; ++g) {
-      const double distance = box_gap(boxes[f], boxes[g]);
-      if (distance == 0.0) continue;  // the faces touch
-      scale[f] = std::min(scale[f], distance);
-      scale[g] = std::min(scale[g], distance);
-    }
+    const AxisRect& r = faces[f];
+    const double length[2] = {r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]};
+    const double detail = own_detail * std::min(length[0], length[1]);
+    const uint32_t conductor = owner[f];
+    const double gap = hierarchy.nearest_gap(
+        boxes[f], std::max(length[0], length[1]), [&](uint32_t g, double distance) {
+          return conductor == kNoConductor || owner[g] != conductor || distance >= detail;
+        });
+    for (int32_t k = 0; k < 2; ++k) scale[2 * f + k] = std::min(length[k], gap);
   }
   return scale;
+}
+
+std::vector<double> feature_scales(const FineStructure& structure, double own_detail) {
+  return feature_scales(structure.panels, structure.conductor_of_panel, own_detail);
 }

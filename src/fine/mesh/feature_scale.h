@@ -1,10 +1,31 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
-#include "structure/panel_file_reader.h"
+#include "structure/axis_rect.h"
+#include "structure/fine_structure.h"
 
-/// The length on which the charge of each face varies, for the grading of its panels: the
-/// shorter side of the face, or the distance to the nearest face that it does not touch (the
-/// opposite side of a thin conductor, a neighbouring conductor) where that is smaller.
-std::vector<double> feature_scales(const FineStructure& structure);
+/// The owner of a face that belongs to no conductor (a dielectric interface piece).
+constexpr uint32_t kNoConductor = 0xffffffffu;
+
+/// A face of a conductor nearer to another face of the same conductor than this fraction of the
+/// latter's shorter side is a detail of that conductor's own surface (a via's enclosure, a jog):
+/// the conductor is at one potential on both, so no field gathers charge between them, and the
+/// charge it moves lies within that distance of the detail, a small part of the face's charge
+/// that each level's grading towards the face's edges takes in as the levels go finer.
+constexpr double kOwnDetail = 0.25;
+
+/// The lengths on which the charge of each face varies along its two extents, for the grading of
+/// its panels: two values per face, scale[2 f + k] along extent k (lo[k] .. hi[k]). Each is the
+/// length of that extent, or the distance to the nearest face that the face does not touch
+/// where that is smaller; a face of the same conductor nearer than kOwnDetail times the face's
+/// shorter side does not count (`own_detail` in place of kOwnDetail; 0 counts every face).
+/// `owner` gives each face's conductor, or kNoConductor. Found through a hierarchy of the faces'
+/// bounds: about n log n for n faces.
+std::vector<double> feature_scales(const std::vector<AxisRect>& faces,
+                                   const std::vector<uint32_t>& owner,
+                                   double own_detail = kOwnDetail);
+
+/// The feature scales of a structure's conductor panels.
+std::vector<double> feature_scales(const FineStructure& structure, double own_detail = kOwnDetail);

@@ -39,7 +39,7 @@ LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<doub
   for (size_t f = 0; f < faces; ++f) {
     const AxisRect& face = structure.panels[f];
     for (int k = 0; k < 2; ++k)
-      mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[f], m);
+      mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m);
     panels += (mesh.cuts[0][f].size() - 1) * (mesh.cuts[1][f].size() - 1);
   }
   mesh.panels.reserve(panels);

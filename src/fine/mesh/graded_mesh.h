@@ -26,7 +26,8 @@ struct LevelMesh {
 /// w (i / m)^3 from its end, and between them equal segments, m per three widths w.
 std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m);
 
-/// The panels of level m for a structure whose faces have the given feature scales.
+/// The panels of level m for a structure whose faces have the given feature scales, two per
+/// face as feature_scales gives them.
 LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
                           int32_t m);
 

@@ -1,0 +1,78 @@
+// The feature scales of every face, found through the face hierarchy, against their definition
+// taken pair by pair.
+#include "fine/mesh/feature_scale.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "structure/space_box.h"
+
+namespace {
+
+/// The six faces of the box [lo, hi] as panels of one conductor.
+void add_box(FineStructure& s, const double lo[3], const double hi[3], uint32_t conductor) {
+  for (int32_t axis = 0; axis < 3; ++axis) {
+    const int32_t u = (axis + 1) % 3, v = (axis + 2) % 3;
+    for (double plane : {lo[axis], hi[axis]}) {
+      AxisRect r;
+      r.axis = axis;
+      r.plane = plane;
+      r.lo[0] = lo[u];
+      r.hi[0] = hi[u];
+      r.lo[1] = lo[v];
+      r.hi[1] = hi[v];
+      s.panels.push_back(r);
+      s.conductor_of_panel.push_back(conductor);
+    }
+  }
+}
+
+/// Boxes on a coarse grid, so that many faces touch, share planes or lie a grid step apart.
+FineStructure random_boxes(uint32_t seed, int32_t count) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int32_t> corner(0, 40), size(1, 6);
+  FineStructure s;
+  for (int32_t b = 0; b < count; ++b) {
+    double lo[3], hi[3];
+    for (int32_t k = 0; k < 3; ++k) {
+      lo[k] = 0.25 * corner(random);
+      hi[k] = lo[k] + 0.25 * size(random);
+    }
+    add_box(s, lo, hi, static_cast<uint32_t>(b % 5));  // boxes of one conductor may be apart
+  }
+  return s;
+}
+
+/// The definition, face against face: along each extent its length, or the nearest face apart
+/// from it where nearer; a face of the same conductor only from a quarter of the shorter side.
+std::vector<double> scales_pair_by_pair(const FineStructure& s) {
+  std::vector<double> scale;
+  for (size_t f = 0; f < s.panels.size(); ++f) {
+    const AxisRect& r = s.panels[f];
+    const double a = r.hi[0] - r.lo[0], b = r.hi[1] - r.lo[1];
+    double nearest = std::max(a, b);
+    for (size_t g = 0; g < s.panels.size(); ++g) {
+      const double gap = box_gap(space_box(r), space_box(s.panels[g]));
+      const bool own = s.conductor_of_panel[g] == s.conductor_of_panel[f];
+      if (gap > 0.0 && (!own || gap >= 0.25 * std::min(a, b))) nearest = std::min(nearest, gap);
+    }
+    scale.push_back(std::min(a, nearest));
+    scale.push_back(std::min(b, nearest));
+  }
+  return scale;
+}
+
+}  // namespace
+
+TEST(FeatureScale, TheHierarchyGivesThePairwiseScalesToTheBit) {
+  for (uint32_t seed = 1; seed <= 20; ++seed) {
+    const FineStructure s = random_boxes(seed, 5 + 12 * static_cast<int32_t>(seed));
+    const std::vector<double> expected = scales_pair_by_pair(s);
+    const std::vector<double> found = feature_scales(s);
+    ASSERT_EQ(expected.size(), found.size());
+    for (size_t f = 0; f < found.size(); ++f)
+      ASSERT_EQ(expected[f], found[f]) << "seed " << seed << ", face " << f;
+  }
+}
