@@ -1,0 +1,39 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "sparse/pcg_lanes.h"
+
+/// The right-hand sides still to start, shared by the workers of pcg_solve_lanes, and the
+/// failures met so far; the callbacks run one at a time, under `lock`.
+struct SolveQueue {
+  SolveQueue(int32_t count, const std::function<void(int32_t, double*)>& make,
+             const std::function<void(int32_t, const double*, int32_t)>& take,
+             const LaneSolveSettings& settings);
+
+  /// No solve above this one is wanted: the lowest failure here or known elsewhere.
+  int32_t stop_above() const;
+  /// Records that right-hand side `rhs` gave up; called under the lock.
+  void give_up(int32_t rhs);
+  /// The next right-hand side to start, or -1; called under the lock. Once one has given up,
+  /// nothing more is started above it; claims come in ascending order, so a claim above it ends
+  /// them.
+  int32_t next();
+  /// No solve is left to start.
+  bool drained();
+
+  static constexpr int32_t kNoFailure = INT32_MAX;
+  int32_t rhs_count;                                      // right-hand sides in all
+  const std::function<void(int32_t, double*)>& make_rhs;  // fills one
+  const std::function<void(int32_t, const double*, int32_t)>& take_solution;  // takes one
+  const std::function<int32_t()>& claim;    // hands out the right-hand sides, if set
+  std::atomic<int32_t>* lowest_failure;     // failures known elsewhere, if set
+  std::mutex lock;                          // held while a callback runs or the queue moves
+  int32_t next_rhs = 0;                     // the next right-hand side to start, without `claim`
+  bool claims_over = false;                 // `claim` has said that none is left
+  std::atomic<int32_t> solved{0};           // solutions taken
+  std::atomic<int32_t> failed{kNoFailure};  // lowest right-hand side that gave up here
+};

@@ -1,0 +1,80 @@
+#include "sparse/solve_teams.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "sparse/team_sync.h"
+
+namespace {
+
+int64_t posting(int64_t serial, int32_t width, int32_t members) {
+  return (serial << 16) + (int64_t{width} << 8) + members;
+}
+
+}  // namespace
+
+TeamBoard::TeamBoard(int32_t groups, int32_t largest_team)
+    : largest_team_(std::max(1, std::min(largest_team, kLargestTeam))) {
+  for (int32_t g = 0; g < groups; ++g) teams_.push_back(std::make_unique<Team>());
+}
+
+int32_t TeamBoard::enter() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return owned_ < static_cast<int32_t>(teams_.size()) ? owned_++ : -1;
+}
+
+void TeamBoard::run_step(int32_t g, int32_t width, double* rz, double* pq, double* rr) {
+  Team& team = *teams_[g];
+  const int32_t members = team.pace.choose(width, std::min(team.joined.load(), largest_team_));
+  const auto start = std::chrono::steady_clock::now();
+  team.step.members = members;
+  if (members > 1) {
+    team.posted.store(posting((team.posted.load() >> 16) + 1, width, members));
+  }
+  run_group_step(width, team.step, 0, rz, pq, rr);
+  if (members > 1) team.step.pass += 2;
+  team.pace.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+}
+
+void TeamBoard::end(int32_t g) {
+  Team& team = *teams_[g];
+  std::lock_guard<std::mutex> hold(lock_);
+  team.ended = true;
+  team.posted.store(posting((team.posted.load() >> 16) + 1, 0, 0));
+}
+
+int32_t TeamBoard::group_to_join() const {
+  int32_t best = -1;
+  for (int32_t g = 0; g < owned_; ++g) {
+    const Team& team = *teams_[g];
+    if (team.ended || team.joined >= largest_team_) continue;
+    if (best < 0 || team.joined < teams_[best]->joined) best = g;
+  }
+  return best;
+}
+
+void TeamBoard::help() {
+  for (;;) {
+    Team* team = nullptr;
+    int32_t index = 0;
+    int64_t seen = 0;
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      const int32_t g = group_to_join();
+      if (g < 0) return;
+      team = teams_[g].get();
+      // What was posted before joining is not this helper's: a step counts it in only once
+      // `joined` does, and that is read after `posted` here.
+      seen = team->posted.load();
+      index = team->joined.fetch_add(1);
+    }
+    for (;;) {
+      wait_until_ready([&] { return team->posted.load() != seen; });
+      seen = team->posted.load();
+      if (team->ended) break;
+      const int32_t members = static_cast<int32_t>(seen & 0xff);
+      const int32_t width = static_cast<int32_t>((seen >> 8) & 0xff);
+      if (index < members) run_group_step(width, team->step, index, nullptr, nullptr, nullptr);
+    }
+  }
+}

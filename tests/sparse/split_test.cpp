@@ -1,0 +1,173 @@
+// Steps of one lane group shared by a team of threads: the same bits as pcg_solve, a schedule that
+// reads only final rows, and the pace that keeps a group alone where sharing does not pay.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "capacitance/conductor_columns.h"
+#include "model/capacitance_extractor.h"
+#include "sparse/compact_arrays.h"
+#include "sparse/incomplete_cholesky.h"
+#include "sparse/instruction_set.h"
+#include "sparse/pcg_lanes.h"
+#include "sparse/row_schedule.h"
+#include "sparse/sharing_pace.h"
+#include "sparse/split_plan.h"
+
+namespace {
+
+// P and its factor of a structure that vornax-gen makes with `arguments`.
+struct GeneratedSystem {
+  explicit GeneratedSystem(const std::string& arguments) {
+    char name[] = "/tmp/vornax-split-XXXXXX";
+    const int file = mkstemp(name);
+    close(file);
+    const std::string command = "'" VORNAX_GEN_BINARY "' " + arguments + " > '" + name + "'";
+    generated = std::system(command.c_str()) == 0 && extractor.read_panel_file(name) &&
+                extractor.refine_all_pairs();
+    std::remove(name);
+    if (!generated) return;
+    extractor.number_unknowns();
+    generated = extractor.add_same_origin_pairs();
+    extractor.assemble_p_matrix();
+    int32_t failed_row = -1;
+    extractor.factor = incomplete_cholesky(*extractor.p_matrix, failed_row, 0.0);
+    generated = generated && extractor.factor != nullptr;
+  }
+
+  CapacitanceExtractor extractor;  // the passes up to the factor
+  bool generated = false;          // the structure and its factor are there
+};
+
+}  // namespace
+
+TEST(PcgLanes, StepsSharedByTwoToFourThreadsGiveTheBitsOfPcgSolveOnBusesAndRandomBoxes) {
+  for (const char* structure : {"bus 3", "random 9 --seed 4"}) {
+    SCOPED_TRACE(structure);
+    GeneratedSystem system(structure);
+    ASSERT_TRUE(system.generated);
+    CapacitanceExtractor& ex = system.extractor;
+    const int32_t n = ex.unknown_count;
+    const int32_t m = static_cast<int32_t>(ex.conductor_count);
+    // Every conductor's solve on its own, as the scalar code defines it.
+    std::vector<std::vector<double>> expected(m, std::vector<double>(n, 0.0));
+    std::vector<int32_t> expected_iterations(m);
+    std::vector<double> b(n), p(n), r(n), z(n), q(n);
+    for (int32_t k = 0; k < m; ++k) {
+      conductor_excitation(k, n, b.data());
+      expected_iterations[k] =
+          ex.factor->pcg_solve(expected[k].data(), *ex.p_matrix, b.data(), p.data(), r.data(),
+                               z.data(), q.data(), ex.pcg_tolerance);
+    }
+    const CompactSymmetric cp(*ex.p_matrix);
+    const CompactFactor cf(*ex.factor);
+    for (InstructionSet path : {InstructionSet::sse2, best_instruction_set()}) {
+      for (int32_t threads = 1; threads <= 4; ++threads) {
+        SCOPED_TRACE(std::string(instruction_set_name(path)) + ", " + std::to_string(threads));
+        LaneSolveSettings settings;
+        settings.thread_count = threads;
+        settings.instruction_set = path;
+        settings.split_above_entries = 0;
+        settings.split_every_step = true;
+        std::vector<int32_t> iterations(m, -2);
+        std::vector<std::vector<double>> x(m);
+        const int32_t failure = pcg_solve_lanes(
+            cp, cf, m, [&](int32_t k, double* rhs) { conductor_excitation(k, n, rhs); },
+            [&](int32_t k, const double* solution, int32_t count) {
+              iterations[k] = count;
+              x[k].assign(solution, solution + n);
+            },
+            ex.pcg_tolerance, settings);
+        EXPECT_EQ(-1, failure);
+        EXPECT_EQ(expected_iterations, iterations);
+        for (int32_t k = 0; k < m; ++k) {
+          ASSERT_EQ(static_cast<std::size_t>(n), x[k].size()) << k;
+          EXPECT_EQ(0, std::memcmp(expected[k].data(), x[k].data(), n * sizeof(double))) << k;
+        }
+      }
+    }
+  }
+}
+
+TEST(RowSchedule, EveryRowOnceAndNoRowReadBeforeItIsFinal) {
+  // Row i reads row i-1 and row i/2 (a chain with long links), or nothing for a third of them.
+  const int32_t n = 300;
+  std::vector<std::vector<int32_t>> reads(n);
+  for (int32_t i = 1; i < n; ++i) {
+    if (i % 3 == 0) continue;
+    reads[i].push_back(i / 2);
+    if (i - 1 != i / 2) reads[i].push_back(i - 1);
+  }
+  std::vector<int64_t> in_start{0}, out_start(n + 1, 0);
+  std::vector<int32_t> in_index, out_index;
+  for (int32_t i = 0; i < n; ++i) {
+    for (int32_t j : reads[i]) in_index.push_back(j), ++out_start[j + 1];
+    in_start.push_back(static_cast<int64_t>(in_index.size()));
+  }
+  for (int32_t i = 0; i < n; ++i) out_start[i + 1] += out_start[i];
+  out_index.resize(in_index.size());
+  std::vector<int64_t> next(out_start.begin(), out_start.end() - 1);
+  for (int32_t i = 0; i < n; ++i) {
+    for (int32_t j : reads[i]) out_index[next[j]++] = i;
+  }
+  for (int32_t members : {2, 3, 4}) {
+    SCOPED_TRACE(members);
+    const std::vector<MemberRows> lists =
+        schedule_rows(n, RowLinks{in_start.data(), in_index.data()},
+                      RowLinks{out_start.data(), out_index.data()}, true, members);
+    // Run the lists as the members would, one row at a time, any member whose next row's waits
+    // are met: every list must run to its end, each row's inputs final when it runs.
+    std::vector<int32_t> done(members, 0);
+    std::vector<bool> final_row(n, false);
+    for (int32_t ran = 0; ran < n;) {
+      int32_t progressed = 0;
+      for (int32_t u = 0; u < members; ++u) {
+        const RowOrder order = lists[u].order();
+        const int32_t k = done[u];
+        if (k == order.count) continue;
+        bool ready = true;
+        for (int32_t w = order.wait_start[k]; w < order.wait_start[k + 1]; ++w) {
+          ready = ready && done[order.wait_member[w]] >= order.wait_count[w];
+        }
+        if (!ready) continue;
+        for (int32_t j : reads[order.rows[k]]) EXPECT_TRUE(final_row[j]) << order.rows[k];
+        EXPECT_FALSE(final_row[order.rows[k]]);
+        final_row[order.rows[k]] = true;
+        ++done[u];
+        ++ran;
+        ++progressed;
+      }
+      ASSERT_GT(progressed, 0) << "the lists wait for each other";
+    }
+    // Independent rows keep every member busy: none is left out.
+    for (int32_t u = 0; u < members; ++u) EXPECT_GT(done[u], n / (4 * members)) << u;
+  }
+}
+
+TEST(SharingPace, ASharedStepSlowerThanOneAloneSendsTheGroupBackAloneForLongerEachTime) {
+  SharingPace pace;
+  auto step = [&](int32_t lanes, int32_t available, double seconds) {
+    const int32_t members = pace.choose(lanes, available);
+    pace.record(seconds);
+    return members;
+  };
+  EXPECT_EQ(1, step(8, 1, 1.0));  // nobody to share with
+  EXPECT_EQ(2, step(8, 2, 0.6));  // faster than the 1.0 alone
+  EXPECT_EQ(2, step(8, 2, 1.5));  // slower: four steps alone follow
+  for (int32_t k = 0; k < SharingPace::kFirstBackoff; ++k) EXPECT_EQ(1, step(8, 2, 1.0));
+  EXPECT_EQ(2, step(8, 2, 1.2));  // slower again: eight alone
+  for (int32_t k = 0; k < 2 * SharingPace::kFirstBackoff; ++k) EXPECT_EQ(1, step(8, 2, 1.0));
+  EXPECT_EQ(3, step(8, 3, 0.5));
+  // A narrower group starts with a step alone, to time.
+  EXPECT_EQ(1, step(4, 3, 0.7));
+  EXPECT_EQ(3, step(4, 3, 0.4));
+  pace.always = true;
+  EXPECT_EQ(2, step(4, 2, 9.0));
+  EXPECT_EQ(2, step(4, 2, 9.0));
+}
