@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "common/fatal.h"
 
@@ -21,6 +22,10 @@ double* allocate_group_vector(int32_t n, int32_t width) {
 }
 
 }  // namespace
+
+LaneState fresh_lane(int32_t rhs) {
+  return LaneState{rhs, 0, true, 0.0, std::numeric_limits<double>::infinity()};
+}
 
 LaneWorkspace::LaneWorkspace(int32_t unknowns, int32_t lanes)
     : n(unknowns),
@@ -57,5 +62,5 @@ void narrow_group(LaneWorkspace& work, int32_t from, int32_t to) {
     }
   }
   for (int32_t b = 0; b < busy; ++b) work.lane[b] = work.lane[source[b]];
-  for (int32_t l = busy; l < to; ++l) work.lane[l] = LaneState{-1, 0, true, 0.0};
+  for (int32_t l = busy; l < to; ++l) work.lane[l] = fresh_lane(-1);
 }

@@ -8,11 +8,15 @@
 
 /// The state of one lane's solve between steps.
 struct LaneState {
-  int32_t rhs;         // right-hand side being solved, -1 when the lane is idle
-  int32_t iterations;  // steps done for it
-  bool first_step;     // the next step is the solve's first: p = z, no β
-  double rho;          // r·z of the previous step
+  int32_t rhs;            // right-hand side being solved, -1 when the lane is idle
+  int32_t iterations;     // steps done for it
+  bool first_step;        // the next step is the solve's first: p = z, no β
+  double rho;             // r·z of the previous step
+  double least_residual;  // the least residual norm of its steps so far, +inf before the first
 };
+
+/// The state of a lane that starts a solve (rhs) or has none (-1).
+LaneState fresh_lane(int32_t rhs);
 
 /// The vectors of one worker, sized for its widest group; a narrower group reuses them. They are
 /// allocated before any worker thread starts, so that an allocation failure ends the run from the

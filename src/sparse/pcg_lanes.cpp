@@ -15,6 +15,7 @@
 #include "common/worker_pool.h"
 #include "sparse/group_step.h"
 #include "sparse/instruction_set.h"
+#include "sparse/parked_solves.h"
 #include "sparse/pcg_rules.h"
 #include "sparse/solve_queue.h"
 #include "sparse/solve_teams.h"
@@ -33,20 +34,45 @@ int32_t solve_in_group(int32_t width, double tolerance, SolveQueue& queue, TeamB
   LaneState* const lane = work.lane;
   auto at = [&](double* v, int64_t i, int32_t l) -> double& { return v[i * width + l]; };
 
-  // Starts the next right-hand side in lane l, or leaves it idle on zeros. From x = 0, P·x skips
-  // every product and stays 0.0, so the first residual is b - 0.0 = b exactly.
+  // Starts the next right-hand side in lane l, takes up a solve set aside, or leaves the lane
+  // idle on zeros. From x = 0, P·x skips every product and stays 0.0, so the first residual is
+  // b - 0.0 = b exactly.
   auto start = [&](int32_t l) {
-    lane[l] = LaneState{-1, 0, true, 0.0};
-    for (int64_t i = 0; i < n; ++i) at(work.xs, i, l) = 0.0;
+    lane[l] = fresh_lane(-1);
+    SolveStart next;
     {
       std::lock_guard<std::mutex> hold(queue.lock);
-      const int32_t rhs = queue.next();
-      if (rhs >= 0) {
-        lane[l].rhs = rhs;
-        queue.make_rhs(rhs, work.vector);
+      next = queue.next();
+      if (next.rhs >= 0) {
+        lane[l].rhs = next.rhs;
+        queue.make_rhs(next.rhs, work.vector);
       }
     }
-    for (int64_t i = 0; i < n; ++i) at(work.rs, i, l) = lane[l].rhs >= 0 ? work.vector[i] : 0.0;
+    if (next.parked >= 0) {
+      queue.parked.load(next.parked, work, width, l);
+      std::lock_guard<std::mutex> hold(queue.lock);
+      queue.parked.release(next.parked);
+      return;
+    }
+    for (int64_t i = 0; i < n; ++i) {
+      at(work.xs, i, l) = 0.0;
+      at(work.rs, i, l) = lane[l].rhs >= 0 ? work.vector[i] : 0.0;
+    }
+  };
+  // Sets lane l's solve aside, after its first steps, while right-hand sides wait to start.
+  auto set_aside = [&](int32_t l) {
+    int32_t slot;
+    {
+      std::lock_guard<std::mutex> hold(queue.lock);
+      slot = queue.park_slot();
+    }
+    if (slot < 0) return;
+    queue.parked.store(slot, work, width, l);
+    {
+      std::lock_guard<std::mutex> hold(queue.lock);
+      queue.parked.publish(slot);
+    }
+    start(l);
   };
   auto finish = [&](int32_t l, int32_t iterations) {
     if (iterations >= 0) {
@@ -97,10 +123,13 @@ int32_t solve_in_group(int32_t width, double tolerance, SolveQueue& queue, TeamB
         continue;
       }
       const double residual_norm = std::sqrt(rr[l]);
+      lane[l].least_residual = std::min(lane[l].least_residual, residual_norm);
       if (residual_norm < tolerance) {
         finish(l, lane[l].iterations);
       } else if (std::isnan(residual_norm) || lane[l].iterations >= iteration_limit) {
         finish(l, -1);
+      } else if (lane[l].iterations == kFirstSteps) {
+        set_aside(l);
       }
     }
   }
@@ -165,6 +194,17 @@ void prepare_matrices(const CompactSymmetric& P, const CompactFactor& F, int32_t
       std::make_unique<SplitPlans>(P, F, std::min(settings.thread_count, kLargestTeam));
 }
 
+// Room to set aside the right-hand sides that do not find a lane at the start, as long as that
+// takes no more memory than the flat copies of P and its factor. Claimed right-hand sides come
+// in the order of whoever hands them out, and are never set aside.
+int32_t parking_slots(const CompactSymmetric& P, const CompactFactor& F, int32_t waiting,
+                      const LaneSolveSettings& settings) {
+  if (settings.claim || waiting <= 0) return 0;
+  const int64_t matrix_bytes = (P.row_start[P.n] + F.row_start[F.n]) * 12 + int64_t{P.n} * 24;
+  const int64_t solve_bytes = int64_t{3} * P.n * static_cast<int64_t>(sizeof(double));
+  return static_cast<int32_t>(std::min<int64_t>(waiting, matrix_bytes / solve_bytes));
+}
+
 }  // namespace
 
 int32_t lane_group_width(int32_t rhs_count, int32_t workers) {
@@ -179,12 +219,13 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
                         const std::function<void(int32_t, double*)>& make_rhs,
                         const std::function<void(int32_t, const double*, int32_t)>& take_solution,
                         double tolerance, const LaneSolveSettings& settings) {
-  SolveQueue queue(rhs_count, make_rhs, take_solution, settings);
   // More groups than the narrowest groups of lanes would only add idle lanes.
   const int32_t groups =
       std::max(1, std::min(settings.thread_count, (rhs_count + kQuarterLanes - 1) / kQuarterLanes));
   const int32_t width = std::min({lane_group_width(rhs_count, groups), settings.widest_group,
                                   widest_group_for(settings.instruction_set)});
+  ParkedSolves parked(P.n, parking_slots(P, F, rhs_count - groups * width, settings));
+  SolveQueue queue(rhs_count, make_rhs, take_solution, settings, parked);
   SolveMatrices matrices;
   prepare_matrices(P, F, width, settings, matrices);
   const int32_t largest_team = matrices.plans ? matrices.plans->largest_team : 1;
@@ -208,7 +249,8 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
         const int32_t g = board.enter();
         if (g >= 0) {
           solve_in_lanes(tolerance, queue, board, g);
-          board.end(g);
+          const int32_t running = board.end(g);
+          if (settings.group_ended) settings.group_ended(running);
         }
         board.help();
       },

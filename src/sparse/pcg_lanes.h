@@ -31,6 +31,9 @@ struct LaneSolveSettings {
   /// Every step that has helpers at hand is shared, whether or not sharing pays (SharingPace):
   /// for tests.
   bool split_every_step = false;
+  /// Optional, for measurements: called from a solve thread as each group ends, with the number of
+  /// groups still running.
+  std::function<void(int32_t running)> group_ended;
   /// Optional: the lowest right-hand side known to have given up, shared with whoever else
   /// solves (other processes): INT32_MAX for none, -1 to stop every solve. Others may lower it
   /// at any time, and the solves here lower it as theirs give up. A solve above it is abandoned

@@ -4,12 +4,13 @@
 
 SolveQueue::SolveQueue(int32_t count, const std::function<void(int32_t, double*)>& make,
                        const std::function<void(int32_t, const double*, int32_t)>& take,
-                       const LaneSolveSettings& settings)
+                       const LaneSolveSettings& settings, ParkedSolves& parking)
     : rhs_count(count),
       make_rhs(make),
       take_solution(take),
       claim(settings.claim),
-      lowest_failure(settings.lowest_failure) {}
+      lowest_failure(settings.lowest_failure),
+      parked(parking) {}
 
 int32_t SolveQueue::stop_above() const {
   const int32_t here = failed;
@@ -22,18 +23,32 @@ void SolveQueue::give_up(int32_t rhs) {
   lower_failure_to(*lowest_failure, rhs);
 }
 
-int32_t SolveQueue::next() {
+SolveStart SolveQueue::next() {
   const int32_t bound = stop_above();
-  if (!claim) return next_rhs < rhs_count && next_rhs < bound ? next_rhs++ : -1;
-  if (claims_over || failed != kNoFailure || bound < 0) return -1;
-  const int32_t rhs = claim();
-  claims_over = rhs < 0 || rhs > bound;
-  return claims_over ? -1 : rhs;
+  SolveStart start;
+  if (claim) {
+    if (claims_over || failed != kNoFailure || bound < 0) return start;
+    const int32_t rhs = claim();
+    claims_over = rhs < 0 || rhs > bound;
+    if (!claims_over) start.rhs = rhs;
+    return start;
+  }
+  if (next_rhs < rhs_count && next_rhs < bound) {
+    start.rhs = next_rhs++;
+    return start;
+  }
+  start.parked = parked.take_longest(bound);
+  return start;
+}
+
+int32_t SolveQueue::park_slot() {
+  if (claim || next_rhs >= rhs_count || next_rhs >= stop_above()) return -1;
+  return parked.reserve();
 }
 
 bool SolveQueue::drained() {
   std::lock_guard<std::mutex> hold(lock);
   const int32_t bound = stop_above();
   if (claim) return claims_over || failed != kNoFailure || bound < 0;
-  return next_rhs >= rhs_count || next_rhs >= bound;
+  return (next_rhs >= rhs_count || next_rhs >= bound) && !parked.waiting_below(bound);
 }

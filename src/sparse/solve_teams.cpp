@@ -36,11 +36,12 @@ void TeamBoard::run_step(int32_t g, int32_t width, double* rz, double* pq, doubl
   team.pace.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 
-void TeamBoard::end(int32_t g) {
+int32_t TeamBoard::end(int32_t g) {
   Team& team = *teams_[g];
   std::lock_guard<std::mutex> hold(lock_);
   team.ended = true;
   team.posted.store(posting((team.posted.load() >> 16) + 1, 0, 0));
+  return owned_ - ++ended_;
 }
 
 int32_t TeamBoard::group_to_join() const {

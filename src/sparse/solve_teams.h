@@ -40,8 +40,9 @@ class TeamBoard {
   /// the step pays (SharingPace); the owner receives each lane's r·z, p·q and new r·r
   /// (run_group_step).
   void run_step(int32_t g, int32_t width, double* rz, double* pq, double* rr);
-  /// Called by the owner of group g, between steps, when the group has ended.
-  void end(int32_t g);
+  /// Called by the owner of group g, between steps, when the group has ended; returns the groups
+  /// still running.
+  int32_t end(int32_t g);
   /// Helps the running groups, one after another, until none is left to join.
   void help();
 
@@ -52,5 +53,6 @@ class TeamBoard {
   std::mutex lock_;                           // guards owned_ and the choice of groups to join
   std::vector<std::unique_ptr<Team>> teams_;  // one per group
   int32_t owned_ = 0;                         // groups whose owner has entered
+  int32_t ended_ = 0;                         // groups that have ended
   int32_t largest_team_;                      // threads of a team at the most
 };

@@ -9,6 +9,7 @@ set(VORNAX_SPARSE_SOURCES
   src/sparse/compact_arrays.cpp
   src/sparse/blocked_sums.cpp
   src/sparse/lane_workspace.cpp
+  src/sparse/parked_solves.cpp
   src/sparse/solve_queue.cpp
   src/sparse/team_sync.cpp
   src/sparse/row_schedule.cpp

@@ -15,6 +15,8 @@
 #include "sparse/compact_arrays.h"
 #include "sparse/incomplete_cholesky.h"
 #include "sparse/instruction_set.h"
+#include "sparse/lane_workspace.h"
+#include "sparse/parked_solves.h"
 #include "sparse/pcg_lanes.h"
 #include "sparse/row_schedule.h"
 #include "sparse/sharing_pace.h"
@@ -170,4 +172,50 @@ TEST(SharingPace, ASharedStepSlowerThanOneAloneSendsTheGroupBackAloneForLongerEa
   pace.always = true;
   EXPECT_EQ(2, step(4, 2, 9.0));
   EXPECT_EQ(2, step(4, 2, 9.0));
+}
+
+TEST(ParkedSolves, TheSolveWithTheLargestLeastResidualBelowTheBoundComesFirst) {
+  const int32_t n = 3;
+  LaneWorkspace work(n, kQuarterLanes);
+  ParkedSolves parked(n, 3);
+  // Lanes 0 .. 2 hold right-hand sides 5, 2 and 7; x, r and p differ in every lane and unknown.
+  const double least[] = {0.5, 4.0, 4.0};
+  const int32_t rhs[] = {5, 2, 7};
+  for (int32_t l = 0; l < 3; ++l) {
+    work.lane[l] = fresh_lane(rhs[l]);
+    work.lane[l].least_residual = least[l];
+    for (int32_t i = 0; i < n; ++i) {
+      work.xs[i * kQuarterLanes + l] = 10 * l + i;
+      work.rs[i * kQuarterLanes + l] = -10 * l - i;
+      work.ps[i * kQuarterLanes + l] = 0.5 * l + i;
+    }
+    const int32_t slot = parked.reserve();
+    ASSERT_GE(slot, 0);
+    parked.store(slot, work, kQuarterLanes, l);
+    parked.publish(slot);
+  }
+  EXPECT_EQ(-1, parked.reserve());
+  EXPECT_FALSE(parked.waiting_below(2));
+  EXPECT_TRUE(parked.waiting_below(3));
+  // Below 6, right-hand side 2 (4.0) comes before 5 (0.5); 7 ties with 2 and comes after it.
+  LaneWorkspace other(n, kNarrowLanes);
+  std::vector<int32_t> order;
+  for (int32_t bound : {6, 6, 6, 100, 100}) {
+    const int32_t slot = parked.take_longest(bound);
+    if (slot < 0) {
+      order.push_back(-1);
+      continue;
+    }
+    parked.load(slot, other, kNarrowLanes, 5);
+    parked.release(slot);
+    order.push_back(other.lane[5].rhs);
+    const int32_t l = other.lane[5].rhs == 5 ? 0 : other.lane[5].rhs == 2 ? 1 : 2;
+    for (int32_t i = 0; i < n; ++i) {
+      EXPECT_EQ(10 * l + i, other.xs[i * kNarrowLanes + 5]);
+      EXPECT_EQ(-10 * l - i, other.rs[i * kNarrowLanes + 5]);
+      EXPECT_EQ(0.5 * l + i, other.ps[i * kNarrowLanes + 5]);
+    }
+  }
+  EXPECT_EQ((std::vector<int32_t>{2, 5, -1, 7, -1}), order);
+  EXPECT_GE(parked.reserve(), 0);
 }
