@@ -64,3 +64,26 @@ void narrow_group(LaneWorkspace& work, int32_t from, int32_t to) {
   for (int32_t b = 0; b < busy; ++b) work.lane[b] = work.lane[source[b]];
   for (int32_t l = busy; l < to; ++l) work.lane[l] = fresh_lane(-1);
 }
+
+void widen_group(LaneWorkspace& work, int32_t from, int32_t to) {
+  for (double* v : {work.xs, work.rs, work.ps}) {
+    // Unknown i moves from offset i·from to i·to, from the last one down, so that no value is
+    // written over before it has moved.
+    for (int64_t i = work.n - 1; i >= 0; --i) {
+      double values[kWideLanes] = {};
+      std::memcpy(values, v + i * from, static_cast<std::size_t>(from) * sizeof(double));
+      std::memcpy(v + i * to, values, static_cast<std::size_t>(to) * sizeof(double));
+    }
+  }
+  for (int32_t l = from; l < to; ++l) work.lane[l] = fresh_lane(-1);
+}
+
+void move_lane(const LaneWorkspace& from, int32_t from_width, int32_t from_lane, LaneWorkspace& to,
+               int32_t to_width, int32_t to_lane) {
+  for (int64_t i = 0; i < from.n; ++i) {
+    to.xs[i * to_width + to_lane] = from.xs[i * from_width + from_lane];
+    to.rs[i * to_width + to_lane] = from.rs[i * from_width + from_lane];
+    to.ps[i * to_width + to_lane] = from.ps[i * from_width + from_lane];
+  }
+  to.lane[to_lane] = from.lane[from_lane];
+}

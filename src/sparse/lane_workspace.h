@@ -42,3 +42,13 @@ struct LaneWorkspace {
 /// in place: the values a solve carries from one step to the next are x, r and p (z and q are
 /// recomputed from them), and its LaneState.
 void narrow_group(LaneWorkspace& work, int32_t from, int32_t to);
+
+/// Spreads a group of `from` lanes out to `to` lanes (up to the workspace's width), in place:
+/// lane l stays lane l, and the lanes from `from` on are idle.
+void widen_group(LaneWorkspace& work, int32_t from, int32_t to);
+
+/// Copies lane `from_lane` of the group of `from_width` lanes in `from` into lane `to_lane` of
+/// the group of `to_width` lanes in `to`: x, r, p and the LaneState, what a solve carries from
+/// one step to the next.
+void move_lane(const LaneWorkspace& from, int32_t from_width, int32_t from_lane, LaneWorkspace& to,
+               int32_t to_width, int32_t to_lane);

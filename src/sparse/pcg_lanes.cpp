@@ -6,148 +6,20 @@
 #include "sparse/pcg_lanes.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "common/worker_pool.h"
 #include "sparse/group_step.h"
 #include "sparse/instruction_set.h"
+#include "sparse/lane_group.h"
 #include "sparse/parked_solves.h"
-#include "sparse/pcg_rules.h"
 #include "sparse/solve_queue.h"
 #include "sparse/solve_teams.h"
 #include "sparse/split_plan.h"
 
 namespace {
-
-// Runs group g with `width` lanes until no solve is left, or, once the queue is drained, until
-// its busy lanes fit the next narrower group; returns the width to go on with (0: done). Solves
-// already in the lanes (after narrowing) go on where they were.
-int32_t solve_in_group(int32_t width, double tolerance, SolveQueue& queue, TeamBoard& board,
-                       int32_t g, bool fresh) {
-  LaneWorkspace& work = *board.team(g).step.work;
-  const int64_t n = work.n;
-  const int64_t iteration_limit = pcg_iteration_limit(work.n);
-  LaneState* const lane = work.lane;
-  auto at = [&](double* v, int64_t i, int32_t l) -> double& { return v[i * width + l]; };
-
-  // Starts the next right-hand side in lane l, takes up a solve set aside, or leaves the lane
-  // idle on zeros. From x = 0, P·x skips every product and stays 0.0, so the first residual is
-  // b - 0.0 = b exactly.
-  auto start = [&](int32_t l) {
-    lane[l] = fresh_lane(-1);
-    SolveStart next;
-    {
-      std::lock_guard<std::mutex> hold(queue.lock);
-      next = queue.next();
-      if (next.rhs >= 0) {
-        lane[l].rhs = next.rhs;
-        queue.make_rhs(next.rhs, work.vector);
-      }
-    }
-    if (next.parked >= 0) {
-      queue.parked.load(next.parked, work, width, l);
-      std::lock_guard<std::mutex> hold(queue.lock);
-      queue.parked.release(next.parked);
-      return;
-    }
-    for (int64_t i = 0; i < n; ++i) {
-      at(work.xs, i, l) = 0.0;
-      at(work.rs, i, l) = lane[l].rhs >= 0 ? work.vector[i] : 0.0;
-    }
-  };
-  // Sets lane l's solve aside, after its first steps, while right-hand sides wait to start.
-  auto set_aside = [&](int32_t l) {
-    int32_t slot;
-    {
-      std::lock_guard<std::mutex> hold(queue.lock);
-      slot = queue.park_slot();
-    }
-    if (slot < 0) return;
-    queue.parked.store(slot, work, width, l);
-    {
-      std::lock_guard<std::mutex> hold(queue.lock);
-      queue.parked.publish(slot);
-    }
-    start(l);
-  };
-  auto finish = [&](int32_t l, int32_t iterations) {
-    if (iterations >= 0) {
-      for (int64_t i = 0; i < n; ++i) work.vector[i] = at(work.xs, i, l);
-      std::lock_guard<std::mutex> hold(queue.lock);
-      // A solution above a failure is never taken: the run stops at the failure.
-      if (lane[l].rhs < queue.stop_above()) {
-        queue.take_solution(lane[l].rhs, work.vector, iterations);
-        ++queue.solved;
-      }
-    } else {
-      std::lock_guard<std::mutex> hold(queue.lock);
-      queue.give_up(lane[l].rhs);
-    }
-    start(l);
-  };
-  if (fresh) {
-    for (int32_t l = 0; l < width; ++l) start(l);
-  }
-
-  // Each pass is one step of every busy lane. Idle lanes compute on zeros that nobody reads.
-  for (;;) {
-    int32_t busy = 0;
-    for (int32_t l = 0; l < width; ++l) busy += lane[l].rhs >= 0 ? 1 : 0;
-    if (busy == 0) return 0;
-    if (width > kQuarterLanes && busy <= width / 2 && queue.drained()) return width / 2;
-
-    double rz[kWideLanes];
-    double pq[kWideLanes];
-    double rr[kWideLanes];
-    board.run_step(g, width, rz, pq, rr);
-    for (int32_t l = 0; l < width; ++l) {
-      lane[l].rho = rz[l];
-      lane[l].first_step = false;
-      lane[l].iterations += 1;
-    }
-    const int32_t stop_above = queue.stop_above();
-    for (int32_t l = 0; l < width; ++l) {
-      if (lane[l].rhs < 0) continue;
-      if (lane[l].rhs > stop_above) {
-        start(l);  // abandoned: a lower-numbered solve gave up, or every solve is to stop
-        continue;
-      }
-      // A step length that does not exist ends the solve before its update counts; the update
-      // only touched this lane's own values, which are dropped.
-      if (is_breakdown(pq[l])) {
-        finish(l, -1);
-        continue;
-      }
-      const double residual_norm = std::sqrt(rr[l]);
-      lane[l].least_residual = std::min(lane[l].least_residual, residual_norm);
-      if (residual_norm < tolerance) {
-        finish(l, lane[l].iterations);
-      } else if (std::isnan(residual_norm) || lane[l].iterations >= iteration_limit) {
-        finish(l, -1);
-      } else if (lane[l].iterations == kFirstSteps) {
-        set_aside(l);
-      }
-    }
-  }
-}
-
-// The owner of group g: a group as wide as its workspace while the queue lasts, narrowing as the
-// last solves run out. It allocates nothing.
-void solve_in_lanes(double tolerance, SolveQueue& queue, TeamBoard& board, int32_t g) {
-  LaneWorkspace& work = *board.team(g).step.work;
-  int32_t width = work.width;
-  bool fresh = true;
-  while (width != 0) {
-    const int32_t next = solve_in_group(width, tolerance, queue, board, g, fresh);
-    if (next != 0) narrow_group(work, width, next);
-    width = next;
-    fresh = false;
-  }
-}
 
 // The gathered sums of the product and the forward substitution for groups whose vectors are
 // larger than the cache, and the splits of a step where threads may share one.
@@ -248,7 +120,7 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
       [&](int32_t) {
         const int32_t g = board.enter();
         if (g >= 0) {
-          solve_in_lanes(tolerance, queue, board, g);
+          LaneGroup(board, g, queue, tolerance).run();
           const int32_t running = board.end(g);
           if (settings.group_ended) settings.group_ended(running);
         }

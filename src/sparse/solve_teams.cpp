@@ -79,3 +79,50 @@ void TeamBoard::help() {
     }
   }
 }
+
+int32_t TeamBoard::offer_lanes(int32_t g, int32_t busy, int32_t width) {
+  std::lock_guard<std::mutex> hold(lock_);
+  Team& giver = *teams_[g];
+  if (giver.offer_from >= 0) return -1;  // it takes lanes first
+  int32_t best = -1;
+  for (int32_t r = 0; r < owned_; ++r) {
+    const Team& team = *teams_[r];
+    if (r == g || team.ended || team.offer_from >= 0 || team.offering_to >= 0) continue;
+    const int32_t lanes = team.busy;
+    if (lanes + busy > team.step.work->width || lanes < busy || (lanes == busy && r > g)) {
+      continue;
+    }
+    if (best < 0 || lanes > teams_[best]->busy) best = r;
+  }
+  if (best < 0) return -1;
+  teams_[best]->offer_from = g;
+  giver.offering_to = best;
+  giver.offered_width = width;
+  return best;
+}
+
+Handover TeamBoard::handover(int32_t g) {
+  std::lock_guard<std::mutex> hold(lock_);
+  Team& giver = *teams_[g];
+  Team& taker = *teams_[giver.offering_to];
+  if (taker.offer_from != g) {
+    giver.offering_to = -1;
+    return Handover::taken;
+  }
+  if (!taker.ended) return Handover::waiting;
+  taker.offer_from = -1;
+  giver.offering_to = -1;
+  return Handover::withdrawn;
+}
+
+int32_t TeamBoard::offered_to(int32_t g, int32_t& width) {
+  std::lock_guard<std::mutex> hold(lock_);
+  const int32_t giver = teams_[g]->offer_from;
+  if (giver >= 0) width = teams_[giver]->offered_width;
+  return giver;
+}
+
+void TeamBoard::take_offer(int32_t g) {
+  std::lock_guard<std::mutex> hold(lock_);
+  teams_[g]->offer_from = -1;
+}

@@ -12,7 +12,9 @@
 // The threads of pcg_solve_lanes and the lane groups they run. The first threads to start own a
 // group each; a thread without a group of its own (once its group has ended, or from the start
 // when there are fewer groups than threads) joins the running group with the fewest threads and
-// helps with its steps until that group ends, then looks for another.
+// helps with its steps until that group ends, then looks for another. Once no solve is left to
+// start, a group whose busy lanes fit into another group's idle ones hands them over and ends,
+// so that the last solves step in as few groups as there need be, each with more threads.
 
 /// The owner of a group and the helpers that have joined it.
 struct Team {
@@ -21,7 +23,15 @@ struct Team {
   std::atomic<bool> ended{false};  // the group has ended: its helpers leave
   GroupStep step;                  // the step the owner posts
   SharingPace pace;                // whether the owner shares its next step; its own alone
+  std::atomic<int32_t> busy{0};    // busy lanes as its owner last counted them
+  // Guarded by the board's lock:
+  int32_t offer_from = -1;    // the group handing its lanes over to this one, -1 for none
+  int32_t offering_to = -1;   // the group this one hands its lanes over to, -1 for none
+  int32_t offered_width = 0;  // lanes of this group while it hands them over
 };
+
+/// Where a group's offer of its lanes stands.
+enum class Handover { waiting, taken, withdrawn };
 
 class TeamBoard {
  public:
@@ -45,6 +55,18 @@ class TeamBoard {
   int32_t end(int32_t g);
   /// Helps the running groups, one after another, until none is left to join.
   void help();
+
+  /// Offers the `busy` lanes of group g (of `width` lanes) to the running group with the most
+  /// busy lanes that has room for them and no fewer than g (ties to the lower group); returns
+  /// that group, or -1.
+  int32_t offer_lanes(int32_t g, int32_t busy, int32_t width);
+  /// Where group g's offer stands: its lanes are taken, or withdrawn as the group offered them
+  /// has ended.
+  Handover handover(int32_t g);
+  /// The group that offers its lanes to group g and the width of its group, or -1.
+  int32_t offered_to(int32_t g, int32_t& width);
+  /// Group g has taken the lanes offered to it.
+  void take_offer(int32_t g);
 
  private:
   /// The running group with the fewest threads and room for one more, or -1; under lock_.

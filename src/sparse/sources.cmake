@@ -17,6 +17,7 @@ set(VORNAX_SPARSE_SOURCES
   src/sparse/group_step.cpp
   src/sparse/sharing_pace.cpp
   src/sparse/solve_teams.cpp
+  src/sparse/lane_group.cpp
   src/sparse/pcg_lanes.cpp
   src/sparse/instruction_set.cpp
   src/sparse/lane_kernels_sse2.cpp

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "sparse/pcg_lanes.h"
 #include "sparse/row_schedule.h"
 #include "sparse/sharing_pace.h"
+#include "sparse/solve_teams.h"
 #include "sparse/split_plan.h"
 
 namespace {
@@ -50,6 +53,11 @@ struct GeneratedSystem {
 }  // namespace
 
 TEST(PcgLanes, StepsSharedByTwoToFourThreadsGiveTheBitsOfPcgSolveOnBusesAndRandomBoxes) {
+  // More right-hand sides than lanes, the excitations of the conductors scaled by powers of ten,
+  // so that under the absolute tolerance the solves take from a few steps to a few dozen: solves
+  // are set aside and taken up again, groups narrow and hand their lanes over to others, and the
+  // threads of the groups that have ended share the steps of the others.
+  const int32_t count = 29;
   for (const char* structure : {"bus 3", "random 9 --seed 4"}) {
     SCOPED_TRACE(structure);
     GeneratedSystem system(structure);
@@ -57,12 +65,16 @@ TEST(PcgLanes, StepsSharedByTwoToFourThreadsGiveTheBitsOfPcgSolveOnBusesAndRando
     CapacitanceExtractor& ex = system.extractor;
     const int32_t n = ex.unknown_count;
     const int32_t m = static_cast<int32_t>(ex.conductor_count);
-    // Every conductor's solve on its own, as the scalar code defines it.
-    std::vector<std::vector<double>> expected(m, std::vector<double>(n, 0.0));
-    std::vector<int32_t> expected_iterations(m);
+    auto make_rhs = [&](int32_t k, double* b) {
+      conductor_excitation(k % m, n, b);
+      for (int32_t i = 0; i < n; ++i) b[i] *= std::pow(10.0, k % 7 - 2);
+    };
+    // Every solve on its own, as the scalar code defines it.
+    std::vector<std::vector<double>> expected(count, std::vector<double>(n, 0.0));
+    std::vector<int32_t> expected_iterations(count);
     std::vector<double> b(n), p(n), r(n), z(n), q(n);
-    for (int32_t k = 0; k < m; ++k) {
-      conductor_excitation(k, n, b.data());
+    for (int32_t k = 0; k < count; ++k) {
+      make_rhs(k, b.data());
       expected_iterations[k] =
           ex.factor->pcg_solve(expected[k].data(), *ex.p_matrix, b.data(), p.data(), r.data(),
                                z.data(), q.data(), ex.pcg_tolerance);
@@ -70,27 +82,31 @@ TEST(PcgLanes, StepsSharedByTwoToFourThreadsGiveTheBitsOfPcgSolveOnBusesAndRando
     const CompactSymmetric cp(*ex.p_matrix);
     const CompactFactor cf(*ex.factor);
     for (InstructionSet path : {InstructionSet::sse2, best_instruction_set()}) {
-      for (int32_t threads = 1; threads <= 4; ++threads) {
-        SCOPED_TRACE(std::string(instruction_set_name(path)) + ", " + std::to_string(threads));
-        LaneSolveSettings settings;
-        settings.thread_count = threads;
-        settings.instruction_set = path;
-        settings.split_above_entries = 0;
-        settings.split_every_step = true;
-        std::vector<int32_t> iterations(m, -2);
-        std::vector<std::vector<double>> x(m);
-        const int32_t failure = pcg_solve_lanes(
-            cp, cf, m, [&](int32_t k, double* rhs) { conductor_excitation(k, n, rhs); },
-            [&](int32_t k, const double* solution, int32_t count) {
-              iterations[k] = count;
-              x[k].assign(solution, solution + n);
-            },
-            ex.pcg_tolerance, settings);
-        EXPECT_EQ(-1, failure);
-        EXPECT_EQ(expected_iterations, iterations);
-        for (int32_t k = 0; k < m; ++k) {
-          ASSERT_EQ(static_cast<std::size_t>(n), x[k].size()) << k;
-          EXPECT_EQ(0, std::memcmp(expected[k].data(), x[k].data(), n * sizeof(double))) << k;
+      for (int32_t widest : {kQuarterLanes, kWideLanes}) {
+        for (int32_t threads = 1; threads <= 4; ++threads) {
+          SCOPED_TRACE(std::string(instruction_set_name(path)) + ", groups of up to " +
+                       std::to_string(widest) + ", " + std::to_string(threads) + " threads");
+          LaneSolveSettings settings;
+          settings.thread_count = threads;
+          settings.instruction_set = path;
+          settings.widest_group = widest;
+          settings.split_above_entries = 0;
+          settings.split_every_step = true;
+          std::vector<int32_t> iterations(count, -2);
+          std::vector<std::vector<double>> x(count);
+          const int32_t failure = pcg_solve_lanes(
+              cp, cf, count, make_rhs,
+              [&](int32_t k, const double* solution, int32_t steps) {
+                iterations[k] = steps;
+                x[k].assign(solution, solution + n);
+              },
+              ex.pcg_tolerance, settings);
+          EXPECT_EQ(-1, failure);
+          EXPECT_EQ(expected_iterations, iterations);
+          for (int32_t k = 0; k < count; ++k) {
+            ASSERT_EQ(static_cast<std::size_t>(n), x[k].size()) << k;
+            EXPECT_EQ(0, std::memcmp(expected[k].data(), x[k].data(), n * sizeof(double))) << k;
+          }
         }
       }
     }
@@ -218,4 +234,41 @@ TEST(ParkedSolves, TheSolveWithTheLargestLeastResidualBelowTheBoundComesFirst) {
   }
   EXPECT_EQ((std::vector<int32_t>{2, 5, -1, 7, -1}), order);
   EXPECT_GE(parked.reserve(), 0);
+}
+
+TEST(TeamBoard, AGroupHandsItsLanesToTheFullestGroupWithRoomUnlessThatOneEnds) {
+  TeamBoard board(4, 1);
+  std::vector<std::unique_ptr<LaneWorkspace>> work;
+  const int32_t busy[] = {5, 2, 3, 8};
+  for (int32_t g = 0; g < 4; ++g) {
+    work.push_back(std::make_unique<LaneWorkspace>(10, kNarrowLanes));
+    board.team(g).step.work = work.back().get();
+    board.team(g).busy = busy[g];
+    EXPECT_EQ(g, board.enter());
+  }
+  // Group 1's two lanes go to group 0, the fullest with room for them (group 3 has none).
+  EXPECT_EQ(0, board.offer_lanes(1, 2, kNarrowLanes));
+  // While that offer stands, neither group 0 nor group 1 takes another.
+  EXPECT_EQ(-1, board.offer_lanes(2, 3, kNarrowLanes));
+  EXPECT_EQ(Handover::waiting, board.handover(1));
+  int32_t width = 0;
+  EXPECT_EQ(1, board.offered_to(0, width));
+  EXPECT_EQ(kNarrowLanes, width);
+  board.take_offer(0);
+  EXPECT_EQ(Handover::taken, board.handover(1));
+  EXPECT_EQ(-1, board.offered_to(0, width));
+  board.end(1);
+  // Group 2 hands its lanes to group 0 once that one has room, and keeps them when group 0 ends
+  // before taking them.
+  board.team(0).busy = 7;
+  EXPECT_EQ(-1, board.offer_lanes(2, 3, kNarrowLanes));
+  board.team(0).busy = 4;
+  EXPECT_EQ(0, board.offer_lanes(2, 3, kNarrowLanes));
+  board.end(0);
+  EXPECT_EQ(Handover::withdrawn, board.handover(2));
+  // A group gives to one with at least as many busy lanes only, ties to the lower group.
+  board.team(2).busy = 2;
+  board.team(3).busy = 2;
+  EXPECT_EQ(-1, board.offer_lanes(2, 2, kNarrowLanes));
+  EXPECT_EQ(2, board.offer_lanes(3, 2, kNarrowLanes));
 }
