@@ -1,9 +1,9 @@
 // The tail of vornax's conductor solves: the passes of vornax up to the factor, then the solves of
-// every conductor as vornax runs them, once with every group on its own thread alone (as before
-// the threads shared the steps of the last groups) and once as vornax runs them now, and the
-// longest solve by itself on one thread and on all of them. For each run of all the solves it
-// reports the wall time, and the tail: the time from the moment fewer groups than threads are
-// left to the end, and the time with one group left.
+// every conductor, once with every group on its own thread alone to its end (as before the last
+// groups were shared: no solve set aside, no lanes handed over, no step shared) and once as
+// vornax runs them now, and the longest solve by itself on one thread and on all of them. For each
+// run of all the solves it reports the wall time, and the tail: the time from the moment fewer
+// groups than threads are left to the end, and the time with one group left.
 //
 // usage: tail_timing PANEL_FILE [THREADS [WHAT]]   (VORNAX_ISA picks the path; WHAT is any of
 // "alone", "shared" and "longest", separated by commas, default all three)
@@ -52,7 +52,7 @@ std::vector<int32_t> solve(const Extraction& e, int32_t threads, bool shared,
   LaneSolveSettings settings;
   settings.thread_count = threads;
   settings.instruction_set = e.path;
-  if (!shared) settings.split_above_entries = INT64_MAX;
+  settings.every_group_alone = !shared;
   const Clock::time_point start = Clock::now();
   settings.group_ended = [&](int32_t running) {
     std::lock_guard<std::mutex> hold(lock);

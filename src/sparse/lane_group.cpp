@@ -7,14 +7,16 @@
 #include "sparse/pcg_rules.h"
 #include "sparse/team_sync.h"
 
-LaneGroup::LaneGroup(TeamBoard& board, int32_t g, SolveQueue& queue, double tolerance)
+LaneGroup::LaneGroup(TeamBoard& board, int32_t g, SolveQueue& queue, double tolerance,
+                     bool hands_over)
     : board_(board),
       g_(g),
       queue_(queue),
       tolerance_(tolerance),
       work_(*board.team(g).step.work),
       width_(work_.width),
-      iteration_limit_(pcg_iteration_limit(work_.n)) {}
+      iteration_limit_(pcg_iteration_limit(work_.n)),
+      hands_over_(hands_over) {}
 
 void LaneGroup::start(int32_t l) {
   // From x = 0, P·x skips every product and stays 0.0, so the first residual is b - 0.0 = b
@@ -147,7 +149,7 @@ void LaneGroup::run() {
     board_.team(g_).busy = busy;
     if (busy == 0) return;
     if (queue_.drained()) {
-      if (hand_over(busy)) return;
+      if (hands_over_ && hand_over(busy)) return;
       int32_t width = width_;
       while (width > kQuarterLanes && busy <= width / 2) width /= 2;
       if (width != width_) narrow_group(work_, width_, width);

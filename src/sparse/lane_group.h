@@ -13,8 +13,9 @@
 /// wider than they need, and it hands its lanes over to another group that has room for them.
 class LaneGroup {
  public:
-  /// Group g of `board`, taking its solves from `queue`.
-  LaneGroup(TeamBoard& board, int32_t g, SolveQueue& queue, double tolerance);
+  /// Group g of `board`, taking its solves from `queue`; it hands its lanes over to another
+  /// group only `if hands_over`.
+  LaneGroup(TeamBoard& board, int32_t g, SolveQueue& queue, double tolerance, bool hands_over);
 
   /// Runs the group until no solve is left for it, or until it has handed its solves over.
   void run();
@@ -43,4 +44,5 @@ class LaneGroup {
   LaneWorkspace& work_;      // its vectors and lanes
   int32_t width_;            // lanes of the group as it runs now
   int64_t iteration_limit_;  // steps after which a solve gives up
+  bool hands_over_;          // it may hand its lanes over to another group
 };

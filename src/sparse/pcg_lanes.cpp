@@ -61,7 +61,7 @@ void prepare_matrices(const CompactSymmetric& P, const CompactFactor& F, int32_t
   const int64_t entries = P.row_start[P.n] + F.row_start[F.n];
   const int64_t split_above =
       settings.split_above_entries >= 0 ? settings.split_above_entries : kSplitAboveEntries;
-  if (settings.thread_count < 2 || entries <= split_above) return;
+  if (settings.thread_count < 2 || entries <= split_above || settings.every_group_alone) return;
   matrices.plans =
       std::make_unique<SplitPlans>(P, F, std::min(settings.thread_count, kLargestTeam));
 }
@@ -71,7 +71,7 @@ void prepare_matrices(const CompactSymmetric& P, const CompactFactor& F, int32_t
 // in the order of whoever hands them out, and are never set aside.
 int32_t parking_slots(const CompactSymmetric& P, const CompactFactor& F, int32_t waiting,
                       const LaneSolveSettings& settings) {
-  if (settings.claim || waiting <= 0) return 0;
+  if (settings.claim || settings.every_group_alone || waiting <= 0) return 0;
   const int64_t matrix_bytes = (P.row_start[P.n] + F.row_start[F.n]) * 12 + int64_t{P.n} * 24;
   const int64_t solve_bytes = int64_t{3} * P.n * static_cast<int64_t>(sizeof(double));
   return static_cast<int32_t>(std::min<int64_t>(waiting, matrix_bytes / solve_bytes));
@@ -120,7 +120,7 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
       [&](int32_t) {
         const int32_t g = board.enter();
         if (g >= 0) {
-          LaneGroup(board, g, queue, tolerance).run();
+          LaneGroup(board, g, queue, tolerance, !settings.every_group_alone).run();
           const int32_t running = board.end(g);
           if (settings.group_ended) settings.group_ended(running);
         }

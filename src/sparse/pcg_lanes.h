@@ -31,6 +31,9 @@ struct LaneSolveSettings {
   /// Every step that has helpers at hand is shared, whether or not sharing pays (SharingPace):
   /// for tests.
   bool split_every_step = false;
+  /// For measurements: every group runs alone on its thread to its end, as before the threads
+  /// shared the last groups: no step is shared, no solve set aside, no lanes handed over.
+  bool every_group_alone = false;
   /// Optional, for measurements: called from a solve thread as each group ends, with the number of
   /// groups still running.
   std::function<void(int32_t running)> group_ended;
