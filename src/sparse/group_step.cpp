@@ -43,7 +43,6 @@ void step_of_width(GroupStep& step, int32_t member, double* rz_out, double* pq_o
   if (split) {
     const TeamPlan& plan = step.plans->plan(step.members);
     share = plan.shares[member];
-    share.progress = &step.progress;
     first = plan.element_bounds[member];
     end = plan.element_bounds[member + 1];
   }
@@ -51,14 +50,9 @@ void step_of_width(GroupStep& step, int32_t member, double* rz_out, double* pq_o
     if (split) step.barrier.arrive_and_wait(step.members);
   };
 
-  if (split) {
-    kernels.forward_share(share, step.pass, zs, rs);
-    all_here();
-    kernels.backward_share(matrices, share, step.pass + 1, zs);
-    all_here();
-  } else {
-    kernels.solve_factored(matrices, zs, rs);
-  }
+  // The substitutions stay with the owner (split_plan.h).
+  if (member == 0) kernels.solve_factored(matrices, zs, rs);
+  all_here();
   // Every member forms the lanes' scalars from the same sums, so they agree to the bit.
   Lanes<L> rz;
   kernels.dot(rz, rs, zs, n);

@@ -26,8 +26,6 @@ struct GroupStep {
   const SplitPlans* plans = nullptr;          // the splits by team size; null: never split
   LaneWorkspace* work = nullptr;              // the group's vectors and the state of its lanes
   int32_t members = 1;                        // threads taking part in this step, the owner first
-  int64_t pass = 0;                           // split substitutions the team has run before it
-  TeamProgress progress;                      // the members' rows done in a split substitution
   TeamBarrier barrier;                        // between the parts of a split step
 };
 

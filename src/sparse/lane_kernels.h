@@ -54,18 +54,10 @@ struct LaneKernels {
   void (*next_direction)(const Lanes<L>& restart, const Lanes<L>& beta, Lanes<L>* p,
                          const Lanes<L>* z, int32_t n);
 
-  // One member's share when the step of a group is split over a team (split_share.h); `pass`
-  // numbers the team's split substitutions in order.
-
-  /// y = P·x in the rows of y that `share` names.
+  /// y = P·x in the rows of y that one member of a team sums when the step of a group is split
+  /// over the team (split_share.h).
   void (*multiply_share)(const LaneMatrices& matrices, const SplitShare& share, Lanes<L>* y,
                          const Lanes<L>* x);
-  /// The forward substitution of F⁻¹·r into z, in the member's rows.
-  void (*forward_share)(const SplitShare& share, int64_t pass, Lanes<L>* z, const Lanes<L>* r);
-  /// The pivots and the backward substitution in z, in the member's rows, once the forward
-  /// substitution is complete.
-  void (*backward_share)(const LaneMatrices& matrices, const SplitShare& share, int64_t pass,
-                         Lanes<L>* z);
 };
 
 /// The kernels of every group width on one path. A group narrower than the path's registers runs

@@ -62,8 +62,7 @@ void prepare_matrices(const CompactSymmetric& P, const CompactFactor& F, int32_t
   const int64_t split_above =
       settings.split_above_entries >= 0 ? settings.split_above_entries : kSplitAboveEntries;
   if (settings.thread_count < 2 || entries <= split_above || settings.every_group_alone) return;
-  matrices.plans =
-      std::make_unique<SplitPlans>(P, F, std::min(settings.thread_count, kLargestTeam));
+  matrices.plans = std::make_unique<SplitPlans>(P, std::min(settings.thread_count, kLargestTeam));
 }
 
 // Room to set aside the right-hand sides that do not find a lane at the start, as long as that
@@ -101,7 +100,9 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
   SolveMatrices matrices;
   prepare_matrices(P, F, width, settings, matrices);
   const int32_t largest_team = matrices.plans ? matrices.plans->largest_team : 1;
-  TeamBoard board(groups, largest_team);
+  // Threads beyond the groups only ever help, as many as the teams can take.
+  const int32_t threads = std::min(settings.thread_count, groups * largest_team);
+  TeamBoard board(groups, threads, largest_team);
   std::vector<std::unique_ptr<LaneWorkspace>> work;
   for (int32_t g = 0; g < groups; ++g) {
     work.push_back(std::make_unique<LaneWorkspace>(P.n, width));
@@ -113,18 +114,17 @@ int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32
     board.team(g).pace.always = settings.split_every_step;
   }
 
-  // Threads beyond the groups only ever help, as many as the teams can take.
-  const int32_t threads = std::min(settings.thread_count, groups * largest_team);
   run_workers(
       threads,
       [&](int32_t) {
         const int32_t g = board.enter();
         if (g >= 0) {
+          if (settings.split_every_step) board.wait_until_settled();
           LaneGroup(board, g, queue, tolerance, !settings.every_group_alone).run();
           const int32_t running = board.end(g);
           if (settings.group_ended) settings.group_ended(running);
         }
-        board.help();
+        board.help(g < 0);
       },
       [&] {
         if (settings.progress) settings.progress(queue.solved);

@@ -13,14 +13,16 @@ int64_t posting(int64_t serial, int32_t width, int32_t members) {
 
 }  // namespace
 
-TeamBoard::TeamBoard(int32_t groups, int32_t largest_team)
-    : largest_team_(std::max(1, std::min(largest_team, kLargestTeam))) {
+TeamBoard::TeamBoard(int32_t groups, int32_t threads, int32_t largest_team)
+    : largest_team_(std::max(1, std::min(largest_team, kLargestTeam))), threads_(threads) {
   for (int32_t g = 0; g < groups; ++g) teams_.push_back(std::make_unique<Team>());
 }
 
 int32_t TeamBoard::enter() {
   std::lock_guard<std::mutex> hold(lock_);
-  return owned_ < static_cast<int32_t>(teams_.size()) ? owned_++ : -1;
+  if (owned_ == static_cast<int32_t>(teams_.size())) return -1;
+  ++settled_;
+  return owned_++;
 }
 
 void TeamBoard::run_step(int32_t g, int32_t width, double* rz, double* pq, double* rr) {
@@ -32,7 +34,6 @@ void TeamBoard::run_step(int32_t g, int32_t width, double* rz, double* pq, doubl
     team.posted.store(posting((team.posted.load() >> 16) + 1, width, members));
   }
   run_group_step(width, team.step, 0, rz, pq, rr);
-  if (members > 1) team.step.pass += 2;
   team.pace.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 
@@ -54,7 +55,14 @@ int32_t TeamBoard::group_to_join() const {
   return best;
 }
 
-void TeamBoard::help() {
+void TeamBoard::wait_until_settled() {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  wait_until_ready(
+      [&] { return settled_ >= threads_ || std::chrono::steady_clock::now() > give_up; });
+}
+
+void TeamBoard::help(bool from_start) {
+  bool settled = !from_start;
   for (;;) {
     Team* team = nullptr;
     int32_t index = 0;
@@ -62,6 +70,8 @@ void TeamBoard::help() {
     {
       std::lock_guard<std::mutex> hold(lock_);
       const int32_t g = group_to_join();
+      if (!settled) ++settled_;
+      settled = true;
       if (g < 0) return;
       team = teams_[g].get();
       // What was posted before joining is not this helper's: a step counts it in only once

@@ -35,9 +35,9 @@ enum class Handover { waiting, taken, withdrawn };
 
 class TeamBoard {
  public:
-  /// A board for `groups` groups whose teams grow to `largest_team` threads at the most (1: no
-  /// thread ever helps another).
-  TeamBoard(int32_t groups, int32_t largest_team);
+  /// A board for `groups` groups run by `threads` threads, whose teams grow to `largest_team`
+  /// threads at the most (1: no thread ever helps another).
+  TeamBoard(int32_t groups, int32_t threads, int32_t largest_team);
   TeamBoard(const TeamBoard&) = delete;
   TeamBoard& operator=(const TeamBoard&) = delete;
 
@@ -53,8 +53,12 @@ class TeamBoard {
   /// Called by the owner of group g, between steps, when the group has ended; returns the groups
   /// still running.
   int32_t end(int32_t g);
-  /// Helps the running groups, one after another, until none is left to join.
-  void help();
+  /// Helps the running groups, one after another, until none is left to join; `from_start` for a
+  /// thread that never owned a group.
+  void help(bool from_start);
+  /// Waits, for at most a second, until every thread has entered and every thread without a
+  /// group has joined one, so that tests can have every step shared from the first.
+  void wait_until_settled();
 
   /// Offers the `busy` lanes of group g (of `width` lanes) to the running group with the most
   /// busy lanes that has room for them and no fewer than g (ties to the lower group); returns
@@ -72,9 +76,11 @@ class TeamBoard {
   /// The running group with the fewest threads and room for one more, or -1; under lock_.
   int32_t group_to_join() const;
 
-  std::mutex lock_;                           // guards owned_ and the choice of groups to join
+  std::mutex lock_;                           // guards the groups' states and the offers
   std::vector<std::unique_ptr<Team>> teams_;  // one per group
   int32_t owned_ = 0;                         // groups whose owner has entered
   int32_t ended_ = 0;                         // groups that have ended
   int32_t largest_team_;                      // threads of a team at the most
+  int32_t threads_;                           // threads that run the groups
+  std::atomic<int32_t> settled_{0};  // threads that own a group or have joined one, or left
 };

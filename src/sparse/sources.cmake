@@ -12,7 +12,6 @@ set(VORNAX_SPARSE_SOURCES
   src/sparse/parked_solves.cpp
   src/sparse/solve_queue.cpp
   src/sparse/team_sync.cpp
-  src/sparse/row_schedule.cpp
   src/sparse/split_plan.cpp
   src/sparse/group_step.cpp
   src/sparse/sharing_pace.cpp

@@ -65,10 +65,9 @@ std::unique_ptr<BlockedSums> cross_terms(const CompactSymmetric& P, int32_t firs
   return cross;
 }
 
-TeamPlan plan_team(const CompactSymmetric& P, const CompactFactor& F,
-                   const BlockedSums& forward_terms, const std::vector<int64_t>& row_terms,
+TeamPlan plan_team(const CompactSymmetric& P, const std::vector<int64_t>& row_terms,
                    int32_t members) {
-  const int32_t n = F.n;
+  const int32_t n = P.n;
   TeamPlan plan;
   plan.members = members;
   plan.element_bounds.resize(static_cast<std::size_t>(members) + 1);
@@ -76,53 +75,24 @@ TeamPlan plan_team(const CompactSymmetric& P, const CompactFactor& F,
     plan.element_bounds[m] = static_cast<int32_t>(int64_t{n} * m / members);
   }
   const std::vector<int32_t> bounds = balanced_bounds(row_terms, members);
-  for (int32_t m = 0; m < members; ++m) {
-    plan.product_cross.push_back(cross_terms(P, bounds[m], bounds[m + 1]));
-  }
-  // The backward substitution's row i reads the rows of U's row i; the forward one's the rows
-  // of U's column i, and each is read by the other's.
-  const RowLinks by_rows{F.row_start, F.row_col};
-  const RowLinks by_columns{forward_terms.segment_start, forward_terms.col};
-  plan.forward = schedule_rows(n, by_columns, by_rows, true, members);
-  plan.backward = schedule_rows(n, by_rows, by_columns, false, members);
   plan.shares.resize(static_cast<std::size_t>(members));
   for (int32_t m = 0; m < members; ++m) {
+    plan.product_cross.push_back(cross_terms(P, bounds[m], bounds[m + 1]));
     SplitShare& share = plan.shares[m];
     share.member = m;
     share.product_first_row = bounds[m];
     share.product_end_row = bounds[m + 1];
     share.product_cross = plan.product_cross[m].get();
-    share.forward_terms = &forward_terms;
-    share.forward = plan.forward[m].order();
-    share.backward = plan.backward[m].order();
   }
   return plan;
 }
 
 }  // namespace
 
-std::unique_ptr<BlockedSums> forward_terms_by_row(const CompactFactor& F) {
-  const int32_t n = F.n;
-  auto terms = std::make_unique<BlockedSums>(n, F.row_start[n]);
-  for (int32_t i = 0; i < n; ++i) terms->segment_row[i] = i;
-  for (int64_t k = 0; k < F.row_start[n]; ++k) ++terms->segment_start[F.row_col[k] + 1];
-  for (int32_t i = 0; i < n; ++i) terms->segment_start[i + 1] += terms->segment_start[i];
-  std::vector<int64_t> next(terms->segment_start, terms->segment_start + n);
-  // Rows j ascending, so that each column lists its j ascending.
-  for (int32_t j = 0; j < n; ++j) {
-    for (int64_t k = F.row_start[j]; k < F.row_start[j + 1]; ++k) {
-      const int64_t t = next[F.row_col[k]]++;
-      terms->col[t] = j;
-      terms->value[t] = F.row_value[k];
-    }
-  }
-  return terms;
-}
-
-SplitPlans::SplitPlans(const CompactSymmetric& P, const CompactFactor& F, int32_t largest)
-    : largest_team(std::min(largest, kLargestTeam)), forward_terms(forward_terms_by_row(F)) {
+SplitPlans::SplitPlans(const CompactSymmetric& P, int32_t largest)
+    : largest_team(std::min(largest, kLargestTeam)) {
   const std::vector<int64_t> row_terms = product_terms(P);
   for (int32_t members = 2; members <= largest_team; ++members) {
-    plans[members] = plan_team(P, F, *forward_terms, row_terms, members);
+    plans[members] = plan_team(P, row_terms, members);
   }
 }

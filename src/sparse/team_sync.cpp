@@ -21,15 +21,6 @@ void pause_between_looks(int64_t looks) {
   nanosleep(&kNap, nullptr);
 }
 
-int64_t TeamProgress::wait_until(int32_t u, int64_t needed) {
-  int64_t value = member[u].value.load(std::memory_order_acquire);
-  for (int64_t looks = 0; value < needed; ++looks) {
-    pause_between_looks(looks);
-    value = member[u].value.load(std::memory_order_acquire);
-  }
-  return value;
-}
-
 void TeamBarrier::arrive_and_wait(int32_t members) {
   const int64_t this_round = round.load(std::memory_order_acquire);
   if (arrived.fetch_add(1, std::memory_order_acq_rel) + 1 == members) {

@@ -20,7 +20,6 @@
 #include "sparse/lane_workspace.h"
 #include "sparse/parked_solves.h"
 #include "sparse/pcg_lanes.h"
-#include "sparse/row_schedule.h"
 #include "sparse/sharing_pace.h"
 #include "sparse/solve_teams.h"
 #include "sparse/split_plan.h"
@@ -113,61 +112,6 @@ TEST(PcgLanes, StepsSharedByTwoToFourThreadsGiveTheBitsOfPcgSolveOnBusesAndRando
   }
 }
 
-TEST(RowSchedule, EveryRowOnceAndNoRowReadBeforeItIsFinal) {
-  // Row i reads row i-1 and row i/2 (a chain with long links), or nothing for a third of them.
-  const int32_t n = 300;
-  std::vector<std::vector<int32_t>> reads(n);
-  for (int32_t i = 1; i < n; ++i) {
-    if (i % 3 == 0) continue;
-    reads[i].push_back(i / 2);
-    if (i - 1 != i / 2) reads[i].push_back(i - 1);
-  }
-  std::vector<int64_t> in_start{0}, out_start(n + 1, 0);
-  std::vector<int32_t> in_index, out_index;
-  for (int32_t i = 0; i < n; ++i) {
-    for (int32_t j : reads[i]) in_index.push_back(j), ++out_start[j + 1];
-    in_start.push_back(static_cast<int64_t>(in_index.size()));
-  }
-  for (int32_t i = 0; i < n; ++i) out_start[i + 1] += out_start[i];
-  out_index.resize(in_index.size());
-  std::vector<int64_t> next(out_start.begin(), out_start.end() - 1);
-  for (int32_t i = 0; i < n; ++i) {
-    for (int32_t j : reads[i]) out_index[next[j]++] = i;
-  }
-  for (int32_t members : {2, 3, 4}) {
-    SCOPED_TRACE(members);
-    const std::vector<MemberRows> lists =
-        schedule_rows(n, RowLinks{in_start.data(), in_index.data()},
-                      RowLinks{out_start.data(), out_index.data()}, true, members);
-    // Run the lists as the members would, one row at a time, any member whose next row's waits
-    // are met: every list must run to its end, each row's inputs final when it runs.
-    std::vector<int32_t> done(members, 0);
-    std::vector<bool> final_row(n, false);
-    for (int32_t ran = 0; ran < n;) {
-      int32_t progressed = 0;
-      for (int32_t u = 0; u < members; ++u) {
-        const RowOrder order = lists[u].order();
-        const int32_t k = done[u];
-        if (k == order.count) continue;
-        bool ready = true;
-        for (int32_t w = order.wait_start[k]; w < order.wait_start[k + 1]; ++w) {
-          ready = ready && done[order.wait_member[w]] >= order.wait_count[w];
-        }
-        if (!ready) continue;
-        for (int32_t j : reads[order.rows[k]]) EXPECT_TRUE(final_row[j]) << order.rows[k];
-        EXPECT_FALSE(final_row[order.rows[k]]);
-        final_row[order.rows[k]] = true;
-        ++done[u];
-        ++ran;
-        ++progressed;
-      }
-      ASSERT_GT(progressed, 0) << "the lists wait for each other";
-    }
-    // Independent rows keep every member busy: none is left out.
-    for (int32_t u = 0; u < members; ++u) EXPECT_GT(done[u], n / (4 * members)) << u;
-  }
-}
-
 TEST(SharingPace, ASharedStepSlowerThanOneAloneSendsTheGroupBackAloneForLongerEachTime) {
   SharingPace pace;
   auto step = [&](int32_t lanes, int32_t available, double seconds) {
@@ -237,7 +181,7 @@ TEST(ParkedSolves, TheSolveWithTheLargestLeastResidualBelowTheBoundComesFirst) {
 }
 
 TEST(TeamBoard, AGroupHandsItsLanesToTheFullestGroupWithRoomUnlessThatOneEnds) {
-  TeamBoard board(4, 1);
+  TeamBoard board(4, 4, 1);
   std::vector<std::unique_ptr<LaneWorkspace>> work;
   const int32_t busy[] = {5, 2, 3, 8};
   for (int32_t g = 0; g < 4; ++g) {
