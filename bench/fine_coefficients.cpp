@@ -1,7 +1,9 @@
 // Nanoseconds per Galerkin coefficient, by kind of pair: for each kind a set of 64 varied pairs
-// of that kind is run through galerkin_integral over and over; the figure is the least per-call
-// processor time (CLOCK_PROCESS_CPUTIME_ID) of five rounds of at least 0.1 s each, which other
-// work on the machine still inflates (compare runs, or count instructions under callgrind).
+// of that kind is run through galerkin_integral (the potential) and normal_field_integral (the
+// normal field, the first of each pair the target) over and over; the figure is the least
+// per-call processor time (CLOCK_PROCESS_CPUTIME_ID) of five rounds of at least 0.1 s each,
+// which other work on the machine still inflates (compare runs, or count instructions under
+// callgrind).
 //
 // usage: fine_coefficients_bench
 
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "fine/coefficients/galerkin_integral.h"
+#include "fine/coefficients/normal_field_integral.h"
 #include "structure/axis_rect.h"
 
 namespace {
@@ -23,10 +26,10 @@ struct Pair {
   AxisRect b;  // second rectangle
 };
 
-AxisRect rect(int32_t axis, double level, double u0, double v0, double su, double sv) {
+AxisRect rect(int32_t axis, double plane, double u0, double v0, double su, double sv) {
   AxisRect r;
   r.axis = axis;
-  r.level = level;
+  r.plane = plane;
   r.lo[0] = u0;
   r.lo[1] = v0;
   r.hi[0] = u0 + su;
@@ -40,14 +43,15 @@ double seconds() {
   return t.tv_sec + 1e-9 * t.tv_nsec;
 }
 
-double nanoseconds_per_call(const std::vector<Pair>& pairs) {
+double nanoseconds_per_call(const std::vector<Pair>& pairs,
+                            double (*integral)(const AxisRect&, const AxisRect&)) {
   double best = INFINITY, sink = 0;
   for (int32_t round = 0; round < 5; ++round) {
     int64_t calls = 0;
     const double start = seconds();
     double elapsed = 0;
     do {
-      for (const Pair& p : pairs) sink += galerkin_integral(p.a, p.b);
+      for (const Pair& p : pairs) sink += integral(p.a, p.b);
       calls += static_cast<int64_t>(pairs.size());
       elapsed = seconds() - start;
     } while (elapsed < 0.1);
@@ -97,6 +101,9 @@ int main() {
       {"thin strips (aspect 100) side by side", kind([](double s, double t) {
          return Pair{rect(2, 0, 0, 0, 0.01, 1), rect(2, 0, 0.01 + 0.01 * s, t, 0.01, 1)};
        })},
+      {"thin strips (aspect 100) side by side, 0.01 higher", kind([](double s, double t) {
+         return Pair{rect(2, 0, 0, 0, 0.01, 1), rect(2, 0.01, 0.01 + 0.01 * s, t, 0.01, 1)};
+       })},
       {"thin strips (aspect 100) crossing", kind([](double s, double t) {
          return Pair{rect(2, 0, 0, 0, 0.01, 1),
                      rect(2, 0.01 + 0.01 * s, 0.3 * t - 0.5, 0.45, 1, 0.01)};
@@ -117,7 +124,11 @@ int main() {
          return Pair{rect(2, 0, 0, 0, 1, 1), rect(0, 1000 + s, 300 * t, 0, 1, 1)};
        })},
   };
-  std::printf("%-48s %10s\n", "pairs", "ns/call");
-  for (const Kind& k : kinds) std::printf("%-48s %10.1f\n", k.name, nanoseconds_per_call(k.pairs));
+  std::printf("%-48s %10s %10s\n", "pairs", "potential", "normal");
+  for (const Kind& k : kinds) {
+    const double potential = nanoseconds_per_call(k.pairs, galerkin_integral);
+    std::printf("%-48s %10.1f %10.1f\n", k.name, potential,
+                nanoseconds_per_call(k.pairs, normal_field_integral));
+  }
   return 0;
 }

@@ -14,11 +14,12 @@
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
+#include "fine/far_field/far_product.h"
 #include "fine/mesh/feature_scale.h"
-#include "fine/mesh/level_mesh.h"
+#include "fine/mesh/graded_mesh.h"
 #include "fine/solve/incomplete_factor.h"
-#include "fine/solve/lane_pcg.h"
 #include "fine/solve/near_field.h"
+#include "fine/solve/near_kernels.h"
 #include "structure/panel_file_reader.h"
 
 static double cpu() {
@@ -44,49 +45,49 @@ int main(int argc, char** argv) {
   double t0 = cpu();
   NearField near = make_near_field(mesh, tree, lists, 1);
   double t1 = cpu();
-  FarField far(mesh, tree, lists, 8, 0.6, 4);
+  FarField far(mesh, tree, lists, 8, 4, 0.6);
   double t2 = cpu();
   IncompleteFactor factor = make_incomplete_factor(near, 0.1);
   double t3 = cpu();
-  std::vector<LaneBlock> x(near.n), y(near.n);
+  std::vector<Lanes<kNarrowLanes>> x(near.n), y(near.n);
   for (auto& b : x)
     for (int w = 0; w < 8; ++w) b.lane[w] = 1.0 + w;
-  FarFieldWork work(far);
-  const FineKernels& k = fine_kernels(best_instruction_set());
+  FarFieldWork work(far.work_blocks());
+  const InstructionSet set = best_instruction_set();
+  const NearKernels& k = near_kernels(set);
   const int R = argc > 4 ? std::atoi(argv[4]) : 10;
   double a = cpu();
   for (int r = 0; r < R; ++r) k.near_multiply(near, x.data(), y.data());
   double b = cpu();
-  for (int r = 0; r < R; ++r)
-    k.far_multiply(far, 4, x.data(), y.data(), work.multipole.get(), work.local.get());
+  for (int r = 0; r < R; ++r) far.add_product(4, x.data(), y.data(), work, set);
   double c = cpu();
   for (int r = 0; r < R; ++r) k.factor_solve(factor, x.data(), y.data());
   double d = cpu();
-  k.far_multiply(far, 8, x.data(), y.data(), work.multipole.get(), work.local.get());
+  far.add_product(8, x.data(), y.data(), work, set);
   double e = cpu();
   {
-    FarField nolinks = far;
-    std::fill(nolinks.link_start.begin(), nolinks.link_start.end(), 0);
+    FarFieldTables nolinks = far.tables();
+    std::fill(nolinks.side_start.begin(), nolinks.side_start.end(), 0);
     double f0 = cpu();
     for (int r = 0; r < R; ++r)
-      k.far_multiply(nolinks, 4, x.data(), y.data(), work.multipole.get(), work.local.get());
+      far_product(set)(nolinks, 4, x.data(), y.data(), work.multipole.get(), work.local.get());
     double f1 = cpu();
     // The products of the far pairs at degree 4: per side of a pair, one product for each
     // (out, in) of degree(out) + degree(in) <= min(4, the pair's order), on eight lanes.
     double products = 0.0;
     int64_t by_order[5] = {0, 0, 0, 0, 0};
-    for (const FarField::Link& link : far.links) {
-      by_order[std::min(4, link.order)] += 1;
-      const int32_t q = std::min(4, link.order);
-      for (int32_t n = 0; n <= q; ++n)
-        products += 2.0 * (n + 1) * (n + 2) / 2 * far.terms_up_to[q - n];
+    for (const FarLinkSide& side : far.tables().sides) {
+      const int32_t q = std::min(4, side.degree);
+      by_order[q] += 1;
+      for (int32_t n = 0; n <= q; ++n) products += (n + 1) * (n + 2) / 2 * terms_up_to(q - n);
     }
+    for (int64_t& count : by_order) count /= 2;  // each pair has two sides
     const double seconds = ((c - b) - (f1 - f0)) / R;
     std::printf(
         "far4 without links %.2f ms; %zu far pairs (of degree 2, 3, 4 while iterating: %lld, %lld, "
         "%lld), %.3g Gflop/s in their products\n",
-        (f1 - f0) / R * 1e3, far.links.size(), (long long)by_order[2], (long long)by_order[3],
-        (long long)by_order[4], products * 8 * 2 / seconds * 1e-9);
+        (f1 - f0) / R * 1e3, (size_t)far.pair_count(), (long long)by_order[2],
+        (long long)by_order[3], (long long)by_order[4], products * 8 * 2 / seconds * 1e-9);
   }
   std::printf(
       "N=%d near=%lld (%.1f us/1k) far setup %.3f factor %.3f (%lld kept) | apply ms: near %.2f "

@@ -2,8 +2,8 @@
 // coefficients, far pairs, iterations, wall time, the first entries of the matrix), for studies
 // of its accuracy and cost. Not installed.
 //
-// usage: fine_levels PANELFILE LAST [ORDER SEPARATION LEAF KEEP THREADS TOLERANCE FIRST
-//                                    ITERATION_ORDER]
+// usage: fine_levels PANELFILE LAST [DEGREE SEPARATION LEAF KEEP THREADS TOLERANCE FIRST
+//                                    ITERATION_DEGREE]
 // With FINE_LEVELS_DUMP=PREFIX set, each level's whole matrix goes to PREFIXm.txt.
 #include <chrono>
 #include <cstdio>
@@ -11,16 +11,16 @@
 #include <fstream>
 #include <iostream>
 
+#include "common/instruction_set.h"
 #include "fine/mesh/feature_scale.h"
-#include "fine/solve/level_solve.h"
-#include "sparse/instruction_set.h"
+#include "fine/solve/solve_level.h"
 #include "structure/panel_file_reader.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr,
-                 "usage: fine_levels PANELFILE LAST [ORDER SEPARATION LEAF KEEP THREADS "
-                 "TOLERANCE FIRST ITERATION_ORDER]\n");
+                 "usage: fine_levels PANELFILE LAST [DEGREE SEPARATION LEAF KEEP THREADS "
+                 "TOLERANCE FIRST ITERATION_DEGREE]\n");
     return 2;
   }
   std::ifstream in(argv[1]);
@@ -34,14 +34,14 @@ int main(int argc, char** argv) {
   LevelSettings settings;
   settings.instruction_set = best_instruction_set();
   int max_level = argc > 2 ? std::atoi(argv[2]) : 3;
-  if (argc > 3) settings.expansion_order = std::atoi(argv[3]);
+  if (argc > 3) settings.highest_degree = std::atoi(argv[3]);
   if (argc > 4) settings.separation = std::atof(argv[4]);
   if (argc > 5) settings.leaf_size = std::atoi(argv[5]);
   if (argc > 6) settings.factor_keep = std::atof(argv[6]);
   if (argc > 7) settings.threads = std::atoi(argv[7]);
   if (argc > 8) settings.tolerance = std::atof(argv[8]);
   int min_level = argc > 9 ? std::atoi(argv[9]) : 1;
-  if (argc > 10) settings.iteration_order = std::atoi(argv[10]);
+  if (argc > 10) settings.iteration_degree = std::atoi(argv[10]);
   LevelResult previous;
   bool have = false;
   for (int m = min_level; m <= max_level; ++m) {

@@ -17,23 +17,10 @@
 #include <sstream>
 #include <string>
 
+#include "fuzz_checks.h"
 #include "geometry/panel_reader.h"
 
 namespace {
-
-void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "broken invariant: %s\n", what);
-  std::abort();
-}
-
-void check_message(const std::string& message) {
-  require(message.compare(0, 7, "Error: ") == 0, "a message starts with \"Error: \"");
-  for (char c : message) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    require(byte >= 0x20 && byte < 0x7f, "a message is one line of printable text");
-  }
-}
 
 bool is_finite(const Point3& p) {
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
@@ -70,14 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t conductor_count = 12345;
   std::string message = read_panel_records(in, panels, conductor_count);
   if (!message.empty()) {
-    check_message(message);
+    check_message(message, "Error: ");
     return 0;
   }
   check_panels(panels, conductor_count);
 
   message = check_conductor_runs(panels);
   if (!message.empty()) {
-    check_message(message);
+    check_message(message, "Error: ");
     return 0;
   }
   require(static_cast<uint64_t>(panels.size()) == 6 * static_cast<uint64_t>(conductor_count),

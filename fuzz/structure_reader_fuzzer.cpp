@@ -9,6 +9,7 @@
 // - it agrees with vornax's reader: a file that both accept is read to the same runs and
 //   rectangles, and where vornax's reader refuses a record for its coordinates or the end of the
 //   file, vornax-fine gives the same message or refuses an earlier record.
+// Its header lines read to a declared unit and master positions, or to one line naming the line.
 // A broken invariant aborts, which libFuzzer reports as a crash with the input.
 #include <algorithm>
 #include <cmath>
@@ -19,24 +20,12 @@
 #include <sstream>
 #include <string>
 
+#include "fuzz_checks.h"
 #include "geometry/panel_reader.h"
+#include "structure/panel_file_header.h"
 #include "structure/panel_file_reader.h"
 
 namespace {
-
-void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "broken invariant: %s\n", what);
-  std::abort();
-}
-
-void check_message(const std::string& message) {
-  require(message.compare(0, 7, "Error: ") == 0, "a message starts with \"Error: \"");
-  for (char c : message) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    require(byte >= 0x20 && byte < 0x7f, "a message is one line of printable text");
-  }
-}
 
 /// The record a message names first ("Panel record N"), 0 for none.
 uint64_t record_named(const std::string& message) {
@@ -47,8 +36,8 @@ uint64_t record_named(const std::string& message) {
 /// The closed extent of `rect` along `axis`.
 void extent(const AxisRect& rect, int axis, double& lo, double& hi) {
   int side = (axis - rect.axis + 3) % 3;
-  lo = side == 0 ? rect.level : rect.lo[side - 1];
-  hi = side == 0 ? rect.level : rect.hi[side - 1];
+  lo = side == 0 ? rect.plane : rect.lo[side - 1];
+  hi = side == 0 ? rect.plane : rect.hi[side - 1];
 }
 
 void check_structure(const FineStructure& s) {
@@ -58,7 +47,7 @@ void check_structure(const FineStructure& s) {
   for (uint32_t c = 0; c < s.conductors.size(); ++c) {
     const FineConductor& run = s.conductors[c];
     require(run.first_panel == next && run.panel_count > 0, "conductors are consecutive runs");
-    require(!run.label.empty() && run.label != "Q", "a label is a token other than Q");
+    require(!run.label.empty(), "a label is a token");
     for (uint32_t k = run.first_panel; k < run.first_panel + run.panel_count; ++k) {
       require(s.conductor_of_panel[k] == c, "conductor_of_panel follows the runs");
     }
@@ -66,7 +55,7 @@ void check_structure(const FineStructure& s) {
   }
   require(next == s.panels.size(), "the runs cover every panel");
   for (const AxisRect& r : s.panels) {
-    require(r.axis >= 0 && r.axis < 3 && std::isfinite(r.level), "a plane along an axis");
+    require(r.axis >= 0 && r.axis < 3 && std::isfinite(r.plane), "a plane along an axis");
     for (int side = 0; side < 2; ++side) {
       require(std::isfinite(r.lo[side]) && r.lo[side] < r.hi[side] && std::isfinite(r.hi[side]),
               "finite sides of positive length");
@@ -98,7 +87,7 @@ void check_alike(const PanelVector& panels, const FineStructure& s) {
     const Point3* v = panels[k].vertices;
     const double first[3] = {v[0].x, v[0].y, v[0].z}, third[3] = {v[2].x, v[2].y, v[2].z};
     const AxisRect& r = s.panels[k];
-    require(first[r.axis] == r.level && third[r.axis] == r.level, "the plane of vertex 1 and 3");
+    require(first[r.axis] == r.plane && third[r.axis] == r.plane, "the plane of vertex 1 and 3");
     for (int side = 0; side < 2; ++side) {
       int along = (r.axis + 1 + side) % 3;
       require(r.lo[side] == std::min(first[along], third[along]) &&
@@ -123,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check_structure(structure);
     if (vornax_message.empty()) check_alike(panels, structure);
   } else {
-    check_message(message);
+    check_message(message, "Error: ");
   }
   bool record_refused =
       !vornax_message.empty() && vornax_message.find("conductor number") == std::string::npos;
@@ -133,6 +122,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "vornax-fine refuses the record that vornax refuses, or an earlier one");
     require(fine_record < vornax_record || message == vornax_message,
             "the same record refused with the same message");
+  }
+  // The header lines: a unit of the five, positions from 1, or one line naming the line.
+  std::istringstream header_in(bytes);
+  PanelFileHeader header;
+  std::string header_message = read_panel_file_header(header_in, "fuzz.panels", header);
+  if (header_message.empty()) {
+    require(header.unit.empty() == (header.unit_line == 0), "a unit has its line");
+    for (uint32_t position : header.masters) require(position > 0, "masters count from 1");
+  } else {
+    require(header_message.compare(0, 12, "fuzz.panels:") == 0 &&
+                header_message.find('\n') == std::string::npos,
+            "a header message names the file and is one line");
   }
   return 0;
 }

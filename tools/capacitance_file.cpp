@@ -5,22 +5,10 @@
 #include <sstream>
 #include <utility>
 
+#include "common/message_text.h"
 #include "tools/spice_names.h"
 
 namespace {
-
-/// A token as a one-line message may show it: control and non-ASCII bytes
-/// become '?', and a long token is cut.
-std::string printable(const std::string& token) {
-  const size_t kMaxShown = 40;
-  std::string shown;
-  for (size_t k = 0; k < token.size() && k < kMaxShown; ++k) {
-    unsigned char c = static_cast<unsigned char>(token[k]);
-    shown += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '?';
-  }
-  if (token.size() > kMaxShown) shown += "...";
-  return shown;
-}
 
 /// "" with `value` set, or why `token` is not a finite decimal number.
 /// strtod alone would also take "nan", "inf" and hexadecimal.
@@ -35,16 +23,21 @@ std::string parse_number(const std::string& token, double& value) {
   return "";
 }
 
-/// ", not one for each of the 4 conductors": the end of a message about counts.
-std::string per_conductor(uint32_t order) {
-  return ", not one for each of the " + std::to_string(order) +
-         (order == 1 ? " conductor" : " conductors");
+/// ", not one for each of the 4 conductors": the end of a message about counts, with "or of
+/// the 2 master conductors" where a matrix of their rows alone would do.
+std::string per_conductor(uint32_t order, uint32_t masters = 0) {
+  std::string end = ", not one for each of the " + std::to_string(order) +
+                    (order == 1 ? " conductor" : " conductors");
+  if (masters > 0)
+    end +=
+        " or of the " + std::to_string(masters) + " master conductor" + (masters == 1 ? "" : "s");
+  return end;
 }
 
 }  // namespace
 
 std::string read_capacitance_rows(std::istream& in, const std::string& file_name, uint32_t order,
-                                  MatrixRows& rows) {
+                                  MatrixRows& rows, uint32_t masters) {
   rows.clear();
   std::string line;
   uint64_t line_number = 0;
@@ -72,9 +65,9 @@ std::string read_capacitance_rows(std::istream& in, const std::string& file_name
   }
   ++line_number;  // the line that could not be read, or that is missing
   if (in.bad()) return at("the file cannot be read");
-  if (rows.size() < order) {
+  if (rows.size() < order && (masters == 0 || rows.size() != masters)) {
     return at("the file ends after " + std::to_string(rows.size()) + " rows" +
-              per_conductor(order));
+              per_conductor(order, masters));
   }
   return "";
 }

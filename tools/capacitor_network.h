@@ -41,11 +41,35 @@ struct Capacitor {
   int digits;       // significant digits, 12 to 17, that `value` needs, see visit_capacitors
 };
 
+/// The n x n matrix of a Cap.txt that holds only the rows of the master conductors `masters`
+/// (positions from 0, one per row of `rows`, each row n long): the other rows, those of the
+/// context, mirror the masters' columns, C(k,j) = C(j,k), are 0 between two context
+/// conductors, and have the diagonal that makes their row sum 0.
+MatrixRows with_context_rows(const MatrixRows& rows, const std::vector<uint32_t>& masters);
+
+/// Which of the capacitors of S a network holds.
+struct NetworkChoice {
+  double min_fraction = 0.0;  // couplings below this part of the totals are left out; 0: none
+  std::vector<bool> context;  // per conductor, whether its row was not computed (see
+                              // with_context_rows): it has no capacitor to ground and no known
+                              // total; empty when every row was
+};
+
+/// True when the coupling S(j,k), j != k, is below `choice.min_fraction` of S(j,j) and of S(k,k)
+/// in magnitude, of those that are not context: negligible for each of its conductors.
+bool is_negligible(const MatrixRows& s, size_t j, size_t k, const NetworkChoice& choice);
+
+/// The couplings S(j,k), j < k, not zero, that is_negligible leaves out.
+size_t negligible_count(const MatrixRows& s, const NetworkChoice& choice);
+
 /// Hands the capacitors of a network with S as its capacitance matrix to `take` one at a time,
 /// without holding them all. For each conductor j in order: j to ground with the row sum
-/// sum_k S(j,k), then j to every later k with -S(j,k) where S(j,k) is not zero. With port j
-/// at 1 V and the others grounded, the charge on port k is then S(k,j).
-/// A simulator adds S(j,j) up from all capacitors at port j; their digits are
-/// chosen so that it comes back to 11 significant digits even where they
-/// cancel: 12 where all of them are positive, as in every physical matrix.
-void visit_capacitors(const MatrixRows& s, const std::function<void(const Capacitor&)>& take);
+/// sum_k S(j,k) of the entries it keeps (none for a context conductor), then j to every later k
+/// with -S(j,k) where S(j,k) is not zero and not negligible. A coupling left out lands in the
+/// capacitors to ground of its conductors, so S(j,j), the total of each, is kept; with none
+/// left out, port j at 1 V and the others grounded put the charge S(k,j) on port k. A simulator
+/// adds S(j,j) up from all capacitors at port j; their digits are chosen so that it comes back to
+/// 11 significant digits even where they cancel: 12 where all of them are positive, as in every
+/// physical matrix.
+void visit_capacitors(const MatrixRows& s, const NetworkChoice& choice,
+                      const std::function<void(const Capacitor&)>& take);

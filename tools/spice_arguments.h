@@ -13,7 +13,9 @@ struct SpiceArguments {
   std::string panel_file;  // PANELFILE, the structure the matrix was extracted from
   std::string cap_file;    // CAPFILE, its Cap.txt
   const LengthUnit* unit;  // --unit, metres when not given
+  bool unit_given;         // whether --unit was given
   std::string name;        // --name, a valid SPICE name; "" when not given
+  double min_fraction;     // --min-cap FRACTION, 0 <= FRACTION < 1; 0.001 when not given
 };
 
 /// Reads the command line of vornax-spice (`arguments` without the program

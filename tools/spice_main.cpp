@@ -8,12 +8,13 @@
 
 #include "common/companion_request.h"
 #include "common/fatal.h"
+#include "common/message_text.h"
 #include "geometry/panel_reader.h"
-#include "structure/panel_file_reader.h"
 #include "tools/capacitance_file.h"
 #include "tools/spice_arguments.h"
 #include "tools/spice_names.h"
 #include "tools/spice_subcircuit.h"
+#include "tools/structure_panels.h"
 
 namespace {
 
@@ -23,43 +24,59 @@ namespace {
   std::exit(1);
 }
 
-/// The conductor labels of `file_name` in file order, one per conductor. The
-/// file is read as vornax-fine reads it; one that vornax-fine refuses but
-/// vornax's reader takes (vornax does not check that panels are rectangles
-/// apart from one another) as vornax reads it, its conductor numbers as
-/// labels. A file that neither takes ends the program with vornax-fine's message.
-std::vector<std::string> read_conductor_labels(const std::string& file_name) {
-  std::ifstream in(file_name);
-  if (!in) fail("vornax-spice: cannot open the panel file '" + one_line(file_name) + "'.");
-  FineStructure structure;
-  std::string fine_error = read_fine_structure(in, file_name, structure);
-  std::vector<std::string> labels;
-  if (fine_error.empty()) {
-    for (const FineConductor& conductor : structure.conductors) labels.push_back(conductor.label);
-    return labels;
-  }
-  std::ifstream again(file_name);
-  PanelVector panels;
-  uint32_t conductor_count = 0;
-  std::string error = read_panel_records(again, panels, conductor_count);
-  if (error.empty() && panels.size() == 0) error = no_records_error(file_name);
-  if (error.empty()) error = check_conductor_runs(panels);
-  if (!error.empty()) fail(fine_error);
-  for (uint32_t k = 0; k < panels.size(); ++k) {
-    if (k == 0 || panels[k].conductor != panels[k - 1].conductor) {
-      labels.push_back(std::to_string(panels[k].conductor));
-    }
-  }
-  return labels;
+/// The structure file as read_labelled_panels reads it. A file that neither reader takes ends
+/// the program with vornax-fine's message.
+LabelledPanels read_structure_file(const std::string& file_name) {
+  LabelledPanels panels;
+  bool opened = false;
+  std::string error = read_labelled_panels(file_name, panels, opened);
+  if (!opened) fail("vornax-spice: cannot open the panel file '" + one_line(file_name) + "'.");
+  if (!error.empty())
+    fail(panels.cap3d || error.find("Error: ") != 0 ? "vornax-spice: " + error : error);
+  return panels;
 }
 
-/// Reads the capacitance matrix into `source`, symmetrised. A faulty file ends the program.
-void read_capacitance_file(const std::string& file_name, uint32_t order, SubcircuitSource& source) {
+/// What the file is called in messages and comments.
+std::string kind_of(const LabelledPanels& panels) {
+  return panels.cap3d ? "the cap3d file" : "the panel file";
+}
+
+/// The unit of the file's coordinates: the one it declares (a cap3d file: micrometres), which an
+/// explicit --unit must not contradict, else --unit or metres. Sets the source's unit and origin.
+void take_unit(const SpiceArguments& arguments, const LabelledPanels& panels,
+               SubcircuitSource& source) {
+  source.unit = arguments.unit;
+  source.unit_source = arguments.unit_given ? "--unit" : "the default";
+  if (panels.unit.empty()) return;
+  if (arguments.unit_given && panels.unit != arguments.unit->name) {
+    fail("vornax-spice: --unit " + std::string(arguments.unit->name) + " contradicts the unit " +
+         panels.unit + " that " + kind_of(panels) + " " + one_line(arguments.panel_file) +
+         " declares.");
+  }
+  source.unit = find_length_unit(panels.unit);
+  source.unit_source = "declared by " + kind_of(panels);
+}
+
+/// Reads the capacitance matrix into `source`, symmetrised: all its rows, or those of the
+/// master conductors that the structure file names alone, the others then context. A faulty
+/// file ends the program.
+void read_capacitance_file(const std::string& file_name, const LabelledPanels& panels,
+                           SubcircuitSource& source) {
   std::ifstream in(file_name);
   if (!in) fail("vornax-spice: cannot open the capacitance file '" + one_line(file_name) + "'.");
   MatrixRows c;
-  std::string error = read_capacitance_rows(in, file_name, order, c);
+  const uint32_t order = static_cast<uint32_t>(panels.labels.size());
+  const uint32_t masters = static_cast<uint32_t>(panels.masters.size());
+  std::string error = read_capacitance_rows(in, file_name, order, c, masters < order ? masters : 0);
   if (!error.empty()) fail("vornax-spice: " + error);
+  if (c.size() < order) {
+    source.network.context.assign(order, true);
+    for (uint32_t master : panels.masters) source.network.context[master] = false;
+    c = with_context_rows(c, panels.masters);
+    source.rows_note = "rows: those of the " + std::to_string(masters) +
+                       " master conductors that " + kind_of(panels) +
+                       " names; the others only couple to them";
+  }
   take_matrix(source, std::move(c));
   int32_t row = first_overflowing_row(source.s);
   if (row >= 0) {
@@ -82,7 +99,8 @@ int main(int argc, char** argv) {
     std::cerr << "vornax-spice: " << error << '\n' << kSpiceUsage;
     return 2;
   }
-  std::vector<std::string> labels = read_conductor_labels(arguments.panel_file);
+  LabelledPanels panels = read_structure_file(arguments.panel_file);
+  const std::vector<std::string>& labels = panels.labels;
   SubcircuitSource source;
   for (const std::string& label : labels) {
     int32_t number;
@@ -90,10 +108,11 @@ int main(int argc, char** argv) {
   }
   source.panel_file = arguments.panel_file;
   source.cap_file = arguments.cap_file;
-  source.unit = arguments.unit;
+  take_unit(arguments, panels, source);
+  source.network.min_fraction = arguments.min_fraction;
   source.name = arguments.name.empty() ? subcircuit_name_for(arguments.panel_file) : arguments.name;
   source.ports = port_names(labels);
-  read_capacitance_file(arguments.cap_file, static_cast<uint32_t>(labels.size()), source);
+  read_capacitance_file(arguments.cap_file, panels, source);
 
   write_subcircuit(source, std::cout, std::cerr);
   std::cout.flush();

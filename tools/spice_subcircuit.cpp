@@ -6,6 +6,7 @@
 #include <set>
 #include <utility>
 
+#include "common/message_text.h"
 #include "tools/spice_names.h"
 
 namespace {
@@ -87,13 +88,20 @@ void write_subcircuit(const SubcircuitSource& source, std::ostream& out, std::os
   out << "* capacitance matrix as a SPICE subcircuit, written by vornax-spice\n";
   out << "* panel file: " << one_line(source.panel_file) << "\n";
   out << "* capacitance file: " << one_line(source.cap_file) << "\n";
-  out << "* unit: " << source.unit->name << ", so the capacitance file counts in units of 1e"
-      << source.unit->farad_exponent << " F\n";
+  out << "* unit: " << source.unit->name << " (" << source.unit_source
+      << "), so the capacitance file counts in units of 1e" << source.unit->farad_exponent
+      << " F\n";
   out << "* conductors: " << ports.size()
       << ", one port each in file order, named after their conductor "
       << (source.labelled ? "labels\n" : "numbers\n");
   out << "* symmetrised: S = (C + C^T) / 2\n";
   out << asymmetry_line(source.asymmetry);
+  if (!source.rows_note.empty()) out << "* " << source.rows_note << "\n";
+  if (source.network.min_fraction > 0.0) {
+    out << "* couplings below " << quoted(source.network.min_fraction, 6)
+        << " of the totals of both their conductors: " << negligible_count(s, source.network)
+        << " left out, each added to both conductors' capacitors to ground\n";
+  }
 
   out << ".subckt " << source.name;
   for (size_t k = 0; k < ports.size(); ++k) {
@@ -103,7 +111,7 @@ void write_subcircuit(const SubcircuitSource& source, std::ostream& out, std::os
   out << "\n";
 
   std::set<std::string> taken;  // capacitor names so far, in lower case, where labels may clash
-  visit_capacitors(s, [&](const Capacitor& capacitor) {
+  visit_capacitors(s, source.network, [&](const Capacitor& capacitor) {
     const std::string& from = ports[capacitor.from];
     const std::string& to = capacitor.to < 0 ? kGround : ports[capacitor.to];
     const std::string plain = "C_" + from + "_" + to;

@@ -32,6 +32,11 @@ struct SubcircuitSource {
   MatrixRows s;                    // S = (C + C^T) / 2, ports.size() square
   Asymmetry asymmetry;             // the largest asymmetry of C that S removed
   bool labelled = false;           // the ports are named after labels, not all numbers
+  NetworkChoice network;           // the couplings left out and the context conductors, see
+                                   // visit_capacitors
+  std::string rows_note;           // which rows Cap.txt holds, for a comment; "" for all
+  std::string unit_source;         // where the unit comes from, for the header: "--unit",
+                                   // "the default" or "line N of the panel file"
 };
 
 /// Sets the matrix of `source` from the capacitance matrix `c` as read: its asymmetry, and S,
@@ -39,8 +44,8 @@ struct SubcircuitSource {
 void take_matrix(SubcircuitSource& source, MatrixRows c);
 
 /// Writes the SPICE subcircuit of S to `out` as it goes: one port per conductor, the capacitors
-/// of visit_capacitors in farads, impossible ones marked on their line and each told of by one
-/// line on `warnings`. A capacitor is named C_FROM_TO after its ports (TO is 0 for ground);
-/// where labelled ports make that name come twice, distinct_name tells them apart (ports named
-/// after numbers never do, so their names are not held).
+/// of visit_capacitors (with the source's network choice) in farads, impossible ones marked on
+/// their line and each told of by one line on `warnings`. A capacitor is named C_FROM_TO after its
+/// ports (TO is 0 for ground); where labelled ports make that name come twice, distinct_name tells
+/// them apart (ports named after numbers never do, so their names are not held).
 void write_subcircuit(const SubcircuitSource& source, std::ostream& out, std::ostream& warnings);

@@ -12,9 +12,10 @@ const double kMargin = 20.0;         // blank border around everything, px
 const double kTop = 50.0;            // the drawing starts below the caption
 const double kDrawingWidth = 760.0;  // the drawing fits this box, aspect kept
 const double kDrawingHeight = 560.0;
-const double kLegendRow = 18.0;      // height of one legend entry
-const int32_t kLegendRows = 30;      // entries per legend column
-const double kLegendColumn = 110.0;  // width of one legend column
+const double kLegendRow = 18.0;       // height of one legend entry
+const int32_t kLegendRows = 30;       // entries per legend column
+const double kLegendColumn = 110.0;   // least width of one legend column
+const double kLegendCharacter = 7.0;  // room for one character of a label
 
 std::string number(double value) {
   char text[32];
@@ -116,11 +117,14 @@ std::string render_svg(const Picture& picture) {
                      extent_y > 0.0 ? kDrawingHeight / extent_y : HUGE_VAL);
   }
 
-  int32_t conductors = static_cast<int32_t>(picture.conductor_numbers.size());
+  int32_t conductors = static_cast<int32_t>(picture.conductor_labels.size());
   int32_t columns = std::max<int32_t>(1, (conductors + kLegendRows - 1) / kLegendRows);
   int32_t rows = std::min(conductors, kLegendRows);
+  double column_width = kLegendColumn;
+  for (const std::string& label : picture.conductor_labels)
+    column_width = std::max(column_width, 30.0 + kLegendCharacter * label.size());
   double legend_x = kMargin + extent_x * scale + 40.0;
-  double width = legend_x + columns * kLegendColumn + kMargin;
+  double width = legend_x + columns * column_width + kMargin;
   double height = std::max(kTop + extent_y * scale, kTop + kLegendRow * (rows + 1)) + kMargin;
 
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -149,12 +153,12 @@ std::string render_svg(const Picture& picture) {
   svg +=
       "<text x=\"" + number(legend_x) + "\" y=\"" + number(kTop + 12.0) + "\">conductor</text>\n";
   for (int32_t c = 0; c < conductors; ++c) {
-    double x = legend_x + (c / kLegendRows) * kLegendColumn;
+    double x = legend_x + (c / kLegendRows) * column_width;
     double y = kTop + kLegendRow * (c % kLegendRows + 1);
     svg += "<g class=\"legend-entry\"><rect x=\"" + number(x) + "\" y=\"" + number(y + 2.0) +
            "\" width=\"14\" height=\"14\" stroke=\"#202020\" fill=\"" + colour(hue_of(c), 0.58) +
            "\"/><text x=\"" + number(x + 20.0) + "\" y=\"" + number(y + 13.0) + "\">" +
-           std::to_string(picture.conductor_numbers[c]) + "</text></g>\n";
+           xml_text(picture.conductor_labels[c]) + "</text></g>\n";
   }
   svg += "</g>\n</svg>\n";
   return svg;

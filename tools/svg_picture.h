@@ -14,10 +14,10 @@ struct PictureFace {
 
 /// Everything an SVG picture of a structure shows.
 struct Picture {
-  std::string caption;                     // one line above the drawing; any bytes
-  std::vector<PictureFace> faces;          // in any order; drawn farthest first
-  std::vector<int32_t> conductor_numbers;  // each conductor's number in the file, file order
-  bool fine_outlines = false;              // thin outlines, for many small leaf panels
+  std::string caption;                        // one line above the drawing; any bytes
+  std::vector<PictureFace> faces;             // in any order; drawn farthest first
+  std::vector<std::string> conductor_labels;  // each conductor's label in the file, file order
+  bool fine_outlines = false;                 // thin outlines, for many small leaf panels
 };
 
 /// Orders `faces` for painting: the centre (midpoint of corners 1 and 3)
@@ -26,5 +26,6 @@ void sort_back_to_front(std::vector<PictureFace>& faces);
 
 /// A complete SVG document: the caption, one filled and outlined polygon per
 /// face in the isometric view, coloured by conductor and shaded by the face's
-/// orientation, and a legend with one entry per conductor.
+/// orientation, and a legend with one entry per conductor, its columns as wide as the longest
+/// label needs.
 std::string render_svg(const Picture& picture);

@@ -6,16 +6,46 @@
 
 #include "common/companion_request.h"
 #include "common/fatal.h"
+#include "common/message_text.h"
+#include "geometry/panel_reader.h"
 #include "model/capacitance_extractor.h"
 #include "tools/panel_picture.h"
+#include "tools/structure_panels.h"
 #include "tools/svg_picture.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: vornax-view PANELFILE [--leaves] > picture.svg\n"
-    "Draws the structure of PANELFILE; with --leaves, the panels as vornax refines them.\n"
+    "Draws the structure of PANELFILE, any file vornax-fine or vornax reads, its conductors\n"
+    "named by their labels; with --leaves, the panels as vornax refines them.\n"
     "--help prints this usage, --version the version.\n";
+
+/// The picture of the file, or its leaves; "" after a message on standard error.
+std::string picture_svg(const std::string& file_name, bool leaves) {
+  if (leaves) {
+    // vornax's own passes, so that the picture shows what vornax refines, and a bad file gets
+    // the message vornax gives.
+    CapacitanceExtractor extractor;
+    if (!extractor.read_panel_file(file_name) || !extractor.refine_all_pairs()) {
+      std::cerr << extractor.failure.message << std::endl;
+      return "";
+    }
+    return render_svg(picture_of_leaves(extractor, file_name));
+  }
+  LabelledPanels panels;
+  bool opened = false;
+  std::string error = read_labelled_panels(file_name, panels, opened);
+  if (!opened) error = "vornax-view: cannot open the panel file '" + one_line(file_name) + "'.";
+  // A panel file's message is vornax's; a cap3d file's names the file and line.
+  if (!error.empty() && error.compare(0, 7, "Error: ") != 0 && opened)
+    error = "vornax-view: " + error;
+  if (!error.empty()) {
+    std::cerr << error << '\n';
+    return "";
+  }
+  return render_svg(picture_of_structure(panels, file_name));
+}
 
 }  // namespace
 
@@ -43,17 +73,8 @@ int main(int argc, char** argv) {
   }
   // Standard output is the picture: every message goes to standard error.
   install_out_of_memory_handler(stderr);
-  std::string svg;
-  {
-    // The program's own passes, so that the picture shows what vornax reads and refines, and a
-    // bad file gets the message vornax gives.
-    CapacitanceExtractor extractor;
-    if (!extractor.read_panel_file(file_name) || (leaves && !extractor.refine_all_pairs())) {
-      std::cerr << extractor.failure.message << std::endl;
-      return 1;
-    }
-    svg = render_svg(picture_of_panels(extractor, leaves, file_name));
-  }
+  std::string svg = picture_svg(file_name, leaves);
+  if (svg.empty()) return 1;
   std::cout << svg;
   std::cout.flush();
   if (!std::cout) {

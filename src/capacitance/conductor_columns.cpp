@@ -1,10 +1,12 @@
 #include "capacitance/conductor_columns.h"
 
+#include "common/physical_constants.h"
+
 namespace {
 
 /// 4 * pi * 8.85: with this excitation the charge sums come out in units of
 /// 1e-12 F times the coordinates' unit in metres.
-const double kExcitation = 111.212379937086;
+const double kExcitation = kFourPiEpsilon0;
 
 }  // namespace
 

@@ -21,10 +21,8 @@ uint64_t lowered_address_space_limit(uint64_t current_soft_limit, uint64_t physi
 
 void limit_address_space_to_physical_memory(int32_t sharing_processes) {
 #ifndef VORNAX_SANITIZED_ADDRESS_SPACE
-  long pages = sysconf(_SC_PHYS_PAGES);
-  long page_size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || page_size <= 0) return;
-  uint64_t physical = static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
+  uint64_t physical = physical_memory_bytes();
+  if (physical == 0) return;
   if (sharing_processes > 1) physical /= static_cast<uint64_t>(sharing_processes);
   struct rlimit limit;
   if (getrlimit(RLIMIT_AS, &limit) != 0) return;
@@ -36,4 +34,21 @@ void limit_address_space_to_physical_memory(int32_t sharing_processes) {
 #else
   (void)sharing_processes;
 #endif
+}
+
+uint64_t physical_memory_bytes() {
+  long pages = sysconf(_SC_PHYS_PAGES);
+  long page_size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) return 0;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
+}
+
+uint64_t usable_memory_bytes() {
+  uint64_t usable = physical_memory_bytes();
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+    const uint64_t soft = static_cast<uint64_t>(limit.rlim_cur);
+    if (usable == 0 || soft < usable) usable = soft;
+  }
+  return usable;
 }

@@ -13,3 +13,10 @@ uint64_t lowered_address_space_limit(uint64_t current_soft_limit, uint64_t physi
 /// out-of-memory killer. Does nothing in sanitizer builds, whose shadow memory takes far more
 /// address space than that.
 void limit_address_space_to_physical_memory(int32_t sharing_processes = 1);
+
+/// The machine's physical memory in bytes; 0 when it cannot be told.
+uint64_t physical_memory_bytes();
+
+/// The memory this process may take: the machine's physical memory, or its soft address-space
+/// limit where that is lower; 0 when neither can be told.
+uint64_t usable_memory_bytes();

@@ -7,4 +7,7 @@ set(VORNAX_COMMON_SOURCES
   src/common/thread_count.cpp
   src/common/companion_request.cpp
   src/common/worker_pool.cpp
+  src/common/message_text.cpp
+  src/common/instruction_set.cpp
+  src/common/parallel_for.cpp
 )

@@ -59,6 +59,10 @@ void run_workers(int32_t count, const std::function<void(int32_t)>& body,
   }
   std::unique_lock<std::mutex> hold(pool.lock);
   while (pool.running > 0) {
+    if (!tick) {
+      pool.finished.wait(hold);
+      continue;
+    }
     pool.finished.wait_for(hold, std::chrono::milliseconds(tick_milliseconds));
     if (pool.running == 0) break;
     hold.unlock();

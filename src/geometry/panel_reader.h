@@ -40,14 +40,6 @@ std::string complete_panel_geometry(uint32_t record, Panel& panel);
 /// read; `value` is set only on success.
 bool parse_int32(const std::string& token, int32_t& value);
 
-/// A file name as it may appear in a one-line message: control bytes become '?'; the rest,
-/// UTF-8 included, is kept whole.
-std::string one_line(const std::string& name);
-
-/// A token as it may appear in a one-line message: control and non-ASCII bytes become '?', and
-/// a long token is cut.
-std::string printable(const std::string& token);
-
 /// "Error: Panel record N: " followed by `what`.
 std::string record_error(uint32_t record, const std::string& what);
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "common/instruction_set.h"
 #include "common/progress_display.h"
 #include "model/interaction_entry.h"
 #include "model/panel_vector.h"
-#include "sparse/instruction_set.h"
 
 class SparseMatrix;
 struct SolveSharing;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sparse/instruction_set.h"
+#include "common/instruction_set.h"
 
 /// What this rank shares with the other ranks of its node.
 struct NodeShare {

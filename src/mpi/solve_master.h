@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "capacitance/solve_sharing.h"
+#include "common/instruction_set.h"
 #include "mpi/group_dispenser.h"
 #include "mpi/mpi_link.h"
-#include "sparse/instruction_set.h"
 
 /// Rank 0's side of the shared solves. It hands out the lane groups to its own solve threads
 /// and to the workers (ranks 1 ..) as they ask, collects the workers' columns and failures,

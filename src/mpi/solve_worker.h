@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "sparse/instruction_set.h"
+#include "common/instruction_set.h"
 
 /// A worker rank's whole part of a run: it receives P and the factor from rank 0, solves the
 /// lane groups it is handed on `thread_count` threads (of `job_threads` in the whole job) over

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "sparse/instruction_set.h"
+#include "common/instruction_set.h"
 
 /// The lane kernels' path: the one VORNAX_ISA names ("sse2", "avx2" or "avx512"), or the widest
 /// this processor has when the variable is unset or empty. Returns false, with a one-line

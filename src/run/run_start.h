@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "common/instruction_set.h"
 #include "run/result_file.h"
-#include "sparse/instruction_set.h"
 
 /// What differs between the programs at the start of a run.
 struct RunStartSettings {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "common/instruction_set.h"
 #include "sparse/blocked_sums.h"
 #include "sparse/compact_arrays.h"
 #include "sparse/split_share.h"
@@ -29,10 +30,6 @@ struct LaneMatrices {
   const BlockedSums* product;  // P gathered by rows of y, or null: scatter along P's rows
   const BlockedSums* forward;  // the forward substitution gathered, or null: scatter along U's
 };
-
-/// The instruction-set paths the lane kernels are compiled for, narrowest first.
-enum class InstructionSet : int32_t { sse2 = 0, avx2 = 1, avx512 = 2 };
-constexpr int32_t kInstructionSetCount = 3;
 
 /// The vector operations of conjugate gradients on lane groups. Every lane computes exactly what
 /// the single-vector code computes: element-wise operations are the same IEEE operations, every
@@ -70,6 +67,11 @@ struct LaneKernelSet {
 
 /// The kernels of one path; the caller makes sure the processor has it (processor_has).
 const LaneKernelSet& lane_kernels(InstructionSet set);
+
+/// The widest lane group worth running on the path: two registers' worth of lanes, at least 8.
+/// Wider groups share a traversal of P and the factor among more solves but move more lanes per
+/// term, and measured on large structures they cost more per solve than they save.
+int32_t widest_group_for(InstructionSet set);
 
 // One table per path, each in a file compiled for that instruction set; the kernels of a group
 // narrower than its registers are null there.

@@ -12,8 +12,8 @@
 
 #include "common/worker_pool.h"
 #include "sparse/group_step.h"
-#include "sparse/instruction_set.h"
 #include "sparse/lane_group.h"
+#include "sparse/lane_kernels.h"
 #include "sparse/parked_solves.h"
 #include "sparse/solve_queue.h"
 #include "sparse/solve_teams.h"

@@ -81,6 +81,8 @@ int32_t lane_group_width(int32_t rhs_count, int32_t workers);
 /// higher-numbered solve is started or finished, and every lower-numbered one is completed, so the
 /// answer is the first failure that solving them one after another would meet. A failure known
 /// through `lowest_failure` stops the solves above it in the same way, but is not returned.
+/// vornax-fine's lane solve (fine/solve/lane_pcg.h) takes the same step kernels but not this loop,
+/// which is vornax's defined sequence on one operator from a zero start.
 int32_t pcg_solve_lanes(const CompactSymmetric& P, const CompactFactor& F, int32_t rhs_count,
                         const std::function<void(int32_t, double*)>& make_rhs,
                         const std::function<void(int32_t, const double*, int32_t)>& take_solution,

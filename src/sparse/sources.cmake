@@ -18,7 +18,7 @@ set(VORNAX_SPARSE_SOURCES
   src/sparse/solve_teams.cpp
   src/sparse/lane_group.cpp
   src/sparse/pcg_lanes.cpp
-  src/sparse/instruction_set.cpp
+  src/sparse/lane_kernels.cpp
   src/sparse/lane_kernels_sse2.cpp
   src/sparse/lane_kernels_avx2.cpp
   src/sparse/lane_kernels_avx512.cpp

@@ -3,29 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "geometry/panel_reader.h"
+#include "common/message_text.h"
+#include "structure/space_box.h"
 
 namespace {
 
-/// The closed extent of a panel in space; along its normal, lo == hi.
-struct Extent {
-  double lo[3];  // lower ends along x, y, z
-  double hi[3];  // upper ends, not below the lower ones
-};
-
-Extent extent_of(const AxisRect& rect) {
-  Extent extent;
-  extent.lo[rect.axis] = extent.hi[rect.axis] = rect.level;
-  for (int side = 0; side < 2; ++side) {
-    int along = (rect.axis + 1 + side) % 3;
-    extent.lo[along] = rect.lo[side];
-    extent.hi[along] = rect.hi[side];
-  }
-  return extent;
-}
-
 /// Panel positions in order of their lower ends along `axis`, ties in file order.
-std::vector<uint32_t> sorted_along(const std::vector<Extent>& extents, int axis) {
+std::vector<uint32_t> sorted_along(const std::vector<SpaceBox>& extents, int axis) {
   std::vector<uint32_t> order(extents.size());
   for (uint32_t k = 0; k < order.size(); ++k) order[k] = k;
   std::sort(order.begin(), order.end(), [&extents, axis](uint32_t a, uint32_t b) {
@@ -37,7 +21,7 @@ std::vector<uint32_t> sorted_along(const std::vector<Extent>& extents, int axis)
 
 /// For each position in `order`, how many later ones start before it ends along `axis`: the
 /// pairs that the sweep along `axis` visits.
-uint64_t pairs_visited(const std::vector<Extent>& extents, const std::vector<uint32_t>& order,
+uint64_t pairs_visited(const std::vector<SpaceBox>& extents, const std::vector<uint32_t>& order,
                        int axis) {
   std::vector<double> lower_ends(order.size());
   for (size_t k = 0; k < order.size(); ++k) lower_ends[k] = extents[order[k]].lo[axis];
@@ -48,13 +32,6 @@ uint64_t pairs_visited(const std::vector<Extent>& extents, const std::vector<uin
              (lower_ends.begin() + k + 1);
   }
   return pairs;
-}
-
-bool share_a_point(const Extent& a, const Extent& b) {
-  for (int axis = 0; axis < 3; ++axis) {
-    if (a.hi[axis] < b.lo[axis] || b.hi[axis] < a.lo[axis]) return false;
-  }
-  return true;
 }
 
 /// For two panels that share a point: true when they lie in one plane and their interiors meet.
@@ -76,9 +53,9 @@ std::string conductor_name(const FineStructure& structure, uint32_t conductor) {
 
 std::string check_panel_contacts(const FineStructure& structure) {
   const std::vector<AxisRect>& panels = structure.panels;
-  std::vector<Extent> extents;
+  std::vector<SpaceBox> extents;
   extents.reserve(panels.size());
-  for (const AxisRect& rect : panels) extents.push_back(extent_of(rect));
+  for (const AxisRect& rect : panels) extents.push_back(space_box(rect));
 
   int sweep_axis = 0;
   std::vector<uint32_t> order;
@@ -97,11 +74,11 @@ std::string check_panel_contacts(const FineStructure& structure) {
   uint32_t later = UINT32_MAX, earlier = UINT32_MAX;
   bool touching = false;  // that pair belongs to two conductors; else it overlaps within one
   for (size_t k = 0; k < order.size(); ++k) {
-    const Extent& first = extents[order[k]];
+    const SpaceBox& first = extents[order[k]];
     for (size_t m = k + 1; m < order.size(); ++m) {
-      const Extent& second = extents[order[m]];
+      const SpaceBox& second = extents[order[m]];
       if (second.lo[sweep_axis] > first.hi[sweep_axis]) break;
-      if (!share_a_point(first, second)) continue;
+      if (boxes_apart(first, second)) continue;
       uint32_t a = std::min(order[k], order[m]), b = std::max(order[k], order[m]);
       bool two_conductors = structure.conductor_of_panel[a] != structure.conductor_of_panel[b];
       if (!two_conductors && !overlap_over_an_area(panels[a], panels[b])) continue;

@@ -23,13 +23,9 @@ LabelKey key_of(const std::string& label) {
 /// into `rect`. "" or the message.
 std::string read_fine_record(std::istream& in, uint32_t record, std::string& label,
                              AxisRect& rect) {
+  // The label is the record's second token, whatever it is: "Q" too.
   std::string error = read_conductor_token(in, record, label);
   if (!error.empty()) return error;
-  if (label == "Q") {
-    return record_error(record,
-                        "conductor label 'Q' is the mark that starts a record; a label "
-                        "is any other token.");
-  }
   Panel panel;  // its vertices, centre and area as vornax's reader sets them
   error = read_record_corners(in, record, panel);
   if (error.empty()) error = complete_panel_geometry(record, panel);
@@ -64,5 +60,7 @@ std::string read_fine_structure(std::istream& in, const std::string& file_name,
     out.panels.push_back(rect);
   }
   if (out.panels.empty()) return no_records_error(file_name);
+  // A panel file says nothing of the medium: one of permittivity 1, no side known.
+  out.panel_sides.assign(out.panels.size(), PanelSide{0, 1.0, 1.0});
   return check_panel_contacts(out);
 }

@@ -15,9 +15,9 @@ double coordinate(const Point3& point, int axis) {
 std::string axis_rect_from_corners(const Point3 (&corners)[4], AxisRect& rect) {
   int axis = 0;
   for (; axis < 3; ++axis) {
-    double level = coordinate(corners[0], axis);
-    if (coordinate(corners[1], axis) == level && coordinate(corners[2], axis) == level &&
-        coordinate(corners[3], axis) == level) {
+    double plane = coordinate(corners[0], axis);
+    if (coordinate(corners[1], axis) == plane && coordinate(corners[2], axis) == plane &&
+        coordinate(corners[3], axis) == plane) {
       break;
     }
   }
@@ -26,7 +26,7 @@ std::string axis_rect_from_corners(const Point3 (&corners)[4], AxisRect& rect) {
            "four vertices.";
   }
   rect.axis = axis;
-  rect.level = coordinate(corners[0], axis);
+  rect.plane = coordinate(corners[0], axis);
   const int along[2] = {(axis + 1) % 3, (axis + 2) % 3};
   for (int side = 0; side < 2; ++side) {
     double first = coordinate(corners[0], along[side]);

@@ -17,7 +17,7 @@ inline SpaceBox space_box(const AxisRect& r) {
   static constexpr int32_t kFirst[3] = {1, 2, 0}, kSecond[3] = {2, 0, 1};  // (axis + 1, 2) % 3
   SpaceBox box;
   const int32_t u = kFirst[r.axis], v = kSecond[r.axis];
-  box.lo[r.axis] = box.hi[r.axis] = r.level;
+  box.lo[r.axis] = box.hi[r.axis] = r.plane;
   box.lo[u] = r.lo[0];
   box.hi[u] = r.hi[0];
   box.lo[v] = r.lo[1];

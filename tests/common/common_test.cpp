@@ -1,9 +1,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include "common/cpu_count.h"
 #include "common/fatal.h"
 #include "common/memory_limit.h"
+#include "common/parallel_for.h"
 #include "common/progress_display.h"
 #include "common/run_clock.h"
 #include "common/thread_count.h"
@@ -85,6 +88,64 @@ TEST(MemoryLimit, AddressSpaceIsLoweredToPhysicalMemoryButNeverRaised) {
   EXPECT_EQ(2 * gib, lowered_address_space_limit(2 * gib, 24 * gib));  // a lower limit stays
   EXPECT_EQ(unlimited, lowered_address_space_limit(unlimited, 0));     // memory size unknown
 }
+
+TEST(MemoryLimit, TheUsableMemoryIsThePhysicalOrTheAddressSpaceLimitWhereLower) {
+  const uint64_t physical =
+      static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+  EXPECT_EQ(physical, physical_memory_bytes());
+  EXPECT_LE(usable_memory_bytes(), physical);
+  EXPECT_EXIT(
+      {
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = physical / 2;
+        setrlimit(RLIMIT_AS, &limit);
+        std::_Exit(usable_memory_bytes() == physical / 2 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(ParallelFor, EveryItemRunsOnceOnAThreadOfItsRange) {
+  for (int32_t threads : {1, 2, 5}) {
+    for (int64_t count : {0, 1, 3, 100}) {
+      std::vector<std::atomic<int32_t>> runs(count);
+      std::atomic<int32_t> outside{0};
+      const int32_t used = parallel_for_threads(count, threads);
+      parallel_for(count, threads, [&](int64_t k, int32_t thread) {
+        ++runs[k];
+        if (thread < 0 || thread >= used) ++outside;
+      });
+      for (int64_t k = 0; k < count; ++k) EXPECT_EQ(1, runs[k]) << threads << " " << k;
+      EXPECT_EQ(0, outside);
+    }
+  }
+  EXPECT_EQ(1, parallel_for_threads(0, 4));
+  EXPECT_EQ(3, parallel_for_threads(3, 4));
+  EXPECT_EQ(4, parallel_for_threads(100, 4));
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // their address space is vast
+// Threads are a speed-up only: where no thread can start (no address space is left for a stack),
+// the calling thread does all the work, as the worker pool does.
+TEST(ParallelFor, WhereNoThreadCanStartTheCallingThreadDoesEverything) {
+  EXPECT_EXIT(
+      {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE) + (1 << 20));
+        setrlimit(RLIMIT_AS, &limit);
+        const std::thread::id caller = std::this_thread::get_id();
+        int64_t done = 0;  // no thread but the calling one may touch it
+        parallel_for(1000, 4, [&](int64_t, int32_t thread) {
+          done += thread == 0 && std::this_thread::get_id() == caller ? 1 : 1000000;
+        });
+        std::_Exit(done == 1000 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST(ProgressDisplay, DrawsInPlaceAtMostFourTimesASecondAndErasesOnlyWhatItDrew) {
   int ends[2];

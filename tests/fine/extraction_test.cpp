@@ -1,6 +1,8 @@
 // vornax-fine's extraction against known capacitances: the unit cube's published value, the
 // converged values of the accuracy table in docs/accuracy.md, and the invariances of the physics
 // (scale, mirror, renumbering), the threads and the instruction-set paths.
+#include "fine/program/extraction.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "fine/coefficients/coefficient_cache.h"
 #include "fine/estimate/convergence.h"
 #include "fine/mesh/feature_scale.h"
-#include "fine/program/fine_extraction.h"
 
 namespace {
 
@@ -37,8 +39,7 @@ FineResult extract(const FineStructure& structure, double accuracy, int32_t thre
   options.threads = threads;
   options.instruction_set = set;
   FineResult result = extract_fine(structure, options);
-  EXPECT_EQ("", result.failure);
-  EXPECT_TRUE(result.reached);
+  EXPECT_EQ(FineEnd::reached, result.end);
   return result;
 }
 
@@ -197,13 +198,18 @@ TEST(FineExtraction, NeitherTheThreadsNorTheInstructionSetChangeABit) {
   FineResult two = extract(bus, 0.01, 2, best_instruction_set());
   EXPECT_EQ(one.estimate.value, two.estimate.value);
   // Four conductors are one group of solves, which one thread takes however many there are, so
-  // the memory the levels count, on which the decision to go one level further rests, is that of
-  // one thread's work space.
+  // the memory the levels count, on which the decision to go one level further rests, holds one
+  // thread's work space of the solves: more threads add only a coefficient cache each while the
+  // near coefficients are computed (whole caches, no solve's vectors).
   FineResult many = extract(bus, 0.01, 64, best_instruction_set());
   EXPECT_EQ(one.estimate.value, many.estimate.value);
   ASSERT_EQ(one.levels.size(), many.levels.size());
-  for (size_t k = 0; k < one.levels.size(); ++k)
-    EXPECT_EQ(one.levels[k].bytes, many.levels[k].bytes) << "level " << k;
+  const double cache = static_cast<double>(CoefficientCache::bytes());
+  for (size_t k = 0; k < one.levels.size(); ++k) {
+    const double caches = (many.levels[k].bytes - one.levels[k].bytes) / cache;
+    EXPECT_EQ(std::round(caches), caches) << "level " << k;
+    EXPECT_LT(caches, 64) << "level " << k;
+  }
   for (InstructionSet set : {InstructionSet::avx2, InstructionSet::avx512}) {
     if (!processor_has(set)) continue;
     FineResult other = extract(bus, 0.01, 1, set);

@@ -80,6 +80,22 @@ TEST_F(FineProgram, AFaultyFileEndsWithOneMessageAndNoResult) {
   EXPECT_FALSE(missing.has_cap);
 }
 
+TEST_F(FineProgram, ACap3dFileIsReadAndCheckedButNotYetSolved) {
+  write("Cap.txt", "an earlier result\n");
+  write("lines24", read_file(std::string(VORNAX_TEST_DATA) + "/cap3d/lines24.cap3d"));
+  ProgramRun read = run("lines24");
+  EXPECT_EQ(1, read.status);
+  EXPECT_EQ(
+      "vornax-fine: lines24: cap3d files, conductors in dielectrics, are not supported yet.\n",
+      read.err);
+  EXPECT_FALSE(read.has_cap);
+  write("bad.cap3d", "// no window\n<cap3d>\n</cap3d>\n");
+  ProgramRun bad = run("bad.cap3d");
+  EXPECT_EQ(1, bad.status);
+  EXPECT_EQ("vornax-fine: bad.cap3d:3: the file has no <window>\n", bad.err);
+  EXPECT_FALSE(bad.has_cap);
+}
+
 TEST_F(FineProgram, ACompleteRunReportsItsLevelsAndWritesTheMatrix) {
   write("Cap.txt", "an earlier result\n");
   write("plates.txt", read_file(std::string(VORNAX_EXAMPLES) + "/plates.txt"));

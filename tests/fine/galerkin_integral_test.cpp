@@ -13,75 +13,12 @@
 #include "fine/coefficients/closed_form_kernels.h"
 #include "fine/coefficients/gauss_legendre.h"
 #include "fine/coefficients/pair_expansion.h"
+#include "rectangle_pairs.h"
 #include "reference_integral.h"
 
 // The register functions of the closed forms, on registers of two doubles.
 #define LANE_WIDTH 2
 #include "fine/coefficients/lane_math.inc"
-
-namespace {
-
-AxisRect rect(int32_t axis, double level, double u0, double v0, double u1, double v1) {
-  AxisRect r;
-  r.axis = axis;
-  r.level = level;
-  r.lo[0] = u0;
-  r.lo[1] = v0;
-  r.hi[0] = u1;
-  r.hi[1] = v1;
-  return r;
-}
-
-double relative(long double value, long double reference) {
-  return static_cast<double>(std::fabs(value / reference - 1));
-}
-
-struct Pair {
-  AxisRect a;  // first rectangle
-  AxisRect b;  // second rectangle
-};
-
-// b of sides u (along x or y) and v (along y or z) placed against a in every relation a mesh
-// produces: beside an edge in a's plane, over a's middle and corner, as the wall of a box
-// along a's edge, standing on a, and at gaps of 10⁻³ to 10⁴ times the larger size in several
-// directions and orientations. a is [0, 1] × [0, w] in the plane z = 0.
-std::vector<Pair> grid() {
-  const double as[] = {1, 1e-3};
-  const double shapes[][2] = {{1, 1},       {0.5, 0.25},  {1, 1e-3},  {1e-3, 1},
-                              {1e-2, 1e-2}, {1e-4, 1e-4}, {3e-4, 0.3}};
-  std::vector<Pair> pairs;
-  for (double w : as) {
-    const AxisRect a = rect(2, 0, 0, 0, 1, w);
-    for (const auto& shape : shapes) {
-      const double u = shape[0], v = shape[1], size = std::fmax(u, v);
-      for (double y0 : {0.0, w, w / 2 - v / 2, -v})
-        pairs.push_back({a, rect(2, 0, 1, y0, 1 + u, y0 + v)});
-      pairs.push_back({a, rect(2, 0, 0, w, u, w + v)});  // beside a's long side
-      for (double h : {1e-3 * size, 0.3 * size}) {
-        pairs.push_back({a, rect(2, h, 0.5 - u / 2, w / 2 - v / 2, 0.5 + u / 2, w / 2 + v / 2)});
-        pairs.push_back({a, rect(2, h, 1 - u / 2, w - v / 2, 1 + u / 2, w + v / 2)});
-      }
-      pairs.push_back({a, rect(0, 1, w / 2 - u / 2, 0, w / 2 + u / 2, v)});  // box edge
-      pairs.push_back({a, rect(0, 1, 0, -v / 2, u, v / 2)});                 // T at an end
-      pairs.push_back({a, rect(1, w / 2, 0, 0.5 - u / 2, v, 0.5 + u / 2)});  // standing
-      const double directions[][3] = {{1, 0, 0}, {0, 0, 1}, {0.577, 0.577, 0.577}, {0.9, 0.4, 0.2}};
-      for (double gap : {1e-3, 0.1, 1.0, 4.0, 30.0, 1e4}) {
-        for (const auto& d : directions) {
-          const double reach = gap * std::fmax(1, size) + 1 + size;
-          const double c[3] = {0.5 + reach * d[0], w / 2 + reach * d[1], reach * d[2]};
-          for (int32_t axis : {2, 0, 1}) {
-            const int32_t i = (axis + 1) % 3, j = (axis + 2) % 3;
-            pairs.push_back(
-                {a, rect(axis, c[axis], c[i] - u / 2, c[j] - v / 2, c[i] + u / 2, c[j] + v / 2)});
-          }
-        }
-      }
-    }
-  }
-  return pairs;
-}
-
-}  // namespace
 
 TEST(FineReference, PotentialAgreesWithDirectQuadratureAndTheCentreValue) {
   const AxisRect r = rect(2, 0.5, -1, 0.25, 1, 1.75);  // 2 × 1.5 at z = 0.5
@@ -145,51 +82,11 @@ TEST(FineCoefficients, AgreeWithNumericalIntegrationOverTheGrid) {
     const double value = galerkin_integral(p.a, p.b);
     const double error = relative(value, reference_integral(p.a, p.b));
     worst = std::fmax(worst, error);
-    EXPECT_LT(error, 1e-6) << p.b.axis << " " << p.b.level << " " << p.b.lo[0] << " " << p.b.lo[1]
+    EXPECT_LT(error, 1e-6) << p.b.axis << " " << p.b.plane << " " << p.b.lo[0] << " " << p.b.lo[1]
                            << " " << p.b.hi[0] << " " << p.b.hi[1] << " / " << p.a.hi[1];
     EXPECT_EQ(value, galerkin_integral(p.b, p.a));
   }
   std::printf("largest relative error over the grid: %.2g\n", worst);
-}
-
-// The largest coordinate over the shortest side: how far rounding the coordinates can move I.
-double coordinate_spread(const Pair& p) {
-  double largest = 0, shortest = INFINITY;
-  for (const AxisRect* r : {&p.a, &p.b}) {
-    largest = std::fmax(largest, std::fabs(r->level));
-    for (int32_t k = 0; k < 2; ++k) {
-      largest = std::fmax(largest, std::fmax(std::fabs(r->lo[k]), std::fabs(r->hi[k])));
-      shortest = std::fmin(shortest, r->hi[k] - r->lo[k]);
-    }
-  }
-  return largest / shortest;
-}
-
-// Each rectangle of the pair mapped by x ↦ s·x + t, its axes relabelled by `turn` (k ↦ k + turn
-// modulo 3) and, when `mirror`, its coordinate along the new x negated.
-Pair moved(const Pair& p, double s, double t, int32_t turn, bool mirror) {
-  Pair q = p;
-  for (AxisRect* r : {&q.a, &q.b}) {
-    double lo[3], hi[3];
-    for (int32_t k = 0; k < 3; ++k) {
-      const int32_t from = (k + 3 - turn) % 3;
-      const int32_t i = (from - r->axis + 3) % 3;  // 0: normal, 1 and 2: in-plane
-      lo[k] = s * (i == 0 ? r->level : r->lo[i - 1]) + t;
-      hi[k] = s * (i == 0 ? r->level : r->hi[i - 1]) + t;
-    }
-    if (mirror) {
-      const double x = lo[0];
-      lo[0] = -hi[0];
-      hi[0] = -x;
-    }
-    r->axis = (r->axis + turn) % 3;
-    r->level = lo[r->axis];
-    for (int32_t i = 0; i < 2; ++i) {
-      r->lo[i] = lo[(r->axis + 1 + i) % 3];
-      r->hi[i] = hi[(r->axis + 1 + i) % 3];
-    }
-  }
-  return q;
 }
 
 // No length is absolute: I(s·a, s·b) = s³·I(a, b) to 10⁻¹², and moving, turning or mirroring
@@ -202,7 +99,7 @@ TEST(FineCoefficients, ScaleFreeAndIndifferentToPlaceAndOrientation) {
       const Pair q = moved(p, s, 0, 0, false);
       EXPECT_LT(relative(galerkin_integral(q.a, q.b) / (s * s * s), base),
                 1e-12 + 1e-15 * coordinate_spread(q))
-          << s << " b " << p.b.axis << " " << p.b.level << " " << p.b.lo[0] << " " << p.b.lo[1]
+          << s << " b " << p.b.axis << " " << p.b.plane << " " << p.b.lo[0] << " " << p.b.lo[1]
           << " " << p.b.hi[0] << " " << p.b.hi[1] << " a.w " << p.a.hi[1];
     }
     for (int32_t turn = 0; turn < 3; ++turn) {
@@ -249,18 +146,9 @@ TEST(FineCoefficients, GaussLegendreRulesAreExactToTheirDegree) {
 TEST(FineCoefficients, ClosedFormPathsAgreeToTheBit) {
   if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
   const ClosedFormKernels* paths[2] = {&kClosedFormKernelsSse2, &kClosedFormKernelsAvx2};
-  uint64_t state = 12345;
-  auto next = [&state]() {  // a value in [−1, 1), now and then 0 or a repeat
-    state = state * 6364136223846793005u + 1442695040888963407u;
-    const double value = static_cast<double>(state >> 11) * 0x1p-52 - 1;
-    return (state & 7) == 0 ? 0.0 : value;
-  };
+  const std::vector<CornerDifferences> inputs = awkward_differences(12345, 2000);
   for (int32_t trial = 0; trial < 2000; ++trial) {
-    double xs[4], ys[4], zs[2];
-    for (double& x : xs) x = next();
-    for (double& y : ys) y = (state & 0x30) == 0 ? -xs[0] : next();
-    zs[0] = (state & 0xc0) == 0 ? xs[1] : next();
-    zs[1] = next();
+    const double *xs = inputs[trial].xs, *ys = inputs[trial].ys, *zs = inputs[trial].zs;
     double sums[2][4], sizes[2][3];
     for (int32_t p = 0; p < 2; ++p) {
       sums[p][0] = paths[p]->parallel_sum(xs, ys, zs[0], sizes[p][0]);

@@ -16,8 +16,11 @@ def draw(layout):
     def box(layer, x1, y1, x2, y2, cell=top):
         cell.shapes(layer).insert(pya.DBox(x1, y1, x2, y2))
 
-    def label(layer, text, x, y):
-        top.shapes(layer).insert(pya.DText(text, pya.DTrans(pya.DVector(x, y))))
+    def label(layer, text, x, y, cell=top):
+        cell.shapes(layer).insert(pya.DText(text, pya.DTrans(pya.DVector(x, y))))
+
+    def place(cell, x, y):
+        top.insert(pya.DCellInstArray(cell.cell_index(), pya.DTrans(pya.DVector(x, y))))
 
     if layout == "bus":
         # vornax-gen bus 3 --scale 0.25 in the plane: L = 7, lower wire i at y in [2i+1, 2i+2]
@@ -37,10 +40,28 @@ def draw(layout):
         label(T2, "riser", 8.5, 3.5)
         box(M2, 0, 5, 2, 6)  # no label
         label(T1, "stray", 20, 20)  # on nothing
-    elif layout == "two_labels":
+    elif layout == "two_labels":  # and a wire called Q
         box(M1, 0, 0, 4, 1)
-        label(T1, "a", 0.5, 0.5)
-        label(T1, "b", 3.5, 0.5)
+        label(T1, "b", 0.5, 0.5)
+        label(T1, "a", 3.5, 0.5)
+        box(M1, 0, 2, 4, 3)
+        label(T1, "Q", 0.5, 2.5)
+        box(M1, 0, 5, 4, 6)  # a U, its arms up to y = 8
+        box(M1, 0, 6, 1, 8)
+        box(M1, 3, 6, 4, 8)
+        label(T1, "u", 0.5, 7.5)
+    elif layout == "hierarchy":
+        # ROW: a word line labelled wl, placed three times, the highest placed first; the
+        # middle one is also labelled in the top cell. LEAF, inside ROW, labels its own stub.
+        row, leaf = ly.create_cell("ROW"), ly.create_cell("LEAF")
+        box(M1, 0, 0, 4, 1, row)
+        label(T1, "wl", 1, 0.5, row)
+        box(M1, 0, 0, 1, 1, leaf)
+        label(T1, "stub", 0.5, 0.5, leaf)
+        row.insert(pya.DCellInstArray(leaf.cell_index(), pya.DTrans(pya.DVector(5, 0))))
+        for y in (4, 0, 2):
+            place(row, 0, y)
+        label(T1, "word", 2, 2.5)
     elif layout == "slanted":
         box(M1, 0, 0, 1, 1)
         top.shapes(M1).insert(

@@ -2,6 +2,7 @@
 // union of boxes against a brute-force count of unit faces, and how nets become conductors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -10,12 +11,13 @@
 #include <tuple>
 #include <vector>
 
-#include "tools/layout/exact_length.h"
+#include "structure/exact_length.h"
+#include "structure/union_surface.h"
 #include "tools/layout/layout_arguments.h"
 #include "tools/layout/layout_conductors.h"
 #include "tools/layout/layout_nets.h"
+#include "tools/layout/net_names.h"
 #include "tools/layout/stack_file.h"
-#include "tools/layout/union_surface.h"
 
 namespace {
 
@@ -33,7 +35,19 @@ const char kStack[] =
     "\n"
     "metal m2 2/0 1 0.3\n"
     "label 101/0 m1\n"
-    "label 2/0 m2\n";
+    "label 2/0 m2\n"
+    "dielectric oxide 1.25 3.9\n"
+    "dielectric air 4 1.0\n";
+
+/// A label of a net at (0, 0), in the cell below the instances of `path` ("A[1]/B[2]/" or "").
+NetLabel label(const std::string& path, const std::string& text) {
+  NetLabel l;
+  l.depth = static_cast<int32_t>(std::count(path.begin(), path.end(), '/'));
+  l.name = path + text;
+  l.text_from = path.size();
+  l.layer = "101/0";
+  return l;
+}
 
 /// A unit face of the integer grid: axis, plane, the cell's two other coordinates, outward sign.
 using UnitFace = std::tuple<int, int64_t, int64_t, int64_t, int>;
@@ -113,12 +127,16 @@ TEST(StackFile, ReadsHeightsViasLabelsAndWhichLayersTouch) {
   EXPECT_EQ(2, stack.labels[1].metal);
   EXPECT_EQ((std::vector<std::pair<int32_t, int32_t>>{{0, 1}, {1, 2}}),
             touching_layer_pairs(stack));
+  ASSERT_EQ(2u, stack.dielectrics.size());
+  EXPECT_EQ(1250000000, stack.dielectrics[0].z_top);
+  EXPECT_EQ("3.9", stack.dielectrics[0].permittivity);
+  EXPECT_EQ("1", stack.dielectrics[1].permittivity);
 }
 
 TEST(StackFile, FaultsNameTheFileAndLine) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"metal m1 1/0 0 1\nmetl m2 2/0 2 1\n",
-       "s.txt:2: unknown record 'metl'; a line is metal, via or label"},
+       "s.txt:2: unknown record 'metl'; a line is metal, via, label or dielectric"},
       {"metal m1 1/0 0\n", "s.txt:1: metal takes NAME LAYER/DATATYPE ZBOTTOM THICKNESS"},
       {"metal 1m 1/0 0 1\n",
        "s.txt:1: the name '1m' is not a letter followed by letters, digits and '_'"},
@@ -138,6 +156,13 @@ TEST(StackFile, FaultsNameTheFileAndLine) {
        "s.txt:3: label layer 5/0 is already given on line 2"},
       {"metal m1 1/0 0 1\nlabel 5/0 v1\n", "s.txt:2: label: 'v1' is not a metal of the stack"},
       {"# nothing\n", "s.txt: no metal; a stack needs at least one 'metal' line"},
+      {"dielectric ox 1\n", "s.txt:1: dielectric takes NAME ZTOP EPS"},
+      {"metal m1 1/0 0 1\ndielectric m1 1 4\n", "s.txt:2: the name m1 is already given on line 1"},
+      {"dielectric ox 1 0\n", "s.txt:1: EPS '0' is not a positive decimal number"},
+      {"dielectric ox 1e3 4\n", "s.txt:1: ZTOP '1e3' is not a decimal number of micrometres"},
+      {"dielectric a 2 4\ndielectric b 2 4\n",
+       "s.txt:2: dielectric b ends at z = 2, not above the top 2 of dielectric a (line 1); they go "
+       "bottom up"},
   };
   for (const auto& c : cases) {
     Stack stack;
@@ -148,8 +173,14 @@ TEST(StackFile, FaultsNameTheFileAndLine) {
 TEST(LayoutArguments, OptionsAndTheirFaults) {
   LayoutArguments a;
   ASSERT_EQ("", layout_arguments_from({"--window", "-1,0,2.5,3", "x.oas", "s.txt", "--substrate",
-                                       "0", "--cell", "TOP"},
+                                       "0", "--cell", "TOP", "--halo", "0.5", "--labels", "top",
+                                       "--snap", "0.02", "--cap3d", "x.cap3d"},
                                       a));
+  EXPECT_TRUE(a.has_halo);
+  EXPECT_EQ(um / 2, a.halo);
+  EXPECT_FALSE(a.subcell_labels);
+  EXPECT_EQ(um / 50, a.snap);
+  EXPECT_EQ("x.cap3d", a.cap3d_file);
   EXPECT_EQ("x.oas", a.layout_file);
   EXPECT_EQ("TOP", a.cell);
   EXPECT_TRUE(a.has_window);
@@ -165,6 +196,11 @@ TEST(LayoutArguments, OptionsAndTheirFaults) {
       {{"x.gds", "s", "--window", "0,0,1"},
        "--window '0,0,1' is not X1,Y1,X2,Y2 with X1 < X2 and Y1 < Y2."},
       {{"x.gds", "s", "-v"}, "unknown option '-v'."},
+      {{"x.gds", "s", "--halo", "1"}, "--halo needs a --window to go around."},
+      {{"x.gds", "s", "--labels", "some"}, "--labels takes all or top, not 'some'."},
+      {{"x.gds", "s", "--snap", "0"},
+       "--snap GRID '0' is not a positive decimal number of micrometres."},
+      {{"x.gds", "s", "--cap3d"}, "--cap3d needs a value."},
   };
   for (const auto& c : cases) EXPECT_EQ(c.second, layout_arguments_from(c.first, a));
 }
@@ -182,7 +218,7 @@ TEST(UnionSurface, CoversExactlyTheExposedUnitFacesOfRandomUnions) {
         b.hi[a] = b.lo[a] + 1 + std::rand() % (6 - b.lo[a]);
       }
     }
-    ASSERT_EQ(brute_force_faces(boxes, 6), covered_faces(union_surface(boxes))) << trial;
+    ASSERT_EQ(brute_force_faces(boxes, 6), covered_faces(union_boundary(boxes))) << trial;
   }
 }
 
@@ -194,37 +230,49 @@ TEST(LayoutConductors, NamesSameLabelsAndSubstrate) {
   nets.extent[2] = nets.extent[3] = 4000;
   // Two pieces named "a", an unlabelled net on the via and m2 (named after the via, the first
   // layer in the file it has shapes on), its leftmost point the lower of the two at x = 1.
-  nets.nets = {{"a", {{0, {0, 0}, {1000, 1000}}}},
-               {"",
+  nets.nets = {{{label("", "a")}, {{0, {0, 0}, {1000, 1000}}}},
+               {{},
                 {{2, {0, 2000}, {500, 2500}},
                  {1, {1000, 3000}, {2000, 4000}},
                  {1, {1000, 2000}, {1500, 2500}}}},
-               {"a", {{2, {3000, 3000}, {4000, 4000}}}}};
+               {{label("", "a")}, {{2, {3000, 3000}, {4000, 4000}}}}};
   EXPECT_EQ("v1_x1_y2", unlabelled_net_name(nets.nets[1], stack, nets.dbu));
-  std::vector<Conductor> conductors;
-  ASSERT_EQ("", conductors_from(nets, stack, SubstrateRequest{}, conductors));
-  ASSERT_EQ(2u, conductors.size());
-  EXPECT_EQ("a", conductors[0].name);
-  EXPECT_EQ(12u, conductors[0].panels.size());  // two boxes apart, six faces each
-  EXPECT_EQ("v1_x1_y2", conductors[1].name);
+  std::vector<std::string> notes;
+  std::vector<NetName> names = name_nets(nets, stack, notes);
+  EXPECT_EQ(std::vector<std::string>{"2 separate nets are named 'a' by their labels: they are one "
+                                     "conductor"},
+            notes);
+  std::vector<NamedNet> named;
+  ASSERT_EQ("", named_nets_from(nets, names, stack, SubstrateRequest{}, named));
+  ASSERT_EQ(2u, named.size());
+  EXPECT_EQ("a", named[0].name);
+  EXPECT_EQ(12u, union_surface(named[0].boxes).size());  // two boxes apart, six faces each
+  EXPECT_EQ("v1_x1_y2", named[1].name);
 
   // The substrate's top is z = 0, which m1 (from 0.5) clears; with it at 0 it does not.
-  ASSERT_EQ("", conductors_from(nets, stack, SubstrateRequest{true, um / 2}, conductors));
-  ASSERT_EQ("substrate", conductors[1].name);
+  ASSERT_EQ("", named_nets_from(nets, names, stack, SubstrateRequest{true, um / 2}, named));
+  ASSERT_EQ("substrate", named[1].name);
   std::ostringstream file;
-  write_panel_file(file, "title", {conductors[1]});
+  write_panel_file(file, {"title", "unit um"}, {named[1]});
+  EXPECT_EQ(0u, file.str().find("title\nunit um\nQ substrate "));
   EXPECT_NE(std::string::npos,
             file.str().find("Q substrate  -0.5 -0.5 0  4.5 -0.5 0  4.5 4.5 0  -0.5 4.5 0\n"));
   EXPECT_NE(std::string::npos, file.str().find("  -0.5 -0.5 -1.3  "));
+  // The window's nets: a's first box lies in it, the other nets touch it at most.
+  const Femtometres window[4] = {0, 0, um, um};
+  EXPECT_EQ(std::vector<size_t>{0}, window_nets(named, window));
   ASSERT_EQ("", read_stack_text("metal m1 1/0 0 1", stack));
-  nets.nets = {{"substrate", {{0, {0, 0}, {1, 1}}}}};
+  nets.nets = {{{label("", "substrate")}, {{0, {0, 0}, {1, 1}}}}};
+  names = name_nets(nets, stack, notes);
   EXPECT_EQ("a net is labelled substrate, the name of the --substrate box",
-            conductors_from(nets, stack, SubstrateRequest{true, 0}, conductors));
-  nets.nets = {{"a", {{0, {0, 0}, {1, 1}}}}};
+            named_nets_from(nets, names, stack, SubstrateRequest{true, 0}, named));
+  nets.nets = {{{label("", "a")}, {{0, {0, 0}, {1, 1}}}}};
+  names = name_nets(nets, stack, notes);
   EXPECT_EQ(
       "--substrate: the substrate's top is at z = 0, and metal m1 begins at z = 0, not above it",
-      conductors_from(nets, stack, SubstrateRequest{true, 0}, conductors));
-  nets.nets = {{"m1_x0_y0", {{0, {5, 5}, {6, 6}}}}, {"", {{0, {0, 0}, {1, 1}}}}};
+      named_nets_from(nets, names, stack, SubstrateRequest{true, 0}, named));
+  nets.nets = {{{label("", "m1_x0_y0")}, {{0, {5, 5}, {6, 6}}}}, {{}, {{0, {0, 0}, {1, 1}}}}};
+  names = name_nets(nets, stack, notes);
   EXPECT_EQ("two nets are called m1_x0_y0: one has no label and is named after its place",
-            conductors_from(nets, stack, SubstrateRequest{}, conductors));
+            named_nets_from(nets, names, stack, SubstrateRequest{}, named));
 }

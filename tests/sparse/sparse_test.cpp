@@ -13,10 +13,10 @@
 #include <tuple>
 #include <vector>
 
+#include "common/instruction_set.h"
 #include "sparse/blocked_sums.h"
 #include "sparse/compact_arrays.h"
 #include "sparse/incomplete_cholesky.h"
-#include "sparse/instruction_set.h"
 #include "sparse/pcg.h"
 #include "sparse/pcg_lanes.h"
 #include "sparse/sparse_matrix.h"

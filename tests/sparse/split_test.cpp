@@ -16,7 +16,7 @@
 #include "model/capacitance_extractor.h"
 #include "sparse/compact_arrays.h"
 #include "sparse/incomplete_cholesky.h"
-#include "sparse/instruction_set.h"
+#include "common/instruction_set.h"
 #include "sparse/lane_workspace.h"
 #include "sparse/parked_solves.h"
 #include "sparse/pcg_lanes.h"

@@ -1,6 +1,5 @@
-// The companion programs: structures from vornax-gen read back through the
-// extractor's own reader, and pictures from vornax-view are well-formed SVG
-// with one polygon per face or leaf and one legend entry per conductor.
+// vornax-gen: the structures it writes read back through the extractor's own reader, its
+// committed examples, and its messages.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,10 +17,12 @@
 #include "../test_files.h"
 #include "geometry/panel_reader.h"
 #include "model/capacitance_extractor.h"
+#include "program_run.h"
 #include "tools/box_writer.h"
 #include "tools/generator_arguments.h"
 #include "tools/structure_generator.h"
-#include "tools/svg_picture.h"
+
+using namespace tools_testing;  // NOLINT: the helpers of the companions' tests
 
 namespace {
 
@@ -56,65 +57,6 @@ std::vector<Extent> read_boxes(const Structure& structure, uint32_t& conductor_c
     }
   }
   return boxes;
-}
-
-struct ProgramRun {
-  int status;       // exit status, -1 when killed
-  std::string out;  // standard output
-  std::string err;  // standard error
-};
-
-ProgramRun run_program(const std::string& command) {
-  char dir[] = "/tmp/vornax-tools-XXXXXX";
-  std::string d = mkdtemp(dir);
-  int status = std::system((command + " >" + d + "/out 2>" + d + "/err").c_str());
-  ProgramRun result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(d + "/out"),
-                    read_file(d + "/err")};
-  std::system(("rm -rf " + d).c_str());
-  return result;
-}
-
-std::string write_temp(const std::string& content) {
-  char path[] = "/tmp/vornax-tools-XXXXXX";
-  close(mkstemp(path));
-  std::ofstream(path) << content;
-  return path;
-}
-
-int count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
-/// XML well-formedness as far as this SVG can break it: tags nest and close,
-/// quoted attribute values hold no '<', and '&' starts a known entity.
-::testing::AssertionResult well_formed(const std::string& xml) {
-  std::vector<std::string> open;
-  size_t at = xml.compare(0, 5, "<?xml") == 0 ? xml.find("?>") + 2 : 0;
-  while ((at = xml.find_first_of("<&", at)) != std::string::npos) {
-    if (xml[at] == '&') {
-      std::string entity = xml.substr(at, xml.find(';', at) - at + 1);
-      if (entity != "&amp;" && entity != "&lt;" && entity != "&gt;" && entity != "&quot;")
-        return ::testing::AssertionFailure() << "bare & at " << at;
-      at += 1;
-      continue;
-    }
-    size_t end = xml.find('>', at);
-    std::string tag = xml.substr(at + 1, end - at - 1);
-    if (end == std::string::npos || tag.find('<') != std::string::npos || count(tag, "\"") % 2)
-      return ::testing::AssertionFailure() << "broken tag at " << at;
-    if (tag[0] == '/') {
-      if (open.empty() || open.back() != tag.substr(1))
-        return ::testing::AssertionFailure() << "unmatched <" << tag << ">";
-      open.pop_back();
-    } else if (tag.back() != '/') {
-      open.push_back(tag.substr(0, tag.find(' ')));
-    }
-    at = end;
-  }
-  if (!open.empty()) return ::testing::AssertionFailure() << "<" << open.back() << "> not closed";
-  return ::testing::AssertionSuccess();
 }
 
 }  // namespace
@@ -208,108 +150,4 @@ TEST(GeneratorProgram, WritesTheCommittedExamplesAndRefusesWithStatusTwo) {
   EXPECT_EQ(2, bad.status);
   EXPECT_EQ("", bad.out);
   EXPECT_EQ(0u, bad.err.find("vornax-gen: K '0' is not a whole number from 1 to 100000.\nusage:"));
-}
-
-TEST(Picture, FacesArePaintedFromTheFarthestAndTheDocumentIsWellFormed) {
-  // The unit cube seen from above, from the side of -x and -y: the faces
-  // through the far corner (1, 1, 0) are z = 0, x = 1 and y = 1.
-  Picture picture;
-  picture.faces = {{{{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}, 0},
-                   {{{0, 0, 0}, {0, 1, 0}, {0, 1, 1}, {0, 0, 1}}, 0},
-                   {{{0, 1, 0}, {1, 1, 0}, {1, 1, 1}, {0, 1, 1}}, 1},
-                   {{{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}}, 1},
-                   {{{1, 0, 0}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1}}, 2},
-                   {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, 2}};
-  std::vector<PictureFace> sorted = picture.faces;
-  sort_back_to_front(sorted);
-  for (int k = 0; k < 3; ++k) {
-    const Point3* c = sorted[k].corners;
-    EXPECT_TRUE((c[0].z == 0 && c[2].z == 0) || (c[0].x == 1 && c[2].x == 1) ||
-                (c[0].y == 1 && c[2].y == 1))
-        << k;
-  }
-  picture.conductor_numbers = {7, 3, 7};  // a number may come back after another
-  picture.caption = "a <b> & \"c\" \x01\xff";
-  std::string svg = render_svg(picture);
-  EXPECT_TRUE(well_formed(svg));
-  EXPECT_EQ(6, count(svg, "<polygon"));
-  EXPECT_EQ(3, count(svg, "class=\"legend-entry\""));
-  EXPECT_NE(std::string::npos, svg.find("a &lt;b&gt; &amp; &quot;c&quot; ??"));
-}
-
-TEST(ViewerProgram, OnePolygonPerFaceOrLeafAndOneLegendEntryPerConductor) {
-  const std::string view = VORNAX_VIEW_BINARY;
-  const std::string bus = std::string(VORNAX_EXAMPLES) + "/bus2x2.txt";
-  ProgramRun faces = run_program(view + " " + bus);
-  EXPECT_EQ(0, faces.status);
-  EXPECT_TRUE(well_formed(faces.out));
-  EXPECT_EQ(24, count(faces.out, "<polygon"));
-  EXPECT_EQ(4, count(faces.out, "class=\"legend-entry\""));
-
-  // Every pair of faces of a unit cube is accepted unsplit: each side (1) is
-  // below 1.5 times the centre distance (at least sqrt(1/2)).
-  ProgramRun cube = run_program(view + " --leaves " + VORNAX_EXAMPLES + "/cube.txt");
-  EXPECT_EQ(0, cube.status);
-  EXPECT_EQ(6, count(cube.out, "<polygon"));
-
-  ProgramRun leaves = run_program(view + " " + bus + " --leaves");
-  EXPECT_EQ(0, leaves.status);
-  EXPECT_TRUE(well_formed(leaves.out));
-  CapacitanceExtractor extractor;
-  ASSERT_TRUE(extractor.read_panel_file(bus));
-  ASSERT_TRUE(extractor.refine_all_pairs());
-  int unsplit = 0;
-  for (uint32_t k = 0; k < extractor.panels.size(); ++k) unsplit += !extractor.panels[k].is_split;
-  EXPECT_GT(unsplit, 24);
-  EXPECT_EQ(unsplit, count(leaves.out, "<polygon"));
-  EXPECT_EQ(4, count(leaves.out, "class=\"legend-entry\""));
-}
-
-TEST(ViewerProgram, PanelFileErrorsGetTheMessagesOfVornaxOutsideThePicture) {
-  const std::string view = VORNAX_VIEW_BINARY;
-  const std::string cube = read_file(std::string(VORNAX_EXAMPLES) + "/cube.txt");
-  std::string five = write_temp(cube.substr(0, cube.rfind("Q 1")));
-  const std::string message =
-      "Error: Conductor 1 (number 1, from panel record 1) has 5 panel records; every conductor "
-      "must consist of exactly six consecutive panel records.\n";
-  ProgramRun viewed = run_program(view + " " + five);
-  EXPECT_EQ(1, viewed.status);
-  EXPECT_EQ("", viewed.out);
-  EXPECT_EQ(message, viewed.err);
-  EXPECT_EQ("\n" + message, run_program(std::string(VORNAX_BINARY) + " " + five).out);
-
-  // The first face of the second plate given again instead of the second
-  // face is only found by refinement, after reading has passed it.
-  std::string plates = read_file(std::string(VORNAX_EXAMPLES) + "/plates.txt");
-  size_t first = plates.find("Q 2"), second = plates.find("Q 2", first + 1);
-  std::string twice = write_temp(plates.replace(second, plates.find('\n', second) - second,
-                                                plates.substr(first, second - first - 1)));
-  ProgramRun duplicated = run_program(view + " --leaves " + twice);
-  EXPECT_EQ(1, duplicated.status);
-  EXPECT_EQ("", duplicated.out);
-  EXPECT_EQ("\nPotentialEstimation is wrong (r=0)!\n", duplicated.err);
-  EXPECT_EQ(0, run_program(view + " " + twice).status);
-
-  ProgramRun missing = run_program(view + " /nonexistent/panels.txt");
-  EXPECT_EQ(1, missing.status);
-  EXPECT_EQ("Error: Could not create file.\n", missing.err);
-  std::remove(five.c_str());
-  std::remove(twice.c_str());
-
-#ifndef __SANITIZE_ADDRESS__  // the sanitizer build cannot run under ulimit -v
-  // Scaled by 1000, the bus refines into far more panels than 256 MiB hold.
-  std::string huge =
-      write_temp(run_program(std::string(VORNAX_GEN_BINARY) + " bus 2 --scale 1000").out);
-  ProgramRun exhausted = run_program("ulimit -v 262144 && " + view + " --leaves " + huge);
-  EXPECT_EQ(1, exhausted.status);
-  EXPECT_EQ("", exhausted.out);
-  EXPECT_EQ("Not enough memory!!\n\n", exhausted.err);
-  std::remove(huge.c_str());
-#endif
-
-  for (const char* arguments : {"", " a b", " a --bogus", " --leaves"}) {
-    ProgramRun bad = run_program(view + arguments);
-    EXPECT_EQ(2, bad.status) << arguments;
-    EXPECT_EQ(0u, bad.err.find("usage: vornax-view PANELFILE [--leaves]")) << arguments;
-  }
 }

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/layout/exact_length.h"
+#include "structure/exact_length.h"
 #include "tools/layout/layout_conductors.h"
 
 /// What vornax-layout prints, after the reason, when its arguments are bad (and for --help).
@@ -16,7 +16,12 @@ struct LayoutArguments {
   std::string cell;                      // --cell; "" for the layout's only top cell
   bool has_window = false;               // whether --window was given
   Femtometres window[4] = {0, 0, 0, 0};  // X1 Y1 X2 Y2, X1 < X2 and Y1 < Y2
+  bool has_halo = false;                 // whether --halo was given (only with --window)
+  Femtometres halo = 0;                  // --halo D, 0 or more
+  bool subcell_labels = true;            // --labels all (default); false for --labels top
   SubstrateRequest substrate;            // --substrate HALO
+  Femtometres snap = 0;                  // --snap GRID, positive; 0 when not given
+  std::string cap3d_file;                // --cap3d OUT; "" when not given
 };
 
 /// Reads the command line (`arguments` without the program name; --help and --version are

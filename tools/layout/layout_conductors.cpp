@@ -11,9 +11,8 @@ bool times_dbu(int64_t units, Femtometres dbu, Femtometres& length) {
 
 const char kTooLarge[] = "a coordinate of the layout is too large for exact arithmetic";
 
-/// The boxes of `net` in space, or false when a coordinate overflows.
-bool solid_boxes(const LayoutNet& net, const Stack& stack, Femtometres dbu,
-                 std::vector<SolidBox>& solids) {
+/// Adds the boxes of `net` in space to `into`, or returns false when a coordinate overflows.
+bool add_solid_boxes(const LayoutNet& net, const Stack& stack, Femtometres dbu, NamedNet& into) {
   for (const NetBox& box : net.boxes) {
     SolidBox solid;
     for (int32_t a = 0; a < 2; ++a) {
@@ -22,7 +21,8 @@ bool solid_boxes(const LayoutNet& net, const Stack& stack, Femtometres dbu,
     }
     solid.lo[2] = stack.layers[box.layer].z_bottom;
     solid.hi[2] = stack.layers[box.layer].z_top;
-    solids.push_back(solid);
+    into.boxes.push_back(solid);
+    into.layers.push_back(box.layer);
   }
   return true;
 }
@@ -51,60 +51,57 @@ std::string substrate_box(const LayoutNets& nets, const Stack& stack, Femtometre
 
 }  // namespace
 
-std::string unlabelled_net_name(const LayoutNet& net, const Stack& stack, Femtometres dbu) {
-  int32_t layer = static_cast<int32_t>(stack.layers.size());
-  for (const NetBox& box : net.boxes) layer = std::min(layer, box.layer);
-  const NetBox* lowest_left = nullptr;
-  for (const NetBox& box : net.boxes) {
-    if (box.layer != layer) continue;
-    if (!lowest_left || box.lo[0] < lowest_left->lo[0] ||
-        (box.lo[0] == lowest_left->lo[0] && box.lo[1] < lowest_left->lo[1]))
-      lowest_left = &box;
-  }
-  // Database units times the unit fit: the caller has checked every box.
-  return stack.layers[layer].name + "_x" + format_micrometres(lowest_left->lo[0] * dbu) + "_y" +
-         format_micrometres(lowest_left->lo[1] * dbu);
-}
-
-std::string conductors_from(const LayoutNets& nets, const Stack& stack, SubstrateRequest substrate,
-                            std::vector<Conductor>& conductors) {
-  std::map<std::string, std::vector<SolidBox>> solids;  // by conductor name, hence sorted
-  std::map<std::string, bool> labelled;                 // whether a name comes from a label
-  for (const LayoutNet& net : nets.nets) {
-    std::vector<SolidBox> boxes;
-    if (!solid_boxes(net, stack, nets.dbu, boxes)) return kTooLarge;
-    bool has_label = !net.label.empty();
-    std::string name = has_label ? net.label : unlabelled_net_name(net, stack, nets.dbu);
-    auto known = labelled.find(name);
-    if (known != labelled.end() && !(known->second && has_label))
-      return "two nets are called " + name + ": one has no label and is named after its place";
-    labelled[name] = has_label;
-    std::vector<SolidBox>& all = solids[name];
-    all.insert(all.end(), boxes.begin(), boxes.end());
+std::string named_nets_from(const LayoutNets& nets, const std::vector<NetName>& names,
+                            const Stack& stack, SubstrateRequest substrate,
+                            std::vector<NamedNet>& named) {
+  std::map<std::string, NamedNet> by_name;  // sorted
+  std::map<std::string, bool> labelled;     // whether a name comes from a label
+  for (size_t k = 0; k < nets.nets.size(); ++k) {
+    const NetName& name = names[k];
+    auto known = labelled.find(name.name);
+    if (known != labelled.end() && !(known->second && name.from_label))
+      return "two nets are called " + name.name + ": one has no label and is named after its place";
+    labelled[name.name] = name.from_label;
+    NamedNet& net = by_name[name.name];
+    net.name = name.name;
+    if (!add_solid_boxes(nets.nets[k], stack, nets.dbu, net)) return kTooLarge;
   }
   if (substrate.wanted) {
-    if (solids.count("substrate"))
+    if (by_name.count("substrate"))
       return "a net is labelled substrate, the name of the --substrate box";
     SolidBox box;
     std::string error = substrate_box(nets, stack, substrate.halo, box);
     if (!error.empty()) return error;
-    solids["substrate"].push_back(box);
+    by_name["substrate"] = NamedNet{"substrate", {box}, {-1}};
   }
-  conductors.clear();
-  for (const auto& named : solids) {
-    conductors.push_back(Conductor{named.first, union_surface(named.second)});
-  }
+  named.clear();
+  for (auto& entry : by_name) named.push_back(std::move(entry.second));
   return "";
 }
 
-void write_panel_file(std::ostream& out, const std::string& title,
-                      const std::vector<Conductor>& conductors) {
-  out << title << '\n';
-  for (const Conductor& conductor : conductors) {
-    for (const SurfaceRect& panel : conductor.panels) {
+std::vector<size_t> window_nets(const std::vector<NamedNet>& nets, const Femtometres window[4]) {
+  std::vector<size_t> inside;
+  for (size_t k = 0; k < nets.size(); ++k) {
+    for (size_t b = 0; b < nets[k].boxes.size(); ++b) {
+      const SolidBox& box = nets[k].boxes[b];
+      if (nets[k].layers[b] >= 0 && box.lo[0] < window[2] && window[0] < box.hi[0] &&
+          box.lo[1] < window[3] && window[1] < box.hi[1]) {
+        inside.push_back(k);
+        break;
+      }
+    }
+  }
+  return inside;
+}
+
+void write_panel_file(std::ostream& out, const std::vector<std::string>& header,
+                      const std::vector<NamedNet>& nets) {
+  for (const std::string& line : header) out << line << '\n';
+  for (const NamedNet& net : nets) {
+    for (const SurfaceRect& panel : union_surface(net.boxes)) {
       Femtometres corners[4][3];
       surface_corners(panel, corners);
-      out << "Q " << conductor.name;
+      out << "Q " << net.name;
       for (const auto& corner : corners) {
         out << "  " << format_micrometres(corner[0]) << ' ' << format_micrometres(corner[1]) << ' '
             << format_micrometres(corner[2]);

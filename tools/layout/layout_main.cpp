@@ -1,20 +1,20 @@
 // vornax-layout: writes the nets of a layout as a panel file on standard output, through KLayout.
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "common/companion_request.h"
 #include "common/fatal.h"
-#include "tools/layout/klayout_runner.h"
+#include "tools/layout/cap3d_writer.h"
+#include "tools/layout/grid_snap.h"
 #include "tools/layout/layout_arguments.h"
 #include "tools/layout/layout_conductors.h"
-#include "tools/layout/layout_nets.h"
+#include "tools/layout/layout_script.h"
+#include "tools/layout/net_names.h"
 #include "tools/layout/stack_file.h"
 
 namespace {
@@ -29,80 +29,50 @@ std::string token(const std::string& text) {
   return shown;
 }
 
-std::string gds_text(const GdsLayer& gds) {
-  return std::to_string(gds.layer) + "/" + std::to_string(gds.datatype);
-}
-
-/// The variables of the KLayout script, as vornax_layout.py describes them.
-std::vector<std::pair<std::string, std::string>> script_variables(const LayoutArguments& arguments,
-                                                                  const Stack& stack,
-                                                                  const std::string& output) {
-  std::string layers, connect, labels, window;
-  for (const StackLayer& layer : stack.layers) {
-    layers += (layers.empty() ? "" : " ") + layer.name + "=" + gds_text(layer.gds);
-  }
-  for (const auto& pair : touching_layer_pairs(stack)) {
-    connect += (connect.empty() ? "" : " ") + std::to_string(pair.first) + "-" +
-               std::to_string(pair.second);
-  }
-  for (const LabelLayer& label : stack.labels) {
-    labels += (labels.empty() ? "" : " ") + gds_text(label.gds) + ":" + std::to_string(label.metal);
-  }
-  for (int32_t k = 0; arguments.has_window && k < 4; ++k) {
-    window += (k ? "," : "") + format_micrometres(arguments.window[k]);
-  }
-  return {{"input", arguments.layout_file},
-          {"output", output},
-          {"cell", arguments.cell},
-          {"window", window},
-          {"layers", layers},
-          {"connect", connect},
-          {"labels", labels}};
-}
-
-/// The last line of KLayout's own output that says something, to explain a failed run.
-std::string last_words(const std::string& log_file) {
-  std::ifstream in(log_file);
-  std::string line, last;
-  while (std::getline(in, line)) {
-    if (line.find_first_not_of(" \t\r") != std::string::npos) last = line;
-  }
-  return last.empty() ? "no message" : last;
-}
-
-/// Runs the KLayout script into a fresh temporary folder and reads what it found. Returns ""
-/// on success, else the reason.
-std::string find_nets(const LayoutArguments& arguments, const Stack& stack, LayoutNets& nets) {
-  std::string klayout = find_klayout();
-  if (klayout.empty())
-    return "klayout is not on PATH; vornax-layout reads layouts through KLayout: install the "
-           "Debian package klayout (apt-get install klayout).";
-  std::string looked_in;
-  std::string script = find_layout_script(looked_in);
-  if (script.empty()) return "its KLayout script is missing; looked for " + looked_in + ".";
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vornax-layout-XXXXXX";
-  if (!mkdtemp(&pattern[0])) return "cannot make a temporary folder " + pattern + ".";
-  std::string output = pattern + "/nets.txt", log = pattern + "/klayout.log";
-  int status = run_klayout(klayout, script, script_variables(arguments, stack, output), log);
-  std::string error;
-  std::ifstream in(output);
-  if (!in) {
-    error = "KLayout (" + klayout + ") failed, exit status " + std::to_string(status) + ": " +
-            last_words(log);
-  } else {
-    error = read_layout_nets(in, static_cast<int32_t>(stack.layers.size()), nets);
-  }
-  in.close();
-  unlink(output.c_str());
-  unlink(log.c_str());
-  rmdir(pattern.c_str());
-  return error;
-}
-
 int fail(const std::string& message) {
   std::cerr << "vornax-layout: " << message << '\n';
   return 1;
+}
+
+/// What both files say of where they come from.
+std::string origin(const LayoutArguments& arguments, const LayoutNets& nets) {
+  return "layout '" + token(arguments.layout_file) + "', cell '" + token(nets.cell) + "', stack '" +
+         token(arguments.stack_file) + "'";
+}
+
+/// The lines before the first panel: a title, the unit, and with a halo the master nets.
+std::vector<std::string> panel_file_header(const std::string& origin,
+                                           const std::vector<size_t>& masters, bool has_halo) {
+  std::vector<std::string> header = {
+      "vornax-layout panel file, coordinates in micrometres: " + origin, "unit um"};
+  if (has_halo) {
+    std::string line = "masters";
+    for (size_t k : masters) line += " " + std::to_string(k + 1);
+    header.push_back(line);
+  }
+  return header;
+}
+
+/// Writes the cap3d file of --cap3d: "" or the reason it cannot, the file then removed.
+std::string write_cap3d_file(const LayoutArguments& arguments, const LayoutNets& nets,
+                             const Stack& stack, const std::vector<NamedNet>& named,
+                             const std::vector<size_t>& masters) {
+  std::string error = check_cap3d_names(named);
+  if (!error.empty()) return error;
+  Cap3dSource source{
+      "vornax-layout cap3d file, coordinates in micrometres: " + origin(arguments, nets),
+      token(nets.cell),
+      {},
+      masters};
+  for (int32_t k = 0; k < 4; ++k) source.extent[k] = nets.extent[k] * nets.dbu;
+  std::ofstream out(arguments.cap3d_file);
+  if (!out) return "cannot write the cap3d file '" + token(arguments.cap3d_file) + "'.";
+  error = write_cap3d(out, source, stack, named);
+  out.close();
+  if (error.empty() && !out)
+    error = "could not write the cap3d file '" + token(arguments.cap3d_file) + "'.";
+  if (!error.empty()) std::remove(arguments.cap3d_file.c_str());
+  return error;
 }
 
 }  // namespace
@@ -131,15 +101,31 @@ int main(int argc, char** argv) {
   if (!error.empty()) return fail(error);
   for (const std::string& warning : nets.warnings)
     std::cerr << "vornax-layout: warning: " << warning << '\n';
-  std::vector<Conductor> conductors;
-  error = conductors_from(nets, stack, arguments.substrate, conductors);
+  std::vector<std::string> notes;
+  std::vector<NetName> names = name_nets(nets, stack, notes);
+  if (arguments.snap > 0) {
+    if (arguments.snap % nets.dbu != 0)
+      return fail("--snap: " + format_micrometres(arguments.snap) +
+                  " um is not a multiple of the database unit " + format_micrometres(nets.dbu) +
+                  " um");
+    snap_to_grid(nets, names, arguments.snap / nets.dbu, notes);
+  }
+  for (const std::string& note : notes) std::cerr << "vornax-layout: note: " << note << '\n';
+  std::vector<NamedNet> named;
+  error = named_nets_from(nets, names, stack, arguments.substrate, named);
+  if (error.empty() && arguments.snap > 0) error = check_nets_apart(named);
   if (!error.empty()) return fail(error);
-
-  std::ostringstream title;
-  title << "vornax-layout panel file, coordinates in micrometres: layout '"
-        << token(arguments.layout_file) << "', cell '" << token(nets.cell) << "', stack '"
-        << token(arguments.stack_file) << "'";
-  write_panel_file(std::cout, title.str(), conductors);
+  std::vector<size_t> masters;
+  if (arguments.has_halo) masters = window_nets(named, arguments.window);
+  if (!arguments.cap3d_file.empty()) {
+    if (!arguments.has_halo) {
+      for (size_t k = 0; k < named.size(); ++k) masters.push_back(k);
+    }
+    error = write_cap3d_file(arguments, nets, stack, named, masters);
+    if (!error.empty()) return fail(error);
+  }
+  write_panel_file(std::cout,
+                   panel_file_header(origin(arguments, nets), masters, arguments.has_halo), named);
   std::cout.flush();
   if (!std::cout) return fail("could not write the panel file.");
   return 0;

@@ -28,7 +28,15 @@ std::string read_layout_nets(std::istream& in, int32_t layer_count, LayoutNets& 
     } else if (key == "warning") {
       nets.warnings.push_back(rest);
     } else if (key == "net") {
-      nets.nets.push_back(LayoutNet{rest, {}});
+      nets.nets.emplace_back();
+    } else if (key == "label") {
+      NetLabel label;
+      if (nets.nets.empty() ||
+          !(words >> label.depth >> label.at[0] >> label.at[1] >> label.layer >> label.text_from) ||
+          label.depth < 0 || words.get() != ' ' || !std::getline(words, label.name) ||
+          label.text_from >= label.name.size() || (label.depth == 0) != (label.text_from == 0))
+        return malformed();
+      nets.nets.back().labels.push_back(label);
     } else if (key == "box") {
       NetBox box;
       if (nets.nets.empty() ||
@@ -45,5 +53,8 @@ std::string read_layout_nets(std::istream& in, int32_t layer_count, LayoutNets& 
   }
   if (!ended || nets.dbu == 0)
     return "the KLayout script's output ends early, at line " + std::to_string(number);
+  for (const LayoutNet& net : nets.nets) {
+    if (net.boxes.empty()) return "the KLayout script wrote a net without shapes";
+  }
   return "";
 }

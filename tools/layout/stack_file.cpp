@@ -60,17 +60,29 @@ struct StackReader {
     return -1;
   }
 
+  /// "" when `name` is a name not given before, else the reason.
+  std::string new_name(const std::string& name) const {
+    if (!is_name(name))
+      return at(line) + "the name '" + name +
+             "' is not a letter followed by letters, digits and '_'";
+    int32_t earlier = 0;
+    for (const StackLayer& layer : stack.layers) {
+      if (layer.name == name) earlier = layer.line;
+    }
+    for (const DielectricLayer& layer : stack.dielectrics) {
+      if (layer.name == name) earlier = layer.line;
+    }
+    if (earlier > 0)
+      return at(line) + "the name " + name + " is already given on line " + std::to_string(earlier);
+    return "";
+  }
+
   /// Name and layer of a metal or via line, checked against the earlier lines.
   std::string name_and_layer(const std::vector<std::string>& t, StackLayer& layer) {
     layer.name = t[1];
     layer.line = line;
-    if (!is_name(t[1]))
-      return at(line) + "the name '" + t[1] +
-             "' is not a letter followed by letters, digits and '_'";
-    int32_t other = find(t[1]);
-    if (other >= 0)
-      return at(line) + "the name " + t[1] + " is already given on line " +
-             std::to_string(stack.layers[other].line);
+    std::string error = new_name(t[1]);
+    if (!error.empty()) return error;
     if (!parse_gds(t[2], layer.gds))
       return at(line) + "'" + t[2] + "' is not LAYER/DATATYPE, two whole numbers such as 68/20";
     for (const StackLayer& earlier : stack.layers) {
@@ -128,6 +140,29 @@ struct StackReader {
     }
     stack.labels.push_back(layer);
     label_metals.push_back(t[2]);
+    return "";
+  }
+
+  std::string dielectric(const std::vector<std::string>& t) {
+    if (t.size() != 4) return at(line) + "dielectric takes NAME ZTOP EPS";
+    DielectricLayer layer;
+    layer.name = t[1];
+    layer.line = line;
+    std::string error = new_name(t[1]);
+    if (!error.empty()) return error;
+    if (!parse_micrometres(t[2], layer.z_top))
+      return at(line) + "ZTOP '" + t[2] + "' is not a decimal number of micrometres";
+    Femtometres permittivity = 0;  // in units of 10^-9, as the lengths
+    if (!parse_micrometres(t[3], permittivity) || permittivity <= 0)
+      return at(line) + "EPS '" + t[3] + "' is not a positive decimal number";
+    layer.permittivity = format_micrometres(permittivity);
+    if (!stack.dielectrics.empty() && stack.dielectrics.back().z_top >= layer.z_top) {
+      const DielectricLayer& below = stack.dielectrics.back();
+      return at(line) + "dielectric " + layer.name + " ends at z = " + t[2] +
+             ", not above the top " + format_micrometres(below.z_top) + " of dielectric " +
+             below.name + " (line " + std::to_string(below.line) + "); they go bottom up";
+    }
+    stack.dielectrics.push_back(layer);
     return "";
   }
 
@@ -193,9 +228,11 @@ std::string read_stack(std::istream& in, const std::string& file_name, Stack& st
       error = reader.via(t);
     } else if (t[0] == "label") {
       error = reader.label(t);
+    } else if (t[0] == "dielectric") {
+      error = reader.dielectric(t);
     } else {
-      error =
-          reader.at(reader.line) + "unknown record '" + t[0] + "'; a line is metal, via or label";
+      error = reader.at(reader.line) + "unknown record '" + t[0] +
+              "'; a line is metal, via, label or dielectric";
     }
     if (!error.empty()) return error;
   }

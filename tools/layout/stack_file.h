@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/layout/exact_length.h"
+#include "structure/exact_length.h"
 
 /// A layer of a GDSII or OASIS layout.
 struct GdsLayer {
@@ -31,10 +31,21 @@ struct LabelLayer {
   int32_t line = 0;   // line of the stack file that gives it
 };
 
-/// What a stack file says: the heights of the layers and where the net names are.
+/// A planar dielectric layer: it fills the space from the top of the layer below (for the
+/// first, from the bottom of whatever holds it) up to z_top, and reaches sideways without end.
+struct DielectricLayer {
+  std::string name;          // a letter, then letters, digits and '_'; unique in the stack
+  Femtometres z_top = 0;     // its top, above the top of the layer below
+  std::string permittivity;  // relative permittivity, a positive decimal as short as possible
+  int32_t line = 0;          // line of the stack file that gives it
+};
+
+/// What a stack file says: the heights of the layers, where the net names are, and the
+/// dielectric around them.
 struct Stack {
-  std::vector<StackLayer> layers;  // metals and vias in file order; at least one metal
-  std::vector<LabelLayer> labels;  // label layers in file order, no layer twice
+  std::vector<StackLayer> layers;            // metals and vias in file order; at least one metal
+  std::vector<LabelLayer> labels;            // label layers in file order, no layer twice
+  std::vector<DielectricLayer> dielectrics;  // bottom up; none for vacuum
 };
 
 /// Reads a stack file, `file_name` naming it in messages. Returns "" on success, else one line

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "fine/mesh/level_mesh.h"
+#include "fine/mesh/graded_mesh.h"
 
 /// One cluster of panels: a node of the binary tree over all panels of a level.
 struct ClusterNode {
@@ -29,6 +29,10 @@ struct ClusterTree {
   /// Whether the clusters a and b are far enough apart for their expansions: the sum of their
   /// radii is below `ratio` times the distance of their centres (both on the grid).
   bool well_separated(int32_t a, int32_t b, double ratio) const;
+  /// The sum of the radii of clusters a and b over the distance of their centres, on the grid:
+  /// below the ratio of well_separated for a far pair, and the smaller the faster its expansion
+  /// converges.
+  double radius_ratio(int32_t a, int32_t b) const;
   /// Radius of the node's bounding box on the grid.
   double grid_radius(int32_t node) const;
 

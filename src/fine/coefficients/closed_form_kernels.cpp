@@ -2,7 +2,7 @@
 
 #include "fine/coefficients/closed_form_kernels.h"
 
-#include "sparse/instruction_set.h"
+#include "common/instruction_set.h"
 
 const ClosedFormKernels& closed_form_kernels() {
   static const ClosedFormKernels& best =

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "fine/coefficients/galerkin_integral.h"
+#include "structure/space_box.h"
 
 namespace {
 
@@ -25,9 +26,7 @@ uint64_t hash_of(const std::array<int64_t, 9>& shape, uint64_t seed) {
 CoefficientCache::CoefficientCache() : slots_(kSlots) {}
 
 double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
-  double alo[3], ahi[3], blo[3], bhi[3];
-  rect_bounds(a, alo, ahi);
-  rect_bounds(b, blo, bhi);
+  const SpaceBox box_a = space_box(a), box_b = space_box(b);
   const double size =
       std::max({a.hi[0] - a.lo[0], a.hi[1] - a.lo[1], b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]});
   int exponent;
@@ -48,7 +47,7 @@ double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
     forward[4 + k] = backward[2 + k] = rounded(b.hi[k] - b.lo[k]);
   }
   for (int d = 0; d < 3; ++d) {
-    forward[6 + d] = rounded(blo[d] - alo[d]);
+    forward[6 + d] = rounded(box_b.lo[d] - box_a.lo[d]);
     backward[6 + d] = -forward[6 + d];
   }
   const Shape& shape = std::min(forward, backward);
@@ -66,8 +65,8 @@ double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
   q.axis = axes % 3;
   double qlo[3];
   for (int d = 0; d < 3; ++d) qlo[d] = std::ldexp(static_cast<double>(shape[6 + d]), exponent);
-  p.level = 0.0;
-  q.level = qlo[q.axis];
+  p.plane = 0.0;
+  q.plane = qlo[q.axis];
   for (int k = 0; k < 2; ++k) {
     p.lo[k] = 0.0;
     p.hi[k] = std::ldexp(static_cast<double>(shape[2 + k]), exponent);

@@ -22,6 +22,9 @@ class CoefficientCache {
   /// (1 / (A_a A_b)) ∬∬ dA dA' / |x − x'| for panels a and b.
   double coefficient(const AxisRect& a, const AxisRect& b);
 
+  /// The memory a cache takes.
+  static int64_t bytes() { return static_cast<int64_t>(kSlots * sizeof(Slot)); }
+
  private:
   typedef std::array<int64_t, 9> Shape;  // exponent, axes, two sizes each, offset
   // A shape is known by two independent 64-bit hashes of it: two different shapes share both

@@ -3,166 +3,169 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/vector_bytes.h"
+#include "fine/far_field/far_product.h"
+#include "structure/space_box.h"
+
 namespace {
 
-/// The lowest order from 2 whose bound ratio^(order+1) is within that of `highest` at
+/// The lowest degree from 2 whose bound ratio^(degree+1) is within that of `highest` at
 /// `separation`; the ratios are those of the decision grid, so the same structure in another
-/// unit gets the same orders.
-int32_t link_order(double ratio, double separation, int32_t highest) {
+/// unit gets the same degrees.
+int32_t pair_degree(double ratio, double separation, int32_t highest) {
   const double bound = std::pow(separation, highest + 1);
-  for (int32_t order = 2; order < highest; ++order) {
-    if (std::pow(ratio, order + 1) <= bound) return order;
+  for (int32_t degree = 2; degree < highest; ++degree) {
+    if (std::pow(ratio, degree + 1) <= bound) return degree;
   }
   return highest;
 }
 
+/// The leaves in the order of their panels, and the moments of each panel's unit charge about
+/// its leaf's centre.
+void add_leaves(const LevelMesh& mesh, const ClusterTree& tree, FarFieldTables& F) {
+  const int32_t nodes = static_cast<int32_t>(tree.nodes.size());
+  F.parent.resize(nodes);
+  F.children.resize(2 * static_cast<size_t>(nodes));
+  for (int32_t k = 0; k < nodes; ++k) {
+    const ClusterNode& node = tree.nodes[k];
+    F.parent[k] = node.parent;
+    F.children[2 * k] = node.child[0];
+    F.children[2 * k + 1] = node.child[1];
+    if (node.child[0] < 0) F.leaf_node.push_back(k);
+  }
+  std::sort(F.leaf_node.begin(), F.leaf_node.end(),
+            [&](int32_t a, int32_t b) { return tree.nodes[a].first < tree.nodes[b].first; });
+  F.charge = PanelMoments(static_cast<int32_t>(tree.panel.size()), F.terms, F.kept_degree);
+  double axis[3][kHighestDegree + 1];
+  for (int32_t leaf : F.leaf_node) {
+    const ClusterNode& node = tree.nodes[leaf];
+    F.leaf_first.push_back(node.first);
+    for (int32_t i = node.first; i < node.first + node.count; ++i) {
+      const SpaceBox box = space_box(mesh.panels[tree.panel[i]].rect);
+      rectangle_axis_moments(F.terms, box.lo, box.hi, node.centre, axis);
+      F.charge.set(i, F.terms, axis);
+    }
+  }
+  F.leaf_first.push_back(static_cast<int32_t>(tree.panel.size()));
+}
+
+/// The degree of each far pair; each node's degree, the highest of its pairs' and its
+/// ancestors'; and the places of the nodes' expansions in a work space.
+std::vector<int32_t> add_degrees(const ClusterTree& tree, const InteractionLists& lists,
+                                 double separation, FarFieldTables& F) {
+  const int32_t nodes = static_cast<int32_t>(tree.nodes.size());
+  const int32_t highest = F.terms.highest;
+  std::vector<int32_t> degree;
+  degree.reserve(lists.far.size());
+  F.node_degree.assign(nodes, 0);
+  for (const auto& pair : lists.far) {
+    degree.push_back(pair_degree(tree.radius_ratio(pair.first, pair.second), separation, highest));
+    F.node_degree[pair.first] = std::max(F.node_degree[pair.first], degree.back());
+    F.node_degree[pair.second] = std::max(F.node_degree[pair.second], degree.back());
+  }
+  for (int32_t k = 1; k < nodes; ++k)  // parents come before their children
+    F.node_degree[k] = std::max(F.node_degree[k], F.node_degree[F.parent[k]]);
+  F.offset.resize(nodes);
+  F.kept_offset.resize(nodes);
+  int64_t kept_blocks = 0;
+  for (int32_t k = 0; k < nodes; ++k) {
+    F.kept_offset[k] = kept_blocks;
+    kept_blocks += terms_up_to(std::min(F.kept_degree, F.node_degree[k]));
+    F.offset[k] = F.blocks;
+    F.blocks += terms_up_to(F.node_degree[k]);
+  }
+  return degree;
+}
+
+/// The factors that move each node's expansions to and from its parent's centre.
+void add_shifts(const ClusterTree& tree, FarFieldTables& F) {
+  const int32_t nodes = static_cast<int32_t>(tree.nodes.size());
+  std::vector<double> factor(F.terms.count);
+  F.shift_offset.resize(nodes);
+  int64_t total = 0;  // reserved at once: a vector grown by doubling would hold up to twice
+  for (int32_t k = 1; k < nodes; ++k) total += terms_up_to(F.node_degree[F.parent[k]]);
+  F.shift.reserve(total);
+  for (int32_t k = 0; k < nodes; ++k) {
+    F.shift_offset[k] = static_cast<int64_t>(F.shift.size());
+    if (F.parent[k] < 0) continue;
+    const double* centre = tree.nodes[k].centre;
+    const double* up = tree.nodes[F.parent[k]].centre;
+    shift_factors(F.terms, centre[0] - up[0], centre[1] - up[1], centre[2] - up[2], factor.data());
+    const int32_t used = terms_up_to(F.node_degree[F.parent[k]]);
+    F.shift.insert(F.shift.end(), factor.begin(), factor.begin() + used);
+  }
+}
+
+/// Each far pair's tensor (the derivatives of 1/r at its second centre less its first), its two
+/// sides in the lists of its nodes, and the sides' tensors up to the kept degree.
+void add_pairs(const ClusterTree& tree, const InteractionLists& lists,
+               const std::vector<int32_t>& degree, FarFieldTables& F) {
+  const int32_t nodes = static_cast<int32_t>(tree.nodes.size());
+  const int32_t count = F.terms.count;
+  F.signs = F.terms.parity;  // row kParitySign
+  std::vector<double> derivative(count);
+  std::vector<int64_t> tensor(lists.far.size());
+  int64_t total = 0;
+  for (int32_t d : degree) total += terms_up_to(d);
+  F.tensors.reserve(total);
+  F.side_start.assign(nodes + 1, 0);
+  for (size_t l = 0; l < lists.far.size(); ++l) {
+    const double* a = tree.nodes[lists.far[l].first].centre;
+    const double* b = tree.nodes[lists.far[l].second].centre;
+    inverse_distance_derivatives(F.terms, degree[l], b[0] - a[0], b[1] - a[1], b[2] - a[2],
+                                 derivative.data());
+    tensor[l] = static_cast<int64_t>(F.tensors.size());
+    F.tensors.insert(F.tensors.end(), derivative.begin(),
+                     derivative.begin() + terms_up_to(degree[l]));
+    F.side_start[lists.far[l].first + 1] += 1;
+    F.side_start[lists.far[l].second + 1] += 1;
+  }
+  for (int32_t k = 0; k < nodes; ++k) F.side_start[k + 1] += F.side_start[k];
+  F.sides.resize(2 * lists.far.size());
+  std::vector<int32_t> fill(F.side_start.begin(), F.side_start.end() - 1);
+  for (size_t l = 0; l < lists.far.size(); ++l) {
+    const int32_t a = lists.far[l].first, b = lists.far[l].second;
+    F.sides[fill[a]++] = FarLinkSide{b, degree[l], tensor[l], kUnsigned, kParitySign};
+    F.sides[fill[b]++] = FarLinkSide{a, degree[l], tensor[l], kParitySign, kParitySign};
+  }
+  const int32_t kept_terms = terms_up_to(F.kept_degree);
+  F.kept_tensors.assign(F.sides.size() * kept_terms, 0.0);
+  for (size_t e = 0; e < F.sides.size(); ++e) {
+    const FarLinkSide& side = F.sides[e];
+    const double* T = &F.tensors[side.tensor];
+    double* kept = &F.kept_tensors[e * kept_terms];
+    const int32_t used = std::min(kept_terms, terms_up_to(side.degree));
+    for (int32_t t = 0; t < used; ++t) {
+      kept[t] = side.tensor_sign == kUnsigned ? T[t] : F.signs[side.tensor_sign * count + t] * T[t];
+    }
+  }
+}
+
 }  // namespace
 
+FarFieldWork::FarFieldWork(int64_t blocks)
+    : multipole(new Lanes<kNarrowLanes>[blocks]), local(new Lanes<kNarrowLanes>[blocks]) {}
+
 FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const InteractionLists& lists,
-                   int32_t order, double separation, int32_t stored)
-    : terms(order),
-      node_count(static_cast<int32_t>(tree.nodes.size())),
-      stored_order(std::min(stored, order)) {
-  const int32_t count = terms.count;
-  for (int32_t q = 0; q <= order; ++q) terms_up_to.push_back((q + 1) * (q + 2) * (q + 3) / 6);
-  const int32_t kept = terms_up_to[stored_order];
-  parent.resize(node_count);
-  child.resize(2 * static_cast<size_t>(node_count));
-  node_order.assign(node_count, 0);
-  panel_moment.assign(tree.panel.size() * kept, 0.0);
-  panel_bounds.resize(tree.panel.size() * 6);
-  std::vector<double> moment(count);
-  for (int32_t k = 0; k < node_count; ++k) {
-    const ClusterNode& node = tree.nodes[k];
-    parent[k] = node.parent;
-    child[2 * k] = node.child[0];
-    child[2 * k + 1] = node.child[1];
-    if (node.child[0] >= 0) continue;
-    leaf_node.push_back(k);
-    leaf_first.push_back(node.first);
-    for (int32_t i = node.first; i < node.first + node.count; ++i) {
-      double* lo = &panel_bounds[static_cast<size_t>(i) * 6];
-      rect_bounds(mesh.panels[tree.panel[i]].rect, lo, lo + 3);
-      rectangle_moments(terms, lo, lo + 3, node.centre, moment.data());
-      std::copy(moment.begin(), moment.begin() + kept,
-                &panel_moment[static_cast<size_t>(i) * kept]);
-    }
-  }
-  // Leaves are in node order, which is not panel order; the end of each leaf is its first panel
-  // plus its count, kept as the next entry by sorting on panels.
-  std::vector<int32_t> by_panel(leaf_node.size());
-  for (size_t k = 0; k < by_panel.size(); ++k) by_panel[k] = static_cast<int32_t>(k);
-  std::sort(by_panel.begin(), by_panel.end(),
-            [&](int32_t a, int32_t b) { return leaf_first[a] < leaf_first[b]; });
-  std::vector<int32_t> nodes_sorted, firsts_sorted;
-  for (int32_t k : by_panel) {
-    nodes_sorted.push_back(leaf_node[k]);
-    firsts_sorted.push_back(leaf_first[k]);
-  }
-  leaf_node = nodes_sorted;
-  leaf_first = firsts_sorted;
-  leaf_first.push_back(static_cast<int32_t>(tree.panel.size()));
-  for (int32_t node : leaf_node) {
-    for (int a = 0; a < 3; ++a) leaf_centre.push_back(tree.nodes[node].centre[a]);
-  }
+                   int32_t highest, int32_t kept, double separation)
+    : tables_(highest) {
+  tables_.kept_degree = std::min(kept, highest);
+  add_leaves(mesh, tree, tables_);
+  const std::vector<int32_t> degree = add_degrees(tree, lists, separation, tables_);
+  add_shifts(tree, tables_);
+  add_pairs(tree, lists, degree, tables_);
+}
 
-  links.reserve(lists.far.size());
-  for (const auto& pair : lists.far) {
-    const ClusterNode& a = tree.nodes[pair.first];
-    const ClusterNode& b = tree.nodes[pair.second];
-    double sum = 0.0;
-    for (int k = 0; k < 3; ++k) {
-      double d =
-          0.5 * static_cast<double>((a.grid_lo[k] + a.grid_hi[k]) - (b.grid_lo[k] + b.grid_hi[k]));
-      sum += d * d;
-    }
-    double ratio = (tree.grid_radius(pair.first) + tree.grid_radius(pair.second)) / std::sqrt(sum);
-    int32_t link = link_order(ratio, separation, order);
-    links.push_back(Link{pair.first, pair.second, link});
-    node_order[pair.first] = std::max(node_order[pair.first], link);
-    node_order[pair.second] = std::max(node_order[pair.second], link);
-  }
-  // Parents come before their children.
-  for (int32_t k = 1; k < node_count; ++k)
-    node_order[k] = std::max(node_order[k], node_order[parent[k]]);
+void FarField::add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
+                           FarFieldWork& work, InstructionSet set) const {
+  far_product(set)(tables_, std::min(degree, tables_.terms.highest), x, y, work.multipole.get(),
+                   work.local.get());
+}
 
-  node_offset.resize(node_count);
-  stored_offset.resize(node_count);
-  int64_t stored_blocks = 0;
-  for (int32_t k = 0; k < node_count; ++k) {
-    stored_offset[k] = stored_blocks;
-    stored_blocks += terms_up_to[std::min(stored_order, node_order[k])];
-  }
-  block_count = 0;
-  for (int32_t k = 0; k < node_count; ++k) {
-    node_offset[k] = block_count;
-    block_count += terms_up_to[node_order[k]];
-  }
-
-  shift_offset.resize(node_count);
-  for (int32_t k = 0; k < node_count; ++k) {
-    shift_offset[k] = static_cast<int64_t>(shift.size());
-    if (parent[k] < 0) continue;
-    const ClusterNode& node = tree.nodes[k];
-    const ClusterNode& up = tree.nodes[parent[k]];
-    shift_factors(terms, node.centre[0] - up.centre[0], node.centre[1] - up.centre[1],
-                  node.centre[2] - up.centre[2], moment.data());
-    shift.insert(shift.end(), moment.begin(), moment.begin() + terms_up_to[node_order[parent[k]]]);
-  }
-  derivative_offset.resize(links.size());
-  for (size_t l = 0; l < links.size(); ++l) {
-    const double* a = tree.nodes[links[l].a].centre;
-    const double* b = tree.nodes[links[l].b].centre;
-    inverse_distance_derivatives(terms, links[l].order, b[0] - a[0], b[1] - a[1], b[2] - a[2],
-                                 moment.data());
-    derivative_offset[l] = static_cast<int64_t>(derivative.size());
-    const int32_t used = terms_up_to[links[l].order];
-    derivative.insert(derivative.end(), moment.begin(), moment.begin() + used);
-  }
-  link_start.assign(node_count + 1, 0);
-  for (const Link& link : links) {
-    link_start[link.a + 1] += 1;
-    link_start[link.b + 1] += 1;
-  }
-  for (int32_t k = 0; k < node_count; ++k) link_start[k + 1] += link_start[k];
-  link_list.resize(2 * links.size());
-  std::vector<int32_t> fill(link_start.begin(), link_start.end() - 1);
-  for (size_t l = 0; l < links.size(); ++l) {
-    link_list[fill[links[l].a]++] = static_cast<int32_t>(2 * l + 1);
-    link_list[fill[links[l].b]++] = static_cast<int32_t>(2 * l);
-  }
-  const int32_t stored_terms = terms_up_to[stored_order];
-  stored_derivative.resize(link_list.size() * stored_terms);
-  for (size_t e = 0; e < link_list.size(); ++e) {
-    const int32_t l = link_list[e] >> 1;
-    const bool is_a = (link_list[e] & 1) != 0;
-    const int32_t used = terms_up_to[links[l].order];
-    const double* d = &derivative[derivative_offset[l]];
-    // A pair of lower degree keeps fewer derivatives than are stored: zeros above its own.
-    for (int32_t t = 0; t < stored_terms; ++t) {
-      const bool same_sign = is_a || terms.degree[t] % 2 == 0;
-      stored_derivative[e * stored_terms + t] = t >= used ? 0.0 : same_sign ? d[t] : -d[t];
-    }
-  }
-
-  sum_index.assign(static_cast<size_t>(count) * count, -1);
-  parity.resize(count);
-  for (int32_t out = 0; out < count; ++out) {
-    parity[out] = terms.degree[out] % 2 == 0 ? 1.0 : -1.0;
-    for (int32_t in = 0; in < count; ++in) {
-      sum_index[out * count + in] = static_cast<int16_t>(terms.index(
-          terms.t[out] + terms.t[in], terms.u[out] + terms.u[in], terms.v[out] + terms.v[in]));
-    }
-  }
-  for (int32_t alpha = 0; alpha < count; ++alpha) {
-    part_start.push_back(static_cast<int32_t>(part_low.size()));
-    for (int32_t gamma = 0; gamma < count; ++gamma) {
-      int32_t a = terms.t[alpha] - terms.t[gamma], b = terms.u[alpha] - terms.u[gamma],
-              c = terms.v[alpha] - terms.v[gamma];
-      if (a < 0 || b < 0 || c < 0) continue;
-      part_low.push_back(static_cast<int16_t>(gamma));
-      part_shift.push_back(static_cast<int16_t>(terms.index(a, b, c)));
-    }
-  }
-  part_start.push_back(static_cast<int32_t>(part_low.size()));
+int64_t FarField::bytes() const {
+  const FarFieldTables& F = tables_;
+  return F.terms.bytes() + F.charge.bytes() + F.test.bytes() +
+         vectors_bytes(F.parent, F.children, F.node_degree, F.offset, F.kept_offset, F.leaf_node,
+                       F.leaf_first, F.shift_offset, F.shift, F.side_start, F.sides, F.tensors,
+                       F.kept_tensors, F.signs);
 }

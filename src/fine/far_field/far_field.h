@@ -1,62 +1,55 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
+#include "common/instruction_set.h"
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
-#include "fine/far_field/taylor_terms.h"
+#include "fine/far_field/far_field_tables.h"
+#include "sparse/lane_kernels.h"
 
-/// The potential between well-separated clusters through Cartesian Taylor expansions of
-/// 1/|x - y| about the cluster centres: multipole moments gathered up the tree, turned into
-/// local expansions across every far pair, and handed down to the panels.
+/// The space one far product works in, for one group of solves: a multipole and a local
+/// expansion of every node, FarField::work_blocks() blocks each.
+struct FarFieldWork {
+  explicit FarFieldWork(int64_t blocks);
+  std::unique_ptr<Lanes<kNarrowLanes>[]> multipole;  // moments gathered up the tree
+  std::unique_ptr<Lanes<kNarrowLanes>[]> local;      // local expansions handed down
+};
+
+/// The coefficients of potential between the panels of well-separated clusters (the far pairs
+/// of the interaction lists), through Cartesian Taylor expansions of 1/|x − y| about the cluster
+/// centres: the moments of the panels' charges gathered up the tree, turned into local
+/// expansions across every far pair, handed down the tree and taken by the panels.
 ///
-/// Each far pair gets the lowest order whose truncation error, for its ratio of radii to
-/// distance, is no larger than that of the highest order at the largest ratio allowed; each node
-/// carries the highest order any pair of it or of its ancestors needs.
-struct FarField {
-  /// One far pair of clusters.
-  struct Link {
-    int32_t a, b;   // the two nodes
-    int32_t order;  // degree of the expansion across this pair
-  };
-
-  /// Expansions up to degree `order` for pairs separated at `separation`; the moments of the
-  /// panels are kept up to degree `stored_order` and made afresh above it.
+/// Each far pair gets the lowest degree from 2 whose truncation bound ρ^(degree+1), for its
+/// ratio ρ of radii to distance on the tree's grid, is no larger than that of the highest degree
+/// at the largest ratio allowed, `separation`; each node carries the highest degree any pair of
+/// it or of its ancestors has. A product at a lower degree cuts every pair there: its error is
+/// the truncation of each pair's expansion at the lower of the two degrees.
+class FarField {
+ public:
+  /// The far field of `lists` up to `highest` degree (at most kHighestDegree). Products up to
+  /// `kept` degree (at most `highest`), the many of the iterations, read moments and tensors
+  /// kept for them; those above make the panels' moments afresh.
   FarField(const LevelMesh& mesh, const ClusterTree& tree, const InteractionLists& lists,
-           int32_t order, double separation, int32_t stored_order);
+           int32_t highest, int32_t kept, double separation);
 
-  TaylorTerms terms;                   // the terms up to the highest order
-  int32_t node_count;                  // nodes of the tree
-  std::vector<int32_t> parent;         // parent of each node, -1 for the root
-  std::vector<int32_t> child;          // the two children of each node, -1 -1 for a leaf
-  std::vector<int32_t> node_order;     // degree each node's expansions carry
-  std::vector<int64_t> node_offset;    // first block of each node's expansion in the work space
-  int64_t block_count;                 // blocks of one expansion of every node
-  std::vector<int64_t> stored_offset;  // the same for expansions cut at stored_order, packed
-                                       // tighter for the many products that use only those
-  std::vector<int32_t> leaf_first;     // per leaf: first panel (tree order); one more at the end
-  std::vector<int32_t> leaf_node;      // per leaf: its node
-  int32_t stored_order;                // degree up to which panel moments are kept
-  std::vector<double> panel_moment;    // per panel (tree order), terms_up_to[stored_order] values:
-                                       // moments of its unit charge about its leaf's centre
-  std::vector<double> panel_bounds;    // per panel: lo and hi of its rectangle, six values
-  std::vector<double> leaf_centre;     // per leaf: its centre, three values
-  std::vector<int64_t> shift_offset;   // per node: its shift factors from the parent's centre,
-  std::vector<double> shift;           // terms_up_to[parent's order] values
-  std::vector<Link> links;             // far pairs
-  std::vector<int32_t> link_start;     // per node: its far pairs in link_list; one more at the end
-  std::vector<int32_t> link_list;      // 2 * link + 1 where the node is the pair's a, 2 * link
-                                       // where it is b
-  std::vector<double> stored_derivative;   // per entry of link_list: the derivatives of the pair
-                                           // up to stored_order, signed for the node's side, in
-                                           // the order the products visit them
-  std::vector<int64_t> derivative_offset;  // per link: its derivatives of 1/r at centre b −
-  std::vector<double> derivative;          // centre a, terms_up_to[order] values
-  std::vector<int32_t> terms_up_to;        // per degree q: number of terms of degree <= q
-  std::vector<int16_t> sum_index;   // [out * terms.count + in]: the term out + in, -1 if above
-  std::vector<double> parity;       // (-1)^degree of each term
-  std::vector<int32_t> part_start;  // per term α: first of its splits α = γ + κ
-  std::vector<int16_t> part_low;    // γ of each split
-  std::vector<int16_t> part_shift;  // κ of each split
+  /// y += F x, every pair cut at `degree` (at most the highest): x and y hold one value per
+  /// panel in tree order, eight solves side by side; `work` is overwritten. The same bits on
+  /// every instruction-set path.
+  void add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
+                   FarFieldWork& work, InstructionSet set) const;
+
+  /// The blocks of each of the two expansions of a work space.
+  int64_t work_blocks() const { return tables_.blocks; }
+  /// The number of far pairs.
+  int64_t pair_count() const { return static_cast<int64_t>(tables_.sides.size() / 2); }
+  /// The memory the far field takes, work spaces apart.
+  int64_t bytes() const;
+  /// The arrays of the product, for measurements.
+  const FarFieldTables& tables() const { return tables_; }
+
+ private:
+  FarFieldTables tables_;  // what the product reads
 };

@@ -1,9 +1,47 @@
 #include "fine/far_field/taylor_terms.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
-TaylorTerms::TaylorTerms(int32_t order_) : order(order_), count(0) {
-  for (int32_t d = 0; d <= order; ++d) {
+#include "common/vector_bytes.h"
+
+namespace {
+
+/// The sums out + in of every two terms, their parities, and the splits α = γ + κ of each term.
+void add_term_algebra(TaylorTerms& terms) {
+  const int32_t count = terms.count;
+  terms.sum.assign(static_cast<size_t>(count) * count, -1);
+  terms.parity.resize(count);
+  for (int32_t out = 0; out < count; ++out) {
+    terms.parity[out] = terms.degree[out] % 2 == 0 ? 1.0 : -1.0;
+    for (int32_t in = 0; in < count; ++in) {
+      terms.sum[out * count + in] = static_cast<int16_t>(terms.index(
+          terms.t[out] + terms.t[in], terms.u[out] + terms.u[in], terms.v[out] + terms.v[in]));
+    }
+  }
+  for (int32_t alpha = 0; alpha < count; ++alpha) {
+    terms.split_start.push_back(static_cast<int32_t>(terms.split_low.size()));
+    for (int32_t gamma = 0; gamma < count; ++gamma) {
+      int32_t a = terms.t[alpha] - terms.t[gamma], b = terms.u[alpha] - terms.u[gamma],
+              c = terms.v[alpha] - terms.v[gamma];
+      if (a < 0 || b < 0 || c < 0) continue;
+      terms.split_low.push_back(static_cast<int16_t>(gamma));
+      terms.split_shift.push_back(static_cast<int16_t>(terms.index(a, b, c)));
+    }
+  }
+  terms.split_start.push_back(static_cast<int32_t>(terms.split_low.size()));
+}
+
+}  // namespace
+
+TaylorTerms::TaylorTerms(int32_t highest_) : highest(highest_), count(0) {
+  if (highest < 0 || highest > kHighestDegree) {
+    std::fprintf(stderr, "vornax-fine: Taylor terms of degree %d asked for, %d at the most\n",
+                 highest, kHighestDegree);
+    std::abort();
+  }
+  for (int32_t d = 0; d <= highest; ++d) {
     for (int32_t a = d; a >= 0; --a) {
       for (int32_t b = d - a; b >= 0; --b) {
         t.push_back(a);
@@ -30,11 +68,12 @@ TaylorTerms::TaylorTerms(int32_t order_) : order(order_), count(0) {
       step_two[k] = index(e[0], e[1], e[2]);
     }
   }
+  add_term_algebra(*this);
 }
 
 int32_t TaylorTerms::index(int32_t a, int32_t b, int32_t c) const {
   int32_t d = a + b + c;
-  if (d > order) return -1;
+  if (d > highest) return -1;
   // Terms of degree below d: (d)(d+1)(d+2)/6; within degree d, t descending, then u descending.
   int32_t before = d * (d + 1) * (d + 2) / 6;
   int32_t rest = d - a;  // u + v
@@ -43,24 +82,29 @@ int32_t TaylorTerms::index(int32_t a, int32_t b, int32_t c) const {
   return before + within;
 }
 
-void inverse_distance_derivatives(const TaylorTerms& terms, int32_t order, double x, double y,
+int64_t TaylorTerms::bytes() const {
+  return vectors_bytes(t, u, v, degree, step_axis, step_one, step_two, step_factor, sum, parity,
+                       split_start, split_low, split_shift);
+}
+
+void inverse_distance_derivatives(const TaylorTerms& terms, int32_t degree, double x, double y,
                                   double z, double* derivative) {
   // Hermite-type recurrence: R(n; 0,0,0) = (-1)^n (2n-1)!! / r^(2n+1), and
   // R(n; t+1,u,v) = t R(n+1; t-1,u,v) + x R(n+1; t,u,v), likewise in u with y and in v with z;
   // the derivative by (t, u, v) is R(0; t,u,v).
-  const int32_t p = order;
+  const int32_t p = degree;
   const int32_t count = terms.count;
   double r2 = x * x + y * y + z * z;
   double inverse_r = 1.0 / std::sqrt(r2);
   double inverse_r2 = inverse_r * inverse_r;
   // work[n * count + k] holds R(n; term k) for degree(k) <= p - n.
-  double work[(12 + 1) * 455];  // orders up to 12
+  double work[(kHighestDegree + 1) * kMostTerms];
   double base = inverse_r;
   for (int32_t n = 0; n <= p; ++n) {
     work[n * count] = base;
     base *= -(2.0 * n + 1.0) * inverse_r2;
   }
-  const int32_t used = (p + 1) * (p + 2) * (p + 3) / 6;
+  const int32_t used = terms_up_to(p);
   const double coordinate[3] = {x, y, z};
   for (int32_t k = 1; k < used; ++k) {
     const double along = coordinate[terms.step_axis[k]];
@@ -78,49 +122,52 @@ void inverse_distance_derivatives(const TaylorTerms& terms, int32_t order, doubl
 
 namespace {
 
-/// power[k] = d^k / k! for k = 0 .. order.
-void scaled_powers(double d, int32_t order, double* power) {
+/// power[k] = d^k / k! for k = 0 .. degree.
+void scaled_powers(double d, int32_t degree, double* power) {
   power[0] = 1.0;
-  for (int32_t k = 1; k <= order; ++k) power[k] = power[k - 1] * d / k;
+  for (int32_t k = 1; k <= degree; ++k) power[k] = power[k - 1] * d / k;
 }
 
 }  // namespace
 
 void shift_factors(const TaylorTerms& terms, double x, double y, double z, double* factor) {
-  double px[16], py[16], pz[16];
-  scaled_powers(x, terms.order, px);
-  scaled_powers(y, terms.order, py);
-  scaled_powers(z, terms.order, pz);
+  double px[kHighestDegree + 1], py[kHighestDegree + 1], pz[kHighestDegree + 1];
+  scaled_powers(x, terms.highest, px);
+  scaled_powers(y, terms.highest, py);
+  scaled_powers(z, terms.highest, pz);
   for (int32_t k = 0; k < terms.count; ++k)
     factor[k] = px[terms.t[k]] * py[terms.u[k]] * pz[terms.v[k]];
 }
 
-void rectangle_moments(const TaylorTerms& terms, const double lo[3], const double hi[3],
-                       const double centre[3], double* moment) {
+void rectangle_axis_moments(const TaylorTerms& terms, const double lo[3], const double hi[3],
+                            const double centre[3], double axis[3][kHighestDegree + 1]) {
   // Along each axis: the moments about the segment's own midpoint (w^j / ((j+1) j!) for even j,
   // 0 for odd j, w the half width), moved to the centre; this stays accurate for a segment much
   // shorter than its distance from the centre.
-  const int32_t p = terms.order;
-  double axis_moment[3][16];
+  const int32_t p = terms.highest;
   for (int32_t a = 0; a < 3; ++a) {
     double mid = 0.5 * (lo[a] + hi[a]);
     double half = 0.5 * (hi[a] - lo[a]);
-    double own[16];
+    double own[kHighestDegree + 1];
     double power = 1.0;  // half^j / j!
     for (int32_t j = 0; j <= p; ++j) {
       own[j] = j % 2 == 0 ? power / (j + 1) : 0.0;
       power = power * half / (j + 1);
     }
-    double offset[16];
+    double offset[kHighestDegree + 1];
     scaled_powers(mid - centre[a], p, offset);
     for (int32_t k = 0; k <= p; ++k) {
       double sum = 0.0;
       for (int32_t j = 0; j <= k; j += 2) sum += offset[k - j] * own[j];
-      axis_moment[a][k] = sum;
+      axis[a][k] = sum;
     }
   }
-  for (int32_t k = 0; k < terms.count; ++k) {
-    moment[k] =
-        axis_moment[0][terms.t[k]] * axis_moment[1][terms.u[k]] * axis_moment[2][terms.v[k]];
-  }
+}
+
+void rectangle_normal_axis_moments(const TaylorTerms& terms, const double lo[3], const double hi[3],
+                                   const double centre[3], int32_t normal,
+                                   double axis[3][kHighestDegree + 1]) {
+  rectangle_axis_moments(terms, lo, hi, centre, axis);
+  for (int32_t j = terms.highest; j > 0; --j) axis[normal][j] = axis[normal][j - 1];
+  axis[normal][0] = 0.0;
 }

@@ -62,21 +62,30 @@ IncompleteFactor make_incomplete_factor(const NearField& near, double keep) {
   factor.n = n;
   factor.diagonal.resize(n);
   factor.row_start.assign(n + 1, 0);
-  // Keep the strong entries, columns ascending (the near rows are in leaf order, not sorted).
+  auto strong = [&](int32_t i, int64_t e) {
+    const double v = near.value[e];
+    return v * v >= keep * keep * near.diagonal[i] * near.diagonal[near.col[e]];
+  };
+  // The rows' lengths first, so that the entries are allocated once, to their number.
+  for (int32_t i = 0; i < n; ++i) {
+    int64_t length = 0;
+    for (int64_t e = near.row_start[i]; e < near.row_start[i + 1]; ++e) length += strong(i, e);
+    factor.row_start[i + 1] = factor.row_start[i] + length;
+  }
+  factor.col.resize(factor.row_start[n]);
+  factor.value.resize(factor.row_start[n]);
+  // The strong entries, columns ascending (the near rows are in leaf order, not sorted).
   std::vector<std::pair<int32_t, double>> kept;
   for (int32_t i = 0; i < n; ++i) {
     kept.clear();
     for (int64_t e = near.row_start[i]; e < near.row_start[i + 1]; ++e) {
-      int32_t j = near.col[e];
-      double v = near.value[e];
-      if (v * v >= keep * keep * near.diagonal[i] * near.diagonal[j]) kept.emplace_back(j, v);
+      if (strong(i, e)) kept.emplace_back(near.col[e], near.value[e]);
     }
     std::sort(kept.begin(), kept.end());
-    for (const auto& entry : kept) {
-      factor.col.push_back(entry.first);
-      factor.value.push_back(entry.second);
+    for (size_t k = 0; k < kept.size(); ++k) {
+      factor.col[factor.row_start[i] + k] = kept[k].first;
+      factor.value[factor.row_start[i] + k] = kept[k].second;
     }
-    factor.row_start[i + 1] = static_cast<int64_t>(factor.col.size());
   }
   const std::vector<double> original = factor.value;
   std::vector<double> diagonal(n);
@@ -87,36 +96,7 @@ IncompleteFactor make_incomplete_factor(const NearField& near, double keep) {
   for (double shift = 0.2;; shift *= 2.0) {
     for (int32_t i = 0; i < n; ++i) diagonal[i] = near.diagonal[i] * (1.0 + shift);
     factor.value = original;
-    factor.shift = shift;
     if (factorise(factor, diagonal)) break;
   }
   return factor;
-}
-
-void apply_incomplete_factor(const IncompleteFactor& factor, const double* r, double* z,
-                             int32_t lanes) {
-  const int32_t n = factor.n;
-  // Uᵀ y = r, by columns of Uᵀ (rows of U): z holds y.
-  for (int64_t k = 0; k < static_cast<int64_t>(n) * lanes; ++k) z[k] = r[k];
-  for (int32_t i = 0; i < n; ++i) {
-    double* zi = z + static_cast<int64_t>(i) * lanes;
-    const double inverse = 1.0 / factor.diagonal[i];
-    for (int32_t w = 0; w < lanes; ++w) zi[w] *= inverse;
-    for (int64_t e = factor.row_start[i]; e < factor.row_start[i + 1]; ++e) {
-      const double u = factor.value[e];
-      double* zj = z + static_cast<int64_t>(factor.col[e]) * lanes;
-      for (int32_t w = 0; w < lanes; ++w) zj[w] -= u * zi[w];
-    }
-  }
-  // U z = y, rows from the last.
-  for (int32_t i = n - 1; i >= 0; --i) {
-    double* zi = z + static_cast<int64_t>(i) * lanes;
-    for (int64_t e = factor.row_start[i]; e < factor.row_start[i + 1]; ++e) {
-      const double u = factor.value[e];
-      const double* zj = z + static_cast<int64_t>(factor.col[e]) * lanes;
-      for (int32_t w = 0; w < lanes; ++w) zi[w] -= u * zj[w];
-    }
-    const double inverse = 1.0 / factor.diagonal[i];
-    for (int32_t w = 0; w < lanes; ++w) zi[w] *= inverse;
-  }
 }

@@ -2,44 +2,53 @@
 
 #include <cmath>
 
-FarFieldWork::FarFieldWork(const FarField& far)
-    : multipole(new LaneBlock[far.block_count]), local(new LaneBlock[far.block_count]) {}
-
 LaneWork::LaneWork(const FarField& far_field, int32_t n)
-    : far(far_field),
-      r(new LaneBlock[n]),
-      z(new LaneBlock[n]),
-      p(new LaneBlock[n]),
-      q(new LaneBlock[n]) {}
+    : far(far_field.work_blocks()),
+      b(new Lanes<kNarrowLanes>[n]),
+      x(new Lanes<kNarrowLanes>[n]),
+      y(new Lanes<kNarrowLanes>[n]),
+      r(new Lanes<kNarrowLanes>[n]),
+      z(new Lanes<kNarrowLanes>[n]),
+      p(new Lanes<kNarrowLanes>[n]),
+      q(new Lanes<kNarrowLanes>[n]) {}
 
-void apply_operator(const LevelOperator& P, const LaneBlock* x, LaneBlock* y, FarFieldWork& work) {
-  P.kernels.near_multiply(P.near, x, y);
-  P.kernels.far_multiply(P.far, P.cap, x, y, work.multipole.get(), work.local.get());
+void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
+                    FarFieldWork& work) {
+  near_kernels(P.instruction_set).near_multiply(P.near, x, y);
+  P.far.add_product(P.degree, x, y, work, P.instruction_set);
 }
 
+namespace {
+
+const Lanes<kNarrowLanes> kNoRestart{};  // p = β p + z in every lane
+
+}  // namespace
+
 std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator& P,
-                                     const IncompleteFactor& factor, const LaneBlock* b,
-                                     LaneBlock* x, LaneBlock* y, double tolerance,
-                                     int32_t max_iterations, LaneWork& lane_work) {
-  const FineKernels& k = Q.kernels;
+                                     const IncompleteFactor& factor, const Lanes<kNarrowLanes>* b,
+                                     Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
+                                     double tolerance, int32_t max_iterations,
+                                     LaneWork& lane_work) {
+  const NearKernels& k = near_kernels(Q.instruction_set);
+  const LaneKernels<kNarrowLanes>& step_kernels = lane_kernels(Q.instruction_set).narrow;
   const int32_t n = Q.near.n;
-  LaneBlock* r = lane_work.r.get();
-  LaneBlock* z = lane_work.z.get();
-  LaneBlock* p = lane_work.p.get();
-  LaneBlock* q = lane_work.q.get();
-  std::vector<LaneOutcome> outcome(kFineLanes);
+  Lanes<kNarrowLanes>* r = lane_work.r.get();
+  Lanes<kNarrowLanes>* z = lane_work.z.get();
+  Lanes<kNarrowLanes>* p = lane_work.p.get();
+  Lanes<kNarrowLanes>* q = lane_work.q.get();
+  std::vector<LaneOutcome> outcome(kNarrowLanes);
   FarFieldWork& work = lane_work.far;
-  bool active[kFineLanes];
+  bool active[kNarrowLanes];
   int32_t running = 0;
 
   apply_operator(Q, x, q, work);
   for (int32_t i = 0; i < n; ++i)
-    for (int32_t w = 0; w < kFineLanes; ++w) r[i].lane[w] = b[i].lane[w] - q[i].lane[w];
-  LaneBlock bb, rr0;
-  k.dot(b, b, n, &bb);
-  k.dot(r, r, n, &rr0);
-  LaneBlock bound;  // tolerance² · |b|², the residual norm² to reach
-  for (int32_t w = 0; w < kFineLanes; ++w) {
+    for (int32_t w = 0; w < kNarrowLanes; ++w) r[i].lane[w] = b[i].lane[w] - q[i].lane[w];
+  Lanes<kNarrowLanes> bb, rr0;
+  step_kernels.dot(bb, b, b, n);
+  step_kernels.dot(rr0, r, r, n);
+  Lanes<kNarrowLanes> bound;  // tolerance² · |b|², the residual norm² to reach
+  for (int32_t w = 0; w < kNarrowLanes; ++w) {
     bound.lane[w] = tolerance * tolerance * bb.lane[w];
     active[w] = !(rr0.lane[w] <= bound.lane[w]);
     outcome[w].converged = !active[w];
@@ -47,14 +56,14 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator
   }
   k.factor_solve(factor, r, z);
   for (int32_t i = 0; i < n; ++i) p[i] = z[i];
-  LaneBlock rho;
-  k.dot(r, z, n, &rho);
+  Lanes<kNarrowLanes> rho;
+  step_kernels.dot(rho, r, z, n);
   for (int32_t step = 0; running > 0 && step < max_iterations; ++step) {
     apply_operator(Q, p, q, work);
-    LaneBlock pq;
-    k.dot(p, q, n, &pq);
-    LaneBlock alpha{};
-    for (int32_t w = 0; w < kFineLanes; ++w) {
+    Lanes<kNarrowLanes> pq;
+    step_kernels.dot(pq, p, q, n);
+    Lanes<kNarrowLanes> alpha{};
+    for (int32_t w = 0; w < kNarrowLanes; ++w) {
       if (!active[w]) continue;
       if (!(pq.lane[w] > 0.0) || !std::isfinite(pq.lane[w])) {
         active[w] = false;  // the step has no length: this lane gives up
@@ -64,9 +73,10 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator
       alpha.lane[w] = rho.lane[w] / pq.lane[w];
       outcome[w].iterations += 1;
     }
-    LaneBlock rr;
-    k.update(&alpha, p, q, x, r, n, &rr);
-    for (int32_t w = 0; w < kFineLanes; ++w) {
+    Lanes<kNarrowLanes> rr;
+    step_kernels.update(alpha, p, q, x, r, n);
+    step_kernels.dot(rr, r, r, n);
+    for (int32_t w = 0; w < kNarrowLanes; ++w) {
       if (active[w] && rr.lane[w] <= bound.lane[w]) {
         active[w] = false;
         outcome[w].converged = true;
@@ -75,14 +85,14 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator
     }
     if (running == 0) break;
     k.factor_solve(factor, r, z);
-    LaneBlock next_rho;
-    k.dot(r, z, n, &next_rho);
-    LaneBlock beta{};
-    for (int32_t w = 0; w < kFineLanes; ++w) {
+    Lanes<kNarrowLanes> next_rho;
+    step_kernels.dot(next_rho, r, z, n);
+    Lanes<kNarrowLanes> beta{};
+    for (int32_t w = 0; w < kNarrowLanes; ++w) {
       if (active[w]) beta.lane[w] = next_rho.lane[w] / rho.lane[w];
     }
     rho = next_rho;
-    k.next_direction(&beta, p, z, n);
+    step_kernels.next_direction(kNoRestart, beta, p, z, n);
   }
   apply_operator(P, x, y, work);
   return outcome;

@@ -4,38 +4,40 @@
 #include <memory>
 #include <vector>
 
+#include "common/instruction_set.h"
 #include "fine/far_field/far_field.h"
-#include "fine/solve/fine_kernels.h"
 #include "fine/solve/incomplete_factor.h"
-#include "fine/solve/lane_block.h"
 #include "fine/solve/near_field.h"
+#include "fine/solve/near_kernels.h"
+#include "sparse/lane_kernels.h"
 
 /// The coefficient matrix of one level, its near part stored and its far part through
-/// expansions, with the kernels of one instruction-set path.
+/// expansions cut at one degree, on one instruction-set path.
 struct LevelOperator {
-  const NearField& near;
-  const FarField& far;
-  const FineKernels& kernels;
-  int32_t cap;  // highest degree of the far-field expansions this operator uses
-};
-
-/// Work space of the far field for one lane group.
-struct FarFieldWork {
-  explicit FarFieldWork(const FarField& far);
-  std::unique_ptr<LaneBlock[]> multipole;  // far.block_count blocks, set by each product
-  std::unique_ptr<LaneBlock[]> local;      // the same
+  const NearField& near;           // the near coefficients
+  const FarField& far;             // the far field
+  InstructionSet instruction_set;  // the path of the kernels
+  int32_t degree;                  // every far pair cut at this degree
 };
 
 /// y = P x.
-void apply_operator(const LevelOperator& P, const LaneBlock* x, LaneBlock* y, FarFieldWork& work);
+void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
+                    FarFieldWork& work);
 
 /// The vectors of one lane-group solve, kept by a thread from one group to the next so that they
-/// are allocated once.
+/// are allocated once: kLaneWorkVectors vectors of n lane groups and the far field's work space.
 struct LaneWork {
   LaneWork(const FarField& far, int32_t n);
-  FarFieldWork far;                         // the far field's expansions
-  std::unique_ptr<LaneBlock[]> r, z, p, q;  // residual, preconditioned residual, direction, product
+  FarFieldWork far;                          // the far field's expansions
+  std::unique_ptr<Lanes<kNarrowLanes>[]> b;  // right-hand sides, set by the caller
+  std::unique_ptr<Lanes<kNarrowLanes>[]> x;  // solutions, set to the start by the caller
+  std::unique_ptr<Lanes<kNarrowLanes>[]> y;  // P times the solutions
+  std::unique_ptr<Lanes<kNarrowLanes>[]> r;  // residual
+  std::unique_ptr<Lanes<kNarrowLanes>[]> z;  // preconditioned residual
+  std::unique_ptr<Lanes<kNarrowLanes>[]> p;  // direction
+  std::unique_ptr<Lanes<kNarrowLanes>[]> q;  // the operator times the direction
 };
+constexpr int32_t kLaneWorkVectors = 7;
 
 /// What a lane-group solve reports for each of its lanes.
 struct LaneOutcome {
@@ -48,10 +50,13 @@ struct LaneOutcome {
 /// `tolerance` times the norm of its b (at most `max_iterations` steps); a lane whose b is zero
 /// is done at once. On return x holds the solutions and y = P x.
 ///
-/// Q may be a cheaper approximation of P (lower expansion orders): the capacitance computed
-/// from x and P x is stationary in the error of x, so an error δ of Q shows in it only as δ².
-/// Each lane's arithmetic is its own: the lanes beside it do not change a bit of it.
+/// Q may be a cheaper approximation of P (a lower degree of the far field): the capacitance
+/// computed from x and P x is stationary in the error of x, so an error δ of Q shows in it only as
+/// δ². Each lane's arithmetic is its own: the lanes beside it do not change a bit of it. The steps
+/// are vornax's lane kernels; the loop is not vornax's pcg_solve_lanes, which iterates one
+/// operator from a zero start in the exact sequence vornax defines, where this one needs two
+/// operators, a start from the level below and a tolerance relative to b.
 std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator& P,
-                                     const IncompleteFactor& factor, const LaneBlock* b,
-                                     LaneBlock* x, LaneBlock* y, double tolerance,
-                                     int32_t max_iterations, LaneWork& work);
+                                     const IncompleteFactor& factor, const Lanes<kNarrowLanes>* b,
+                                     Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
+                                     double tolerance, int32_t max_iterations, LaneWork& work);

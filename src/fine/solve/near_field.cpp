@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "common/parallel_for.h"
 #include "fine/coefficients/coefficient_cache.h"
-#include "fine/solve/parallel_for.h"
 
 NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
                           const InteractionLists& lists, int32_t threads) {

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+#include "common/instruction_set.h"
+#include "fine/far_field/far_field_tables.h"
+#include "sparse/lane_kernels.h"
+
+/// y += F x with every far pair cut at `degree` (at most F.terms.highest); `multipole` and
+/// `local` hold F.blocks blocks each and are overwritten.
+typedef void (*FarProduct)(const FarFieldTables& F, int32_t degree, const Lanes<kNarrowLanes>* x,
+                           Lanes<kNarrowLanes>* y, Lanes<kNarrowLanes>* multipole,
+                           Lanes<kNarrowLanes>* local);
+
+/// The far product of one path, compiled for it; the caller makes sure the processor has it
+/// (processor_has). The paths differ only in register width, never in a bit of their results.
+FarProduct far_product(InstructionSet set);
+
+extern const FarProduct kFarProductSse2;
+extern const FarProduct kFarProductAvx2;
+extern const FarProduct kFarProductAvx512;

@@ -1,0 +1,96 @@
+#include "fine/mesh/graded_mesh.h"
+
+#include <algorithm>
+#include <cmath>
+
+std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m) {
+  const double length = hi - lo;
+  const double width = std::min(feature, 0.5 * length);
+  std::vector<double> layer(m + 1);
+  for (int32_t i = 0; i <= m; ++i) {
+    double s = static_cast<double>(i) / m;
+    layer[i] = width * s * s * s;
+  }
+  std::vector<double> cuts;
+  for (int32_t i = 0; i <= m; ++i) cuts.push_back(lo + layer[i]);
+  // The ratio is a whole number for many drawn structures; a few units in the last place must
+  // not add a segment, or the mesh would change with the unit of the drawing.
+  double middle = length - 2.0 * width;
+  double segments_per_level = std::ceil(middle / (3.0 * width) - 1e-9);
+  int32_t top = m - 1;  // without a middle part, the two layers share their inner end
+  if (segments_per_level >= 1.0) {
+    int32_t n = static_cast<int32_t>(segments_per_level) * m;
+    for (int32_t i = 1; i < n; ++i) cuts.push_back(lo + width + middle * i / n);
+    top = m;
+  }
+  for (int32_t i = top; i >= 0; --i) cuts.push_back(hi - layer[i]);
+  cuts.back() = hi;
+  cuts.front() = lo;
+  return cuts;
+}
+
+LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
+                          int32_t m) {
+  LevelMesh mesh;
+  const size_t faces = structure.panels.size();
+  mesh.cuts[0].resize(faces);
+  mesh.cuts[1].resize(faces);
+  size_t panels = 0;  // the cuts first, so that the panels are allocated once
+  for (size_t f = 0; f < faces; ++f) {
+    const AxisRect& face = structure.panels[f];
+    for (int k = 0; k < 2; ++k)
+      mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[f], m);
+    panels += (mesh.cuts[0][f].size() - 1) * (mesh.cuts[1][f].size() - 1);
+  }
+  mesh.panels.reserve(panels);
+  mesh.face_first.reserve(faces + 1);
+  for (size_t f = 0; f < faces; ++f) {
+    const AxisRect& face = structure.panels[f];
+    mesh.face_first.push_back(static_cast<uint32_t>(mesh.panels.size()));
+    const std::vector<double>& c0 = mesh.cuts[0][f];
+    const std::vector<double>& c1 = mesh.cuts[1][f];
+    for (size_t i = 0; i + 1 < c0.size(); ++i) {
+      for (size_t j = 0; j + 1 < c1.size(); ++j) {
+        MeshPanel p;
+        p.rect.axis = face.axis;
+        p.rect.plane = face.plane;
+        p.rect.lo[0] = c0[i];
+        p.rect.hi[0] = c0[i + 1];
+        p.rect.lo[1] = c1[j];
+        p.rect.hi[1] = c1[j + 1];
+        p.area = (c0[i + 1] - c0[i]) * (c1[j + 1] - c1[j]);
+        p.conductor = structure.conductor_of_panel[f];
+        mesh.panels.push_back(p);
+      }
+    }
+  }
+  mesh.face_first.push_back(static_cast<uint32_t>(mesh.panels.size()));
+  return mesh;
+}
+
+namespace {
+
+/// The segment of `cuts` that holds x.
+size_t segment_of(const std::vector<double>& cuts, double x) {
+  size_t k = std::upper_bound(cuts.begin(), cuts.end(), x) - cuts.begin();
+  if (k == 0) return 0;
+  return std::min(k - 1, cuts.size() - 2);
+}
+
+}  // namespace
+
+void carry_charge_density(const LevelMesh& from, const LevelMesh& to, const double* charge,
+                          int32_t lanes, double* out) {
+  const size_t faces = to.face_first.size() - 1;
+  for (size_t f = 0; f < faces; ++f) {
+    const size_t from_columns = from.cuts[1][f].size() - 1;
+    for (uint32_t p = to.face_first[f]; p < to.face_first[f + 1]; ++p) {
+      const AxisRect& r = to.panels[p].rect;
+      size_t i = segment_of(from.cuts[0][f], 0.5 * (r.lo[0] + r.hi[0]));
+      size_t j = segment_of(from.cuts[1][f], 0.5 * (r.lo[1] + r.hi[1]));
+      size_t q = from.face_first[f] + i * from_columns + j;
+      double ratio = to.panels[p].area / from.panels[q].area;
+      for (int32_t w = 0; w < lanes; ++w) out[p * lanes + w] = charge[q * lanes + w] * ratio;
+    }
+  }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "structure/axis_rect.h"
+#include "structure/panel_file_reader.h"
+
+/// One panel of a refinement level: a rectangle of one face (input panel) of a conductor.
+struct MeshPanel {
+  AxisRect rect;       // where it lies
+  double area;         // its area, the product of its two extents
+  uint32_t conductor;  // conductor it belongs to, from 0 in file order
+};
+
+/// A refinement level: every face cut into a grid of panels by breakpoints along its two
+/// extents, graded towards the face's edges.
+struct LevelMesh {
+  std::vector<MeshPanel> panels;             // face by face, each face row by row
+  std::vector<uint32_t> face_first;          // first panel of each face; one more entry at the end
+  std::vector<std::vector<double>> cuts[2];  // per face, the breakpoints along its two extents
+};
+
+/// The breakpoints of [lo, hi] at level m, for a face whose charge varies on the scale
+/// `feature`: two edge layers of width w = min(feature, (hi - lo) / 2), each cut at
+/// w (i / m)^3 from its end, and between them equal segments, m per three widths w.
+std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m);
+
+/// The panels of level m for a structure whose faces have the given feature scales.
+LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
+                          int32_t m);
+
+/// Charges on `to` that carry the charge density of `from`, face by face: each panel of `to`
+/// gets the density of the panel of `from` that holds its centre. A good first guess for a
+/// solve on a finer level. `charge` has one value per panel of `from`, `out` of `to`.
+void carry_charge_density(const LevelMesh& from, const LevelMesh& to, const double* charge,
+                          int32_t lanes, double* out);

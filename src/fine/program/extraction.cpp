@@ -1,0 +1,91 @@
+#include "fine/program/extraction.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "fine/mesh/feature_scale.h"
+
+namespace {
+
+/// The relative error of a level's own matrix from its far field and solves, in proportion to
+/// the diagonal entries.
+double level_floor(const LevelSettings& settings) {
+  return settings.highest_degree >= 12 ? 3e-7 : 3e-6;
+}
+
+/// The level after m: about 1.4 times finer, so that each level costs about twice the last.
+int32_t next_level(int32_t m) {
+  int32_t next = static_cast<int32_t>(std::lround(1.4 * m));
+  return next > m ? next : m + 1;
+}
+
+/// Panels of level m, from those of level `before`: the faces are cut m times finer in each of
+/// their two extents.
+double expected_panels(int32_t m, int32_t before, double panels_before) {
+  double ratio = static_cast<double>(m) / before;
+  return panels_before * ratio * ratio;
+}
+
+}  // namespace
+
+LevelSettings level_settings_for(double accuracy, int32_t threads, InstructionSet set) {
+  LevelSettings settings;
+  settings.threads = threads;
+  settings.instruction_set = set;
+  if (accuracy < 0.005) {
+    settings.highest_degree = 12;
+    settings.iteration_degree = 5;
+    settings.separation = 0.5;
+    settings.tolerance = 1e-9;
+  }
+  return settings;
+}
+
+FineResult extract_fine(const FineStructure& structure, const FineOptions& options) {
+  FineResult outcome;
+  const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
+  const LevelSettings settings =
+      level_settings_for(options.accuracy, options.threads, options.instruction_set);
+  const std::vector<double> feature = feature_scales(structure);
+  std::vector<int32_t> levels;
+  std::vector<std::vector<double>> matrices;
+  LevelResult previous;
+  for (int32_t m = 1;; m = next_level(m)) {
+    if (options.starting) options.starting(m);
+    auto start = std::chrono::steady_clock::now();
+    LevelResult result =
+        solve_level(structure, feature, m, settings, levels.empty() ? nullptr : &previous);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!result.converged) {
+      outcome.end = FineEnd::solve_not_converged;
+      outcome.failed_level = m;
+      return outcome;
+    }
+    levels.push_back(m);
+    matrices.push_back(result.capacitance);
+    outcome.estimate = estimate_convergence(levels, matrices, conductors, level_floor(settings));
+    LevelReport report{m,
+                       static_cast<int64_t>(result.mesh.panels.size()),
+                       result.near_entries + result.far_links,
+                       result.iterations,
+                       seconds,
+                       levels.size() < 2 ? -1.0 : largest_relative_change(matrices, conductors),
+                       result.bytes};
+    outcome.levels.push_back(report);
+    if (options.finished) options.finished(report);
+    if (levels.size() >= 3 && outcome.estimate.largest_relative_error <= options.accuracy) {
+      outcome.end = FineEnd::reached;
+      return outcome;
+    }
+    // A level takes memory in proportion to its panels, give or take; a margin of a quarter
+    // keeps the next one from running into the limit.
+    const int32_t m_next = next_level(m);
+    const double growth = expected_panels(m_next, m, 1.0);
+    if (options.memory_bytes > 0 && 1.25 * growth * result.bytes > options.memory_bytes) {
+      outcome.end = levels.size() >= 3 ? FineEnd::out_of_memory : FineEnd::no_estimate;
+      return outcome;
+    }
+    previous = std::move(result);
+  }
+}

@@ -1,0 +1,149 @@
+#include "fine/solve/solve_level.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "common/parallel_for.h"
+#include "common/physical_constants.h"
+#include "fine/clusters/cluster_tree.h"
+#include "fine/clusters/interaction_lists.h"
+#include "fine/far_field/far_field.h"
+#include "fine/solve/incomplete_factor.h"
+#include "fine/solve/lane_pcg.h"
+#include "fine/solve/level_memory.h"
+#include "fine/solve/level_timer.h"
+#include "fine/solve/near_field.h"
+
+namespace {
+
+/// Every conductor's solve, in groups of kNarrowLanes side by side: the solutions x, started
+/// from `start`, and P x, in mesh order, conductor by conductor side by side.
+struct ConductorSolves {
+  std::vector<double> solution;  // per panel and conductor
+  std::vector<double> product;   // P times the solutions, likewise
+  int64_t iterations = 0;        // conjugate-gradient steps of all solves
+  bool converged = true;         // every solve met its tolerance
+};
+
+/// Fills lane w of b with conductor first + w's right-hand side and of x with its start, and
+/// the lanes past the last conductor with zeros; x and b in tree order.
+void fill_group(const LevelMesh& mesh, const ClusterTree& tree, const std::vector<double>& start,
+                int32_t conductors, int32_t first, LaneWork& work) {
+  const int32_t lanes = std::min(kNarrowLanes, conductors - first);
+  for (size_t i = 0; i < tree.panel.size(); ++i) {
+    const int32_t panel = tree.panel[i];
+    work.b[i] = Lanes<kNarrowLanes>{};
+    work.x[i] = Lanes<kNarrowLanes>{};
+    for (int32_t w = 0; w < lanes; ++w) {
+      work.b[i].lane[w] = mesh.panels[panel].conductor == static_cast<uint32_t>(first + w);
+      work.x[i].lane[w] = start[static_cast<size_t>(panel) * conductors + first + w];
+    }
+  }
+}
+
+ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
+                                 const LevelOperator& Q, const LevelOperator& P,
+                                 const IncompleteFactor& factor, const std::vector<double>& start,
+                                 int32_t conductors, const LevelSettings& settings) {
+  const int32_t n = static_cast<int32_t>(mesh.panels.size());
+  const int32_t groups = (conductors + kNarrowLanes - 1) / kNarrowLanes;
+  ConductorSolves solves;
+  solves.solution.resize(static_cast<size_t>(n) * conductors);
+  solves.product.resize(static_cast<size_t>(n) * conductors);
+  std::vector<std::vector<LaneOutcome>> outcomes(groups);
+  std::vector<std::unique_ptr<LaneWork>> work(parallel_for_threads(groups, settings.threads));
+  parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
+    if (!work[thread]) work[thread].reset(new LaneWork(P.far, n));
+    LaneWork& own = *work[thread];
+    const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
+    const int32_t lanes = std::min(kNarrowLanes, conductors - first);
+    fill_group(mesh, tree, start, conductors, first, own);
+    outcomes[g] = solve_lanes(Q, P, factor, own.b.get(), own.x.get(), own.y.get(),
+                              settings.tolerance, 10 * n + 1000, own);
+    outcomes[g].resize(lanes);
+    for (int32_t i = 0; i < n; ++i) {
+      const size_t at = static_cast<size_t>(tree.panel[i]) * conductors + first;
+      for (int32_t w = 0; w < lanes; ++w) {
+        solves.solution[at + w] = own.x[i].lane[w];
+        solves.product[at + w] = own.y[i].lane[w];
+      }
+    }
+  });
+  for (const auto& group : outcomes) {
+    for (const LaneOutcome& lane : group) {
+      solves.iterations += lane.iterations;
+      solves.converged = solves.converged && lane.converged;
+    }
+  }
+  return solves;
+}
+
+/// C(j, k) = b_jᵀ x_k + b_kᵀ x_j − x_jᵀ P x_k: stationary in the errors of both solves, so
+/// their residuals spoil it only to second order; computed for j <= k and mirrored.
+std::vector<double> capacitance_of(const LevelMesh& mesh, const ConductorSolves& solves,
+                                   int32_t conductors) {
+  const size_t n = mesh.panels.size();
+  const std::vector<double>& x = solves.solution;
+  std::vector<double> charge_on(static_cast<size_t>(conductors) * conductors, 0.0);  // b_jᵀ x_k
+  for (size_t i = 0; i < n; ++i) {
+    const uint32_t j = mesh.panels[i].conductor;
+    for (int32_t k = 0; k < conductors; ++k) charge_on[j * conductors + k] += x[i * conductors + k];
+  }
+  std::vector<double> capacitance(static_cast<size_t>(conductors) * conductors, 0.0);
+  for (int32_t j = 0; j < conductors; ++j) {
+    for (int32_t k = j; k < conductors; ++k) {
+      double energy = 0.0;
+      for (size_t i = 0; i < n; ++i)
+        energy += x[i * conductors + j] * solves.product[i * conductors + k];
+      double c = kFourPiEpsilon0 *
+                 (charge_on[j * conductors + k] + charge_on[k * conductors + j] - energy);
+      capacitance[j * conductors + k] = c;
+      capacitance[k * conductors + j] = c;
+    }
+  }
+  return capacitance;
+}
+
+}  // namespace
+
+LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,
+                        int32_t m, const LevelSettings& settings, const LevelResult* previous) {
+  LevelResult result;
+  LevelTimer timer(m);
+  result.mesh = make_level_mesh(structure, feature, m);
+  const LevelMesh& mesh = result.mesh;
+  const int32_t n = static_cast<int32_t>(mesh.panels.size());
+  const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
+
+  ClusterTree tree(mesh, settings.leaf_size);
+  InteractionLists lists = make_interaction_lists(tree, settings.separation);
+  timer.finish("mesh and clusters");
+  NearField near = make_near_field(mesh, tree, lists, settings.threads);
+  timer.finish("near coefficients");
+  FarField far(mesh, tree, lists, settings.highest_degree, settings.iteration_degree,
+               settings.separation);
+  timer.finish("far field");
+  IncompleteFactor factor = make_incomplete_factor(near, settings.factor_keep);
+  timer.finish("factor");
+  result.near_entries = near.row_start[n] + n;
+  result.far_links = far.pair_count();
+  result.bytes = static_cast<double>(level_peak_bytes(
+      LevelParts{mesh, tree, lists, near, far, factor, previous, conductors, settings.threads}));
+
+  // Starting charges in mesh order, conductor by conductor side by side.
+  std::vector<double> start(static_cast<size_t>(n) * conductors, 0.0);
+  if (previous != nullptr) {
+    carry_charge_density(previous->mesh, mesh, previous->charge.data(), conductors, start.data());
+  }
+  LevelOperator P{near, far, settings.instruction_set, settings.highest_degree};
+  LevelOperator Q{near, far, settings.instruction_set,
+                  std::min(settings.iteration_degree, settings.highest_degree)};
+  ConductorSolves solves = solve_conductors(mesh, tree, Q, P, factor, start, conductors, settings);
+  timer.finish("solves");
+  result.iterations = solves.iterations;
+  result.converged = solves.converged;
+  result.capacitance = capacitance_of(mesh, solves, conductors);
+  result.charge = std::move(solves.solution);
+  timer.finish("capacitance");
+  return result;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/instruction_set.h"
+#include "fine/mesh/graded_mesh.h"
+#include "structure/panel_file_reader.h"
+
+/// The numerical choices of a level's solve; all of them are ratios, none is a length.
+struct LevelSettings {
+  int32_t highest_degree = 8;    // highest degree of the far field, of the capacitance's product
+  int32_t iteration_degree = 4;  // the same while iterating: the capacitance sees its error squared
+  double separation = 0.6;       // clusters are far when (r_a + r_b) < separation · distance
+  int32_t leaf_size = 16;        // panels of a leaf cluster at the most
+  double factor_keep = 0.1;      // near entries kept in the preconditioner, relative to the
+                                 // geometric mean of their diagonal entries
+  double tolerance = 1e-8;       // residual norm of each solve relative to its right-hand side. The
+                            // iterations use cheaper expansions than the capacitance, so a solve
+                            // that stops one step earlier moves it by that difference times this;
+                            // it must stay below 1e-9 for the same structure in another unit.
+  int32_t threads = 1;                                    // threads of the assembly and the solves
+  InstructionSet instruction_set = InstructionSet::sse2;  // path of the solve kernels
+};
+
+/// What one level gives and costs.
+struct LevelResult {
+  LevelMesh mesh;                   // its panels
+  std::vector<double> capacitance;  // conductor by conductor, row-major, in 10⁻¹² F per unit
+  std::vector<double> charge;       // per mesh panel and conductor: the solution, as a start
+                                    // for the next level
+  int64_t near_entries = 0;         // stored near coefficients, the diagonal included
+  int64_t far_links = 0;            // far cluster pairs
+  int64_t iterations = 0;           // conjugate-gradient steps of all solves
+  bool converged = true;            // every solve met its tolerance
+  double bytes = 0.0;               // memory its matrices, expansions and vectors took
+};
+
+/// Meshes the structure at level m and solves it for every conductor; `previous`, when given,
+/// is the level below, whose charges start the solves.
+LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,
+                        int32_t m, const LevelSettings& settings, const LevelResult* previous);

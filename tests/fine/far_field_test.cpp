@@ -1,0 +1,239 @@
+// The far field on its own: its interaction lists against every panel pair, its product against
+// the dense Galerkin product of the same pairs (a quadrature written here), and its unrolled
+// moves of degree 4 against the loops they replace.
+#include "fine/far_field/far_field.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <vector>
+
+#include "fine/mesh/feature_scale.h"
+#include "reference_integral.h"
+#include "structure/panel_file_reader.h"
+#include "structure/space_box.h"
+
+namespace {
+
+/// A level of a structure, its cluster tree and its interaction lists.
+struct Level {
+  Level(const char* file, int32_t m, int32_t leaf_size, double separation)
+      : mesh(mesh_of(file, m)),
+        tree(mesh, leaf_size),
+        lists(make_interaction_lists(tree, separation)) {}
+
+  static LevelMesh mesh_of(const char* file, int32_t m) {
+    std::ifstream in(std::string(VORNAX_EXAMPLES) + "/" + file);
+    FineStructure structure;
+    EXPECT_EQ("", read_fine_structure(in, file, structure));
+    return make_level_mesh(structure, feature_scales(structure), m);
+  }
+
+  /// The panels of node k, in tree order.
+  std::vector<int32_t> panels_of(int32_t k) const {
+    std::vector<int32_t> panels(tree.nodes[k].count);
+    for (int32_t i = 0; i < tree.nodes[k].count; ++i) panels[i] = tree.nodes[k].first + i;
+    return panels;
+  }
+
+  const AxisRect& rect(int32_t i) const { return mesh.panels[tree.panel[i]].rect; }
+
+  LevelMesh mesh;
+  ClusterTree tree;
+  InteractionLists lists;
+};
+
+/// The centre of node k's panels' box and the farthest a point of them lies from it.
+void ball_of(const Level& level, int32_t k, double centre[3], double& radius) {
+  double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+  for (int32_t i : level.panels_of(k)) {
+    const SpaceBox box = space_box(level.rect(i));
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = std::min(lo[a], box.lo[a]);
+      hi[a] = std::max(hi[a], box.hi[a]);
+    }
+  }
+  radius = 0;
+  for (int a = 0; a < 3; ++a) {
+    centre[a] = 0.5 * (lo[a] + hi[a]);
+    radius += 0.25 * (hi[a] - lo[a]) * (hi[a] - lo[a]);
+  }
+  radius = std::sqrt(radius);
+}
+
+/// (1/(A_i A_j)) ∬∬ dA dA' / |x − y| for two panels well apart, by a Gauss rule fine enough that
+/// its error (ρ^(-2n) for the Bernstein ellipse of the nearest singularity) is below 1e-13.
+double coefficient(const AxisRect& a, const AxisRect& b) {
+  const SpaceBox p = space_box(a), q = space_box(b);
+  double gap = box_gap(p, q), half = 0;
+  for (int k = 0; k < 3; ++k) half = std::max({half, p.hi[k] - p.lo[k], q.hi[k] - q.lo[k]});
+  const double g = gap / (0.5 * half), rho = g + std::sqrt(1 + g * g);
+  const int points =
+      std::min(12, static_cast<int>(std::ceil(12 * std::log(10.0) / (2 * std::log(rho)))) + 1);
+  const double area =
+      (a.hi[0] - a.lo[0]) * (a.hi[1] - a.lo[1]) * (b.hi[0] - b.lo[0]) * (b.hi[1] - b.lo[1]);
+  return static_cast<double>(gauss_integral(a, b, points)) / area;
+}
+
+}  // namespace
+
+TEST(FarField, TheInteractionListsCoverEveryPanelPairExactlyOnce) {
+  for (double separation : {0.3, 0.6}) {
+    const Level level("bus2x2.txt", 2, 4, separation);
+    const int32_t n = static_cast<int32_t>(level.mesh.panels.size());
+    std::vector<int32_t> covered(static_cast<size_t>(n) * n, 0);
+    auto cover = [&](int32_t a, int32_t b) {
+      for (int32_t i : level.panels_of(a)) {
+        for (int32_t j : level.panels_of(b)) {
+          covered[static_cast<size_t>(i) * n + j] += 1;
+          if (a != b) covered[static_cast<size_t>(j) * n + i] += 1;
+        }
+      }
+    };
+    for (const auto& pair : level.lists.far) cover(pair.first, pair.second);
+    for (const auto& pair : level.lists.near) cover(pair.first, pair.second);
+    EXPECT_EQ(static_cast<size_t>(n) * n,
+              static_cast<size_t>(std::count(covered.begin(), covered.end(), 1)))
+        << "separation " << separation;
+    EXPECT_FALSE(level.lists.far.empty());
+  }
+}
+
+// Each far pair of clusters A, B errs by at most the tail ρ^(q+1)/((1 − ρ)|D|) of the expansion
+// of 1/|D + w| (|w| ≤ ρ|D|) cut at its degree q, ρ the sum of the clusters' radii over the
+// distance D of their centres. The pair's degree q_p meets ρ^(q_p+1) <= s^(h+1) for separation
+// s and highest degree h, so a product at degree q errs by at most max(ρ^(q+1), s^(h+1)) of it.
+TEST(FarField, TheProductIsTheGalerkinProductOfTheFarPairsWithinTheBoundOfItsDegree) {
+  const double separation = 0.3;
+  const int32_t highest = 12;
+  const Level level("bus2x2.txt", 2, 4, separation);
+  const FarField far(level.mesh, level.tree, level.lists, highest, 4, separation);
+  const int32_t n = static_cast<int32_t>(level.mesh.panels.size());
+  std::mt19937 random(26);
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  std::vector<Lanes<kNarrowLanes>> x(n);
+  for (auto& block : x) {
+    for (double& value : block.lane) value = uniform(random);
+  }
+  // The dense product of the far pairs, and for each degree its bound, lane by lane.
+  const std::vector<int32_t> degrees = {4, 8, 12};
+  std::vector<Lanes<kNarrowLanes>> dense(n, Lanes<kNarrowLanes>{});
+  std::vector<std::vector<Lanes<kNarrowLanes>>> bound(3, dense);
+  for (const auto& pair : level.lists.far) {
+    double ca[3], cb[3], ra, rb;
+    ball_of(level, pair.first, ca, ra);
+    ball_of(level, pair.second, cb, rb);
+    const double distance =
+        std::sqrt((ca[0] - cb[0]) * (ca[0] - cb[0]) + (ca[1] - cb[1]) * (ca[1] - cb[1]) +
+                  (ca[2] - cb[2]) * (ca[2] - cb[2]));
+    const double rho = (ra + rb) / distance;
+    ASSERT_LT(rho, separation * (1 + 1e-6));
+    for (int32_t i : level.panels_of(pair.first)) {
+      for (int32_t j : level.panels_of(pair.second)) {
+        const double g = coefficient(level.rect(i), level.rect(j));
+        for (size_t q = 0; q < degrees.size(); ++q) {
+          const double tail = std::max(std::pow(rho, degrees[q] + 1),
+                                       std::pow(separation, highest + 1) * (1 + 1e-6)) /
+                                  ((1 - rho) * distance) +
+                              1e-11 * g;
+          for (int w = 0; w < kNarrowLanes; ++w) {
+            bound[q][i].lane[w] += tail * x[j].lane[w];
+            bound[q][j].lane[w] += tail * x[i].lane[w];
+          }
+        }
+        for (int w = 0; w < kNarrowLanes; ++w) {
+          dense[i].lane[w] += g * x[j].lane[w];
+          dense[j].lane[w] += g * x[i].lane[w];
+        }
+      }
+    }
+  }
+  FarFieldWork work(far.work_blocks());
+  for (size_t q = 0; q < degrees.size(); ++q) {
+    std::vector<Lanes<kNarrowLanes>> y(n, Lanes<kNarrowLanes>{});
+    far.add_product(degrees[q], x.data(), y.data(), work, InstructionSet::sse2);
+    double worst = 0;  // the largest error in units of its bound
+    for (int32_t i = 0; i < n; ++i) {
+      for (int w = 0; w < kNarrowLanes; ++w) {
+        const double error = std::fabs(y[i].lane[w] - dense[i].lane[w]);
+        worst = std::max(worst, error / bound[q][i].lane[w]);
+      }
+    }
+    EXPECT_LE(worst, 1.0) << "degree " << degrees[q];
+    // Every path gives the same bits.
+    for (InstructionSet set : {InstructionSet::avx2, InstructionSet::avx512}) {
+      if (!processor_has(set)) continue;
+      std::vector<Lanes<kNarrowLanes>> other(n, Lanes<kNarrowLanes>{});
+      far.add_product(degrees[q], x.data(), other.data(), work, set);
+      EXPECT_EQ(0, std::memcmp(y.data(), other.data(), n * sizeof(y[0])))
+          << instruction_set_name(set);
+    }
+  }
+}
+
+namespace {
+
+typedef double V __attribute__((vector_size(kNarrowLanes * sizeof(double)), __may_alias__));
+#include "fine/far_field/expansion_moves.inc"
+#include "fine/far_field/unrolled_degree4.inc"
+
+typedef std::vector<Lanes<kNarrowLanes>> Groups;
+
+Groups random_groups(std::mt19937& random, int32_t count) {
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  Groups groups(count);
+  for (auto& group : groups) {
+    for (double& value : group.lane) value = uniform(random);
+  }
+  return groups;
+}
+
+std::vector<double> random_values(std::mt19937& random, int32_t count) {
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  std::vector<double> v(count);
+  for (double& value : v) value = uniform(random);
+  return v;
+}
+
+V* vec(Groups& g) { return reinterpret_cast<V*>(g.data()); }
+const V* vec(const Groups& g) { return reinterpret_cast<const V*>(g.data()); }
+
+bool same_bits(const Groups& a, const Groups& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(a[0])) == 0;
+}
+
+}  // namespace
+
+TEST(FarField, TheUnrolledMovesOfDegreeFourAreTheLoopsToTheBit) {
+  const TaylorTerms terms(kHighestDegree);
+  const int32_t used = terms_up_to(4);
+  std::mt19937 random(4);
+  for (int trial = 0; trial < 20; ++trial) {
+    const std::vector<double> d = random_values(random, used), f0 = random_values(random, used),
+                              f1 = random_values(random, used);
+    const Groups m0 = random_groups(random, used), m1 = random_groups(random, used),
+                 start = random_groups(random, used);
+    Groups loop = start, unrolled = start;
+    move_across(terms, 4, d.data(), terms.parity.data(), vec(m0), vec(loop));
+    move_across_degree4(d.data(), vec(m0), vec(unrolled));
+    EXPECT_TRUE(same_bits(loop, unrolled)) << "across, trial " << trial;
+    move_moments_up(terms, used, f0.data(), vec(m0), f1.data(), vec(m1), vec(loop));
+    move_moments_up_degree4(f0.data(), vec(m0), f1.data(), vec(m1), vec(unrolled));
+    EXPECT_TRUE(same_bits(loop, unrolled)) << "up, trial " << trial;
+    loop = unrolled = start;
+    move_local_down(terms, used, f0.data(), vec(m0), vec(loop));
+    move_local_down_degree4(f0.data(), vec(m0), vec(unrolled));
+    EXPECT_TRUE(same_bits(loop, unrolled)) << "down, trial " << trial;
+  }
+}
+
+// The stack buffers of the far field are sized for kHighestDegree: a higher degree ends the
+// program where the terms are made, before any buffer is used.
+TEST(FarFieldDeathTest, ADegreeAboveTheHighestEndsTheProgram) {
+  EXPECT_EQ(kMostTerms, TaylorTerms(kHighestDegree).count);
+  EXPECT_DEATH(TaylorTerms(kHighestDegree + 1), "degree 13 asked for, 12 at the most");
+}

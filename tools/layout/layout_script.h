@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include "tools/layout/layout_arguments.h"
+#include "tools/layout/layout_nets.h"
+#include "tools/layout/stack_file.h"
+
+/// Runs the KLayout script (vornax_layout.py) on the layout that `arguments` name, with the
+/// layers of `stack`, in a temporary folder of its own, and reads what it found into `nets`.
+/// Returns "" on success, else the reason: KLayout or the script missing, the script's own
+/// reason for refusing the layout, or how KLayout failed.
+std::string find_nets(const LayoutArguments& arguments, const Stack& stack, LayoutNets& nets);
