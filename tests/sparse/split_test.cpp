@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "capacitance/conductor_columns.h"
+#include "common/instruction_set.h"
 #include "model/capacitance_extractor.h"
 #include "sparse/compact_arrays.h"
 #include "sparse/incomplete_cholesky.h"
-#include "common/instruction_set.h"
 #include "sparse/lane_workspace.h"
 #include "sparse/parked_solves.h"
 #include "sparse/pcg_lanes.h"
