@@ -5,6 +5,7 @@
 #include "common/instruction_set.h"
 #include "sparse/blocked_sums.h"
 #include "sparse/compact_arrays.h"
+#include "sparse/split_share.h"
 
 /// Lane groups come in these widths: right-hand sides solved side by side, sharing every
 /// traversal of P and of the factor.
@@ -49,6 +50,11 @@ struct LaneKernels {
   /// p = z in the lanes whose `restart` bits are all set, p = β·p + z in the others.
   void (*next_direction)(const Lanes<L>& restart, const Lanes<L>& beta, Lanes<L>* p,
                          const Lanes<L>* z, int32_t n);
+
+  /// y = P·x in the rows of y that one member of a team sums when the step of a group is split
+  /// over the team (split_share.h).
+  void (*multiply_share)(const LaneMatrices& matrices, const SplitShare& share, Lanes<L>* y,
+                         const Lanes<L>* x);
 };
 
 /// The kernels of every group width on one path. A group narrower than the path's registers runs

@@ -25,12 +25,28 @@ struct LaneSolveSettings {
   /// Columns per block of the gathered sums; 0: as many as fit the second-level cache for the
   /// widest group.
   int32_t block_columns = 0;
+  /// Threads share the step of a group once there are fewer groups than threads, when P and its
+  /// factor hold more than this many entries together; -1: kSplitAboveEntries.
+  int64_t split_above_entries = -1;
+  /// Every step that has helpers at hand is shared, whether or not sharing pays (SharingPace):
+  /// for tests.
+  bool split_every_step = false;
+  /// For measurements: every group runs alone on its thread to its end, as before the threads
+  /// shared the last groups: no step is shared, no solve set aside, no lanes handed over.
+  bool every_group_alone = false;
+  /// Optional, for measurements: called from a solve thread as each group ends, with the number of
+  /// groups still running.
+  std::function<void(int32_t running)> group_ended;
   /// Optional: the lowest right-hand side known to have given up, shared with whoever else
   /// solves (other processes): INT32_MAX for none, -1 to stop every solve. Others may lower it
   /// at any time, and the solves here lower it as theirs give up. A solve above it is abandoned
   /// at its next step and none above it starts.
   std::atomic<int32_t>* lowest_failure = nullptr;
 };
+
+/// Below this many entries of P and its factor together, a step is too short to be shared by
+/// several threads: the waits of a shared step would cost more than they save.
+constexpr int64_t kSplitAboveEntries = 50000;
 
 /// Lowers `lowest_failure` to `rhs` unless another thread or process already has it lower.
 inline void lower_failure_to(std::atomic<int32_t>& lowest_failure, int32_t rhs) {
@@ -52,7 +68,9 @@ int32_t lane_group_width(int32_t rhs_count, int32_t workers);
 /// group is wide enough for every solve to start at once (4 lanes and up, to the widest worth
 /// running on the path, widest_group_for) while there are many; once the queue is drained, it
 /// narrows as its solves end, so that the last long solves step in a group no wider than they
-/// need.
+/// need. A thread whose group has ended, or that has none, joins a group that is still running
+/// and takes a share of every one of its steps (split_plan.h), so that the last groups run on
+/// every thread.
 ///
 /// `make_rhs(k, b)` fills the n-vector b with right-hand side k when its solve starts;
 /// `take_solution(k, x, iterations)` receives each solution with the count `pcg_solve` would

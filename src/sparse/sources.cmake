@@ -8,6 +8,15 @@ set(VORNAX_SPARSE_SOURCES
   src/sparse/write_dense.cpp
   src/sparse/compact_arrays.cpp
   src/sparse/blocked_sums.cpp
+  src/sparse/lane_workspace.cpp
+  src/sparse/parked_solves.cpp
+  src/sparse/solve_queue.cpp
+  src/sparse/team_sync.cpp
+  src/sparse/split_plan.cpp
+  src/sparse/group_step.cpp
+  src/sparse/sharing_pace.cpp
+  src/sparse/solve_teams.cpp
+  src/sparse/lane_group.cpp
   src/sparse/pcg_lanes.cpp
   src/sparse/lane_kernels.cpp
   src/sparse/lane_kernels_sse2.cpp

@@ -557,9 +557,9 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
 
   // More right-hand sides than lanes, so lanes are refilled; sparse and dense ones converge
   // after different counts.
-  const int32_t count = 29;
-  std::vector<Vector> rhs(count, Vector(n, 0.0));
-  for (int32_t k = 0; k < count; ++k) {
+  const int32_t kCount = 29;
+  std::vector<Vector> rhs(kCount, Vector(n, 0.0));
+  for (int32_t k = 0; k < kCount; ++k) {
     for (int32_t i = 0; i < n; ++i) {
       if (k % 3 == 0 || (i * 7 + k) % 11 == 0 || i == k) {
         rhs[k][i] = std::sin(0.37 * i + k) * (k + 1);
@@ -568,10 +568,10 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
   }
   const double tolerance = 1e-6;
 
-  std::vector<Vector> expected_x(count, Vector(n));
-  std::vector<int32_t> expected_iterations(count);
+  std::vector<Vector> expected_x(kCount, Vector(n));
+  std::vector<int32_t> expected_iterations(kCount);
   Vector p(n), r(n), z(n), q(n);
-  for (int32_t k = 0; k < count; ++k) {
+  for (int32_t k = 0; k < kCount; ++k) {
     expected_x[k].assign(n, 0.0);
     expected_iterations[k] = F->pcg_solve(expected_x[k].data(), P, rhs[k].data(), p.data(),
                                           r.data(), z.data(), q.data(), tolerance);
@@ -586,21 +586,31 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
   // Groups of every width, narrowing as the solves end; one thread takes all 29 at once. Sums
   // scattered (the vectors fit the cache), and gathered as vectors larger than the cache take
   // them: in one block, and in blocks of 7 columns; gathered by the wide groups alone (above 121
-  // unknowns of 8 lanes), so that a narrowing group changes form.
+  // unknowns of 8 lanes), so that a narrowing group changes form. Steps shared by teams of two
+  // to four threads once groups run out (split), with or without the gathered sums; with 3 solves
+  // to take, one group and its helpers share every step from the first.
   const int64_t kLaneBytes = sizeof(double);
   for (InstructionSet path : paths_of_this_processor()) {
-    for (auto [threads, widest, gather_above, block] : {std::tuple{1, 4, int64_t{-1}, 0},
-                                                        {1, 16, int64_t{-1}, 0},
-                                                        {1, 8, int64_t{0}, 7},
-                                                        {1, 16, int64_t{0}, 0},
-                                                        {1, 16, int64_t{0}, 7},
-                                                        {2, 8, int64_t{0}, 0},
-                                                        {2, 16, int64_t{0}, 7},
-                                                        {2, 4, int64_t{0}, 7},
-                                                        {1, 16, 121 * 8 * kLaneBytes, 7}}) {
+    for (auto [threads, widest, gather_above, block, split, count] :
+         {std::tuple{1, 4, int64_t{-1}, 0, false, 29},
+          {1, 16, int64_t{-1}, 0, false, 29},
+          {1, 8, int64_t{0}, 7, false, 29},
+          {1, 16, int64_t{0}, 0, false, 29},
+          {1, 16, int64_t{0}, 7, false, 29},
+          {2, 8, int64_t{0}, 0, false, 29},
+          {2, 16, int64_t{0}, 7, false, 29},
+          {2, 4, int64_t{0}, 7, false, 29},
+          {1, 16, 121 * 8 * kLaneBytes, 7, false, 29},
+          {2, 16, int64_t{-1}, 0, true, 29},
+          {3, 8, int64_t{0}, 7, true, 29},
+          {4, 16, int64_t{-1}, 0, true, 29},
+          {4, 4, int64_t{0}, 0, true, 29},
+          {2, 16, int64_t{-1}, 0, true, 3},
+          {4, 16, int64_t{0}, 7, true, 3}}) {
       SCOPED_TRACE(std::string(instruction_set_name(path)) + " " + std::to_string(threads) +
                    " threads, groups of up to " + std::to_string(widest) + ", gathered above " +
-                   std::to_string(gather_above) + " bytes, blocks of " + std::to_string(block));
+                   std::to_string(gather_above) + " bytes, blocks of " + std::to_string(block) +
+                   (split ? ", steps shared" : "") + ", " + std::to_string(count) + " solves");
       std::vector<int32_t> started;
       std::vector<int32_t> finished(count, -2);
       std::vector<Vector> x(count);
@@ -610,6 +620,8 @@ TEST(PcgLanes, EverySolveIsBitForBitThatOfPcgSolveOnEveryPath) {
       settings.widest_group = widest;
       settings.gather_above_bytes = gather_above;
       settings.block_columns = block;
+      settings.split_above_entries = split ? 0 : INT64_MAX;
+      settings.split_every_step = split;
       const int32_t failure = pcg_solve_lanes(
           cp, cf, count,
           [&](int32_t k, double* b) {
