@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "common/instruction_set.h"
+#include "fine/media/layered_kernel.h"
 #include "fine/mesh/graded_mesh.h"
+#include "fine/mesh/solve_faces.h"
 #include "structure/panel_file_reader.h"
 
 /// The numerical choices of a level's solve; all of them are ratios, none is a length.
@@ -23,12 +25,22 @@ struct LevelSettings {
   InstructionSet instruction_set = InstructionSet::sse2;  // path of the solve kernels
 };
 
+/// What a level solves for beyond its panels: the medium of its faces and the rows it computes.
+struct LevelSystem {
+  const SolveFaces* faces = nullptr;      // the faces (conductors' and pieces'), their layers,
+                                          // rows and factors
+  const LayeredKernel* kernel = nullptr;  // the stack's kernels; null where faces->uniform
+  std::vector<int32_t> masters;           // the conductors whose rows are computed, in order;
+                                          // empty: every conductor, in order
+};
+
 /// What one level gives and costs.
 struct LevelResult {
   LevelMesh mesh;                   // its panels
-  std::vector<double> capacitance;  // conductor by conductor, row-major, in 10⁻¹² F per unit
-  std::vector<double> charge;       // per mesh panel and conductor: the solution, as a start
-                                    // for the next level
+  std::vector<double> capacitance;  // a row per master (every conductor without masters), a
+                                    // column per conductor, in 10⁻¹² F per unit
+  std::vector<double> charge;       // per mesh panel and solve (a master, or every conductor):
+                                    // the solution, as a start for the next level
   int64_t near_entries = 0;         // stored near coefficients, the diagonal included
   int64_t far_links = 0;            // far cluster pairs
   int64_t iterations = 0;           // conjugate-gradient steps of all solves
@@ -37,6 +49,9 @@ struct LevelResult {
 };
 
 /// Meshes the structure at level m and solves it for every conductor; `previous`, when given,
-/// is the level below, whose charges start the solves.
+/// is the level below, whose charges start the solves. With `system`, the structure is
+/// system->faces->structure and the level solves in its medium for its masters; a uniform
+/// medium for every conductor is the vacuum's system, its matrix times the permittivity.
 LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,
-                        int32_t m, const LevelSettings& settings, const LevelResult* previous);
+                        int32_t m, const LevelSettings& settings, const LevelResult* previous,
+                        const LevelSystem* system = nullptr);
