@@ -1,7 +1,9 @@
 // The image kernels of the two cap3d stacks between the layers that hold conductors: for each
 // tolerance, the terms of each ordered pair of merged layers, the largest error bound and the
-// time to make them all. Usage: layered_kernel_terms FILE.cap3d ZLO-ZHI[,ZLO-ZHI...]
-// (reads the file's <plate_medium> sections only).
+// time to make them all on one thread and on two (the two must give the same bits), and the
+// largest sum of |weight| of a pair over 1 / eps_min (the closed forms lose about that many
+// times their rounding). Usage: layered_kernel_terms FILE.cap3d ZLO-ZHI[,ZLO-ZHI...] [TOLERANCE]
+// (reads the file's <plate_medium> sections only); TOLERANCE alone, or 1e-4, 1e-5 and 1e-6.
 
 #include <algorithm>
 #include <chrono>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -43,8 +46,9 @@ LayerStack read_plate_media(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: layered_kernel_terms FILE.cap3d ZLO-ZHI[,ZLO-ZHI...]\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr,
+                 "usage: layered_kernel_terms FILE.cap3d ZLO-ZHI[,ZLO-ZHI...] [TOLERANCE]\n");
     return 2;
   }
   const LayerStack stack = read_plate_media(argv[1]);
@@ -62,30 +66,51 @@ int main(int argc, char** argv) {
   }
   std::printf("%zu layers (%zu merged), %zu merged layers hold conductors\n",
               stack.permittivity.size(), merged.permittivity.size(), layers.size());
-  for (double tolerance : {1e-4, 1e-5, 1e-6}) {
-    const auto start = std::chrono::steady_clock::now();
-    const LayeredKernel kernel(stack, tolerance);
-    kernel.make_pairs(std::vector<int32_t>(layers.begin(), layers.end()));
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    double worst = 0.0;
+  const std::vector<int32_t> chosen(layers.begin(), layers.end());
+  std::vector<double> tolerances = {1e-4, 1e-5, 1e-6};
+  if (argc == 4) tolerances = {std::atof(argv[3])};
+  for (double tolerance : tolerances) {
+    double seconds[2];
+    std::unique_ptr<LayeredKernel> kernels[2];
+    for (int32_t threads : {1, 2}) {
+      const auto start = std::chrono::steady_clock::now();
+      kernels[threads - 1] = std::make_unique<LayeredKernel>(stack, tolerance);
+      kernels[threads - 1]->make_pairs(chosen, threads);
+      seconds[threads - 1] =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    const LayeredKernel& kernel = *kernels[0];
+    double worst = 0.0, weights = 0.0;
     size_t fewest = 1 << 30, most = 0, total = 0, count = 0;
+    bool same = true;
     std::printf("tolerance %g: terms, source layer (rows) to target layer (columns)\n", tolerance);
     for (int32_t i : layers) {
       std::printf("  %3d:", i);
       for (int32_t j : layers) {
         const LayerPairKernel& pair = kernel.pair(i, j);
+        const LayerPairKernel& other = kernels[1]->pair(i, j);
         std::printf(" %4zu", pair.terms.size());
         worst = std::fmax(worst, pair.error);
         fewest = std::min(fewest, pair.terms.size());
         most = std::max(most, pair.terms.size());
         total += pair.terms.size();
         ++count;
+        double sum = 0.0;
+        for (const ImageTerm& term : pair.terms) sum += std::fabs(term.weight);
+        weights = std::fmax(weights, sum * std::fmin(stack.permittivity[i], stack.permittivity[j]));
+        same = same && pair.error == other.error && pair.terms.size() == other.terms.size();
+        for (size_t n = 0; same && n < pair.terms.size(); ++n) {
+          same = pair.terms[n].weight == other.terms[n].weight &&
+                 pair.terms[n].offset == other.terms[n].offset;
+        }
       }
       std::printf("\n");
     }
-    std::printf("  terms %zu to %zu, mean %.1f; largest error bound %.3g; made in %.2f s\n", fewest,
-                most, static_cast<double>(total) / count, worst, seconds);
+    std::printf(
+        "  terms %zu to %zu, mean %.1f; largest error bound %.3g; largest sum |w| eps_min %.3g;"
+        " made in %.2f s on 1 thread, %.2f s on 2 (%s)\n",
+        fewest, most, static_cast<double>(total) / count, worst, weights, seconds[0], seconds[1],
+        same ? "the same bits" : "DIFFERENT BITS");
   }
   return 0;
 }

@@ -25,7 +25,9 @@ set(VORNAX_FINE_MEDIA_SOURCES
   src/fine/media/pair_spectrum.cpp
   src/fine/media/householder_qr.cpp
   src/fine/media/variable_projection.cpp
+  src/fine/media/image_sum_bound.cpp
   src/fine/media/exponential_fit.cpp
+  src/fine/media/tolerance_split.cpp
   src/fine/media/pair_fit.cpp
   src/fine/media/layered_kernel.cpp
 )

@@ -23,6 +23,11 @@ FineStructure example(const char* name) {
   return structure;
 }
 
+}  // namespace
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // their allocators keep more
+namespace {
+
 /// A field of /proc/self/status in bytes, such as "VmRSS:" or "VmHWM:".
 int64_t status_bytes(const std::string& field) {
   std::ifstream status("/proc/self/status");
@@ -38,7 +43,6 @@ int64_t status_bytes(const std::string& field) {
 
 }  // namespace
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // their allocators keep more
 TEST(LevelMemory, TheCountIsTheMeasuredPeakWithinATenth) {
   int ends[2];
   ASSERT_EQ(0, pipe(ends));

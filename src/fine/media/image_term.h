@@ -20,9 +20,10 @@ struct ImageTerm {
 ///
 /// `error` bounds the fit: for every x' in layer i and x in layer j (boundaries included),
 ///   |G'_fit(x, x') - G'_exact(x, x')| <= error / (eps_min * |x - x'|),
-/// with eps_min the smaller permittivity of the two layers. It is a bound proved from the
-/// spectral error of each fitted coefficient function (its maximum and total variation over
-/// all wavenumbers), not a sampled estimate.
+/// with eps_min the smaller permittivity of the two layers. It is a proved bound, not a sampled
+/// estimate: for each fitted coefficient function, the spectral error of its finest fit (its
+/// maximum and weighted variation over all wavenumbers) plus the difference of the fit used
+/// from that one, a sum of images bounded in space (exponential_fit.h).
 struct LayerPairKernel {
   std::vector<ImageTerm> terms;  // the images, the direct one first where there is one
   double error;                  // bound on the fit's error relative to 1 / (eps_min |x - x'|)

@@ -1,6 +1,10 @@
 #include "fine/media/layered_kernel.h"
 
+#include <algorithm>
+
 #include "common/fatal.h"
+#include "common/parallel_for.h"
+#include "common/thread_count.h"
 #include "fine/media/pair_fit.h"
 
 LayeredKernel::LayeredKernel(const LayerStack& stack, double tolerance)
@@ -35,7 +39,19 @@ const LayerPairKernel& LayeredKernel::pair(int32_t source, int32_t target) const
   return merged_pair(merged_.merged_of[source], merged_.merged_of[target]);
 }
 
-void LayeredKernel::make_pairs(const std::vector<int32_t>& layers) const {
+void LayeredKernel::make_pairs(const std::vector<int32_t>& layers, int32_t threads) const {
+  // The fits are the pairs of merged layers with the source below or at the target; the
+  // others are their copies, made after.
+  std::vector<int32_t> merged;
+  for (int32_t layer : layers) merged.push_back(merged_.merged_of[layer]);
+  std::sort(merged.begin(), merged.end());
+  merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+  std::vector<std::pair<int32_t, int32_t>> fits;
+  for (size_t a = 0; a < merged.size(); ++a) {
+    for (size_t b = a; b < merged.size(); ++b) fits.emplace_back(merged[a], merged[b]);
+  }
+  parallel_for(static_cast<int64_t>(fits.size()), threads > 0 ? threads : default_thread_count(),
+               [&](int64_t k, int32_t) { merged_pair(fits[k].first, fits[k].second); });
   for (int32_t source : layers) {
     for (int32_t target : layers) pair(source, target);
   }

@@ -32,8 +32,9 @@ class LayeredKernel {
   /// coefficient function do not reach it.
   const LayerPairKernel& pair(int32_t source, int32_t target) const;
 
-  /// Makes the kernels of every ordered pair of `layers` now.
-  void make_pairs(const std::vector<int32_t>& layers) const;
+  /// Makes the kernels of every ordered pair of `layers` now, on `threads` threads of the
+  /// worker pool (0: default_thread_count()); the kernels are the same bits for any count.
+  void make_pairs(const std::vector<int32_t>& layers, int32_t threads = 0) const;
 
   const LayerStack& stack() const { return stack_; }
   double tolerance() const { return tolerance_; }

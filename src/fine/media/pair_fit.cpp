@@ -5,6 +5,7 @@
 
 #include "fine/media/exponential_fit.h"
 #include "fine/media/portable_exp.h"
+#include "fine/media/tolerance_split.h"
 
 namespace {
 
@@ -34,29 +35,56 @@ struct Family {
   bool mirror;           // images mirrored or moved
   double offset;         // offset of the image at rate 0
   double direction;      // +1: farther rates add to the offset, -1: subtract
+  double least_height;   // the least h of e^{-k h} over the two layers, in the stack's height
 };
 
-// The four families of source <= target, in the order of pair_spectrum's functions.
+// The thicknesses of merged layers first .. last over the stack's height (0 for none).
+double thickness_of(const SpectralStack& stack, int32_t first, int32_t last) {
+  double sum = 0.0;
+  for (int32_t l = first; l <= last; ++l) sum += stack.thickness[l];
+  return sum;
+}
+
+// The four families of source <= target, in the order of pair_spectrum's functions. Their
+// least heights: z + z' - 2b over the source's bottom b, 2t - z - z' under the target's top t,
+// z - z' across the layers between, 2d +- (z - z') within a layer of thickness d.
 void families(const SpectralStack& stack, int32_t i, int32_t j, Family out[4]) {
   const int32_t last = static_cast<int32_t>(stack.permittivity.size()) - 1;
   const bool below = i > 0, above = j < last;
   const double bottom = below ? stack.top[i - 1] : 0.0, top = above ? stack.top[j] : 0.0;
   if (i == j) {
     const double span = below && above ? 2.0 * (top - bottom) : 0.0;
-    out[0] = {below, 1, true, 2.0 * bottom, -1.0};
-    out[1] = {above, 1, true, 2.0 * top, 1.0};
-    out[2] = {below && above, 2, false, span, 1.0};  // and its copy at -span, rates subtracted
-    out[3] = {false, 0, false, 0.0, 0.0};
+    out[0] = {below, 1, true, 2.0 * bottom, -1.0, 0.0};
+    out[1] = {above, 1, true, 2.0 * top, 1.0, 0.0};
+    // and its copy at -span, rates subtracted
+    out[2] = {below && above, 2, false, span, 1.0, stack.thickness[i]};
+    out[3] = {false, 0, false, 0.0, 0.0, 0.0};
     return;
   }
-  out[0] = {true, 1, false, 0.0, -1.0};
-  out[1] = {below, 1, true, 2.0 * bottom, -1.0};
-  out[2] = {above, 1, true, 2.0 * top, 1.0};
-  out[3] = {below && above, 1, false, 2.0 * (top - bottom), 1.0};
+  out[0] = {true, 1, false, 0.0, -1.0, thickness_of(stack, i + 1, j - 1)};
+  out[1] = {below, 1, true, 2.0 * bottom, -1.0, thickness_of(stack, i, j - 1)};
+  out[2] = {above, 1, true, 2.0 * top, 1.0, thickness_of(stack, i + 1, j)};
+  out[3] = {below && above, 1, false, 2.0 * (top - bottom), 1.0, thickness_of(stack, i, j)};
 }
 
 void add_term(LayerPairKernel* kernel, double weight, bool mirror, double offset) {
   if (weight != 0.0) kernel->terms.push_back({weight, mirror, offset});
+}
+
+// The images of one family: its limit and the chosen fit, and the mirrored copy of i == j.
+void add_family(const Family& family, double limit, const ExponentialSum& sum, double length,
+                LayerPairKernel* kernel) {
+  add_term(kernel, limit, family.mirror, family.offset);
+  for (size_t n = 0; n < sum.rate.size(); ++n) {
+    add_term(kernel, sum.amplitude[n], family.mirror,
+             family.offset + family.direction * sum.rate[n] * length);
+  }
+  if (family.multiplicity == 2) {  // the moved images of i == j on the other side
+    add_term(kernel, limit, false, -family.offset);
+    for (size_t n = 0; n < sum.rate.size(); ++n) {
+      add_term(kernel, sum.amplitude[n], false, -(family.offset + sum.rate[n] * length));
+    }
+  }
 }
 
 }  // namespace
@@ -75,7 +103,10 @@ LayerPairKernel fit_layer_pair(const SpectralStack& stack, int32_t source, int32
   double limit[4];
   pair_spectrum(stack, i, j, HUGE_VAL, limit);
   SpectralSamples fit[4], check[4];
-  for (int32_t f = 0; f < 4; ++f) fit[f].kappa = fit_kappa, check[f].kappa = check_kappa;
+  for (int32_t f = 0; f < 4; ++f) {
+    fit[f].kappa = fit_kappa, check[f].kappa = check_kappa;
+    fit[f].least_height = check[f].least_height = family[f].least_height;
+  }
   for (double kappa : fit_kappa) {
     double value[4];
     pair_spectrum(stack, i, j, kappa, value);
@@ -92,26 +123,26 @@ LayerPairKernel fit_layer_pair(const SpectralStack& stack, int32_t source, int32
   const double rate_hi = 1e-2 / fit_kappa[1];
   while (limits.rate_lo * portable_exp(limits.theta_hi + 0.2) <= rate_hi) limits.theta_hi += 0.2;
 
+  // Each family fitted to an even share of the tolerance, then the shares moved to where
+  // they save the most terms.
   LayerPairKernel kernel;
   kernel.error = stack.permittivity.size() >= 3 ? kRoundedStackError : 0.0;
-  if (i == j) add_term(&kernel, 1.0 / stack.permittivity[i], false, 0.0);
+  const double budget = (tolerance - kernel.error) / eps_min;
+  std::vector<std::vector<ExponentialSum>> sums;
+  std::vector<int32_t> multiplicity;
   for (int32_t f = 0; f < 4; ++f) {
-    const Family& fam = family[f];
-    if (!fam.present) continue;
-    const double target_bound = tolerance / (eps_min * shares);
-    const ExponentialSum sum = fit_exponential_sum(fit[f], check[f], limits, target_bound);
-    kernel.error += eps_min * fam.multiplicity * sum.bound;
-    add_term(&kernel, limit[f], fam.mirror, fam.offset);
-    for (size_t n = 0; n < sum.rate.size(); ++n) {
-      add_term(&kernel, sum.amplitude[n], fam.mirror,
-               fam.offset + fam.direction * sum.rate[n] * stack.length);
-    }
-    if (fam.multiplicity == 2) {  // the moved images of i == j on the other side
-      add_term(&kernel, limit[f], false, -fam.offset);
-      for (size_t n = 0; n < sum.rate.size(); ++n) {
-        add_term(&kernel, sum.amplitude[n], false, -(fam.offset + sum.rate[n] * stack.length));
-      }
-    }
+    if (!family[f].present) continue;
+    sums.push_back(exponential_sums(fit[f], check[f], limits, budget / shares));
+    multiplicity.push_back(family[f].multiplicity);
+  }
+  const std::vector<int32_t> chosen = cheapest_split(sums, multiplicity, budget);
+  if (i == j) add_term(&kernel, 1.0 / stack.permittivity[i], false, 0.0);
+  for (int32_t f = 0, present = 0; f < 4; ++f) {
+    if (!family[f].present) continue;
+    const ExponentialSum& sum = sums[present][chosen[present]];
+    kernel.error += eps_min * family[f].multiplicity * sum.bound;
+    add_family(family[f], limit[f], sum, stack.length, &kernel);
+    ++present;
   }
   return kernel;
 }

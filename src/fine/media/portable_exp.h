@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 /// e^x within 2 ulp from additions and multiplications only (no library call, no fused
 /// multiply-add under -ffp-contract=off), so that the kernels are the same bits whatever the
@@ -17,5 +19,11 @@ inline double portable_exp(double x) {
   // Taylor series to r^14 / 14!, below 1e-17 relative for |r| <= 0.35.
   double sum = 1.0;
   for (int k = 14; k >= 1; --k) sum = 1.0 + sum * r / k;
-  return std::ldexp(sum, static_cast<int>(n));
+  // 2^n built from its bits where it is normal (the same product as ldexp, without a call).
+  const int exponent = static_cast<int>(n);
+  if (exponent < -1021 || exponent > 1022) return std::ldexp(sum, exponent);
+  const uint64_t bits = static_cast<uint64_t>(exponent + 1023) << 52;
+  double power;
+  std::memcpy(&power, &bits, sizeof power);
+  return sum * power;
 }

@@ -9,7 +9,7 @@ namespace {
 constexpr double kCandidateSpacing = 0.2;    // between thetas tried for a new term
 constexpr double kNearestCandidate = 0.1;    // closest a new theta may come to a present one
 constexpr double kNearestTerms = 0.02;       // closest two thetas of a fit may come
-constexpr int32_t kCandidatesTried = 3;      // new terms refined at each step
+constexpr int32_t kCandidatesTried = 1;      // greedy new terms refined at each step
 constexpr double kDistinctCandidates = 1.0;  // least theta between two of them
 
 double dot(const std::vector<double>& a, const std::vector<double>& b) {
@@ -21,9 +21,16 @@ double dot(const std::vector<double>& a, const std::vector<double>& b) {
 }  // namespace
 
 VariableProjection::VariableProjection(const SpectralSamples& fit, const FitLimits& limits)
-    : fit_(fit), limits_(limits) {
-  state_.residual = fit.value;
-  state_.cost = dot(fit.value, fit.value);
+    : limits_(limits) {
+  for (size_t m = 0; m < fit.kappa.size(); ++m) {
+    const double weight = portable_exp(-fit.kappa[m] * fit.least_height);
+    if (weight < 1e-10) break;
+    kappa_.push_back(fit.kappa[m]);
+    weight_.push_back(weight);
+    value_.push_back(fit.value[m] * weight);
+  }
+  state_.residual = value_;
+  state_.cost = dot(value_, value_);
 }
 
 double VariableProjection::rate(double theta) const {
@@ -31,7 +38,7 @@ double VariableProjection::rate(double theta) const {
 }
 
 bool VariableProjection::evaluate(const std::vector<double>& theta, State* state) const {
-  const size_t rows = fit_.kappa.size(), cols = theta.size();
+  const size_t rows = kappa_.size(), cols = theta.size();
   // Terms closer than this mimic a derivative with huge amplitudes of both signs: refused.
   for (size_t a = 0; a < cols; ++a) {
     for (size_t b = 0; b < a; ++b) {
@@ -41,14 +48,15 @@ bool VariableProjection::evaluate(const std::vector<double>& theta, State* state
   std::vector<double> matrix(rows * cols);
   for (size_t n = 0; n < cols; ++n) {
     const double r = rate(theta[n]);
-    for (size_t m = 0; m < rows; ++m) matrix[n * rows + m] = portable_exp(-fit_.kappa[m] * r);
+    for (size_t m = 0; m < rows; ++m)
+      matrix[n * rows + m] = portable_exp(-kappa_[m] * r) * weight_[m];
   }
   if (!state->qr.factor(std::move(matrix), static_cast<int32_t>(rows),
                         static_cast<int32_t>(cols))) {
     return false;
   }
   state->theta = theta;
-  state->residual = fit_.value;
+  state->residual = value_;
   state->amplitude.assign(cols, 0.0);
   state->qr.solve(state->residual.data(), state->amplitude.data());
   state->cost = dot(state->residual, state->residual);
@@ -56,7 +64,7 @@ bool VariableProjection::evaluate(const std::vector<double>& theta, State* state
 }
 
 bool VariableProjection::add_term() {
-  const size_t rows = fit_.kappa.size();
+  const size_t rows = kappa_.size();
   // The best-scoring candidates of distinct regions, each refined; the lowest misfit is kept.
   std::vector<double> scores;
   std::vector<double> thetas;
@@ -66,7 +74,7 @@ bool VariableProjection::add_term() {
     if (crowded) continue;
     std::vector<double> column(rows);
     const double r = rate(theta);
-    for (size_t m = 0; m < rows; ++m) column[m] = portable_exp(-fit_.kappa[m] * r);
+    for (size_t m = 0; m < rows; ++m) column[m] = portable_exp(-kappa_[m] * r) * weight_[m];
     const double whole = dot(column, column);
     if (!state_.theta.empty()) state_.qr.project_out(column.data());
     const double norm = dot(column, column);
@@ -94,6 +102,16 @@ bool VariableProjection::add_term() {
     if (!found || trial.cost < best.cost) best = std::move(trial);
     found = true;
   }
+  // And a start afresh, the thetas evenly spread: the greedy start's basin can trap it.
+  const size_t count = state_.theta.size() + 1;
+  std::vector<double> spread(count);
+  for (size_t n = 0; n < count; ++n) spread[n] = limits_.theta_hi * (n + 1.0) / (count + 1.0);
+  State fresh;
+  if (evaluate(spread, &fresh)) {
+    refine(&fresh);
+    if (!found || fresh.cost < best.cost) best = std::move(fresh);
+    found = true;
+  }
   if (found) state_ = std::move(best);
   return found;
 }
@@ -101,7 +119,7 @@ bool VariableProjection::add_term() {
 std::vector<double> VariableProjection::step(const State& state,
                                              const std::vector<double>& jacobian,
                                              double damping) const {
-  const size_t rows = fit_.kappa.size(), cols = state.theta.size(), all = rows + cols;
+  const size_t rows = kappa_.size(), cols = state.theta.size(), all = rows + cols;
   std::vector<double> augmented(all * cols, 0.0), rhs(all, 0.0);
   for (size_t n = 0; n < cols; ++n) {
     double norm = 0.0;
@@ -127,7 +145,7 @@ std::vector<double> VariableProjection::step(const State& state,
 
 void VariableProjection::refine(State* state_ptr) const {
   State& state = *state_ptr;
-  const size_t rows = fit_.kappa.size(), cols = state.theta.size();
+  const size_t rows = kappa_.size(), cols = state.theta.size();
   double damping = 1e-2;
   for (int32_t iteration = 0; iteration < 50; ++iteration) {
     // d residual / d theta_n = P_perp (kappa rate_n e^{-kappa rate_n}) a_n (Kaufman).
@@ -136,8 +154,8 @@ void VariableProjection::refine(State* state_ptr) const {
       const double r = rate(state.theta[n]);
       double* column = &jacobian[n * rows];
       for (size_t m = 0; m < rows; ++m) {
-        const double x = fit_.kappa[m] * r;
-        column[m] = state.amplitude[n] * x * portable_exp(-x);
+        const double x = kappa_[m] * r;
+        column[m] = state.amplitude[n] * x * portable_exp(-x) * weight_[m];
       }
       state.qr.project_out(column);
     }
@@ -148,7 +166,7 @@ void VariableProjection::refine(State* state_ptr) const {
         const double gain = state.cost - next.cost;
         improved = true;
         damping = std::fmax(damping / 3.0, 1e-12);
-        const bool settled = gain <= 1e-6 * state.cost;
+        const bool settled = gain <= 1e-4 * state.cost;
         state = std::move(next);
         if (settled) return;
       } else {
