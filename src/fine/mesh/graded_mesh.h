@@ -23,12 +23,16 @@ struct LevelMesh {
 
 /// The breakpoints of [lo, hi] at level m, for a face whose charge varies on the scale
 /// `feature`: two edge layers of width w = min(feature, (hi - lo) / 2), each cut at
-/// w (i / m)^3 from its end, and between them equal segments, m per three widths w.
-std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m);
+/// w (i / m)^3 from its end, and between them equal segments, m per three widths w; or, where
+/// `growing`, segments that start at 3 w / m at both ends and grow by 1 + 1/m each up to a
+/// quarter of the length over m (a face whose scale is set by a slit at one edge is not cut
+/// into segments of the slit's width across its whole length).
+std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m,
+                                bool growing = false);
 
 /// The panels of level m for a structure whose faces have the given feature scales.
 LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
-                          int32_t m);
+                          int32_t m, bool growing = false);
 
 /// Charges on `to` that carry the charge density of `from`, face by face: each panel of `to`
 /// gets the density of the panel of `from` that holds its centre. A good first guess for a

@@ -73,7 +73,7 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
     kernel.reset(new LayeredKernel(faces.stack, kernel_tolerance_for(options.accuracy)));
     floor += kernel_floor(*kernel, faces);
   }
-  LevelSystem system{&faces, kernel.get(), options.masters};
+  LevelSystem system{&faces, kernel.get(), options.masters, !structure.medium.layers.empty()};
   outcome.rows = options.masters;
   if (outcome.rows.empty()) {
     for (int32_t k = 0; k < conductors; ++k) outcome.rows.push_back(k);

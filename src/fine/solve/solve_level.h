@@ -32,6 +32,8 @@ struct LevelSystem {
   const LayeredKernel* kernel = nullptr;  // the stack's kernels; null where faces->uniform
   std::vector<int32_t> masters;           // the conductors whose rows are computed, in order;
                                           // empty: every conductor, in order
+  bool growing_mesh = false;              // faces meshed with growing middle segments
+                                          // (graded_cuts): a structure of a layer stack
 };
 
 /// What one level gives and costs.
