@@ -62,6 +62,15 @@ void add_outcomes(const std::vector<LaneOutcome>& lanes, int32_t used, int64_t& 
   }
 }
 
+/// The groups' steps and outcomes into `solves`.
+void add_groups(const std::vector<int64_t>& iterations, const std::vector<char>& converged,
+                MasterSolves& solves) {
+  for (size_t g = 0; g < iterations.size(); ++g) {
+    solves.iterations += iterations[g];
+    solves.converged = solves.converged && converged[g];
+  }
+}
+
 }  // namespace
 
 MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& tree,
@@ -116,10 +125,7 @@ MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& t
     for (int32_t w = 0; w < used; ++w) converged[g] = converged[g] && lane_converged[w];
     keep_solution(tree, x.get(), count, first, solves);
   });
-  for (int32_t g = 0; g < groups; ++g) {
-    solves.iterations += iterations[g];
-    solves.converged = solves.converged && converged[g];
-  }
+  add_groups(iterations, converged, solves);
   return solves;
 }
 
@@ -169,10 +175,7 @@ MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tre
     for (int32_t w = 0; w < used; ++w) converged[g] = converged[g] && lane_converged[w];
     keep_solution(tree, x.get(), count, first, solves);
   });
-  for (int32_t g = 0; g < groups; ++g) {
-    solves.iterations += iterations[g];
-    solves.converged = solves.converged && converged[g];
-  }
+  add_groups(iterations, converged, solves);
   return solves;
 }
 

@@ -4,6 +4,14 @@
 
 #include "common/parallel_for.h"
 
+std::vector<int32_t> leaf_nodes(const ClusterTree& tree) {
+  std::vector<int32_t> leaves;
+  for (size_t k = 0; k < tree.nodes.size(); ++k) {
+    if (tree.nodes[k].child[0] < 0) leaves.push_back(static_cast<int32_t>(k));
+  }
+  return leaves;
+}
+
 double NearMedium::coefficient(CoefficientCache& cache, const LevelMesh& mesh, int32_t a,
                                int32_t b) const {
   const int32_t source = layer[b], target = layer[a];
@@ -23,10 +31,7 @@ NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
   for (const auto& pair : lists.near) {
     if (pair.first != pair.second) partners[pair.first].push_back(pair.second);
   }
-  std::vector<int32_t> leaves;
-  for (size_t k = 0; k < tree.nodes.size(); ++k) {
-    if (tree.nodes[k].child[0] < 0) leaves.push_back(static_cast<int32_t>(k));
-  }
+  const std::vector<int32_t> leaves = leaf_nodes(tree);
   near.row_start.assign(n + 1, 0);
   for (int32_t leaf : leaves) {
     std::vector<int32_t>& list = partners[leaf];

@@ -30,6 +30,9 @@ struct NearMedium {
   double coefficient(CoefficientCache& cache, const LevelMesh& mesh, int32_t a, int32_t b) const;
 };
 
+/// The leaves of the tree, in node order.
+std::vector<int32_t> leaf_nodes(const ClusterTree& tree);
+
 /// Computes the near coefficients of `lists` on `threads` threads; with `medium`, through the
 /// images of its layer stack (its rows must all take the potential: the matrix is symmetric).
 NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,

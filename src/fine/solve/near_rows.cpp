@@ -16,10 +16,7 @@ NearRows make_near_rows(const LevelMesh& mesh, const ClusterTree& tree,
     partners[pair.first].push_back(pair.second);
     partners[pair.second].push_back(pair.first);
   }
-  std::vector<int32_t> leaves;
-  for (size_t k = 0; k < tree.nodes.size(); ++k) {
-    if (tree.nodes[k].child[0] < 0) leaves.push_back(static_cast<int32_t>(k));
-  }
+  const std::vector<int32_t> leaves = leaf_nodes(tree);
   near.row_start.assign(n + 1, 0);
   for (int32_t leaf : leaves) {
     std::vector<int32_t>& list = partners[leaf];
