@@ -89,6 +89,22 @@ void print_rows(const FineStructure& structure, const FineResult& result) {
   }
 }
 
+/// The structure of the command line's file; ends the run on a fault.
+StructureFormat read_input(const FineArguments& arguments, FineStructure& structure) {
+  StructureFormat format = StructureFormat::kPanelFile;
+  std::ifstream in(arguments.panel_file);
+  if (!in)
+    fail("vornax-fine: cannot open the panel file '" + one_line(arguments.panel_file) + "'.");
+  const WindowFaces faces = arguments.grounded_window ? WindowFaces::kGrounded : WindowFaces::kOpen;
+  const std::string error = read_structure(in, arguments.panel_file, faces, structure, format);
+  if (!error.empty()) fail(format == StructureFormat::kCap3d ? "vornax-fine: " + error : error);
+  if (format == StructureFormat::kCap3d && arguments.permittivity_given) {
+    fail("vornax-fine: " + one_line(arguments.panel_file) +
+         ": --permittivity is for panel files; a cap3d file has its own media.");
+  }
+  return format;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,20 +125,7 @@ int main(int argc, char** argv) {
   if (!start_run(start, instruction_set, error)) fail(error);
 
   FineStructure structure;
-  StructureFormat format = StructureFormat::kPanelFile;
-  {
-    std::ifstream in(arguments.panel_file);
-    if (!in)
-      fail("vornax-fine: cannot open the panel file '" + one_line(arguments.panel_file) + "'.");
-    const WindowFaces faces =
-        arguments.grounded_window ? WindowFaces::kGrounded : WindowFaces::kOpen;
-    error = read_structure(in, arguments.panel_file, faces, structure, format);
-    if (!error.empty()) fail(format == StructureFormat::kCap3d ? "vornax-fine: " + error : error);
-    if (format == StructureFormat::kCap3d && arguments.permittivity_given) {
-      fail("vornax-fine: " + one_line(arguments.panel_file) +
-           ": --permittivity is for panel files; a cap3d file has its own media.");
-    }
-  }
+  const StructureFormat format = read_input(arguments, structure);
   FineOptions options;
   error = master_conductors(structure, arguments.nets, arguments.all_nets, options.masters);
   if (!error.empty()) fail("vornax-fine: " + one_line(arguments.panel_file) + ": " + error);
