@@ -39,11 +39,13 @@ set(VORNAX_FINE_SOURCES
   src/fine/mesh/face_hierarchy.cpp
   src/fine/mesh/feature_scale.cpp
   src/fine/mesh/graded_mesh.cpp
+  src/fine/mesh/solve_faces.cpp
   src/fine/clusters/cluster_tree.cpp
   src/fine/clusters/interaction_lists.cpp
   src/fine/far_field/taylor_terms.cpp
   src/fine/far_field/panel_moments.cpp
   src/fine/far_field/far_field.cpp
+  src/fine/far_field/far_field_images.cpp
   src/fine/far_field/far_product.cpp
   src/fine/far_field/far_product_sse2.cpp
   src/fine/far_field/far_product_avx2.cpp
@@ -55,6 +57,11 @@ set(VORNAX_FINE_SOURCES
   src/fine/solve/near_kernels_avx2.cpp
   src/fine/solve/near_kernels_avx512.cpp
   src/fine/solve/lane_pcg.cpp
+  src/fine/solve/near_rows.cpp
+  src/fine/solve/general_system.cpp
+  src/fine/solve/lane_gmres.cpp
+  src/fine/solve/master_solves.cpp
+  src/fine/solve/medium_level.cpp
   src/fine/solve/level_timer.cpp
   src/fine/solve/level_memory.cpp
   src/fine/solve/solve_level.cpp
@@ -62,6 +69,7 @@ set(VORNAX_FINE_SOURCES
   src/fine/program/arguments.cpp
   src/fine/program/extraction.cpp
   src/fine/program/fine_run.cpp
+  src/fine/program/named_output.cpp
 )
 # The far product, the near kernels and the closed forms' sums are compiled once per instruction
 # set and chosen at run time; every path gives the same bits.

@@ -89,12 +89,30 @@ int32_t split_node(const ClusterNode& node, std::vector<int32_t>& panel, const P
 
 }  // namespace
 
-ClusterTree::ClusterTree(const LevelMesh& mesh, int32_t leaf_size) {
+ClusterTree::ClusterTree(const LevelMesh& mesh, int32_t leaf_size,
+                         const std::vector<int32_t>* group_of_panel) {
   const int32_t n = static_cast<int32_t>(mesh.panels.size());
   const PanelBoxes boxes = panel_boxes(mesh);
   panel.resize(n);
   for (int32_t i = 0; i < n; ++i) panel[i] = i;
-  nodes.push_back(ClusterNode{0, n, {-1, -1}, -1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+  if (group_of_panel == nullptr) {
+    nodes.push_back(ClusterNode{0, n, {-1, -1}, -1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+    roots.push_back(0);
+    group.push_back(0);
+  } else {
+    const std::vector<int32_t>& of = *group_of_panel;
+    std::stable_sort(panel.begin(), panel.end(),
+                     [&](int32_t p, int32_t q) { return of[p] < of[q]; });
+    for (int32_t first = 0; first < n;) {
+      int32_t end = first;
+      while (end < n && of[panel[end]] == of[panel[first]]) ++end;
+      roots.push_back(static_cast<int32_t>(nodes.size()));
+      group.push_back(of[panel[first]]);
+      nodes.push_back(
+          ClusterNode{first, end - first, {-1, -1}, -1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+      first = end;
+    }
+  }
   for (size_t k = 0; k < nodes.size(); ++k) {
     bound_node(nodes[k], panel, boxes);
     const ClusterNode node = nodes[k];
@@ -108,6 +126,8 @@ ClusterTree::ClusterTree(const LevelMesh& mesh, int32_t leaf_size) {
         ClusterNode{node.first, left, {-1, -1}, parent, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
     nodes.push_back(ClusterNode{
         node.first + left, node.count - left, {-1, -1}, parent, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+    group.push_back(group[k]);
+    group.push_back(group[k]);
   }
 }
 

@@ -18,13 +18,18 @@ struct ClusterNode {
 
 /// A binary tree over the panels of one level: each node's bounding box is halved across its
 /// longest side until a leaf holds at most `leaf_size` panels. Nodes are stored parents first.
+/// Panels may come in groups (the layers of a stack, whose kernels differ): then each group has
+/// a tree of its own, so that every cluster lies in one group, and the roots are the groups'.
 ///
 /// Every choice that changes the structure of the computation (how clusters are split, which
 /// pairs are far enough apart for an expansion) is made on a grid of 2^30 steps over the
 /// structure's bounding box, not on the coordinates themselves: the same structure drawn in
 /// another unit rounds differently in the last place, and must still be split the same way.
 struct ClusterTree {
-  ClusterTree(const LevelMesh& mesh, int32_t leaf_size);
+  /// `group`, when given, holds a group number (from 0) per mesh panel; without it every panel
+  /// is in one group.
+  ClusterTree(const LevelMesh& mesh, int32_t leaf_size,
+              const std::vector<int32_t>* group = nullptr);
 
   /// Whether the clusters a and b are far enough apart for their expansions: the sum of their
   /// radii is below `ratio` times the distance of their centres (both on the grid).
@@ -36,6 +41,8 @@ struct ClusterTree {
   /// Radius of the node's bounding box on the grid.
   double grid_radius(int32_t node) const;
 
-  std::vector<ClusterNode> nodes;  // nodes[0] is the root
+  std::vector<ClusterNode> nodes;  // the roots first, one per group that has panels
   std::vector<int32_t> panel;      // panel[i]: the mesh panel at tree position i
+  std::vector<int32_t> roots;      // the roots in order of their groups; {0} without groups
+  std::vector<int32_t> group;      // per node: its group, 0 without groups
 };

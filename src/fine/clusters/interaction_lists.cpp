@@ -5,7 +5,12 @@ InteractionLists make_interaction_lists(const ClusterTree& tree, double ratio) {
   struct Task {
     int32_t a, b;  // a == b: the pairs within one cluster
   };
-  std::vector<Task> stack{{0, 0}};
+  // Every pair of roots (groups), taken in order: the pairs within a group, then across.
+  std::vector<Task> stack;
+  const size_t roots = tree.roots.size();
+  for (size_t a = roots; a-- > 0;) {
+    for (size_t b = roots; b-- > a;) stack.push_back({tree.roots[a], tree.roots[b]});
+  }
   while (!stack.empty()) {
     Task task = stack.back();
     stack.pop_back();

@@ -2,15 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "fine/coefficients/galerkin_integral.h"
+#include "fine/coefficients/normal_field_integral.h"
 #include "structure/space_box.h"
 
 namespace {
 
 /// A hash of the shape, mixed with splitmix64's finaliser after each value so that shapes whose
 /// numbers share their low bits still spread over the table; `seed` picks one of many.
-uint64_t hash_of(const std::array<int64_t, 9>& shape, uint64_t seed) {
+uint64_t hash_of(const std::array<int64_t, 12>& shape, uint64_t seed) {
   uint64_t h = seed;
   for (int64_t v : shape) {
     uint64_t z = h + static_cast<uint64_t>(v) + 0x9e3779b97f4a7c15ull;
@@ -26,6 +28,35 @@ uint64_t hash_of(const std::array<int64_t, 9>& shape, uint64_t seed) {
 CoefficientCache::CoefficientCache() : slots_(kSlots) {}
 
 double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
+  return value_of(a, b, nullptr, 0, false);
+}
+
+double CoefficientCache::layered(const AxisRect& a, const AxisRect& b,
+                                 const LayerPairKernel& kernel, int64_t pair, bool normal) {
+  return value_of(a, b, &kernel, pair, normal);
+}
+
+namespace {
+
+/// The value of a pair of rectangles as its shape says: through the kernel's images when there
+/// is one.
+double pair_value(const AxisRect& p, const AxisRect& q, const LayerPairKernel* kernel,
+                  bool normal) {
+  const double area_p = (p.hi[0] - p.lo[0]) * (p.hi[1] - p.lo[1]);
+  const double area_q = (q.hi[0] - q.lo[0]) * (q.hi[1] - q.lo[1]);
+  if (kernel == nullptr) return galerkin_integral(p, q) / (area_p * area_q);
+  double sum = 0.0;
+  for (const ImageTerm& term : kernel->terms) {
+    const AxisRect image = image_rect(q, term);
+    sum += term.weight * (normal ? normal_field_integral(p, image) : galerkin_integral(p, image));
+  }
+  return sum / (area_p * area_q);
+}
+
+}  // namespace
+
+double CoefficientCache::value_of(const AxisRect& a, const AxisRect& b,
+                                  const LayerPairKernel* kernel, int64_t pair, bool normal) {
   const SpaceBox box_a = space_box(a), box_b = space_box(b);
   const double size =
       std::max({a.hi[0] - a.lo[0], a.hi[1] - a.lo[1], b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]});
@@ -50,7 +81,18 @@ double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
     forward[6 + d] = rounded(box_b.lo[d] - box_a.lo[d]);
     backward[6 + d] = -forward[6 + d];
   }
-  const Shape& shape = std::min(forward, backward);
+  forward[9] = backward[9] = forward[10] = backward[10] = forward[11] = backward[11] = 0;
+  if (kernel != nullptr) {
+    // The heights exactly: a panel on a layer boundary must stay on it, where its mirror image
+    // is itself (a rounded height would put the image a little beside it).
+    std::memcpy(&forward[8], &box_b.lo[2], sizeof box_b.lo[2]);
+    std::memcpy(&forward[9], &box_a.lo[2], sizeof box_a.lo[2]);
+    forward[10] = backward[10] = pair;
+    forward[11] = backward[11] = normal ? 2 : 1;
+  }
+  // The order of a normal pair counts (the target's normal), and so does a layered pair's
+  // (the kernel is its layers' in this order): only a pair of one medium may be swapped.
+  const Shape& shape = kernel == nullptr ? std::min(forward, backward) : forward;
   const uint64_t first = hash_of(shape, 0) | 1, second = hash_of(shape, 0x5851f42d4c957f2dull);
   const std::size_t mask = kSlots - 1;
   std::size_t at = static_cast<std::size_t>(first >> 1) & mask;
@@ -63,19 +105,22 @@ double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
   const int32_t axes = static_cast<int32_t>(shape[1]);
   p.axis = axes / 3;
   q.axis = axes % 3;
-  double qlo[3];
-  for (int d = 0; d < 3; ++d) qlo[d] = std::ldexp(static_cast<double>(shape[6 + d]), exponent);
-  p.plane = 0.0;
+  double plo[3] = {0.0, 0.0, 0.0}, qlo[3];
+  for (int d = 0; d < 3; ++d)
+    qlo[d] = plo[d] + std::ldexp(static_cast<double>(shape[6 + d]), exponent);
+  if (kernel != nullptr) {  // the heights of both as they are
+    std::memcpy(&qlo[2], &shape[8], sizeof qlo[2]);
+    std::memcpy(&plo[2], &shape[9], sizeof plo[2]);
+  }
+  p.plane = plo[p.axis];
   q.plane = qlo[q.axis];
   for (int k = 0; k < 2; ++k) {
-    p.lo[k] = 0.0;
-    p.hi[k] = std::ldexp(static_cast<double>(shape[2 + k]), exponent);
+    p.lo[k] = plo[(p.axis + 1 + k) % 3];
+    p.hi[k] = p.lo[k] + std::ldexp(static_cast<double>(shape[2 + k]), exponent);
     q.lo[k] = qlo[(q.axis + 1 + k) % 3];
     q.hi[k] = q.lo[k] + std::ldexp(static_cast<double>(shape[4 + k]), exponent);
   }
-  const double area_p = (p.hi[0] - p.lo[0]) * (p.hi[1] - p.lo[1]);
-  const double area_q = (q.hi[0] - q.lo[0]) * (q.hi[1] - q.lo[1]);
-  const double value = galerkin_integral(p, q) / (area_p * area_q);
+  const double value = pair_value(p, q, kernel, normal);
   if (2 * (used_ + 1) > kSlots) {
     for (Slot& slot : slots_) slot.first = 0;
     used_ = 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fine/media/image_term.h"
 #include "structure/axis_rect.h"
 
 /// Coefficients of potential between pairs of panels, each computed once per shape of the pair:
@@ -22,11 +23,27 @@ class CoefficientCache {
   /// (1 / (A_a A_b)) ∬∬ dA dA' / |x − x'| for panels a and b.
   double coefficient(const AxisRect& a, const AxisRect& b);
 
+  /// The same through the images of a layer stack's kernel for a source b in one layer and a
+  /// target a in another: (1 / (A_a A_b)) Σ_n w_n ∬∬ dA dA' / |x − image_n(x')|, or with
+  /// `normal`, the mean over a of the derivative along a's axis, (1 / (A_a A_b)) Σ_n w_n
+  /// K(a, image_n(b)) (normal_field_integral, principal value). `pair` names the ordered pair of
+  /// layers (source, target) whose `kernel` it is, and must tell every two kernels apart. The
+  /// shape of such a pair holds the heights of both panels exactly: the kernel is the same
+  /// under moves across z only.
+  double layered(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel, int64_t pair,
+                 bool normal);
+
   /// The memory a cache takes.
   static int64_t bytes() { return static_cast<int64_t>(kSlots * sizeof(Slot)); }
 
  private:
-  typedef std::array<int64_t, 9> Shape;  // exponent, axes, two sizes each, offset
+  // exponent, axes, two sizes each, offset; for a layered pair the z offset is b's lowest z
+  // (its bits), then a's, the pair of layers and what is measured (1 potential, 2 normal
+  // derivative); else zeros
+  typedef std::array<int64_t, 12> Shape;
+  // The shape of the pair (a, b) and its value, found or computed from the shape alone.
+  double value_of(const AxisRect& a, const AxisRect& b, const LayerPairKernel* kernel, int64_t pair,
+                  bool normal);
   // A shape is known by two independent 64-bit hashes of it: two different shapes share both
   // with a chance of 2^-128, far below any other cause of error.
   struct Slot {

@@ -21,17 +21,21 @@ struct ConvergenceEstimate {
   double largest_relative_error;  // error / |value| over the significant entries
 };
 
-/// `levels[i]` is the m of `matrices[i]`, ascending; every matrix is conductors × conductors.
-/// `floor` is the relative accuracy of each level's own matrix (its far field and solves),
-/// added to every estimate in proportion to the geometric mean of the two diagonal entries.
+/// `levels[i]` is the m of `matrices[i]`, ascending; every matrix is conductors × conductors,
+/// or with `rows`, rows.size() × conductors, row r that of conductor rows[r] (its diagonal entry
+/// in column rows[r]). `floor` is the relative accuracy of each level's own matrix (its far
+/// field and solves), added to every estimate in proportion to the geometric mean of the two
+/// diagonal entries (for a column without a row, its row's own).
 ConvergenceEstimate estimate_convergence(const std::vector<int32_t>& levels,
                                          const std::vector<std::vector<double>>& matrices,
-                                         int32_t conductors, double floor);
+                                         int32_t conductors, double floor,
+                                         const std::vector<int32_t>& rows = {});
 
 /// The largest |change| / |entry| between the last two matrices over the entries that are at
-/// least 1 % of their row's diagonal in the last one; 0 with fewer than two matrices.
-double largest_relative_change(const std::vector<std::vector<double>>& matrices,
-                               int32_t conductors);
+/// least 1 % of their row's diagonal in the last one; 0 with fewer than two matrices. `rows` as
+/// for estimate_convergence.
+double largest_relative_change(const std::vector<std::vector<double>>& matrices, int32_t conductors,
+                               const std::vector<int32_t>& rows = {});
 
 /// Whether `entry` counts: at least 1 % of the diagonal entry of its row.
 inline bool is_significant(double entry, double diagonal) {

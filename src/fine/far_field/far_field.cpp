@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/vector_bytes.h"
+#include "fine/far_field/far_field_images.h"
 #include "fine/far_field/far_product.h"
 #include "structure/space_box.h"
 
@@ -20,9 +21,10 @@ int32_t pair_degree(double ratio, double separation, int32_t highest) {
   return highest;
 }
 
-/// The leaves in the order of their panels, and the moments of each panel's unit charge about
-/// its leaf's centre.
-void add_leaves(const LevelMesh& mesh, const ClusterTree& tree, FarFieldTables& F) {
+/// The leaves in the order of their panels, the moments of each panel's unit charge about its
+/// leaf's centre, and where some rows take the normal derivative, the moments of every row.
+void add_leaves(const LevelMesh& mesh, const ClusterTree& tree, const std::vector<char>* normal_row,
+                FarFieldTables& F) {
   const int32_t nodes = static_cast<int32_t>(tree.nodes.size());
   F.parent.resize(nodes);
   F.children.resize(2 * static_cast<size_t>(nodes));
@@ -36,6 +38,8 @@ void add_leaves(const LevelMesh& mesh, const ClusterTree& tree, FarFieldTables& 
   std::sort(F.leaf_node.begin(), F.leaf_node.end(),
             [&](int32_t a, int32_t b) { return tree.nodes[a].first < tree.nodes[b].first; });
   F.charge = PanelMoments(static_cast<int32_t>(tree.panel.size()), F.terms, F.kept_degree);
+  const bool tests = normal_row != nullptr && !normal_row->empty();
+  if (tests) F.test = PanelMoments(static_cast<int32_t>(tree.panel.size()), F.terms, F.kept_degree);
   double axis[3][kHighestDegree + 1];
   for (int32_t leaf : F.leaf_node) {
     const ClusterNode& node = tree.nodes[leaf];
@@ -44,6 +48,12 @@ void add_leaves(const LevelMesh& mesh, const ClusterTree& tree, FarFieldTables& 
       const SpaceBox box = space_box(mesh.panels[tree.panel[i]].rect);
       rectangle_axis_moments(F.terms, box.lo, box.hi, node.centre, axis);
       F.charge.set(i, F.terms, axis);
+      if (!tests) continue;
+      const AxisRect& rect = mesh.panels[tree.panel[i]].rect;
+      if ((*normal_row)[tree.panel[i]]) {
+        rectangle_normal_axis_moments(F.terms, box.lo, box.hi, node.centre, rect.axis, axis);
+      }
+      F.test.set(i, F.terms, axis);
     }
   }
   F.leaf_first.push_back(static_cast<int32_t>(tree.panel.size()));
@@ -63,8 +73,9 @@ std::vector<int32_t> add_degrees(const ClusterTree& tree, const InteractionLists
     F.node_degree[pair.first] = std::max(F.node_degree[pair.first], degree.back());
     F.node_degree[pair.second] = std::max(F.node_degree[pair.second], degree.back());
   }
-  for (int32_t k = 1; k < nodes; ++k)  // parents come before their children
-    F.node_degree[k] = std::max(F.node_degree[k], F.node_degree[F.parent[k]]);
+  for (int32_t k = 1; k < nodes; ++k) {  // parents come before their children
+    if (F.parent[k] >= 0) F.node_degree[k] = std::max(F.node_degree[k], F.node_degree[F.parent[k]]);
+  }
   F.offset.resize(nodes);
   F.kept_offset.resize(nodes);
   int64_t kept_blocks = 0;
@@ -83,7 +94,9 @@ void add_shifts(const ClusterTree& tree, FarFieldTables& F) {
   std::vector<double> factor(F.terms.count);
   F.shift_offset.resize(nodes);
   int64_t total = 0;  // reserved at once: a vector grown by doubling would hold up to twice
-  for (int32_t k = 1; k < nodes; ++k) total += terms_up_to(F.node_degree[F.parent[k]]);
+  for (int32_t k = 1; k < nodes; ++k) {
+    if (F.parent[k] >= 0) total += terms_up_to(F.node_degree[F.parent[k]]);
+  }
   F.shift.reserve(total);
   for (int32_t k = 0; k < nodes; ++k) {
     F.shift_offset[k] = static_cast<int64_t>(F.shift.size());
@@ -103,6 +116,7 @@ void add_pairs(const ClusterTree& tree, const InteractionLists& lists,
   const int32_t nodes = static_cast<int32_t>(tree.nodes.size());
   const int32_t count = F.terms.count;
   F.signs = F.terms.parity;  // row kParitySign
+  F.pairs = static_cast<int64_t>(lists.far.size());
   std::vector<double> derivative(count);
   std::vector<int64_t> tensor(lists.far.size());
   int64_t total = 0;
@@ -128,6 +142,11 @@ void add_pairs(const ClusterTree& tree, const InteractionLists& lists,
     F.sides[fill[a]++] = FarLinkSide{b, degree[l], tensor[l], kUnsigned, kParitySign};
     F.sides[fill[b]++] = FarLinkSide{a, degree[l], tensor[l], kParitySign, kParitySign};
   }
+}
+
+/// Each side's tensor up to the kept degree, with its sign pattern τ applied.
+void add_kept_tensors(FarFieldTables& F) {
+  const int32_t count = F.terms.count;
   const int32_t kept_terms = terms_up_to(F.kept_degree);
   F.kept_tensors.assign(F.sides.size() * kept_terms, 0.0);
   for (size_t e = 0; e < F.sides.size(); ++e) {
@@ -147,13 +166,18 @@ FarFieldWork::FarFieldWork(int64_t blocks)
     : multipole(new Lanes<kNarrowLanes>[blocks]), local(new Lanes<kNarrowLanes>[blocks]) {}
 
 FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const InteractionLists& lists,
-                   int32_t highest, int32_t kept, double separation)
+                   int32_t highest, int32_t kept, double separation, const FarFieldMedium* medium)
     : tables_(highest) {
   tables_.kept_degree = std::min(kept, highest);
-  add_leaves(mesh, tree, tables_);
+  add_leaves(mesh, tree, medium != nullptr ? &medium->normal_row : nullptr, tables_);
   const std::vector<int32_t> degree = add_degrees(tree, lists, separation, tables_);
   add_shifts(tree, tables_);
-  add_pairs(tree, lists, degree, tables_);
+  if (medium != nullptr && medium->kernel != nullptr) {
+    add_image_pairs(tree, lists, degree, *medium, tables_);
+  } else {
+    add_pairs(tree, lists, degree, tables_);
+  }
+  add_kept_tensors(tables_);
 }
 
 void FarField::add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,

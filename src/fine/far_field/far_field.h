@@ -7,7 +7,17 @@
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field_tables.h"
+#include "fine/media/layered_kernel.h"
 #include "sparse/lane_kernels.h"
+
+/// The medium of a far field: the images of a layer stack, and what each panel's row measures.
+struct FarFieldMedium {
+  const LayeredKernel* kernel = nullptr;  // null: one uniform medium, the kernel 1/r
+  std::vector<int32_t> node_layer;        // per tree node: the stack's layer its panels lie in
+  std::vector<char> normal_row;           // per mesh panel: 1 where its row takes the mean
+                                          // normal derivative (a dielectric piece's); empty:
+                                          // every row takes the mean potential
+};
 
 /// The space one far product works in, for one group of solves: a multipole and a local
 /// expansion of every node, FarField::work_blocks() blocks each.
@@ -32,8 +42,11 @@ class FarField {
   /// The far field of `lists` up to `highest` degree (at most kHighestDegree). Products up to
   /// `kept` degree (at most `highest`), the many of the iterations, read moments and tensors
   /// kept for them; those above make the panels' moments afresh.
+  /// `medium`, when given, makes it the far field of a layer stack: each pair couples through
+  /// the images of its two layers' kernel, and rows marked normal take the normal derivative.
   FarField(const LevelMesh& mesh, const ClusterTree& tree, const InteractionLists& lists,
-           int32_t highest, int32_t kept, double separation);
+           int32_t highest, int32_t kept, double separation,
+           const FarFieldMedium* medium = nullptr);
 
   /// y += F x, every pair cut at `degree` (at most the highest): x and y hold one value per
   /// panel in tree order, eight solves side by side; `work` is overwritten. The same bits on
@@ -44,7 +57,7 @@ class FarField {
   /// The blocks of each of the two expansions of a work space.
   int64_t work_blocks() const { return tables_.blocks; }
   /// The number of far pairs.
-  int64_t pair_count() const { return static_cast<int64_t>(tables_.sides.size() / 2); }
+  int64_t pair_count() const { return tables_.pairs; }
   /// The memory the far field takes, work spaces apart.
   int64_t bytes() const;
   /// The arrays of the product, for measurements.

@@ -24,6 +24,10 @@ struct FarLinkSide {
 constexpr int32_t kUnsigned = -1;
 /// The row of FarFieldTables::signs that holds (−1)^degree, always the first.
 constexpr int32_t kParitySign = 0;
+/// In a layer stack, the rows of (−1)^v and (−1)^(t + u) for the term (t, u, v): the signs that
+/// a z-mirror of the source's moments gives (far_field_images.h).
+constexpr int32_t kZParitySign = 1;
+constexpr int32_t kXYParitySign = 2;
 
 /// The arrays the far product reads, built by FarField and read by far_product.inc. Nodes are
 /// those of the cluster tree (parents before their children), panels in tree order.
@@ -49,8 +53,10 @@ struct FarFieldTables {
   std::vector<double> shift;          // per node but the root: d^term / term! for d its centre
                                       // less its parent's, terms up to the parent's degree
   std::vector<int32_t> side_start;    // per node: its pairs in `sides`; one more at the end
-  std::vector<FarLinkSide> sides;     // every far pair twice, once from each of its nodes;
-                                      // a node's sides in the order of the pairs
+  std::vector<FarLinkSide> sides;     // every far pair twice, once from each of its nodes (in
+                                      // a layer stack twice more, for its mirrored images); a
+                                      // node's sides in the order of the pairs
+  int64_t pairs = 0;                  // the far pairs
   std::vector<double> tensors;        // per far pair: T
   std::vector<double> kept_tensors;   // per side: τ T up to kept_degree, zero above its degree
   std::vector<double> signs;          // sign patterns, terms.count values each

@@ -3,7 +3,32 @@
 #include <algorithm>
 #include <cmath>
 
-std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m) {
+namespace {
+
+/// The cuts of a middle part [0, middle] (offsets) that grow from both ends: the first segment
+/// 3 w / m, each next (1 + 1/m) times the last, none longer than 3 W / m.
+std::vector<double> growing_middle(double middle, double width, double grown, int32_t m) {
+  const double growth = 1.0 + 1.0 / m, largest = 3.0 * grown / m;
+  std::vector<double> half;  // offsets of the cuts of the first half, from 0
+  double size = 3.0 * width / m, at = size;
+  while (at <= 0.5 * middle) {
+    half.push_back(at);
+    size = std::min(size * growth, largest);
+    at += size;
+  }
+  // The gap between the two halves is below two segments: halved where it is too long.
+  const double last = half.empty() ? 0.0 : half.back();
+  if (middle - 2.0 * last > largest) half.push_back(0.5 * middle);
+  std::vector<double> cuts = half;
+  for (size_t i = half.size(); i-- > 0;) {
+    if (middle - half[i] > cuts.back()) cuts.push_back(middle - half[i]);
+  }
+  return cuts;
+}
+
+}  // namespace
+
+std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m, double grown) {
   const double length = hi - lo;
   const double width = std::min(feature, 0.5 * length);
   std::vector<double> layer(m + 1);
@@ -18,7 +43,11 @@ std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m)
   double middle = length - 2.0 * width;
   double segments_per_level = std::ceil(middle / (3.0 * width) - 1e-9);
   int32_t top = m - 1;  // without a middle part, the two layers share their inner end
-  if (segments_per_level >= 1.0) {
+  grown = std::min(grown, 0.5 * length);
+  if (grown > width && segments_per_level >= 1.0) {
+    for (double at : growing_middle(middle, width, grown, m)) cuts.push_back(lo + width + at);
+    top = m;
+  } else if (segments_per_level >= 1.0) {
     int32_t n = static_cast<int32_t>(segments_per_level) * m;
     for (int32_t i = 1; i < n; ++i) cuts.push_back(lo + width + middle * i / n);
     top = m;
@@ -29,8 +58,16 @@ std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m)
   return cuts;
 }
 
+namespace {
+
+double shorter_side(const AxisRect& face) {
+  return std::min(face.hi[0] - face.lo[0], face.hi[1] - face.lo[1]);
+}
+
+}  // namespace
+
 LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
-                          int32_t m) {
+                          int32_t m, bool growing) {
   LevelMesh mesh;
   const size_t faces = structure.panels.size();
   mesh.cuts[0].resize(faces);
@@ -39,7 +76,8 @@ LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<doub
   for (size_t f = 0; f < faces; ++f) {
     const AxisRect& face = structure.panels[f];
     for (int k = 0; k < 2; ++k)
-      mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m);
+      mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m,
+                                    growing ? shorter_side(face) : 0.0);
     panels += (mesh.cuts[0][f].size() - 1) * (mesh.cuts[1][f].size() - 1);
   }
   mesh.panels.reserve(panels);

@@ -23,13 +23,18 @@ struct LevelMesh {
 
 /// The breakpoints of [lo, hi] at level m, for a face whose charge varies on the scale
 /// `feature`: two edge layers of width w = min(feature, (hi - lo) / 2), each cut at
-/// w (i / m)^3 from its end, and between them equal segments, m per three widths w.
-std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m);
+/// w (i / m)^3 from its end, and between them equal segments, m per three widths w; or, where
+/// `grown` W = min(grown, (hi - lo) / 2) exceeds w, segments that start at 3 w / m at both ends
+/// and grow by 1 + 1/m each up to 3 W / m (so that a face whose scale is set by a narrow slit at
+/// one edge is not cut into segments of the slit's width across its whole length).
+std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m,
+                                double grown = 0.0);
 
 /// The panels of level m for a structure whose faces have the given feature scales, two per
-/// face as feature_scales gives them.
+/// face as feature_scales gives them; with `growing`, the middle segments of a face grow up to
+/// its shorter side (graded_cuts).
 LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
-                          int32_t m);
+                          int32_t m, bool growing = false);
 
 /// Charges on `to` that carry the charge density of `from`, face by face: each panel of `to`
 /// gets the density of the panel of `from` that holds its centre. A good first guess for a

@@ -1,7 +1,9 @@
 #include "fine/program/extraction.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <memory>
 
 #include "fine/mesh/feature_scale.h"
 
@@ -26,6 +28,22 @@ double expected_panels(int32_t m, int32_t before, double panels_before) {
   return panels_before * ratio * ratio;
 }
 
+/// The kernels' share of a level's error, relative to the diagonal entries: the largest bound of
+/// the fits of the layers the faces lie in (each bounds the kernel's error relative to the
+/// potential of a point charge in the weaker medium, and so a capacitance's).
+double kernel_floor(const LayeredKernel& kernel, const SolveFaces& faces) {
+  std::vector<int32_t> layers;
+  for (const FaceMedium& face : faces.medium) layers.push_back(face.layer);
+  std::sort(layers.begin(), layers.end());
+  layers.erase(std::unique(layers.begin(), layers.end()), layers.end());
+  kernel.make_pairs(layers);
+  double largest = 0.0;
+  for (int32_t source : layers) {
+    for (int32_t target : layers) largest = std::max(largest, kernel.pair(source, target).error);
+  }
+  return largest;
+}
+
 }  // namespace
 
 LevelSettings level_settings_for(double accuracy, int32_t threads, InstructionSet set) {
@@ -41,21 +59,40 @@ LevelSettings level_settings_for(double accuracy, int32_t threads, InstructionSe
   return settings;
 }
 
+double kernel_tolerance_for(double accuracy) { return 0.02 * accuracy; }
+
 FineResult extract_fine(const FineStructure& structure, const FineOptions& options) {
   FineResult outcome;
   const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
   LevelSettings settings =
       level_settings_for(options.accuracy, options.threads, options.instruction_set);
   settings.share = options.share;
-  const std::vector<double> feature = feature_scales(structure);
+  const SolveFaces faces = solve_faces(structure, options.permittivity);
+  std::unique_ptr<LayeredKernel> kernel;
+  double floor = level_floor(settings);
+  if (!faces.uniform) {
+    kernel.reset(new LayeredKernel(faces.stack, kernel_tolerance_for(options.accuracy)));
+    floor += kernel_floor(*kernel, faces);
+  }
+  LevelSystem system{&faces, kernel.get(), options.masters, !structure.medium.layers.empty()};
+  outcome.rows = options.masters;
+  if (outcome.rows.empty()) {
+    for (int32_t k = 0; k < conductors; ++k) outcome.rows.push_back(k);
+  }
+  // Dielectric pieces belong to no conductor: no piece is a detail of another's surface.
+  std::vector<uint32_t> owner = faces.structure.conductor_of_panel;
+  for (uint32_t& conductor : owner) {
+    if (conductor == faces.no_conductor) conductor = kNoConductor;
+  }
+  const std::vector<double> feature = feature_scales(faces.structure.panels, owner);
   std::vector<int32_t> levels;
   std::vector<std::vector<double>> matrices;
   LevelResult previous;
   for (int32_t m = 1;; m = next_level(m)) {
     if (options.starting) options.starting(m);
     auto start = std::chrono::steady_clock::now();
-    LevelResult result =
-        solve_level(structure, feature, m, settings, levels.empty() ? nullptr : &previous);
+    LevelResult result = solve_level(faces.structure, feature, m, settings,
+                                     levels.empty() ? nullptr : &previous, &system);
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!result.converged) {
@@ -65,14 +102,15 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
     }
     levels.push_back(m);
     matrices.push_back(result.capacitance);
-    outcome.estimate = estimate_convergence(levels, matrices, conductors, level_floor(settings));
-    LevelReport report{m,
-                       static_cast<int64_t>(result.mesh.panels.size()),
-                       result.near_entries + result.far_links,
-                       result.iterations,
-                       seconds,
-                       levels.size() < 2 ? -1.0 : largest_relative_change(matrices, conductors),
-                       result.bytes};
+    outcome.estimate = estimate_convergence(levels, matrices, conductors, floor, options.masters);
+    LevelReport report{
+        m,
+        static_cast<int64_t>(result.mesh.panels.size()),
+        result.near_entries + result.far_links,
+        result.iterations,
+        seconds,
+        levels.size() < 2 ? -1.0 : largest_relative_change(matrices, conductors, options.masters),
+        result.bytes};
     outcome.levels.push_back(report);
     if (options.finished) options.finished(report);
     if (levels.size() >= 3 && outcome.estimate.largest_relative_error <= options.accuracy) {

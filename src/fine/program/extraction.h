@@ -36,6 +36,7 @@ struct FineResult {
   ConvergenceEstimate estimate;     // the extrapolated matrix and its error estimate
   FineEnd end = FineEnd::reached;   // why the extraction stopped
   int32_t failed_level = 0;         // the level m whose solve did not converge, if one did not
+  std::vector<int32_t> rows;        // the conductor of each row of the matrices, in order
 };
 
 /// What an extraction needs besides the structure.
@@ -43,7 +44,9 @@ struct FineOptions {
   double accuracy = 0.01;  // relative error allowed in every significant entry
   int32_t threads = 1;     // threads of the assembly and the solves
   InstructionSet instruction_set = InstructionSet::sse2;  // path of the solve kernels
-  int64_t memory_bytes = 0;  // memory a level may take at the most; 0: no limit
+  int64_t memory_bytes = 0;      // memory a level may take at the most; 0: no limit
+  double permittivity = 1.0;     // of the uniform medium of a structure without planar layers
+  std::vector<int32_t> masters;  // the conductors whose rows are computed; empty: every one
   SolveShare share;  // this process's part of the conductor solves, when processes share them
   std::function<void(int32_t level)> starting;       // optional: a level begins
   std::function<void(const LevelReport&)> finished;  // optional: a level is done
@@ -51,8 +54,13 @@ struct FineOptions {
 
 /// Solves the structure on finer and finer levels until the estimated error of every entry of
 /// at least 1 % of its row's diagonal is within the accuracy, or the next level would not fit
-/// in memory, or a solve does not converge.
+/// in memory, or a solve does not converge. The rows are those of options.masters, or of every
+/// conductor; the structure's planar layers and dielectric pieces are its medium.
 FineResult extract_fine(const FineStructure& structure, const FineOptions& options);
+
+/// The relative tolerance of the layered kernels' fit for an accuracy: well below it, so that
+/// the fit's error does not show in the level differences.
+double kernel_tolerance_for(double accuracy);
 
 /// The settings of a level for an accuracy: the far field and the solves are kept well below
 /// it, so that the differences between levels measure the panels alone.

@@ -1,6 +1,7 @@
 #include "fine/program/fine_run.h"
 
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "common/thread_count.h"
 #include "fine/program/arguments.h"
 #include "fine/program/extraction.h"
+#include "fine/program/named_output.h"
 #include "run/result_file.h"
 #include "run/run_start.h"
 #include "structure/structure_file.h"
@@ -57,13 +59,13 @@ std::string percent_text(double fraction) {
 /// Memory the levels may take: most of what the process may have.
 int64_t memory_for_levels() { return static_cast<int64_t>(0.8 * usable_memory_bytes()); }
 
-/// Cap.txt: one line per conductor in file order, each value with nine significant digits
-/// followed by one space. Returns whether it was written whole.
-bool write_result(const std::vector<double>& value, int32_t conductors) {
+/// Cap.txt: one line per row (a conductor in file order, or a master net in its order), each value
+/// with nine significant digits followed by one space. Returns whether it was written whole.
+bool write_result(const std::vector<double>& value, int32_t rows, int32_t conductors) {
   ResultFile file(kResultFileName);
   std::ostream& out = file.create();
   char number[40];
-  for (int32_t j = 0; j < conductors; ++j) {
+  for (int32_t j = 0; j < rows; ++j) {
     for (int32_t k = 0; k < conductors; ++k) {
       std::snprintf(number, sizeof number, "%.9g ", value[j * conductors + k]);
       out << number;
@@ -71,6 +73,60 @@ bool write_result(const std::vector<double>& value, int32_t conductors) {
     out << '\n';
   }
   return file.commit();
+}
+
+/// The named couplings of --dspf. Returns whether they were written whole.
+bool write_named(const std::string& name, const FineStructure& structure, const FineResult& result,
+                 double min_coupling) {
+  ResultFile file(name);
+  write_dspf(file.create(), structure, result.rows, result.estimate.value, min_coupling);
+  return file.commit();
+}
+
+/// One line per row: the net's name, its total (farads where the unit is known, else Cap.txt's
+/// unit) and the estimated error of its entries.
+void print_rows(const FineStructure& structure, const FineResult& result) {
+  const size_t conductors = structure.conductors.size();
+  const ConvergenceEstimate& e = result.estimate;
+  for (size_t r = 0; r < result.rows.size(); ++r) {
+    const int32_t k = result.rows[r];
+    double largest = 0.0;
+    for (size_t c = 0; c < conductors; ++c) {
+      const size_t at = r * conductors + c;
+      if (e.significant[at] && !(e.error[at] / std::fabs(e.value[at]) <= largest))
+        largest = e.error[at] / std::fabs(e.value[at]);
+    }
+    const double total = e.value[r * conductors + k];
+    if (structure.length_unit.empty()) {
+      std::printf("Net %s: total %.6g, estimated error %s\n", structure.conductors[k].label.c_str(),
+                  total, percent_text(largest).c_str());
+    } else {
+      std::printf("Net %s: total %.6g F, estimated error %s\n",
+                  structure.conductors[k].label.c_str(),
+                  total * std::pow(10.0, farad_exponent(structure.length_unit)),
+                  percent_text(largest).c_str());
+    }
+  }
+}
+
+/// The structure of the command line's file; ends the run on a fault.
+StructureFormat read_input(const FineArguments& arguments, const FineProcess& process,
+                           FineStructure& structure) {
+  StructureFormat format = StructureFormat::kPanelFile;
+  std::string text;
+  const bool read = process.read_input ? process.read_input(arguments.panel_file, text)
+                                       : read_whole_file(arguments.panel_file, text);
+  if (!read)
+    fail("vornax-fine: cannot open the panel file '" + one_line(arguments.panel_file) + "'.");
+  std::istringstream in(std::move(text));
+  const WindowFaces faces = arguments.grounded_window ? WindowFaces::kGrounded : WindowFaces::kOpen;
+  const std::string error = read_structure(in, arguments.panel_file, faces, structure, format);
+  if (!error.empty()) fail(format == StructureFormat::kCap3d ? "vornax-fine: " + error : error);
+  if (format == StructureFormat::kCap3d && arguments.permittivity_given) {
+    fail("vornax-fine: " + one_line(arguments.panel_file) +
+         ": --permittivity is for panel files; a cap3d file has its own media.");
+  }
+  return format;
 }
 
 }  // namespace
@@ -96,23 +152,11 @@ int run_fine(const std::vector<std::string>& command_line, const FineProcess& pr
   if (!start_run(start, instruction_set, error)) fail(error, true);
 
   FineStructure structure;
-  {
-    std::string text;
-    const bool read = process.read_input ? process.read_input(arguments.panel_file, text)
-                                         : read_whole_file(arguments.panel_file, text);
-    if (!read)
-      fail("vornax-fine: cannot open the panel file '" + one_line(arguments.panel_file) + "'.");
-    std::istringstream in(std::move(text));
-    StructureFormat format;
-    error = read_structure(in, arguments.panel_file, WindowFaces::kOpen, structure, format);
-    if (!error.empty()) fail(format == StructureFormat::kCap3d ? "vornax-fine: " + error : error);
-    // The solve in dielectrics is yet to come: a cap3d file is read and checked, no more.
-    if (format == StructureFormat::kCap3d) {
-      fail("vornax-fine: " + one_line(arguments.panel_file) +
-           ": cap3d files, conductors in dielectrics, are not supported yet.");
-    }
-  }
+  const StructureFormat format = read_input(arguments, process, structure);
   FineOptions options;
+  error = master_conductors(structure, arguments.nets, arguments.all_nets, options.masters);
+  if (!error.empty()) fail("vornax-fine: " + one_line(arguments.panel_file) + ": " + error);
+  options.permittivity = arguments.permittivity;
   options.accuracy = arguments.accuracy / 100.0;
   options.threads = process.threads > 0 ? process.threads : default_thread_count();
   options.instruction_set = instruction_set;
@@ -149,12 +193,18 @@ int run_fine(const std::vector<std::string>& command_line, const FineProcess& pr
   }
   if (!process.speaks) return 0;
   const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
-  if (!write_result(result.estimate.value, conductors))
+  const int32_t rows = static_cast<int32_t>(result.rows.size());
+  if (!write_result(result.estimate.value, rows, conductors))
     fail("vornax-fine: could not write Cap.txt.", true);
+  if (!arguments.dspf_file.empty() &&
+      !write_named(arguments.dspf_file, structure, result, arguments.min_coupling / 100.0)) {
+    fail("vornax-fine: could not write '" + one_line(arguments.dspf_file) + "'.", true);
+  }
   if (result.end == FineEnd::out_of_memory) {
     std::cerr << "vornax-fine: the next level would not fit in memory; the accuracy asked for ("
               << arguments.accuracy << " %) is not reached.\n";
   }
+  if (!options.masters.empty() || format == StructureFormat::kCap3d) print_rows(structure, result);
   std::printf("Estimated error: %s\n",
               percent_text(result.estimate.largest_relative_error).c_str());
   return 0;

@@ -3,10 +3,26 @@
 #include <algorithm>
 
 #include "common/parallel_for.h"
-#include "fine/coefficients/coefficient_cache.h"
+
+std::vector<int32_t> leaf_nodes(const ClusterTree& tree) {
+  std::vector<int32_t> leaves;
+  for (size_t k = 0; k < tree.nodes.size(); ++k) {
+    if (tree.nodes[k].child[0] < 0) leaves.push_back(static_cast<int32_t>(k));
+  }
+  return leaves;
+}
+
+double NearMedium::coefficient(CoefficientCache& cache, const LevelMesh& mesh, int32_t a,
+                               int32_t b) const {
+  const int32_t source = layer[b], target = layer[a];
+  const bool normal = !normal_row.empty() && normal_row[a];
+  return cache.layered(mesh.panels[a].rect, mesh.panels[b].rect, kernel->pair(source, target),
+                       static_cast<int64_t>(source) * layers + target, normal);
+}
 
 NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
-                          const InteractionLists& lists, int32_t threads) {
+                          const InteractionLists& lists, int32_t threads,
+                          const NearMedium* medium) {
   NearField near;
   const int32_t n = static_cast<int32_t>(tree.panel.size());
   near.n = n;
@@ -15,10 +31,7 @@ NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
   for (const auto& pair : lists.near) {
     if (pair.first != pair.second) partners[pair.first].push_back(pair.second);
   }
-  std::vector<int32_t> leaves;
-  for (size_t k = 0; k < tree.nodes.size(); ++k) {
-    if (tree.nodes[k].child[0] < 0) leaves.push_back(static_cast<int32_t>(k));
-  }
+  const std::vector<int32_t> leaves = leaf_nodes(tree);
   near.row_start.assign(n + 1, 0);
   for (int32_t leaf : leaves) {
     std::vector<int32_t>& list = partners[leaf];
@@ -40,14 +53,17 @@ NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
     CoefficientCache& cache = caches[thread];
     int32_t leaf = leaves[k];
     const ClusterNode& node = tree.nodes[leaf];
+    auto value = [&](int32_t i, int32_t j) {
+      const int32_t a = tree.panel[i], b = tree.panel[j];
+      if (medium != nullptr) return medium->coefficient(cache, mesh, a, b);
+      return cache.coefficient(mesh.panels[a].rect, mesh.panels[b].rect);
+    };
     for (int32_t i = node.first; i < node.first + node.count; ++i) {
-      const MeshPanel& pi = mesh.panels[tree.panel[i]];
-      near.diagonal[i] = cache.coefficient(pi.rect, pi.rect);
+      near.diagonal[i] = value(i, i);
       int64_t e = near.row_start[i];
       auto put = [&](int32_t j) {
-        const MeshPanel& pj = mesh.panels[tree.panel[j]];
         near.col[e] = j;
-        near.value[e] = cache.coefficient(pi.rect, pj.rect);
+        near.value[e] = value(i, j);
         ++e;
       };
       for (int32_t j = i + 1; j < node.first + node.count; ++j) put(j);

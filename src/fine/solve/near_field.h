@@ -5,6 +5,8 @@
 
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
+#include "fine/coefficients/coefficient_cache.h"
+#include "fine/media/layered_kernel.h"
 
 /// The coefficients of potential of the panel pairs that are too close for the expansions, a
 /// symmetric matrix in tree order: for row i, the diagonal and the entries right of it.
@@ -16,6 +18,23 @@ struct NearField {
   std::vector<double> value;       // coefficient (1 / (A_i A_j)) ∬∬ dA dA' / r
 };
 
-/// Computes the near coefficients of `lists` on `threads` threads.
+/// The medium of the near coefficients: the kernels of a layer stack and each panel's layer.
+struct NearMedium {
+  const LayeredKernel* kernel = nullptr;  // the stack's kernels; null: one medium, 1 / r
+  std::vector<int32_t> layer;             // per mesh panel: the layer it lies in
+  std::vector<char> normal_row;           // per mesh panel: 1 where its row takes the mean
+                                          // normal derivative; empty: none does
+  int32_t layers = 1;                     // layers of the stack
+
+  /// The coefficient of row panel a and column panel b (mesh numbers), through `cache`.
+  double coefficient(CoefficientCache& cache, const LevelMesh& mesh, int32_t a, int32_t b) const;
+};
+
+/// The leaves of the tree, in node order.
+std::vector<int32_t> leaf_nodes(const ClusterTree& tree);
+
+/// Computes the near coefficients of `lists` on `threads` threads; with `medium`, through the
+/// images of its layer stack (its rows must all take the potential: the matrix is symmetric).
 NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
-                          const InteractionLists& lists, int32_t threads);
+                          const InteractionLists& lists, int32_t threads,
+                          const NearMedium* medium = nullptr);

@@ -12,6 +12,7 @@
 #include "fine/solve/lane_pcg.h"
 #include "fine/solve/level_memory.h"
 #include "fine/solve/level_timer.h"
+#include "fine/solve/medium_level.h"
 #include "fine/solve/near_field.h"
 
 namespace {
@@ -114,10 +115,14 @@ std::vector<double> capacitance_of(const LevelMesh& mesh, const ConductorSolves&
 }  // namespace
 
 LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,
-                        int32_t m, const LevelSettings& settings, const LevelResult* previous) {
+                        int32_t m, const LevelSettings& settings, const LevelResult* previous,
+                        const LevelSystem* system) {
+  if (system != nullptr && !(system->faces->uniform && system->masters.empty())) {
+    return solve_level_in_medium(*system, feature, m, settings, previous);
+  }
   LevelResult result;
   LevelTimer timer(m);
-  result.mesh = make_level_mesh(structure, feature, m);
+  result.mesh = make_level_mesh(structure, feature, m, system != nullptr && system->growing_mesh);
   const LevelMesh& mesh = result.mesh;
   const int32_t n = static_cast<int32_t>(mesh.panels.size());
   const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
@@ -150,6 +155,9 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   result.iterations = solves.iterations;
   result.converged = solves.converged;
   result.capacitance = capacitance_of(mesh, solves, conductors);
+  if (system != nullptr) {  // a uniform medium: the vacuum's charges times its permittivity
+    for (double& c : result.capacitance) c *= system->faces->uniform_permittivity;
+  }
   result.charge = std::move(solves.solution);
   timer.finish("capacitance");
   return result;

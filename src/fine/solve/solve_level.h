@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "common/instruction_set.h"
+#include "fine/media/layered_kernel.h"
 #include "fine/mesh/graded_mesh.h"
+#include "fine/mesh/solve_faces.h"
 #include "structure/panel_file_reader.h"
 
 /// The conductor solves of a level shared among processes that each run some of them: the solves
@@ -40,12 +42,24 @@ struct LevelSettings {
   SolveShare share;                                       // this process's part of the solves
 };
 
+/// What a level solves for beyond its panels: the medium of its faces and the rows it computes.
+struct LevelSystem {
+  const SolveFaces* faces = nullptr;      // the faces (conductors' and pieces'), their layers,
+                                          // rows and factors
+  const LayeredKernel* kernel = nullptr;  // the stack's kernels; null where faces->uniform
+  std::vector<int32_t> masters;           // the conductors whose rows are computed, in order;
+                                          // empty: every conductor, in order
+  bool growing_mesh = false;              // faces meshed with growing middle segments
+                                          // (graded_cuts): a structure of a layer stack
+};
+
 /// What one level gives and costs.
 struct LevelResult {
   LevelMesh mesh;                   // its panels
-  std::vector<double> capacitance;  // conductor by conductor, row-major, in 10⁻¹² F per unit
-  std::vector<double> charge;       // per mesh panel and conductor: the solution, as a start
-                                    // for the next level
+  std::vector<double> capacitance;  // a row per master (every conductor without masters), a
+                                    // column per conductor, in 10⁻¹² F per unit
+  std::vector<double> charge;       // per mesh panel and solve (a master, or every conductor):
+                                    // the solution, as a start for the next level
   int64_t near_entries = 0;         // stored near coefficients, the diagonal included
   int64_t far_links = 0;            // far cluster pairs
   int64_t iterations = 0;           // conjugate-gradient steps of all solves
@@ -54,6 +68,9 @@ struct LevelResult {
 };
 
 /// Meshes the structure at level m and solves it for every conductor; `previous`, when given,
-/// is the level below, whose charges start the solves.
+/// is the level below, whose charges start the solves. With `system`, the structure is
+/// system->faces->structure and the level solves in its medium for its masters; a uniform
+/// medium for every conductor is the vacuum's system, its matrix times the permittivity.
 LevelResult solve_level(const FineStructure& structure, const std::vector<double>& feature,
-                        int32_t m, const LevelSettings& settings, const LevelResult* previous);
+                        int32_t m, const LevelSettings& settings, const LevelResult* previous,
+                        const LevelSystem* system = nullptr);

@@ -1,0 +1,77 @@
+#include "fine/solve/general_system.h"
+
+#include <cmath>
+
+#include "fine/solve/near_kernels.h"
+
+void apply_general(const GeneralSystem& A, int32_t degree, const Lanes<kNarrowLanes>* x,
+                   Lanes<kNarrowLanes>* y, FarFieldWork& work) {
+  near_rows_multiply(A.near, x, y);
+  A.far.add_product(degree, x, y, work, A.instruction_set);
+  for (int32_t i = 0; i < A.near.n; ++i) {
+    if (!A.piece[i]) continue;
+    const double scale = std::sqrt(A.area[i]);
+    for (int32_t w = 0; w < kNarrowLanes; ++w) {
+      y[i].lane[w] = scale * (x[i].lane[w] / A.area[i] + A.factor[i] * y[i].lane[w]);
+    }
+  }
+}
+
+BlockPreconditioner make_block_preconditioner(const GeneralSystem& A, double keep) {
+  BlockPreconditioner M;
+  const NearRows& N = A.near;
+  std::vector<int32_t> number(N.n, -1);  // of each conductor row among them
+  for (int32_t i = 0; i < N.n; ++i) {
+    if (A.piece[i]) continue;
+    number[i] = static_cast<int32_t>(M.conductor_at.size());
+    M.conductor_at.push_back(i);
+  }
+  // The conductor block as a symmetric near field: its diagonal and the entries right of it.
+  NearField block;
+  block.n = static_cast<int32_t>(M.conductor_at.size());
+  block.diagonal.resize(block.n);
+  block.row_start.assign(block.n + 1, 0);
+  for (int32_t k = 0; k < block.n; ++k) {
+    const int32_t i = M.conductor_at[k];
+    block.diagonal[k] = N.value[N.row_start[i]];  // each row's own column first
+    for (int64_t e = N.row_start[i] + 1; e < N.row_start[i + 1]; ++e) {
+      if (number[N.col[e]] > k) {
+        block.col.push_back(number[N.col[e]]);
+        block.value.push_back(N.value[e]);
+      }
+    }
+    block.row_start[k + 1] = static_cast<int64_t>(block.col.size());
+  }
+  M.factor = make_incomplete_factor(block, keep);
+  M.diagonal.assign(N.n, 0.0);
+  for (int32_t i = 0; i < N.n; ++i) {
+    if (!A.piece[i]) continue;
+    const double own = N.value[N.row_start[i]];
+    M.diagonal[i] = std::sqrt(A.area[i]) * (1.0 / A.area[i] + A.factor[i] * own);
+  }
+  return M;
+}
+
+void apply_block_preconditioner(const GeneralSystem& A, const BlockPreconditioner& M,
+                                const Lanes<kNarrowLanes>* r, Lanes<kNarrowLanes>* z,
+                                Lanes<kNarrowLanes>* gathered, Lanes<kNarrowLanes>* solved) {
+  const int32_t conductors = static_cast<int32_t>(M.conductor_at.size());
+  for (int32_t k = 0; k < conductors; ++k) gathered[k] = r[M.conductor_at[k]];
+  near_kernels(A.instruction_set).factor_solve(M.factor, gathered, solved);
+  for (int32_t i = 0; i < A.near.n; ++i) z[i] = Lanes<kNarrowLanes>{};
+  for (int32_t k = 0; k < conductors; ++k) z[M.conductor_at[k]] = solved[k];
+  // Each piece row after the conductor part: z_i = (r_i − Σ_conductors A_ij z_j) / A_ii.
+  const NearRows& N = A.near;
+  for (int32_t i = 0; i < N.n; ++i) {
+    if (!A.piece[i]) continue;
+    double sum[kNarrowLanes] = {};
+    for (int64_t e = N.row_start[i] + 1; e < N.row_start[i + 1]; ++e) {
+      const int32_t j = N.col[e];
+      if (A.piece[j]) continue;
+      for (int32_t w = 0; w < kNarrowLanes; ++w) sum[w] += N.value[e] * z[j].lane[w];
+    }
+    const double scale = std::sqrt(A.area[i]) * A.factor[i];
+    for (int32_t w = 0; w < kNarrowLanes; ++w)
+      z[i].lane[w] = (r[i].lane[w] - scale * sum[w]) / M.diagonal[i];
+  }
+}

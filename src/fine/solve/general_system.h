@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/instruction_set.h"
+#include "fine/far_field/far_field.h"
+#include "fine/solve/incomplete_factor.h"
+#include "fine/solve/near_rows.h"
+
+/// The system of a level with dielectric pieces, in tree order. A conductor panel's row is its
+/// mean potential; a piece's is the continuity of eps·(normal field) across it,
+///   s_i (x_i / A_i + f_i · (mean derivative of the potential along its axis)) = 0,
+/// f_i = c_i eps_i / 4π (FaceMedium), scaled by s_i = √A_i so that its size is that of a
+/// potential row's. Near and far parts give the potential or the derivative as the row asks.
+struct GeneralSystem {
+  const NearRows& near;            // the near coefficients, row by row
+  const FarField& far;             // the far field, its piece rows taking the normal moments
+  std::vector<char> piece;         // per tree position: a piece's row
+  std::vector<double> area;        // per tree position: the panel's area
+  std::vector<double> factor;      // per tree position: f_i of a piece, 0 for a conductor panel
+  InstructionSet instruction_set;  // the path of the far product
+};
+
+/// y = A x with the far field cut at `degree`; `work` is overwritten.
+void apply_general(const GeneralSystem& A, int32_t degree, const Lanes<kNarrowLanes>* x,
+                   Lanes<kNarrowLanes>* y, FarFieldWork& work);
+
+/// A block lower-triangular preconditioner: the incomplete factor of the conductor rows and
+/// columns, then each piece row by its diagonal after the near terms of the conductor part.
+struct BlockPreconditioner {
+  std::vector<int32_t> conductor_at;  // tree positions of the conductor rows, ascending
+  IncompleteFactor factor;            // of their near block, numbered as conductor_at
+  std::vector<double> diagonal;       // per tree position: a piece row's diagonal, 0 elsewhere
+};
+
+/// The preconditioner of `A`, its factor keeping the entries of at least `keep` (as
+/// make_incomplete_factor).
+BlockPreconditioner make_block_preconditioner(const GeneralSystem& A, double keep);
+
+/// z = M⁻¹ r; `gathered` and `solved` hold one lane group per conductor row each.
+void apply_block_preconditioner(const GeneralSystem& A, const BlockPreconditioner& M,
+                                const Lanes<kNarrowLanes>* r, Lanes<kNarrowLanes>* z,
+                                Lanes<kNarrowLanes>* gathered, Lanes<kNarrowLanes>* solved);

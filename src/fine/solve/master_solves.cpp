@@ -1,0 +1,193 @@
+#include "fine/solve/master_solves.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "common/parallel_for.h"
+#include "common/physical_constants.h"
+#include "fine/solve/lane_gmres.h"
+
+namespace {
+
+typedef Lanes<kNarrowLanes> L;
+
+/// The plain rows' solves are this much tighter than the symmetric form's (whose capacitance
+/// sees its error squared): a solve that stops a step earlier, as in another unit, must move a
+/// row by less than 1e-9.
+constexpr double kPlainRowTightening = 0.01;
+/// Corrections under the accurate far field after the first solve, at the most.
+constexpr int32_t kCorrections = 4;
+/// Krylov vectors of a GMRES cycle.
+constexpr int32_t kRestart = 40;
+
+/// Lane w of b: potential 1 on the panels of master first + w; x: its start. Tree order.
+void fill_masters(const LevelMesh& mesh, const ClusterTree& tree, const std::vector<double>& start,
+                  const std::vector<int32_t>& masters, int32_t first, L* b, L* x) {
+  const int32_t count = static_cast<int32_t>(masters.size());
+  const int32_t lanes = std::min(kNarrowLanes, count - first);
+  for (size_t i = 0; i < tree.panel.size(); ++i) {
+    const int32_t panel = tree.panel[i];
+    b[i] = L{};
+    x[i] = L{};
+    for (int32_t w = 0; w < lanes; ++w) {
+      b[i].lane[w] = mesh.panels[panel].conductor == static_cast<uint32_t>(masters[first + w]);
+      x[i].lane[w] = start[static_cast<size_t>(panel) * count + first + w];
+    }
+  }
+}
+
+void keep_solution(const ClusterTree& tree, const L* x, int32_t count, int32_t first,
+                   MasterSolves& solves) {
+  const int32_t lanes = std::min(kNarrowLanes, count - first);
+  for (size_t i = 0; i < tree.panel.size(); ++i) {
+    const size_t at = static_cast<size_t>(tree.panel[i]) * count + first;
+    for (int32_t w = 0; w < lanes; ++w) solves.solution[at + w] = x[i].lane[w];
+  }
+}
+
+/// Each lane's norm.
+void norms(const L* v, int32_t n, double* out) {
+  for (int32_t w = 0; w < kNarrowLanes; ++w) out[w] = 0.0;
+  for (int32_t i = 0; i < n; ++i)
+    for (int32_t w = 0; w < kNarrowLanes; ++w) out[w] += v[i].lane[w] * v[i].lane[w];
+  for (int32_t w = 0; w < kNarrowLanes; ++w) out[w] = std::sqrt(out[w]);
+}
+
+void add_outcomes(const std::vector<LaneOutcome>& lanes, int32_t used, int64_t& iterations,
+                  bool* converged) {
+  for (int32_t w = 0; w < used; ++w) {
+    iterations += lanes[w].iterations;
+    converged[w] = lanes[w].converged;
+  }
+}
+
+/// The groups' steps and outcomes into `solves`.
+void add_groups(const std::vector<int64_t>& iterations, const std::vector<char>& converged,
+                MasterSolves& solves) {
+  for (size_t g = 0; g < iterations.size(); ++g) {
+    solves.iterations += iterations[g];
+    solves.converged = solves.converged && converged[g];
+  }
+}
+
+}  // namespace
+
+MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& tree,
+                                     const LevelOperator& Q, const LevelOperator& P,
+                                     const IncompleteFactor& factor,
+                                     const std::vector<double>& start,
+                                     const std::vector<int32_t>& masters,
+                                     const LevelSettings& settings) {
+  const int32_t n = static_cast<int32_t>(mesh.panels.size());
+  const int32_t count = static_cast<int32_t>(masters.size());
+  const int32_t groups = (count + kNarrowLanes - 1) / kNarrowLanes;
+  MasterSolves solves;
+  solves.solution.resize(static_cast<size_t>(n) * count);
+  std::vector<int64_t> iterations(groups, 0);
+  std::vector<char> converged(groups, 1);
+  std::vector<std::unique_ptr<LaneWork>> work(parallel_for_threads(groups, settings.threads));
+  parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
+    if (!work[thread]) work[thread].reset(new LaneWork(P.far, n));
+    LaneWork& own = *work[thread];
+    const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
+    const int32_t used = std::min(kNarrowLanes, count - first);
+    std::unique_ptr<L[]> b(new L[n]), x(new L[n]), d(new L[n]);
+    fill_masters(mesh, tree, start, masters, first, b.get(), x.get());
+    const double tolerance = kPlainRowTightening * settings.tolerance;
+    for (int32_t i = 0; i < n; ++i) own.b[i] = b[i];
+    bool lane_converged[kNarrowLanes] = {};
+    add_outcomes(
+        solve_lanes(Q, P, factor, own.b.get(), x.get(), own.y.get(), tolerance, 10 * n + 1000, own),
+        used, iterations[g], lane_converged);
+    double b_norm[kNarrowLanes];
+    norms(b.get(), n, b_norm);
+    for (int32_t step = 0; step < kCorrections; ++step) {
+      for (int32_t i = 0; i < n; ++i)
+        for (int32_t w = 0; w < kNarrowLanes; ++w)
+          own.b[i].lane[w] = b[i].lane[w] - own.y[i].lane[w];
+      double r_norm[kNarrowLanes];
+      norms(own.b.get(), n, r_norm);
+      double relative = INFINITY;  // the tightest each lane needs of its residual
+      for (int32_t w = 0; w < used; ++w) {
+        if (r_norm[w] > tolerance * b_norm[w])
+          relative = std::min(relative, tolerance * b_norm[w] / r_norm[w]);
+      }
+      if (relative == INFINITY) break;
+      for (int32_t i = 0; i < n; ++i) d[i] = L{};
+      add_outcomes(solve_lanes(Q, P, factor, own.b.get(), d.get(), own.y.get(), relative,
+                               10 * n + 1000, own),
+                   used, iterations[g], lane_converged);
+      for (int32_t i = 0; i < n; ++i)
+        for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] += d[i].lane[w];
+      apply_operator(P, x.get(), own.y.get(), own.far);
+    }
+    for (int32_t w = 0; w < used; ++w) converged[g] = converged[g] && lane_converged[w];
+    keep_solution(tree, x.get(), count, first, solves);
+  });
+  add_groups(iterations, converged, solves);
+  return solves;
+}
+
+MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tree,
+                                   const GeneralSystem& A, const BlockPreconditioner& M,
+                                   int32_t highest, int32_t iteration_degree,
+                                   const std::vector<double>& start,
+                                   const std::vector<int32_t>& masters,
+                                   const LevelSettings& settings) {
+  const int32_t n = static_cast<int32_t>(mesh.panels.size());
+  const int32_t count = static_cast<int32_t>(masters.size());
+  const int32_t groups = (count + kNarrowLanes - 1) / kNarrowLanes;
+  const int32_t conductor_rows = static_cast<int32_t>(M.conductor_at.size());
+  MasterSolves solves;
+  solves.solution.resize(static_cast<size_t>(n) * count);
+  std::vector<int64_t> iterations(groups, 0);
+  std::vector<char> converged(groups, 1);
+  std::vector<std::unique_ptr<GmresWork>> work(parallel_for_threads(groups, settings.threads));
+  parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
+    if (!work[thread]) work[thread].reset(new GmresWork(A.far, n, conductor_rows, kRestart));
+    GmresWork& own = *work[thread];
+    const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
+    const int32_t used = std::min(kNarrowLanes, count - first);
+    std::unique_ptr<L[]> b(new L[n]), x(new L[n]), r(new L[n]), d(new L[n]);
+    fill_masters(mesh, tree, start, masters, first, b.get(), x.get());
+    double bound[kNarrowLanes];
+    norms(b.get(), n, bound);
+    for (int32_t w = 0; w < kNarrowLanes; ++w) bound[w] *= kPlainRowTightening * settings.tolerance;
+    bool lane_converged[kNarrowLanes] = {};
+    add_outcomes(gmres_lanes(A, iteration_degree, M, b.get(), x.get(), bound, 10 * n + 1000, own),
+                 used, iterations[g], lane_converged);
+    for (int32_t step = 0; step < kCorrections && iteration_degree < highest; ++step) {
+      apply_general(A, highest, x.get(), r.get(), own.far);
+      for (int32_t i = 0; i < n; ++i)
+        for (int32_t w = 0; w < kNarrowLanes; ++w) r[i].lane[w] = b[i].lane[w] - r[i].lane[w];
+      double r_norm[kNarrowLanes];
+      norms(r.get(), n, r_norm);
+      bool done = true;
+      for (int32_t w = 0; w < used; ++w) done = done && r_norm[w] <= bound[w];
+      if (done) break;
+      for (int32_t i = 0; i < n; ++i) d[i] = L{};
+      add_outcomes(gmres_lanes(A, iteration_degree, M, r.get(), d.get(), bound, 10 * n + 1000, own),
+                   used, iterations[g], lane_converged);
+      for (int32_t i = 0; i < n; ++i)
+        for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] += d[i].lane[w];
+    }
+    for (int32_t w = 0; w < used; ++w) converged[g] = converged[g] && lane_converged[w];
+    keep_solution(tree, x.get(), count, first, solves);
+  });
+  add_groups(iterations, converged, solves);
+  return solves;
+}
+
+std::vector<double> master_rows(const LevelMesh& mesh, const MasterSolves& solves, int32_t masters,
+                                int32_t conductors, const std::vector<double>& factor) {
+  std::vector<double> rows(static_cast<size_t>(masters) * conductors, 0.0);
+  for (size_t i = 0; i < mesh.panels.size(); ++i) {
+    const uint32_t k = mesh.panels[i].conductor;
+    if (k >= static_cast<uint32_t>(conductors)) continue;  // a dielectric piece's
+    for (int32_t r = 0; r < masters; ++r)
+      rows[r * conductors + k] += factor[i] * solves.solution[i * masters + r];
+  }
+  for (double& value : rows) value *= kFourPiEpsilon0;
+  return rows;
+}

@@ -1,0 +1,152 @@
+#include "fine/solve/medium_level.h"
+
+#include <algorithm>
+
+#include "common/parallel_for.h"
+#include "common/vector_bytes.h"
+#include "fine/clusters/interaction_lists.h"
+#include "fine/far_field/far_field.h"
+#include "fine/solve/lane_gmres.h"
+#include "fine/solve/level_memory.h"
+#include "fine/solve/level_timer.h"
+#include "fine/solve/master_solves.h"
+#include "fine/solve/near_rows.h"
+
+namespace {
+
+/// Per mesh panel: its layer, whether its row is a piece's, and its free-charge factor (for a
+/// piece: f of its row).
+struct PanelMedia {
+  std::vector<int32_t> layer;    // the stack's layer it lies in
+  std::vector<int32_t> group;    // the merged layer: the clusters' group
+  std::vector<char> normal_row;  // 1 for a piece's panel
+  std::vector<double> factor;    // FaceMedium::factor of its face
+};
+
+PanelMedia panel_media(const LevelMesh& mesh, const SolveFaces& faces) {
+  PanelMedia media;
+  const MergedStack merged = merge_equal_neighbours(faces.stack);
+  const size_t n = mesh.panels.size();
+  media.layer.resize(n);
+  media.group.resize(n);
+  media.normal_row.resize(n);
+  media.factor.resize(n);
+  for (size_t f = 0; f + 1 < mesh.face_first.size(); ++f) {
+    const FaceMedium& face = faces.medium[f];
+    for (uint32_t p = mesh.face_first[f]; p < mesh.face_first[f + 1]; ++p) {
+      media.layer[p] = face.layer;
+      media.group[p] = merged.merged_of[face.layer];
+      media.normal_row[p] = face.piece ? 1 : 0;
+      media.factor[p] = face.factor;
+    }
+  }
+  return media;
+}
+
+/// Bytes of a level of the system with pieces: what it holds, and the most of its phases.
+int64_t general_bytes(const LevelMesh& mesh, const ClusterTree& tree, const InteractionLists& lists,
+                      const NearRows& near, const FarField& far, const BlockPreconditioner& M,
+                      const LevelResult* previous, int32_t solves, int32_t threads) {
+  int64_t held = vectors_bytes(mesh.panels, tree.nodes, tree.panel, lists.far, lists.near,
+                               near.row_start, near.col, near.value);
+  if (previous != nullptr) held += vectors_bytes(previous->mesh.panels, previous->charge);
+  const int64_t n = near.n;
+  const int32_t groups = (solves + kNarrowLanes - 1) / kNarrowLanes;
+  const int64_t solve_phase =
+      far.bytes() + vectors_bytes(M.factor.value, M.factor.col, M.diagonal) +
+      3 * n * solves * static_cast<int64_t>(sizeof(double)) +
+      parallel_for_threads(groups, threads) *
+          (GmresWork::bytes(far, near.n, static_cast<int32_t>(M.conductor_at.size()), 40) +
+           3 * n * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>)));
+  return held + solve_phase;
+}
+
+}  // namespace
+
+LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<double>& feature,
+                                  int32_t m, const LevelSettings& settings,
+                                  const LevelResult* previous) {
+  const SolveFaces& faces = *system.faces;
+  LevelResult result;
+  LevelTimer timer(m);
+  result.mesh = make_level_mesh(faces.structure, feature, m, system.growing_mesh);
+  const LevelMesh& mesh = result.mesh;
+  const int32_t n = static_cast<int32_t>(mesh.panels.size());
+  const int32_t conductors = static_cast<int32_t>(faces.no_conductor);
+  std::vector<int32_t> masters = system.masters;
+  if (masters.empty()) {
+    for (int32_t k = 0; k < conductors; ++k) masters.push_back(k);
+  }
+  const int32_t solves = static_cast<int32_t>(masters.size());
+  const PanelMedia media = panel_media(mesh, faces);
+  const LayeredKernel* kernel = system.kernel;
+
+  ClusterTree tree(mesh, settings.leaf_size, kernel != nullptr ? &media.group : nullptr);
+  InteractionLists lists = make_interaction_lists(tree, settings.separation);
+  NearMedium near_medium;
+  near_medium.kernel = kernel;
+  near_medium.layer = media.layer;
+  if (!faces.symmetric) near_medium.normal_row = media.normal_row;
+  near_medium.layers = static_cast<int32_t>(faces.stack.permittivity.size());
+  FarFieldMedium far_medium;
+  far_medium.kernel = kernel;
+  for (const ClusterNode& node : tree.nodes)
+    far_medium.node_layer.push_back(media.layer[tree.panel[node.first]]);
+  if (!faces.symmetric) far_medium.normal_row = media.normal_row;
+  timer.finish("mesh and clusters");
+
+  std::vector<double> start(static_cast<size_t>(n) * solves, 0.0);
+  if (previous != nullptr)
+    carry_charge_density(previous->mesh, mesh, previous->charge.data(), solves, start.data());
+  MasterSolves answer;
+  if (faces.symmetric) {
+    NearField near = make_near_field(mesh, tree, lists, settings.threads,
+                                     kernel != nullptr ? &near_medium : nullptr);
+    timer.finish("near coefficients");
+    FarField far(mesh, tree, lists, settings.highest_degree, settings.iteration_degree,
+                 settings.separation, kernel != nullptr ? &far_medium : nullptr);
+    timer.finish("far field");
+    IncompleteFactor factor = make_incomplete_factor(near, settings.factor_keep);
+    timer.finish("factor");
+    result.near_entries = near.row_start[n] + n;
+    result.far_links = far.pair_count();
+    result.bytes = static_cast<double>(level_peak_bytes(
+        LevelParts{mesh, tree, lists, near, far, factor, previous, solves, settings.threads}));
+    LevelOperator P{near, far, settings.instruction_set, settings.highest_degree};
+    LevelOperator Q{near, far, settings.instruction_set,
+                    std::min(settings.iteration_degree, settings.highest_degree)};
+    answer = solve_symmetric_masters(mesh, tree, Q, P, factor, start, masters, settings);
+  } else {
+    NearRows near = make_near_rows(mesh, tree, lists, settings.threads, near_medium);
+    timer.finish("near coefficients");
+    FarField far(mesh, tree, lists, settings.highest_degree, settings.iteration_degree,
+                 settings.separation, &far_medium);
+    timer.finish("far field");
+    GeneralSystem A{near, far, {}, {}, {}, settings.instruction_set};
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t p = tree.panel[i];
+      A.piece.push_back(media.normal_row[p]);
+      A.area.push_back(mesh.panels[p].area);
+      A.factor.push_back(media.normal_row[p] ? media.factor[p] : 0.0);
+    }
+    BlockPreconditioner M = make_block_preconditioner(A, settings.factor_keep);
+    timer.finish("factor");
+    result.near_entries = near.row_start[n];
+    result.far_links = far.pair_count();
+    result.bytes = static_cast<double>(
+        general_bytes(mesh, tree, lists, near, far, M, previous, solves, settings.threads));
+    answer = solve_general_masters(mesh, tree, A, M, settings.highest_degree,
+                                   std::min(settings.iteration_degree, settings.highest_degree),
+                                   start, masters, settings);
+  }
+  timer.finish("solves");
+  result.iterations = answer.iterations;
+  result.converged = answer.converged;
+  result.capacitance = master_rows(mesh, answer, solves, conductors, media.factor);
+  if (faces.uniform) {
+    for (double& c : result.capacitance) c *= faces.uniform_permittivity;
+  }
+  result.charge = std::move(answer.solution);
+  timer.finish("capacitance");
+  return result;
+}
