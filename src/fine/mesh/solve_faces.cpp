@@ -32,8 +32,11 @@ SolveFaces solve_faces(const FineStructure& structure, double permittivity) {
   out.structure = structure;
   out.stack = stack_of(structure.medium, permittivity);
   out.no_conductor = static_cast<uint32_t>(structure.conductors.size());
+  // A structure that says nothing of its panels' sides has them all in the uniform medium.
+  if (out.structure.panel_sides.size() != structure.panels.size())
+    out.structure.panel_sides.assign(structure.panels.size(), PanelSide{0, 1.0, 1.0});
   for (size_t f = 0; f < structure.panels.size(); ++f) {
-    const PanelSide& side = structure.panel_sides[f];
+    const PanelSide& side = out.structure.panel_sides[f];
     const int32_t layer = face_layer(out.stack, structure.panels[f], side.outward < 0 ? -1 : 1);
     // A panel file says nothing of its medium: the uniform one.
     const double factor =
