@@ -61,6 +61,26 @@ int64_t general_bytes(const LevelMesh& mesh, const ClusterTree& tree, const Inte
   return held + solve_phase;
 }
 
+/// The medium as the near coefficients and the far field of a level see it.
+struct LevelMedia {
+  NearMedium near;
+  FarFieldMedium far;
+};
+
+LevelMedia level_media_of(const SolveFaces& faces, const LayeredKernel* kernel,
+                          const PanelMedia& media, const ClusterTree& tree) {
+  LevelMedia out;
+  out.near.kernel = kernel;
+  out.near.layer = media.layer;
+  if (!faces.symmetric) out.near.normal_row = media.normal_row;
+  out.near.layers = static_cast<int32_t>(faces.stack.permittivity.size());
+  out.far.kernel = kernel;
+  for (const ClusterNode& node : tree.nodes)
+    out.far.node_layer.push_back(media.layer[tree.panel[node.first]]);
+  if (!faces.symmetric) out.far.normal_row = media.normal_row;
+  return out;
+}
+
 }  // namespace
 
 LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<double>& feature,
@@ -83,16 +103,9 @@ LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<d
 
   ClusterTree tree(mesh, settings.leaf_size, kernel != nullptr ? &media.group : nullptr);
   InteractionLists lists = make_interaction_lists(tree, settings.separation);
-  NearMedium near_medium;
-  near_medium.kernel = kernel;
-  near_medium.layer = media.layer;
-  if (!faces.symmetric) near_medium.normal_row = media.normal_row;
-  near_medium.layers = static_cast<int32_t>(faces.stack.permittivity.size());
-  FarFieldMedium far_medium;
-  far_medium.kernel = kernel;
-  for (const ClusterNode& node : tree.nodes)
-    far_medium.node_layer.push_back(media.layer[tree.panel[node.first]]);
-  if (!faces.symmetric) far_medium.normal_row = media.normal_row;
+  const LevelMedia level_media = level_media_of(faces, kernel, media, tree);
+  const NearMedium& near_medium = level_media.near;
+  const FarFieldMedium& far_medium = level_media.far;
   timer.finish("mesh and clusters");
 
   std::vector<double> start(static_cast<size_t>(n) * solves, 0.0);
