@@ -61,6 +61,7 @@ set(VORNAX_FINE_SOURCES
   src/fine/solve/general_system.cpp
   src/fine/solve/lane_gmres.cpp
   src/fine/solve/master_solves.cpp
+  src/fine/solve/symmetric_level.cpp
   src/fine/solve/medium_level.cpp
   src/fine/solve/level_timer.cpp
   src/fine/solve/level_memory.cpp

@@ -11,6 +11,7 @@
 #include "fine/solve/level_timer.h"
 #include "fine/solve/master_solves.h"
 #include "fine/solve/near_rows.h"
+#include "fine/solve/symmetric_level.h"
 
 namespace {
 
@@ -113,22 +114,11 @@ LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<d
     carry_charge_density(previous->mesh, mesh, previous->charge.data(), solves, start.data());
   MasterSolves answer;
   if (faces.symmetric) {
-    NearField near = make_near_field(mesh, tree, lists, settings.threads,
-                                     kernel != nullptr ? &near_medium : nullptr);
-    timer.finish("near coefficients");
-    FarField far(mesh, tree, lists, settings.highest_degree, settings.iteration_degree,
-                 settings.separation, kernel != nullptr ? &far_medium : nullptr);
-    timer.finish("far field");
-    IncompleteFactor factor = make_incomplete_factor(near, settings.factor_keep);
-    timer.finish("factor");
-    result.near_entries = near.row_start[n] + n;
-    result.far_links = far.pair_count();
-    result.bytes = static_cast<double>(level_peak_bytes(
-        LevelParts{mesh, tree, lists, near, far, factor, previous, solves, settings.threads}));
-    LevelOperator P{near, far, settings.instruction_set, settings.highest_degree};
-    LevelOperator Q{near, far, settings.instruction_set,
-                    std::min(settings.iteration_degree, settings.highest_degree)};
-    answer = solve_symmetric_masters(mesh, tree, Q, P, factor, start, masters, settings);
+    SymmetricLevel level(mesh, tree, lists, settings, kernel != nullptr ? &near_medium : nullptr,
+                         kernel != nullptr ? &far_medium : nullptr, timer);
+    level.count(mesh, tree, lists, previous, solves, settings.threads, result);
+    answer = solve_symmetric_masters(mesh, tree, level.Q, level.P, level.factor, start, masters,
+                                     settings);
   } else {
     NearRows near = make_near_rows(mesh, tree, lists, settings.threads, near_medium);
     timer.finish("near coefficients");

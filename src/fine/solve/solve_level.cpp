@@ -13,7 +13,7 @@
 #include "fine/solve/level_memory.h"
 #include "fine/solve/level_timer.h"
 #include "fine/solve/medium_level.h"
-#include "fine/solve/near_field.h"
+#include "fine/solve/symmetric_level.h"
 
 namespace {
 
@@ -130,27 +130,16 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   ClusterTree tree(mesh, settings.leaf_size);
   InteractionLists lists = make_interaction_lists(tree, settings.separation);
   timer.finish("mesh and clusters");
-  NearField near = make_near_field(mesh, tree, lists, settings.threads);
-  timer.finish("near coefficients");
-  FarField far(mesh, tree, lists, settings.highest_degree, settings.iteration_degree,
-               settings.separation);
-  timer.finish("far field");
-  IncompleteFactor factor = make_incomplete_factor(near, settings.factor_keep);
-  timer.finish("factor");
-  result.near_entries = near.row_start[n] + n;
-  result.far_links = far.pair_count();
-  result.bytes = static_cast<double>(level_peak_bytes(
-      LevelParts{mesh, tree, lists, near, far, factor, previous, conductors, settings.threads}));
+  SymmetricLevel level(mesh, tree, lists, settings, nullptr, nullptr, timer);
+  level.count(mesh, tree, lists, previous, conductors, settings.threads, result);
 
   // Starting charges in mesh order, conductor by conductor side by side.
   std::vector<double> start(static_cast<size_t>(n) * conductors, 0.0);
   if (previous != nullptr) {
     carry_charge_density(previous->mesh, mesh, previous->charge.data(), conductors, start.data());
   }
-  LevelOperator P{near, far, settings.instruction_set, settings.highest_degree};
-  LevelOperator Q{near, far, settings.instruction_set,
-                  std::min(settings.iteration_degree, settings.highest_degree)};
-  ConductorSolves solves = solve_conductors(mesh, tree, Q, P, factor, start, conductors, settings);
+  ConductorSolves solves =
+      solve_conductors(mesh, tree, level.Q, level.P, level.factor, start, conductors, settings);
   timer.finish("solves");
   result.iterations = solves.iterations;
   result.converged = solves.converged;

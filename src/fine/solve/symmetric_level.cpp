@@ -1,0 +1,29 @@
+#include "fine/solve/symmetric_level.h"
+
+#include <algorithm>
+
+#include "fine/solve/level_memory.h"
+
+SymmetricLevel::SymmetricLevel(const LevelMesh& mesh, const ClusterTree& tree,
+                               const InteractionLists& lists, const LevelSettings& settings,
+                               const NearMedium* near_medium, const FarFieldMedium* far_medium,
+                               LevelTimer& timer)
+    : near(make_near_field(mesh, tree, lists, settings.threads, near_medium)),
+      far((timer.finish("near coefficients"),
+           FarField(mesh, tree, lists, settings.highest_degree, settings.iteration_degree,
+                    settings.separation, far_medium))),
+      factor((timer.finish("far field"), make_incomplete_factor(near, settings.factor_keep))),
+      P{near, far, settings.instruction_set, settings.highest_degree},
+      Q{near, far, settings.instruction_set,
+        std::min(settings.iteration_degree, settings.highest_degree)} {
+  timer.finish("factor");
+}
+
+void SymmetricLevel::count(const LevelMesh& mesh, const ClusterTree& tree,
+                           const InteractionLists& lists, const LevelResult* previous,
+                           int32_t solves, int32_t threads, LevelResult& result) const {
+  result.near_entries = near.row_start[near.n] + near.n;
+  result.far_links = far.pair_count();
+  result.bytes = static_cast<double>(level_peak_bytes(
+      LevelParts{mesh, tree, lists, near, far, factor, previous, solves, threads}));
+}
