@@ -38,6 +38,7 @@ set(VORNAX_FINE_SOURCES
   src/fine/coefficients/coefficient_cache.cpp
   src/fine/mesh/face_hierarchy.cpp
   src/fine/mesh/feature_scale.cpp
+  src/fine/mesh/master_grading.cpp
   src/fine/mesh/graded_mesh.cpp
   src/fine/mesh/solve_faces.cpp
   src/fine/clusters/cluster_tree.cpp

@@ -28,8 +28,21 @@ std::vector<double> growing_middle(double middle, double width, double grown, in
 
 }  // namespace
 
+std::vector<double> whole_extent_cuts(double lo, double hi, int32_t m) {
+  std::vector<double> cuts(m + 1);
+  for (int32_t i = 0; i <= m; ++i) {
+    const double s = static_cast<double>(std::min(i, m - i)) / m;  // from the nearer end
+    const double from_end = 0.5 * (hi - lo) * (8.0 * s * s * s);
+    cuts[i] = 2 * i <= m ? lo + from_end : hi - from_end;
+  }
+  cuts.front() = lo;
+  cuts.back() = hi;
+  return cuts;
+}
+
 std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m, double grown) {
   const double length = hi - lo;
+  if (feature >= kWholeExtent * length) return whole_extent_cuts(lo, hi, m);
   const double width = std::min(feature, 0.5 * length);
   std::vector<double> layer(m + 1);
   for (int32_t i = 0; i <= m; ++i) {

@@ -26,9 +26,19 @@ struct LevelMesh {
 /// w (i / m)^3 from its end, and between them equal segments, m per three widths w; or, where
 /// `grown` W = min(grown, (hi - lo) / 2) exceeds w, segments that start at 3 w / m at both ends
 /// and grow by 1 + 1/m each up to 3 W / m (so that a face whose scale is set by a narrow slit at
-/// one edge is not cut into segments of the slit's width across its whole length).
+/// one edge is not cut into segments of the slit's width across its whole length). A `feature`
+/// of kWholeExtent times the length or more (a face far from every master net, whose charge
+/// varies on no scale of its own) cuts [lo, hi] into m segments only, graded towards both ends
+/// as the two edge layers of width (hi - lo) / 2 would be at m / 2 (whole_extent_cuts).
 std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m,
                                 double grown = 0.0);
+
+/// See graded_cuts: a feature scale this many times an extent's length or more.
+constexpr double kWholeExtent = 2.0;
+
+/// The m segments of [lo, hi] at lo + L g(i / m), g(s) = 4 s³ up to s = 1/2 and 1 - 4 (1 - s)³
+/// beyond: the cubic grading towards both ends of the edge layers, with half their segments.
+std::vector<double> whole_extent_cuts(double lo, double hi, int32_t m);
 
 /// The panels of level m for a structure whose faces have the given feature scales, two per
 /// face as feature_scales gives them; with `growing`, the middle segments of a face grow up to

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "fine/mesh/feature_scale.h"
+#include "fine/mesh/master_grading.h"
 
 namespace {
 
@@ -84,7 +85,10 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
   for (uint32_t& conductor : owner) {
     if (conductor == faces.no_conductor) conductor = kNoConductor;
   }
-  const std::vector<double> feature = feature_scales(faces.structure.panels, owner);
+  // With master nets, the faces away from them are meshed more coarsely.
+  const std::vector<double> feature =
+      master_graded_scales(faces.structure.panels, owner, options.masters, conductors,
+                           feature_scales(faces.structure.panels, owner));
   std::vector<int32_t> levels;
   std::vector<std::vector<double>> matrices;
   LevelResult previous;
