@@ -8,7 +8,7 @@
 /// How far the field of a master's solve reaches into the scale of a face: a face at distance d
 /// from the nearest face of a master is meshed as if its charge varied on no scale below
 /// d / kMasterReach.
-constexpr double kMasterReach = 1.0;
+constexpr double kMasterReach = 2.0;
 
 /// The feature scales of a run that computes the rows of some conductors only (the masters),
 /// from those of the full run (`feature`, two per face as feature_scales gives them).
