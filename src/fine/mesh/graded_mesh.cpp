@@ -42,7 +42,8 @@ std::vector<double> whole_extent_cuts(double lo, double hi, int32_t m) {
 
 std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m, double grown) {
   const double length = hi - lo;
-  if (feature >= kWholeExtent * length) return whole_extent_cuts(lo, hi, m);
+  // A few units in the last place must not decide it, as below: the same in another unit.
+  if (feature >= kWholeExtent * length * (1.0 - 1e-9)) return whole_extent_cuts(lo, hi, m);
   const double width = std::min(feature, 0.5 * length);
   std::vector<double> layer(m + 1);
   for (int32_t i = 0; i <= m; ++i) {
