@@ -43,7 +43,7 @@ int64_t level_peak_bytes(const LevelParts& level) {
       parallel_for_threads(leaves, level.threads) * CoefficientCache::bytes() +
       vector_bytes(level.tree.nodes) / sizeof(ClusterNode) * sizeof(std::vector<int32_t>) +
       vector_bytes(level.lists.near) / 2;
-  const int64_t factor_phase = level.far.bytes() + factor_bytes(level.factor, true);
+  const int64_t factor_phase = level.far.bytes() + factor_bytes(level.preconditioner.factor, true);
   // The solves: the starts, the solutions and P times them of every conductor, and the vectors
   // and far-field work space of each solving thread.
   const int32_t groups = (level.conductors + kNarrowLanes - 1) / kNarrowLanes;
@@ -51,7 +51,7 @@ int64_t level_peak_bytes(const LevelParts& level) {
   const int64_t per_thread =
       kLaneWorkVectors * lane_vector +
       2 * level.far.work_blocks() * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>));
-  const int64_t solve_phase = level.far.bytes() + factor_bytes(level.factor, false) +
+  const int64_t solve_phase = level.far.bytes() + factor_bytes(level.preconditioner.factor, false) +
                               3 * n * level.conductors * static_cast<int64_t>(sizeof(double)) +
                               parallel_for_threads(groups, level.threads) * per_thread;
   return held + std::max({near_phase, factor_phase, solve_phase});
