@@ -44,6 +44,7 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator
   apply_operator(Q, x, q, work);
   for (int32_t i = 0; i < n; ++i)
     for (int32_t w = 0; w < kNarrowLanes; ++w) r[i].lane[w] = b[i].lane[w] - q[i].lane[w];
+  M.correct(x, r, lane_work.preconditioner.get());
   Lanes<kNarrowLanes> bb, rr0;
   step_kernels.dot(bb, b, b, n);
   step_kernels.dot(rr0, r, r, n);

@@ -17,8 +17,13 @@ SymmetricLevel::SymmetricLevel(const LevelMesh& mesh, const ClusterTree& tree,
         std::min(settings.iteration_degree, settings.highest_degree)},
       preconditioner{
           (timer.finish("far field"), make_incomplete_factor(near, settings.factor_keep)),
-          settings.instruction_set} {
+          CoarseSpace{}, settings.instruction_set} {
   timer.finish("factor");
+  if (settings.coarse_panels > 0) {
+    preconditioner.coarse =
+        make_coarse_space(mesh, tree, Q, settings.coarse_panels, settings.threads);
+    timer.finish("coarse space");
+  }
 }
 
 void SymmetricLevel::count(const LevelMesh& mesh, const ClusterTree& tree,
