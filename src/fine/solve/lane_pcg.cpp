@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-LaneWork::LaneWork(const FarField& far_field, int32_t n)
+LaneWork::LaneWork(const FarField& far_field, const LevelPreconditioner& M, int32_t n)
     : far(far_field.work_blocks()),
       b(new Lanes<kNarrowLanes>[n]),
       x(new Lanes<kNarrowLanes>[n]),
@@ -10,7 +10,8 @@ LaneWork::LaneWork(const FarField& far_field, int32_t n)
       r(new Lanes<kNarrowLanes>[n]),
       z(new Lanes<kNarrowLanes>[n]),
       p(new Lanes<kNarrowLanes>[n]),
-      q(new Lanes<kNarrowLanes>[n]) {}
+      q(new Lanes<kNarrowLanes>[n]),
+      preconditioner(new Lanes<kNarrowLanes>[M.work_size()]) {}
 
 void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                     FarFieldWork& work) {
@@ -25,11 +26,10 @@ const Lanes<kNarrowLanes> kNoRestart{};  // p = β p + z in every lane
 }  // namespace
 
 std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator& P,
-                                     const IncompleteFactor& factor, const Lanes<kNarrowLanes>* b,
+                                     const LevelPreconditioner& M, const Lanes<kNarrowLanes>* b,
                                      Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                                      double tolerance, int32_t max_iterations,
                                      LaneWork& lane_work) {
-  const NearKernels& k = near_kernels(Q.instruction_set);
   const LaneKernels<kNarrowLanes>& step_kernels = lane_kernels(Q.instruction_set).narrow;
   const int32_t n = Q.near.n;
   Lanes<kNarrowLanes>* r = lane_work.r.get();
@@ -44,6 +44,7 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator
   apply_operator(Q, x, q, work);
   for (int32_t i = 0; i < n; ++i)
     for (int32_t w = 0; w < kNarrowLanes; ++w) r[i].lane[w] = b[i].lane[w] - q[i].lane[w];
+  M.correct(x, r, lane_work.preconditioner.get());
   Lanes<kNarrowLanes> bb, rr0;
   step_kernels.dot(bb, b, b, n);
   step_kernels.dot(rr0, r, r, n);
@@ -54,7 +55,7 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator
     outcome[w].converged = !active[w];
     running += active[w] ? 1 : 0;
   }
-  k.factor_solve(factor, r, z);
+  M.apply(r, z, lane_work.preconditioner.get());
   for (int32_t i = 0; i < n; ++i) p[i] = z[i];
   Lanes<kNarrowLanes> rho;
   step_kernels.dot(rho, r, z, n);
@@ -84,7 +85,7 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator
       }
     }
     if (running == 0) break;
-    k.factor_solve(factor, r, z);
+    M.apply(r, z, lane_work.preconditioner.get());
     Lanes<kNarrowLanes> next_rho;
     step_kernels.dot(next_rho, r, z, n);
     Lanes<kNarrowLanes> beta{};

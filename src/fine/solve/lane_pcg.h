@@ -6,7 +6,7 @@
 
 #include "common/instruction_set.h"
 #include "fine/far_field/far_field.h"
-#include "fine/solve/incomplete_factor.h"
+#include "fine/solve/level_preconditioner.h"
 #include "fine/solve/near_field.h"
 #include "fine/solve/near_kernels.h"
 #include "sparse/lane_kernels.h"
@@ -25,9 +25,10 @@ void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<
                     FarFieldWork& work);
 
 /// The vectors of one lane-group solve, kept by a thread from one group to the next so that they
-/// are allocated once: kLaneWorkVectors vectors of n lane groups and the far field's work space.
+/// are allocated once: kLaneWorkVectors vectors of n lane groups, the far field's work space and
+/// the preconditioner's.
 struct LaneWork {
-  LaneWork(const FarField& far, int32_t n);
+  LaneWork(const FarField& far, const LevelPreconditioner& M, int32_t n);
   FarFieldWork far;                          // the far field's expansions
   std::unique_ptr<Lanes<kNarrowLanes>[]> b;  // right-hand sides, set by the caller
   std::unique_ptr<Lanes<kNarrowLanes>[]> x;  // solutions, set to the start by the caller
@@ -36,6 +37,7 @@ struct LaneWork {
   std::unique_ptr<Lanes<kNarrowLanes>[]> z;  // preconditioned residual
   std::unique_ptr<Lanes<kNarrowLanes>[]> p;  // direction
   std::unique_ptr<Lanes<kNarrowLanes>[]> q;  // the operator times the direction
+  std::unique_ptr<Lanes<kNarrowLanes>[]> preconditioner;  // the preconditioner's work space
 };
 constexpr int32_t kLaneWorkVectors = 7;
 
@@ -45,10 +47,10 @@ struct LaneOutcome {
   bool converged = false;  // the residual fell below the tolerance
 };
 
-/// Solves Q x = b for the lanes of a group by conjugate gradients with the incomplete factor as
-/// preconditioner, each lane from its own start in x until its residual norm is at most
-/// `tolerance` times the norm of its b (at most `max_iterations` steps); a lane whose b is zero
-/// is done at once. On return x holds the solutions and y = P x.
+/// Solves Q x = b for the lanes of a group by conjugate gradients under the preconditioner M, each
+/// lane from its own start in x until its residual norm is at most `tolerance` times the norm of
+/// its b (at most `max_iterations` steps); a lane whose b is zero is done at once. On return x
+/// holds the solutions and y = P x.
 ///
 /// Q may be a cheaper approximation of P (a lower degree of the far field): the capacitance
 /// computed from x and P x is stationary in the error of x, so an error δ of Q shows in it only as
@@ -57,6 +59,6 @@ struct LaneOutcome {
 /// operator from a zero start in the exact sequence vornax defines, where this one needs two
 /// operators, a start from the level below and a tolerance relative to b.
 std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator& P,
-                                     const IncompleteFactor& factor, const Lanes<kNarrowLanes>* b,
+                                     const LevelPreconditioner& M, const Lanes<kNarrowLanes>* b,
                                      Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                                      double tolerance, int32_t max_iterations, LaneWork& work);

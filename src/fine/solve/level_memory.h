@@ -6,21 +6,21 @@
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
 #include "fine/mesh/graded_mesh.h"
-#include "fine/solve/incomplete_factor.h"
+#include "fine/solve/level_preconditioner.h"
 #include "fine/solve/near_field.h"
 #include "fine/solve/solve_level.h"
 
 /// What a level has built by the time its solves start.
 struct LevelParts {
-  const LevelMesh& mesh;           // its panels
-  const ClusterTree& tree;         // its clusters
-  const InteractionLists& lists;   // its near and far pairs
-  const NearField& near;           // its near coefficients
-  const FarField& far;             // its far field
-  const IncompleteFactor& factor;  // the factor of its near coefficients
-  const LevelResult* previous;     // the level below, whose mesh and charges it holds; or null
-  int32_t conductors;              // the solves, one per conductor
-  int32_t threads;                 // threads of its near coefficients and its solves
+  const LevelMesh& mesh;                      // its panels
+  const ClusterTree& tree;                    // its clusters
+  const InteractionLists& lists;              // its near and far pairs
+  const NearField& near;                      // its near coefficients
+  const FarField& far;                        // its far field
+  const LevelPreconditioner& preconditioner;  // of its solves
+  const LevelResult* previous;  // the level below, whose mesh and charges it holds; or null
+  int32_t conductors;           // the solves, one per conductor
+  int32_t threads;              // threads of its near coefficients and its solves
 };
 
 /// The most memory the level takes at once, counted from every array it builds: what it holds

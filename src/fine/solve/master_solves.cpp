@@ -75,8 +75,7 @@ void add_groups(const std::vector<int64_t>& iterations, const std::vector<char>&
 
 MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& tree,
                                      const LevelOperator& Q, const LevelOperator& P,
-                                     const IncompleteFactor& factor,
-                                     const std::vector<double>& start,
+                                     const LevelPreconditioner& M, const std::vector<double>& start,
                                      const std::vector<int32_t>& masters,
                                      const LevelSettings& settings) {
   const int32_t n = static_cast<int32_t>(mesh.panels.size());
@@ -88,7 +87,7 @@ MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& t
   std::vector<char> converged(groups, 1);
   std::vector<std::unique_ptr<LaneWork>> work(parallel_for_threads(groups, settings.threads));
   parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
-    if (!work[thread]) work[thread].reset(new LaneWork(P.far, n));
+    if (!work[thread]) work[thread].reset(new LaneWork(P.far, M, n));
     LaneWork& own = *work[thread];
     const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
     const int32_t used = std::min(kNarrowLanes, count - first);
@@ -98,7 +97,7 @@ MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& t
     for (int32_t i = 0; i < n; ++i) own.b[i] = b[i];
     bool lane_converged[kNarrowLanes] = {};
     add_outcomes(
-        solve_lanes(Q, P, factor, own.b.get(), x.get(), own.y.get(), tolerance, 10 * n + 1000, own),
+        solve_lanes(Q, P, M, own.b.get(), x.get(), own.y.get(), tolerance, 10 * n + 1000, own),
         used, iterations[g], lane_converged);
     double b_norm[kNarrowLanes];
     norms(b.get(), n, b_norm);
@@ -115,9 +114,9 @@ MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& t
       }
       if (relative == INFINITY) break;
       for (int32_t i = 0; i < n; ++i) d[i] = L{};
-      add_outcomes(solve_lanes(Q, P, factor, own.b.get(), d.get(), own.y.get(), relative,
-                               10 * n + 1000, own),
-                   used, iterations[g], lane_converged);
+      add_outcomes(
+          solve_lanes(Q, P, M, own.b.get(), d.get(), own.y.get(), relative, 10 * n + 1000, own),
+          used, iterations[g], lane_converged);
       for (int32_t i = 0; i < n; ++i)
         for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] += d[i].lane[w];
       apply_operator(P, x.get(), own.y.get(), own.far);

@@ -23,8 +23,7 @@ struct MasterSolves {
 /// (per mesh panel and master), for the symmetric system of potentials.
 MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& tree,
                                      const LevelOperator& Q, const LevelOperator& P,
-                                     const IncompleteFactor& factor,
-                                     const std::vector<double>& start,
+                                     const LevelPreconditioner& M, const std::vector<double>& start,
                                      const std::vector<int32_t>& masters,
                                      const LevelSettings& settings);
 

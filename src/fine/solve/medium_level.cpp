@@ -117,8 +117,8 @@ LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<d
     SymmetricLevel level(mesh, tree, lists, settings, kernel != nullptr ? &near_medium : nullptr,
                          kernel != nullptr ? &far_medium : nullptr, timer);
     level.count(mesh, tree, lists, previous, solves, settings.threads, result);
-    answer = solve_symmetric_masters(mesh, tree, level.Q, level.P, level.factor, start, masters,
-                                     settings);
+    answer = solve_symmetric_masters(mesh, tree, level.Q, level.P, level.preconditioner, start,
+                                     masters, settings);
   } else {
     NearRows near = make_near_rows(mesh, tree, lists, settings.threads, near_medium);
     timer.finish("near coefficients");

@@ -8,7 +8,6 @@
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
-#include "fine/solve/incomplete_factor.h"
 #include "fine/solve/lane_pcg.h"
 #include "fine/solve/level_memory.h"
 #include "fine/solve/level_timer.h"
@@ -44,7 +43,7 @@ void fill_group(const LevelMesh& mesh, const ClusterTree& tree, const std::vecto
 
 ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
                                  const LevelOperator& Q, const LevelOperator& P,
-                                 const IncompleteFactor& factor, const std::vector<double>& start,
+                                 const LevelPreconditioner& M, const std::vector<double>& start,
                                  int32_t conductors, const LevelSettings& settings) {
   const int32_t n = static_cast<int32_t>(mesh.panels.size());
   const int32_t groups = (conductors + kNarrowLanes - 1) / kNarrowLanes;
@@ -57,13 +56,13 @@ ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
   std::vector<std::unique_ptr<LaneWork>> work(parallel_for_threads(own_groups, settings.threads));
   parallel_for(own_groups, settings.threads, [&](int64_t own_group, int32_t thread) {
     const int64_t g = share.part + own_group * share.parts;
-    if (!work[thread]) work[thread].reset(new LaneWork(P.far, n));
+    if (!work[thread]) work[thread].reset(new LaneWork(P.far, M, n));
     LaneWork& own = *work[thread];
     const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
     const int32_t lanes = std::min(kNarrowLanes, conductors - first);
     fill_group(mesh, tree, start, conductors, first, own);
-    outcomes[g] = solve_lanes(Q, P, factor, own.b.get(), own.x.get(), own.y.get(),
-                              settings.tolerance, 10 * n + 1000, own);
+    outcomes[g] = solve_lanes(Q, P, M, own.b.get(), own.x.get(), own.y.get(), settings.tolerance,
+                              10 * n + 1000, own);
     outcomes[g].resize(lanes);
     for (int32_t i = 0; i < n; ++i) {
       const size_t at = static_cast<size_t>(tree.panel[i]) * conductors + first;
@@ -138,8 +137,8 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   if (previous != nullptr) {
     carry_charge_density(previous->mesh, mesh, previous->charge.data(), conductors, start.data());
   }
-  ConductorSolves solves =
-      solve_conductors(mesh, tree, level.Q, level.P, level.factor, start, conductors, settings);
+  ConductorSolves solves = solve_conductors(mesh, tree, level.Q, level.P, level.preconditioner,
+                                            start, conductors, settings);
   timer.finish("solves");
   result.iterations = solves.iterations;
   result.converged = solves.converged;

@@ -33,6 +33,7 @@ struct LevelSettings {
   int32_t leaf_size = 16;        // panels of a leaf cluster at the most
   double factor_keep = 0.1;      // near entries kept in the preconditioner, relative to the
                                  // geometric mean of their diagonal entries
+  int32_t coarse_panels = 0;     // panels per unknown of the deflated coarse space; 0: none
   double tolerance = 1e-8;       // residual norm of each solve relative to its right-hand side. The
                             // iterations use cheaper expansions than the capacitance, so a solve
                             // that stops one step earlier moves it by that difference times this;

@@ -12,11 +12,18 @@ SymmetricLevel::SymmetricLevel(const LevelMesh& mesh, const ClusterTree& tree,
       far((timer.finish("near coefficients"),
            FarField(mesh, tree, lists, settings.highest_degree, settings.iteration_degree,
                     settings.separation, far_medium))),
-      factor((timer.finish("far field"), make_incomplete_factor(near, settings.factor_keep))),
       P{near, far, settings.instruction_set, settings.highest_degree},
       Q{near, far, settings.instruction_set,
-        std::min(settings.iteration_degree, settings.highest_degree)} {
+        std::min(settings.iteration_degree, settings.highest_degree)},
+      preconditioner{
+          (timer.finish("far field"), make_incomplete_factor(near, settings.factor_keep)),
+          CoarseSpace{}, settings.instruction_set} {
   timer.finish("factor");
+  if (settings.coarse_panels > 0) {
+    preconditioner.coarse =
+        make_coarse_space(mesh, tree, Q, settings.coarse_panels, settings.threads);
+    timer.finish("coarse space");
+  }
 }
 
 void SymmetricLevel::count(const LevelMesh& mesh, const ClusterTree& tree,
@@ -25,5 +32,5 @@ void SymmetricLevel::count(const LevelMesh& mesh, const ClusterTree& tree,
   result.near_entries = near.row_start[near.n] + near.n;
   result.far_links = far.pair_count();
   result.bytes = static_cast<double>(level_peak_bytes(
-      LevelParts{mesh, tree, lists, near, far, factor, previous, solves, threads}));
+      LevelParts{mesh, tree, lists, near, far, preconditioner, previous, solves, threads}));
 }

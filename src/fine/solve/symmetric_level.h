@@ -5,14 +5,14 @@
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
-#include "fine/solve/incomplete_factor.h"
 #include "fine/solve/lane_pcg.h"
+#include "fine/solve/level_preconditioner.h"
 #include "fine/solve/level_timer.h"
 #include "fine/solve/near_field.h"
 #include "fine/solve/solve_level.h"
 
 /// The symmetric system of a level, in vacuum or through a stack's images: its near
-/// coefficients, far field and incomplete factor, built in that order and timed phase by
+/// coefficients, far field and preconditioner, built in that order and timed phase by
 /// phase, and the two operators the conjugate-gradient solves use: Q at the degree of the
 /// iterations, P at the highest degree for the final products. P and Q refer to the members,
 /// so the system stays where it was built.
@@ -28,9 +28,9 @@ struct SymmetricLevel {
              const LevelResult* previous, int32_t solves, int32_t threads,
              LevelResult& result) const;
 
-  NearField near;           // the near coefficients
-  FarField far;             // the far field
-  IncompleteFactor factor;  // the preconditioner, from the strong near entries
-  LevelOperator P;          // the operator at the highest degree
-  LevelOperator Q;          // the operator at the degree of the iterations
+  NearField near;                      // the near coefficients
+  FarField far;                        // the far field
+  LevelOperator P;                     // the operator at the highest degree
+  LevelOperator Q;                     // the operator at the degree of the iterations
+  LevelPreconditioner preconditioner;  // of the solves under Q
 };
