@@ -1,8 +1,10 @@
 // vornax-fine's mesh stage on a structure file, with the time of each step:
-//   mesh_build FILE [LAST] [pairs]
+//   mesh_build FILE [LAST] [pairs|medium]
 // reads the file, finds the feature scales (through the face hierarchy, or with `pairs` every
 // pair of faces, as before the hierarchy), and builds the level meshes 1 .. LAST (default 3).
-// Prints the faces, the panels of each level and the seconds of each step. Not installed.
+// Prints the faces, the panels of each level and the seconds of each step. With `medium`, the
+// faces a level solves in the file's medium (dielectric pieces too) meshed as vornax-fine meshes
+// them, and the five faces with the most panels of the last level. Not installed.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +14,7 @@
 
 #include "fine/mesh/feature_scale.h"
 #include "fine/mesh/graded_mesh.h"
+#include "fine/mesh/solve_faces.h"
 #include "structure/structure_file.h"
 
 namespace {
@@ -42,6 +45,22 @@ std::vector<double> scales_pair_by_pair(const FineStructure& s) {
   return scale;
 }
 
+/// The faces with the most panels in `mesh`, with their extents and feature scales.
+void print_largest_faces(const FineStructure& s, const std::vector<double>& feature,
+                         const std::vector<double>& middle, const LevelMesh& mesh) {
+  std::vector<size_t> order(s.panels.size());
+  for (size_t f = 0; f < order.size(); ++f) order[f] = f;
+  auto panels = [&](size_t f) { return mesh.face_first[f + 1] - mesh.face_first[f]; };
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return panels(a) > panels(b); });
+  for (size_t k = 0; k < std::min<size_t>(5, order.size()); ++k) {
+    const size_t f = order[k];
+    const AxisRect& r = s.panels[f];
+    std::printf("  face %zu (axis %d at %g, %g x %g, scales %g, %g, middle %g, %g): %u panels\n", f,
+                r.axis, r.plane, r.hi[0] - r.lo[0], r.hi[1] - r.lo[1], feature[2 * f],
+                feature[2 * f + 1], middle[2 * f], middle[2 * f + 1], panels(f));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,6 +70,7 @@ int main(int argc, char** argv) {
   }
   const int32_t last = argc > 2 ? std::atoi(argv[2]) : 3;
   const bool pairs = argc > 3 && std::string(argv[3]) == "pairs";
+  const bool medium = argc > 3 && std::string(argv[3]) == "medium";
   auto start = std::chrono::steady_clock::now();
   std::ifstream in(argv[1]);
   FineStructure structure;
@@ -60,16 +80,25 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
+  if (medium) {
+    // As the extraction sees it: pieces are faces of no conductor.
+    structure = solve_faces(structure, 1.0).structure;
+    for (uint32_t& c : structure.conductor_of_panel)
+      if (c == structure.conductors.size()) c = kNoConductor;
+  }
   const double read = seconds_since(start);
   start = std::chrono::steady_clock::now();
   const std::vector<double> feature =
       pairs ? scales_pair_by_pair(structure) : feature_scales(structure);
   std::printf("faces %zu, read %.3f s, feature scales %.3f s\n", structure.panels.size(), read,
               seconds_since(start));
+  std::vector<double> middle;
+  if (medium) middle = middle_scales(structure.panels, structure.conductor_of_panel);
   for (int32_t m = 1; m <= last; ++m) {
     start = std::chrono::steady_clock::now();
-    const LevelMesh mesh = make_level_mesh(structure, feature, m);
+    const LevelMesh mesh = make_level_mesh(structure, feature, m, medium ? &middle : nullptr);
     std::printf("level %d: %zu panels, %.3f s\n", m, mesh.panels.size(), seconds_since(start));
+    if (medium && m == last) print_largest_faces(structure, feature, middle, mesh);
   }
   return 0;
 }

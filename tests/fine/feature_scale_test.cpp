@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
+#include "rectangle_pairs.h"
 #include "structure/space_box.h"
 
 namespace {
@@ -75,4 +77,33 @@ TEST(FeatureScale, TheHierarchyGivesThePairwiseScalesToTheBit) {
     for (size_t f = 0; f < found.size(); ++f)
       ASSERT_EQ(expected[f], found[f]) << "seed " << seed << ", face " << f;
   }
+}
+
+// A ledge 0.002 wide and 100 long (z-normal, x across, y along) of conductor 0, beside the step
+// of its own conductor that runs past both its ends: the step sets the edge layers (the
+// distance hypot(0.002, 0.03)) but not the middle, which grows to the ledge's length; a face of
+// another conductor that ends in the middle sets it to its distance; one whose end lies within
+// its distance of the ledge's end, and one nearer than the ledge's width, do not.
+TEST(FeatureScale, TheMiddleOfALedgeIsSetOnlyByEndsWellInsideIt) {
+  const AxisRect ledge = rect(2, 1.0, 0.0, 0.0, 0.002, 100.0);
+  const AxisRect step = rect(0, 0.004, -1.0, 1.03, 101.0, 1.06);  // (y, z) extents
+  std::vector<AxisRect> faces = {ledge, step};
+  std::vector<uint32_t> owner = {0, 0};
+  std::vector<double> middle = middle_scales(faces, owner);
+  std::vector<double> feature = feature_scales(faces, owner);
+  EXPECT_NEAR(feature[1], std::hypot(0.002, 0.03), 1e-15);
+  EXPECT_EQ(middle[0], 0.002);  // across: its width
+  EXPECT_EQ(middle[1], 100.0);  // along: nothing ends inside it
+  // Another conductor's strip 0.5 above, from y = 99.9 on: its end is the ledge's end's.
+  faces.push_back(rect(2, 1.5, 0.0, 99.9, 0.002, 200.0));
+  owner.push_back(1);
+  EXPECT_EQ(middle_scales(faces, owner)[1], 100.0);
+  // One 2 above that ends at y = 50.
+  faces.push_back(rect(2, 3.0, 0.0, 50.0, 0.002, 200.0));
+  owner.push_back(1);
+  EXPECT_EQ(middle_scales(faces, owner)[1], 2.0);
+  // One 0.001 beside it that ends at y = 30: never below the ledge's width.
+  faces.push_back(rect(2, 1.0, 0.003, 30.0, 0.004, 200.0));
+  owner.push_back(1);
+  EXPECT_EQ(middle_scales(faces, owner)[1], 0.002);
 }

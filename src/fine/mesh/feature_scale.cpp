@@ -4,23 +4,71 @@
 
 #include "fine/mesh/face_hierarchy.h"
 
+namespace {
+
+/// The nearest gap from face f to the faces that `where(g)` accepts and that are not a detail of
+/// f's own conductor, bounded by f's longer side.
+template <typename Where>
+double nearest_counted_gap(const FaceHierarchy& hierarchy, const std::vector<AxisRect>& faces,
+                           const std::vector<SpaceBox>& boxes, const std::vector<uint32_t>& owner,
+                           double own_detail, size_t f, Where where) {
+  const AxisRect& r = faces[f];
+  const double a = r.hi[0] - r.lo[0], b = r.hi[1] - r.lo[1];
+  const double detail = own_detail * std::min(a, b);
+  const uint32_t conductor = owner[f];
+  return hierarchy.nearest_gap(boxes[f], std::max(a, b), [&](uint32_t g, double distance) {
+    return (conductor == kNoConductor || owner[g] != conductor || distance >= detail) &&
+           where(g, distance);
+  });
+}
+
+std::vector<SpaceBox> boxes_of(const std::vector<AxisRect>& faces) {
+  std::vector<SpaceBox> boxes(faces.size());
+  for (size_t f = 0; f < faces.size(); ++f) boxes[f] = space_box(faces[f]);
+  return boxes;
+}
+
+/// The space axis along extent k of a face whose normal is `axis` (as AxisRect orders them).
+int32_t space_axis(int32_t axis, int32_t k) { return (axis + 1 + k) % 3; }
+
+}  // namespace
+
 std::vector<double> feature_scales(const std::vector<AxisRect>& faces,
                                    const std::vector<uint32_t>& owner, double own_detail) {
-  const size_t n = faces.size();
-  std::vector<SpaceBox> boxes(n);
-  for (size_t f = 0; f < n; ++f) boxes[f] = space_box(faces[f]);
+  const std::vector<SpaceBox> boxes = boxes_of(faces);
   const FaceHierarchy hierarchy(boxes);
-  std::vector<double> scale(2 * n);
-  for (size_t f = 0; f < n; ++f) {
+  std::vector<double> scale(2 * faces.size());
+  for (size_t f = 0; f < faces.size(); ++f) {
     const AxisRect& r = faces[f];
-    const double length[2] = {r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]};
-    const double detail = own_detail * std::min(length[0], length[1]);
-    const uint32_t conductor = owner[f];
-    const double gap = hierarchy.nearest_gap(
-        boxes[f], std::max(length[0], length[1]), [&](uint32_t g, double distance) {
-          return conductor == kNoConductor || owner[g] != conductor || distance >= detail;
-        });
-    for (int32_t k = 0; k < 2; ++k) scale[2 * f + k] = std::min(length[k], gap);
+    const double gap = nearest_counted_gap(hierarchy, faces, boxes, owner, own_detail, f,
+                                           [](uint32_t, double) { return true; });
+    for (int32_t k = 0; k < 2; ++k) scale[2 * f + k] = std::min(r.hi[k] - r.lo[k], gap);
+  }
+  return scale;
+}
+
+std::vector<double> middle_scales(const std::vector<AxisRect>& faces,
+                                  const std::vector<uint32_t>& owner, double own_detail) {
+  const std::vector<SpaceBox> boxes = boxes_of(faces);
+  const FaceHierarchy hierarchy(boxes);
+  std::vector<double> scale(2 * faces.size());
+  for (size_t f = 0; f < faces.size(); ++f) {
+    const AxisRect& r = faces[f];
+    const double shorter = std::min(r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]);
+    for (int32_t k = 0; k < 2; ++k) {
+      const int32_t axis = space_axis(r.axis, k);
+      const double lo = r.lo[k], hi = r.hi[k];
+      // An end nearer to the face's end than to the face is that end's: its edge layer grades
+      // towards both.
+      auto ends_inside = [&](uint32_t g, double distance) {
+        const SpaceBox& b = boxes[g];
+        const double from = lo + distance, to = hi - distance;
+        return (b.lo[axis] > from && b.lo[axis] < to) || (b.hi[axis] > from && b.hi[axis] < to);
+      };
+      const double gap =
+          nearest_counted_gap(hierarchy, faces, boxes, owner, own_detail, f, ends_inside);
+      scale[2 * f + k] = std::max(std::min(hi - lo, gap), shorter);
+    }
   }
   return scale;
 }

@@ -27,5 +27,19 @@ std::vector<double> feature_scales(const std::vector<AxisRect>& faces,
                                    const std::vector<uint32_t>& owner,
                                    double own_detail = kOwnDetail);
 
+/// The lengths on which the charge of each face varies in its middle, for the segments that grow
+/// from its edges (graded_cuts): two values per face as feature_scales gives them, each the
+/// length of that extent, or the distance d to the nearest face counted as there that has an end
+/// inside the face's span along that extent, farther than d from both ends, where that is
+/// smaller; but never below the
+/// face's shorter side (a narrow slit at one edge does not cut a wide face all over). A face that
+/// runs on past both ends (the step beside a ledge, the far side of a thin strip) changes the
+/// charge across the face, not along it; one beyond an end is the end's, and the edge layers grade
+/// towards it. Neither asks for short segments all along: a ledge 2 nm wide and 180 µm long is
+/// cut by its width across and coarsely along. Each value is at least the feature scale.
+std::vector<double> middle_scales(const std::vector<AxisRect>& faces,
+                                  const std::vector<uint32_t>& owner,
+                                  double own_detail = kOwnDetail);
+
 /// The feature scales of a structure's conductor panels.
 std::vector<double> feature_scales(const FineStructure& structure, double own_detail = kOwnDetail);

@@ -72,16 +72,8 @@ std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m,
   return cuts;
 }
 
-namespace {
-
-double shorter_side(const AxisRect& face) {
-  return std::min(face.hi[0] - face.lo[0], face.hi[1] - face.lo[1]);
-}
-
-}  // namespace
-
 LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
-                          int32_t m, bool growing) {
+                          int32_t m, const std::vector<double>* middle) {
   LevelMesh mesh;
   const size_t faces = structure.panels.size();
   mesh.cuts[0].resize(faces);
@@ -91,7 +83,7 @@ LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<doub
     const AxisRect& face = structure.panels[f];
     for (int k = 0; k < 2; ++k)
       mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m,
-                                    growing ? shorter_side(face) : 0.0);
+                                    middle != nullptr ? (*middle)[2 * f + k] : 0.0);
     panels += (mesh.cuts[0][f].size() - 1) * (mesh.cuts[1][f].size() - 1);
   }
   mesh.panels.reserve(panels);

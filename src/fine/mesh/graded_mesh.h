@@ -41,10 +41,10 @@ constexpr double kWholeExtent = 2.0;
 std::vector<double> whole_extent_cuts(double lo, double hi, int32_t m);
 
 /// The panels of level m for a structure whose faces have the given feature scales, two per
-/// face as feature_scales gives them; with `growing`, the middle segments of a face grow up to
-/// its shorter side (graded_cuts).
+/// face as feature_scales gives them; with `middle` (two per face, as middle_scales gives
+/// them), the middle segments of a face grow up to those lengths (graded_cuts).
 LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
-                          int32_t m, bool growing = false);
+                          int32_t m, const std::vector<double>* middle = nullptr);
 
 /// Charges on `to` that carry the charge density of `from`, face by face: each panel of `to`
 /// gets the density of the panel of `from` that holds its centre. A good first guess for a

@@ -75,7 +75,7 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
     kernel.reset(new LayeredKernel(faces.stack, kernel_tolerance_for(options.accuracy)));
     floor += kernel_floor(*kernel, faces);
   }
-  LevelSystem system{&faces, kernel.get(), options.masters, !structure.medium.layers.empty()};
+  LevelSystem system{&faces, kernel.get(), options.masters, {}};
   outcome.rows = options.masters;
   if (outcome.rows.empty()) {
     for (int32_t k = 0; k < conductors; ++k) outcome.rows.push_back(k);
@@ -89,6 +89,10 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
   const std::vector<double> feature =
       master_graded_scales(faces.structure.panels, owner, options.masters, conductors,
                            feature_scales(faces.structure.panels, owner));
+  // In a stack, faces are cut at every layer boundary and around every piece: long, thin faces
+  // whose middles need no segments of their width.
+  if (!structure.medium.layers.empty())
+    system.middle = middle_scales(faces.structure.panels, owner);
   std::vector<int32_t> levels;
   std::vector<std::vector<double>> matrices;
   LevelResult previous;

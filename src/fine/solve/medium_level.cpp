@@ -90,7 +90,7 @@ LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<d
   const SolveFaces& faces = *system.faces;
   LevelResult result;
   LevelTimer timer(m);
-  result.mesh = make_level_mesh(faces.structure, feature, m, system.growing_mesh);
+  result.mesh = make_level_mesh(faces.structure, feature, m, growing_middle(&system));
   const LevelMesh& mesh = result.mesh;
   const int32_t n = static_cast<int32_t>(mesh.panels.size());
   const int32_t conductors = static_cast<int32_t>(faces.no_conductor);

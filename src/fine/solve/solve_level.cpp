@@ -121,7 +121,7 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   }
   LevelResult result;
   LevelTimer timer(m);
-  result.mesh = make_level_mesh(structure, feature, m, system != nullptr && system->growing_mesh);
+  result.mesh = make_level_mesh(structure, feature, m, growing_middle(system));
   const LevelMesh& mesh = result.mesh;
   const int32_t n = static_cast<int32_t>(mesh.panels.size());
   const int32_t conductors = static_cast<int32_t>(structure.conductors.size());
