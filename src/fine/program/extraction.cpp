@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "fine/mesh/feature_scale.h"
+#include "fine/solve/window_rows.h"
 
 namespace {
 
@@ -101,6 +102,8 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
       return outcome;
     }
     levels.push_back(m);
+    if (structure.medium.window_grounded)
+      close_window_rows(outcome.rows, conductors, structure.medium.window_net, result.capacitance);
     matrices.push_back(result.capacitance);
     outcome.estimate = estimate_convergence(levels, matrices, conductors, floor, options.masters);
     LevelReport report{
