@@ -176,6 +176,7 @@ std::string build_cap3d_structure(const Cap3dFile& file, const std::string& file
   out.medium.has_window = true;
   out.medium.window = space_box_of(file.window);
   out.medium.window_grounded = grounded;
+  out.medium.window_net = wall_net;
   out.length_unit = "um";
   return "";
 }

@@ -64,6 +64,7 @@ struct StructureMedium {
   bool window_grounded = false;              // its four sides and top are panels of a grounded net
                                              // (GROUND, or "window" appended last); else the
                                              // layers reach sideways without end
+  uint32_t window_net = 0;                   // with window_grounded: the conductor of its walls
   std::vector<DielectricBlock> blocks;       // as read, in file order
   std::vector<DielectricPiece> pieces;       // the interfaces that carry unknowns
 };

@@ -9,74 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "dielectric_cases.h"
 #include "fine/mesh/graded_mesh.h"
-#include "fine/program/extraction.h"
 #include "fine/program/named_output.h"
-#include "structure/structure_file.h"
 
 namespace {
 
 /// 4πε0 · 0.6606782 for the unit cube, in Cap.txt's unit (pF for metres): the random-walk
 /// value of Hwang and Mascagni (2004).
 constexpr double kCube = 73.4757;
-
-/// A box conductor of a cap3d file.
-std::string box(const std::string& name, double x, double y, double z, double dx, double dy,
-                double dz) {
-  std::ostringstream out;
-  out << "<conductor>\nname " << name << "\n<block>\nbasepoint(" << x << "," << y << "," << z
-      << ")\nv1(" << dx << ",0,0)\nv2(0," << dy << ",0)\nhvector(0,0," << dz
-      << ")\n</block>\n</conductor>\n";
-  return out.str();
-}
-
-/// A cap3d file of `conductors` in a window reaching well beyond them, with planar layers of
-/// permittivity eps[k] up to tops[k] (the last to the window's top).
-std::string cap3d(const std::vector<double>& eps, const std::vector<double>& tops,
-                  const std::string& conductors) {
-  std::ostringstream out;
-  out << "<cap3d>\n<window>\nname w\nv1(-20,-20,-20)\nv2(20,20,20)\n</window>\n";
-  for (size_t k = 0; k < eps.size(); ++k) {
-    out << "<plate_medium>\nname l" << k << "\ndiel " << eps[k] << "\nz_top "
-        << (k < tops.size() ? tops[k] : 20.0) << "\n</plate_medium>\n";
-  }
-  out << conductors << "</cap3d>\n";
-  return out.str();
-}
-
-FineStructure read(const std::string& text) {
-  std::istringstream in(text);
-  FineStructure structure;
-  StructureFormat format;
-  EXPECT_EQ("", read_structure(in, "test", WindowFaces::kOpen, structure, format));
-  return structure;
-}
-
-FineResult extract(const FineStructure& structure, std::vector<int32_t> masters = {},
-                   double permittivity = 1.0) {
-  FineOptions options;
-  options.accuracy = 0.01;
-  options.threads = 2;
-  options.masters = masters;
-  options.permittivity = permittivity;
-  FineResult result = extract_fine(structure, options);
-  EXPECT_EQ(FineEnd::reached, result.end);
-  return result;
-}
-
-/// Each significant entry of `result`'s rows is `expected` within its estimate and the
-/// extra relative `margin`.
-void expect_rows(const FineResult& result, const std::vector<double>& expected, double margin,
-                 const double* expected_error = nullptr) {
-  const ConvergenceEstimate& e = result.estimate;
-  ASSERT_EQ(expected.size(), e.value.size());
-  for (size_t at = 0; at < expected.size(); ++at) {
-    if (!e.significant[at]) continue;
-    const double allowed = e.error[at] + (expected_error ? expected_error[at] : 0.0) +
-                           margin * std::fabs(expected[at]);
-    EXPECT_NEAR(expected[at], e.value[at], allowed) << "entry " << at;
-  }
-}
 
 const std::string kCubeConductor = box("cube", 0, 0, 0, 1, 1, 1);
 

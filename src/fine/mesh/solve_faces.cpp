@@ -38,9 +38,9 @@ SolveFaces solve_faces(const FineStructure& structure, double permittivity) {
   for (size_t f = 0; f < structure.panels.size(); ++f) {
     const PanelSide& side = out.structure.panel_sides[f];
     const int32_t layer = face_layer(out.stack, structure.panels[f], side.outward < 0 ? -1 : 1);
-    // A panel file says nothing of its medium: the uniform one.
-    const double factor =
-        structure.medium.layers.empty() ? 1.0 : side.permittivity / side.background;
+    // A panel file's sides are all {0, 1, 1}: the uniform medium. A cap3d file without planar
+    // layers is in vacuum, but its blocks still count.
+    const double factor = side.permittivity / side.background;
     out.medium.push_back(FaceMedium{layer, false, factor});
     out.symmetric = out.symmetric && factor == 1.0;
   }

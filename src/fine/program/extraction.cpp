@@ -7,6 +7,7 @@
 
 #include "fine/mesh/feature_scale.h"
 #include "fine/mesh/master_grading.h"
+#include "fine/solve/window_rows.h"
 
 namespace {
 
@@ -109,6 +110,8 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
       return outcome;
     }
     levels.push_back(m);
+    if (structure.medium.window_grounded)
+      close_window_rows(outcome.rows, conductors, structure.medium.window_net, result.capacitance);
     matrices.push_back(result.capacitance);
     outcome.estimate = estimate_convergence(levels, matrices, conductors, floor, options.masters);
     LevelReport report{
