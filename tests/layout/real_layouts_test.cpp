@@ -129,3 +129,28 @@ TEST_F(LayoutThroughKLayout, TheSramWindowKeepsItsFourWordLinesApart) {
   EXPECT_NE(std::string::npos, layout.err.find("/BLC_BOT' also carries the labels "));
   EXPECT_NE(std::string::npos, layout.err.find("/BLC_TOP'"));
 }
+
+TEST_F(LayoutThroughKLayout, ACellInTheKitsOxideIsItsVacuumMatrixTimesTheOxidesPermittivity) {
+  NEEDS_THE_KIT();
+  // The example stack puts the whole back end in one oxide of εr 4.1: a uniform medium, so the
+  // cap3d file's matrix is exactly 4.1 times the panel file's. Before faces in a uniform medium
+  // were meshed as in vacuum, the cap3d file's second level did not converge.
+  ProgramRun chain = run(
+      "(" VORNAX_LAYOUT_BINARY " " + cells + " " VORNAX_EXAMPLES "/layout/sg13g2.stack" +
+      " --cell sg13g2_nand2_1 --substrate 2 --cap3d nand2.cap3d > nand2.txt && " VORNAX_FINE_BINARY
+      " nand2.txt --accuracy 5 > /dev/null && mv Cap.txt vacuum.txt && " VORNAX_FINE_BINARY
+      " nand2.cap3d --accuracy 5 > /dev/null)");
+  ASSERT_EQ(0, chain.status) << chain.err;
+  std::istringstream vacuum(read_file(dir + "/vacuum.txt")), oxide(read_file(dir + "/Cap.txt"));
+  std::vector<double> in_vacuum(36), in_oxide(36);
+  for (double& value : in_vacuum) ASSERT_TRUE(vacuum >> value);
+  for (double& value : in_oxide) ASSERT_TRUE(oxide >> value);
+  // The two files list the nets alike (the panel file's order is the cap3d file's); the same
+  // mesh, so the same numbers to the solves' tolerance.
+  for (int j = 0; j < 6; ++j) {
+    for (int k = 0; k < 6; ++k) {
+      EXPECT_NEAR(4.1 * in_vacuum[j * 6 + k], in_oxide[j * 6 + k], 1e-4 * in_oxide[j * 6 + j])
+          << "entry " << j << ", " << k;
+    }
+  }
+}

@@ -91,8 +91,9 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
       master_graded_scales(faces.structure.panels, owner, options.masters, conductors,
                            feature_scales(faces.structure.panels, owner));
   // In a stack, faces are cut at every layer boundary and around every piece: long, thin faces
-  // whose middles need no segments of their width.
-  if (!structure.medium.layers.empty())
+  // whose middles need no segments of their width. A uniform medium cuts nothing: it is meshed
+  // as in vacuum.
+  if (!faces.uniform)
     system.middle = middle_scales(faces.structure.panels, owner);
   std::vector<int32_t> levels;
   std::vector<std::vector<double>> matrices;
