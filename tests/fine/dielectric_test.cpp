@@ -129,6 +129,23 @@ TEST(FineDielectrics, AFaceWhoseScaleANarrowSlitSetsIsNotCutFinelyThroughout) {
   EXPECT_EQ(graded_cuts(0, 100, 4, 3), graded_cuts(0, 100, 4, 3, 4));
 }
 
+TEST(FineDielectrics, GrowingMiddleSegmentsLeaveNoSliverWhereTheirHalvesMeet) {
+  // A layout's side 2 long with edge layers 0.4 wide (0.4 as drawn, a unit in the last place
+  // below): the two halves met at the middle within rounding, and a panel of no width there
+  // made the near coefficients NaN and the factor's search for a positive pivot endless.
+  for (int32_t m = 1; m <= 8; ++m) {
+    for (double width : {0.39999999999999991, 0.4, 0.1, 0.3, 0.5 / 3}) {
+      for (double grown : {0.7, 1.0, 1.3, 2.0}) {
+        const std::vector<double> cuts = graded_cuts(8, 10, width, m, grown);
+        for (size_t k = 1; k < cuts.size(); ++k) {
+          EXPECT_GT(cuts[k] - cuts[k - 1], 1e-6)
+              << "m " << m << ", width " << width << ", grown " << grown << ", cut " << k;
+        }
+      }
+    }
+  }
+}
+
 // A strip of width w = h and thickness w/1000 on a slab of height h over a ground plane (a
 // half-space 10⁴ times the slab's permittivity, an image of weight −0.9998), air above: the
 // difference of the strip's capacitance at lengths 20 w and 40 w is its capacitance per length,

@@ -19,9 +19,12 @@ std::vector<double> growing_middle(double middle, double width, double grown, in
   // The gap between the two halves is below two segments: halved where it is too long.
   const double last = half.empty() ? 0.0 : half.back();
   if (middle - 2.0 * last > largest) half.push_back(0.5 * middle);
+  // A mirrored cut that falls within half a first segment of the last one would leave a sliver
+  // (none at all in floating point, where the two halves meet at the middle within rounding).
   std::vector<double> cuts = half;
+  const double first = 3.0 * width / m;
   for (size_t i = half.size(); i-- > 0;) {
-    if (middle - half[i] > cuts.back()) cuts.push_back(middle - half[i]);
+    if (middle - half[i] - cuts.back() > 0.5 * first) cuts.push_back(middle - half[i]);
   }
   return cuts;
 }
