@@ -93,7 +93,9 @@ IncompleteFactor make_incomplete_factor(const NearField& near, double keep) {
   // diagonal's neighbourhood, is a better preconditioner with its diagonal raised: with a fifth
   // more, the solves of every level tried took the fewest steps, and without any some took six
   // times as many, their pivots being nearly zero.
-  for (double shift = 0.2;; shift *= 2.0) {
+  // Raised a million times over, a diagonal that still gives no positive pivot is not finite:
+  // the factor is left as it failed, and the solves report that they did not converge.
+  for (double shift = 0.2; shift < 1e6; shift *= 2.0) {
     for (int32_t i = 0; i < n; ++i) diagonal[i] = near.diagonal[i] * (1.0 + shift);
     factor.value = original;
     if (factorise(factor, diagonal)) break;
