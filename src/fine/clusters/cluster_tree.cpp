@@ -8,6 +8,10 @@
 namespace {
 
 constexpr double kGridSteps = 1073741824.0;  // 2^30
+// A panel longer than this share of its node's longest side is long against it: a cluster
+// holding it is as large as the panel, and would make every other panel of the cluster near
+// everything within the panel's length (lines24: strips 70 um long beside panels of 0.1 um).
+constexpr double kLongShare = 0.75;
 
 /// The panels' boxes in space and on the decision grid over their bounding box.
 struct PanelBoxes {
@@ -87,10 +91,30 @@ int32_t split_node(const ClusterNode& node, std::vector<int32_t>& panel, const P
   return static_cast<int32_t>(middle - begin);
 }
 
+/// The panels of the node that are long against it (longer than kLongShare of its longest
+/// side) after the others, reordering them in `panel`; returns the others' count, or 0 where the
+/// node's panels are all long or all not.
+int32_t split_off_long_panels(const ClusterNode& node, std::vector<int32_t>& panel,
+                              const PanelBoxes& boxes) {
+  int64_t side = 0;
+  for (int a = 0; a < 3; ++a) side = std::max(side, node.grid_hi[a] - node.grid_lo[a]);
+  auto is_long = [&](int32_t p) {
+    int64_t length = 0;
+    for (int a = 0; a < 3; ++a)
+      length = std::max(length, boxes.grid_hi[3 * p + a] - boxes.grid_lo[3 * p + a]);
+    return static_cast<double>(length) > kLongShare * static_cast<double>(side);
+  };
+  int32_t* begin = panel.data() + node.first;
+  int32_t* end = begin + node.count;
+  int32_t* middle = std::stable_partition(begin, end, [&](int32_t p) { return !is_long(p); });
+  if (middle == begin || middle == end) return 0;
+  return static_cast<int32_t>(middle - begin);
+}
+
 }  // namespace
 
 ClusterTree::ClusterTree(const LevelMesh& mesh, int32_t leaf_size,
-                         const std::vector<int32_t>* group_of_panel) {
+                         const std::vector<int32_t>* group_of_panel, bool isolate_long_panels) {
   const int32_t n = static_cast<int32_t>(mesh.panels.size());
   const PanelBoxes boxes = panel_boxes(mesh);
   panel.resize(n);
@@ -117,7 +141,8 @@ ClusterTree::ClusterTree(const LevelMesh& mesh, int32_t leaf_size,
     bound_node(nodes[k], panel, boxes);
     const ClusterNode node = nodes[k];
     if (node.count <= leaf_size) continue;
-    const int32_t left = split_node(node, panel, boxes);
+    int32_t left = isolate_long_panels ? split_off_long_panels(node, panel, boxes) : 0;
+    if (left == 0) left = split_node(node, panel, boxes);
     if (left == 0) continue;
     const int32_t parent = static_cast<int32_t>(k);
     nodes[k].child[0] = static_cast<int32_t>(nodes.size());

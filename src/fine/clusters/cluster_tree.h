@@ -27,9 +27,12 @@ struct ClusterNode {
 /// another unit rounds differently in the last place, and must still be split the same way.
 struct ClusterTree {
   /// `group`, when given, holds a group number (from 0) per mesh panel; without it every panel
-  /// is in one group.
-  ClusterTree(const LevelMesh& mesh, int32_t leaf_size,
-              const std::vector<int32_t>* group = nullptr);
+  /// is in one group. With `isolate_long_panels`, a node whose panels are partly long against
+  /// it (longer than three quarters of its longest side) is split into those and the others
+  /// before it is halved, so that short panels are not kept in clusters as large as a long one
+  /// beside them; the far pairs are as separated as ever, only fewer pairs are near.
+  ClusterTree(const LevelMesh& mesh, int32_t leaf_size, const std::vector<int32_t>* group = nullptr,
+              bool isolate_long_panels = false);
 
   /// Whether the clusters a and b are far enough apart for their expansions: the sum of their
   /// radii is below `ratio` times the distance of their centres (both on the grid).

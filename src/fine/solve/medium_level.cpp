@@ -15,6 +15,9 @@
 
 namespace {
 
+// Panels of a leaf cluster at the most in a stack (settings.leaf_size where that is fewer).
+constexpr int32_t kStackLeafSize = 8;
+
 /// Per mesh panel: its layer, whether its row is a piece's, and its free-charge factor (for a
 /// piece: f of its row).
 struct PanelMedia {
@@ -102,7 +105,12 @@ LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<d
   const PanelMedia media = panel_media(mesh, faces);
   const LayeredKernel* kernel = system.kernel;
 
-  ClusterTree tree(mesh, settings.leaf_size, kernel != nullptr ? &media.group : nullptr);
+  // In a stack, a near coefficient costs a closed form per image and the strips cut at the
+  // layers' boundaries are long beside short panels: smaller leaves and the long panels split
+  // off cut the near pairs (lines24's level 1: from 8.4 to 3.4 million) for a few more far ones.
+  const bool stack = kernel != nullptr;
+  ClusterTree tree(mesh, stack ? std::min(settings.leaf_size, kStackLeafSize) : settings.leaf_size,
+                   stack ? &media.group : nullptr, stack);
   InteractionLists lists = make_interaction_lists(tree, settings.separation);
   const LevelMedia level_media = level_media_of(faces, kernel, media, tree);
   const NearMedium& near_medium = level_media.near;
