@@ -65,7 +65,7 @@ TEST(StackSteps, PiecesTakeTensOfStepsPerSolve) {
   const FineResult result = run(wires_with_pieces(), 2, best_instruction_set());
   ASSERT_EQ(FineEnd::reached, result.end);
   ASSERT_GE(result.levels.size(), 3u);
-  EXPECT_LE(most_steps_per_solve(result, 3), 30.0);
+  EXPECT_LE(most_steps_per_solve(result, 3), 40.0);
 }
 
 TEST(StackSteps, TheBusInAStackIsTheSameOnEveryPathAndThreadCount) {
