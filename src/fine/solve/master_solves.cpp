@@ -18,6 +18,9 @@ typedef Lanes<kNarrowLanes> L;
 constexpr double kPlainRowTightening = 0.01;
 /// Corrections under the accurate far field after the first solve, at the most.
 constexpr int32_t kCorrections = 4;
+/// The same when each solve stops at LevelSettings::inner_reduction: enough for a right-hand side
+/// reduced by 1e-10 at 1e-2 a correction.
+constexpr int32_t kLooseCorrections = 10;
 /// Krylov vectors of a GMRES cycle.
 constexpr int32_t kRestart = 40;
 
@@ -94,14 +97,16 @@ MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& t
     std::unique_ptr<L[]> b(new L[n]), x(new L[n]), d(new L[n]);
     fill_masters(mesh, tree, start, masters, first, b.get(), x.get());
     const double tolerance = kPlainRowTightening * settings.tolerance;
+    const double reduction = settings.inner_reduction;
     for (int32_t i = 0; i < n; ++i) own.b[i] = b[i];
     bool lane_converged[kNarrowLanes] = {};
-    add_outcomes(
-        solve_lanes(Q, P, M, own.b.get(), x.get(), own.y.get(), tolerance, 10 * n + 1000, own),
-        used, iterations[g], lane_converged);
+    add_outcomes(solve_lanes(Q, P, M, own.b.get(), x.get(), own.y.get(),
+                             std::max(tolerance, reduction), 10 * n + 1000, own),
+                 used, iterations[g], lane_converged);
     double b_norm[kNarrowLanes];
     norms(b.get(), n, b_norm);
-    for (int32_t step = 0; step < kCorrections; ++step) {
+    const int32_t corrections = reduction > 0.0 ? kLooseCorrections : kCorrections;
+    for (int32_t step = 0; step < corrections; ++step) {
       for (int32_t i = 0; i < n; ++i)
         for (int32_t w = 0; w < kNarrowLanes; ++w)
           own.b[i].lane[w] = b[i].lane[w] - own.y[i].lane[w];
@@ -113,6 +118,7 @@ MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& t
           relative = std::min(relative, tolerance * b_norm[w] / r_norm[w]);
       }
       if (relative == INFINITY) break;
+      relative = std::max(relative, reduction);
       for (int32_t i = 0; i < n; ++i) d[i] = L{};
       add_outcomes(
           solve_lanes(Q, P, M, own.b.get(), d.get(), own.y.get(), relative, 10 * n + 1000, own),
@@ -150,13 +156,20 @@ MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tre
     const int32_t used = std::min(kNarrowLanes, count - first);
     std::unique_ptr<L[]> b(new L[n]), x(new L[n]), r(new L[n]), d(new L[n]);
     fill_masters(mesh, tree, start, masters, first, b.get(), x.get());
-    double bound[kNarrowLanes];
+    const double reduction = settings.inner_reduction;
+    double bound[kNarrowLanes], loose[kNarrowLanes];  // the residual to reach; this solve's
     norms(b.get(), n, bound);
-    for (int32_t w = 0; w < kNarrowLanes; ++w) bound[w] *= kPlainRowTightening * settings.tolerance;
+    for (int32_t w = 0; w < kNarrowLanes; ++w) {
+      loose[w] = reduction * bound[w];
+      bound[w] *= kPlainRowTightening * settings.tolerance;
+      loose[w] = std::max(loose[w], bound[w]);
+    }
     bool lane_converged[kNarrowLanes] = {};
-    add_outcomes(gmres_lanes(A, iteration_degree, M, b.get(), x.get(), bound, 10 * n + 1000, own),
+    add_outcomes(gmres_lanes(A, iteration_degree, M, b.get(), x.get(), loose, 10 * n + 1000, own),
                  used, iterations[g], lane_converged);
-    for (int32_t step = 0; step < kCorrections && iteration_degree < highest; ++step) {
+    const int32_t corrections = reduction > 0.0 ? kLooseCorrections : kCorrections;
+    for (int32_t step = 0; step < corrections && (iteration_degree < highest || reduction > 0.0);
+         ++step) {
       apply_general(A, highest, x.get(), r.get(), own.far);
       for (int32_t i = 0; i < n; ++i)
         for (int32_t w = 0; w < kNarrowLanes; ++w) r[i].lane[w] = b[i].lane[w] - r[i].lane[w];
@@ -165,8 +178,10 @@ MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tre
       bool done = true;
       for (int32_t w = 0; w < used; ++w) done = done && r_norm[w] <= bound[w];
       if (done) break;
+      for (int32_t w = 0; w < kNarrowLanes; ++w)
+        loose[w] = std::max(bound[w], reduction * r_norm[w]);
       for (int32_t i = 0; i < n; ++i) d[i] = L{};
-      add_outcomes(gmres_lanes(A, iteration_degree, M, r.get(), d.get(), bound, 10 * n + 1000, own),
+      add_outcomes(gmres_lanes(A, iteration_degree, M, r.get(), d.get(), loose, 10 * n + 1000, own),
                    used, iterations[g], lane_converged);
       for (int32_t i = 0; i < n; ++i)
         for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] += d[i].lane[w];

@@ -34,6 +34,10 @@ struct LevelSettings {
   double factor_keep = 0.1;      // near entries kept in the preconditioner, relative to the
                                  // geometric mean of their diagonal entries
   int32_t coarse_panels = 0;     // panels per unknown of the deflated coarse space; 0: none
+  double inner_reduction = 0.0;  // where the iterations' far field is far from the accurate one:
+                                 // each solve under it stops at this reduction of its residual,
+                                 // and the corrections under the accurate field repeat it; 0: a
+                                 // solve goes to the tolerance at once
   double tolerance = 1e-8;       // residual norm of each solve relative to its right-hand side. The
                             // iterations use cheaper expansions than the capacitance, so a solve
                             // that stops one step earlier moves it by that difference times this;
