@@ -14,6 +14,7 @@
 
 #include "fine/mesh/feature_scale.h"
 #include "fine/mesh/graded_mesh.h"
+#include "fine/mesh/middle_grading.h"
 #include "fine/mesh/solve_faces.h"
 #include "structure/structure_file.h"
 
@@ -92,13 +93,13 @@ int main(int argc, char** argv) {
       pairs ? scales_pair_by_pair(structure) : feature_scales(structure);
   std::printf("faces %zu, read %.3f s, feature scales %.3f s\n", structure.panels.size(), read,
               seconds_since(start));
-  std::vector<double> middle;
-  if (medium) middle = middle_scales(structure.panels, structure.conductor_of_panel);
+  MiddleGrading middle;
+  if (medium) middle = middle_grading(structure.panels, structure.conductor_of_panel);
   for (int32_t m = 1; m <= last; ++m) {
     start = std::chrono::steady_clock::now();
     const LevelMesh mesh = make_level_mesh(structure, feature, m, medium ? &middle : nullptr);
     std::printf("level %d: %zu panels, %.3f s\n", m, mesh.panels.size(), seconds_since(start));
-    if (medium && m == last) print_largest_faces(structure, feature, middle, mesh);
+    if (medium && m == last) print_largest_faces(structure, feature, middle.scale, mesh);
   }
   return 0;
 }

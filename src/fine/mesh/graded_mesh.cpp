@@ -43,7 +43,8 @@ std::vector<double> whole_extent_cuts(double lo, double hi, int32_t m) {
   return cuts;
 }
 
-std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m, double grown) {
+std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m, double grown,
+                                const std::vector<GradingSource>* sources) {
   const double length = hi - lo;
   // A few units in the last place must not decide it, as below: the same in another unit.
   if (feature >= kWholeExtent * length * (1.0 - 1e-9)) return whole_extent_cuts(lo, hi, m);
@@ -61,7 +62,11 @@ std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m,
   double segments_per_level = std::ceil(middle / (3.0 * width) - 1e-9);
   int32_t top = m - 1;  // without a middle part, the two layers share their inner end
   grown = std::min(grown, 0.5 * length);
-  if (grown > width && segments_per_level >= 1.0) {
+  if (grown > width && segments_per_level >= 1.0 && sources != nullptr && !sources->empty()) {
+    for (double at : sized_middle_cuts(lo + width, hi - width, width, grown, *sources, m))
+      cuts.push_back(at);
+    top = m;
+  } else if (grown > width && segments_per_level >= 1.0) {
     for (double at : growing_middle(middle, width, grown, m)) cuts.push_back(lo + width + at);
     top = m;
   } else if (segments_per_level >= 1.0) {
@@ -76,7 +81,7 @@ std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m,
 }
 
 LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
-                          int32_t m, const std::vector<double>* middle) {
+                          int32_t m, const MiddleGrading* middle) {
   LevelMesh mesh;
   const size_t faces = structure.panels.size();
   mesh.cuts[0].resize(faces);
@@ -85,8 +90,11 @@ LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<doub
   for (size_t f = 0; f < faces; ++f) {
     const AxisRect& face = structure.panels[f];
     for (int k = 0; k < 2; ++k)
-      mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m,
-                                    middle != nullptr ? (*middle)[2 * f + k] : 0.0);
+      mesh.cuts[k][f] =
+          middle != nullptr
+              ? graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m,
+                            middle->scale[2 * f + k], &middle->sources[2 * f + k])
+              : graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m);
     panels += (mesh.cuts[0][f].size() - 1) * (mesh.cuts[1][f].size() - 1);
   }
   mesh.panels.reserve(panels);

@@ -7,6 +7,7 @@
 
 #include "fine/mesh/feature_scale.h"
 #include "fine/mesh/master_grading.h"
+#include "fine/mesh/middle_grading.h"
 #include "fine/solve/window_rows.h"
 
 namespace {
@@ -94,7 +95,7 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
   // whose middles need no segments of their width. A uniform medium cuts nothing: it is meshed
   // as in vacuum.
   if (!faces.uniform)
-    system.middle = middle_scales(faces.structure.panels, owner);
+    system.middle = middle_grading(faces.structure.panels, owner);
   std::vector<int32_t> levels;
   std::vector<std::vector<double>> matrices;
   LevelResult previous;
