@@ -29,6 +29,17 @@ std::vector<double> growing_middle(double middle, double width, double grown, in
   return cuts;
 }
 
+/// The cuts along extent k of face f of a stack: those of its whole face, within the face.
+std::vector<double> cuts_in_stack(const MiddleGrading& middle, size_t f, const AxisRect& face,
+                                  int k, const std::vector<double>& feature, int32_t m) {
+  const uint32_t w = middle.whole.whole_of[f];
+  const AxisRect& whole = middle.whole.rect[w];
+  const std::vector<double> cuts = graded_cuts(whole.lo[k], whole.hi[k], feature[2 * f + k], m,
+                                               middle.scale[2 * w + k], &middle.sources[2 * w + k]);
+  if (whole.lo[k] == face.lo[k] && whole.hi[k] == face.hi[k]) return cuts;
+  return strip_cuts(cuts, face.lo[k], face.hi[k]);
+}
+
 }  // namespace
 
 std::vector<double> whole_extent_cuts(double lo, double hi, int32_t m) {
@@ -90,11 +101,8 @@ LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<doub
   for (size_t f = 0; f < faces; ++f) {
     const AxisRect& face = structure.panels[f];
     for (int k = 0; k < 2; ++k)
-      mesh.cuts[k][f] =
-          middle != nullptr
-              ? graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m,
-                            middle->scale[2 * f + k], &middle->sources[2 * f + k])
-              : graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m);
+      mesh.cuts[k][f] = middle != nullptr ? cuts_in_stack(*middle, f, face, k, feature, m)
+                                          : graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m);
     panels += (mesh.cuts[0][f].size() - 1) * (mesh.cuts[1][f].size() - 1);
   }
   mesh.panels.reserve(panels);

@@ -5,9 +5,12 @@
 #include "fine/mesh/face_hierarchy.h"
 #include "fine/mesh/feature_scale.h"
 
-MiddleGrading middle_grading(const std::vector<AxisRect>& faces,
-                             const std::vector<uint32_t>& owner) {
+MiddleGrading middle_grading(const std::vector<AxisRect>& all_faces,
+                             const std::vector<uint32_t>& all_owners) {
   MiddleGrading grading;
+  grading.whole = whole_faces(all_faces, all_owners);
+  const std::vector<AxisRect>& faces = grading.whole.rect;
+  const std::vector<uint32_t>& owner = grading.whole.owner;
   grading.scale = middle_scales(faces, owner);
   grading.sources.resize(2 * faces.size());
   std::vector<SpaceBox> boxes(faces.size());
@@ -44,4 +47,14 @@ MiddleGrading middle_grading(const std::vector<AxisRect>& faces,
     }
   }
   return grading;
+}
+
+std::vector<double> whole_feature_scales(const MiddleGrading& grading) {
+  const std::vector<double> whole = feature_scales(grading.whole.rect, grading.whole.owner);
+  std::vector<double> scale(2 * grading.whole.whole_of.size());
+  for (size_t f = 0; f < grading.whole.whole_of.size(); ++f) {
+    scale[2 * f] = whole[2 * grading.whole.whole_of[f]];
+    scale[2 * f + 1] = whole[2 * grading.whole.whole_of[f] + 1];
+  }
+  return scale;
 }
