@@ -56,3 +56,18 @@ TEST(CrossingMesh, AFaceEndingCloseAboveAMiddleCutsItFinelyThereOnly) {
   ASSERT_EQ(a.size(), b.size());
   for (size_t i = 0; i < a.size(); ++i) EXPECT_NEAR(a[i], 60 - b[b.size() - 1 - i], 1e-12);
 }
+
+TEST(CrossingMesh, WiresCrossingOverAGroundPlaneInAStackOfOnePermittivityGiveTheUniformMatrix) {
+  // Two wires crossing above a ground plane, under layers of one permittivity but for a part in
+  // a million: the stack's mesh (cut at its boundaries, middles grown from the edges) must give
+  // eps times the vacuum matrix, as the uniform medium's mesh does, within both estimates.
+  const std::string body = box("GROUND", -12, -12, -3, 24, 24, 2.5) +
+                           box("a", -10, -0.25, 0, 20, 0.5, 0.3) +
+                           box("b", -1, -10, 0.7, 2, 20, 0.3);
+  const FineResult uniform = extract(read(cap3d({4, 4, 4}, {0.5, 2}, body)));
+  const FineResult stack = extract(read(cap3d({4, 4.000004, 4}, {0.5, 2}, body)));
+  expect_rows(stack, uniform.estimate.value, 1e-5, uniform.estimate.error.data());
+  // Its levels converge as the uniform medium's do: by level 3 every change is below 2 %.
+  ASSERT_GE(stack.levels.size(), 3u);
+  EXPECT_LT(stack.levels[2].largest_change, 0.02);
+}
