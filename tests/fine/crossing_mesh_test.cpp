@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "dielectric_cases.h"
+#include "fine/mesh/feature_scale.h"
 #include "fine/mesh/sized_middle.h"
+#include "fine/mesh/whole_faces.h"
 
 namespace {
 
@@ -34,8 +36,7 @@ TEST(CrossingMesh, TheSegmentsNumberTheIntegralOfTheirInverseLengthRoundedUp) {
   // Capped at 3 W = 6: 2 m ln 2 on the rises, m 94 / 6 between them.
   const std::vector<double> capped = sized_middle_cuts(0, 100, 1, 2, {}, 1);
   EXPECT_EQ(capped.size() + 1, static_cast<size_t>(std::ceil(2 * std::log(2.0) + 94.0 / 6)));
-  EXPECT_NEAR(segment_at(capped, 0, 100, 50), 100 / std::ceil(2 * std::log(2.0) + 94.0 / 6),
-              0.2);
+  EXPECT_NEAR(segment_at(capped, 0, 100, 50), 100 / std::ceil(2 * std::log(2.0) + 94.0 / 6), 0.2);
 }
 
 TEST(CrossingMesh, AFaceEndingCloseAboveAMiddleCutsItFinelyThereOnly) {
@@ -70,4 +71,32 @@ TEST(CrossingMesh, WiresCrossingOverAGroundPlaneInAStackOfOnePermittivityGiveThe
   // Its levels converge as the uniform medium's do: by level 3 every change is below 2 %.
   ASSERT_GE(stack.levels.size(), 3u);
   EXPECT_LT(stack.levels[2].largest_change, 0.02);
+}
+
+TEST(CrossingMesh, TheStripsOfASideAreOneWholeFaceAndShareItsCuts) {
+  // A y-normal side at y = 0 (extents z, then x) cut at z = 0.3 and 0.5 into three strips, the
+  // same side of another conductor, and a strip of the first that does not meet the others.
+  auto side = [](double z0, double z1) {
+    AxisRect r;
+    r.axis = 1;
+    r.lo[0] = z0;
+    r.hi[0] = z1;
+    r.lo[1] = 0;
+    r.hi[1] = 10;
+    return r;
+  };
+  const std::vector<AxisRect> faces{side(0.5, 1), side(0, 0.3), side(0.3, 0.5), side(0, 1),
+                                    side(2, 3)};
+  const WholeFaces whole = whole_faces(faces, {0, 0, 0, 1, 0});
+  EXPECT_EQ(whole.whole_of[0], whole.whole_of[1]);
+  EXPECT_EQ(whole.whole_of[0], whole.whole_of[2]);
+  EXPECT_NE(whole.whole_of[0], whole.whole_of[3]);
+  EXPECT_NE(whole.whole_of[0], whole.whole_of[4]);
+  const AxisRect& joined = whole.rect[whole.whole_of[0]];
+  EXPECT_EQ(0.0, joined.lo[0]);
+  EXPECT_EQ(1.0, joined.hi[0]);
+  // The whole's cuts inside the strip [0.3, 0.5]: 0.31 is a tenth of its segment from the
+  // strip's end and is dropped, 0.45 is a quarter of the next segment and stays.
+  const std::vector<double> expected{0.3, 0.4, 0.45, 0.5};
+  EXPECT_EQ(expected, strip_cuts({0, 0.2, 0.31, 0.4, 0.45, 0.6, 1}, 0.3, 0.5));
 }

@@ -101,8 +101,9 @@ LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<doub
   for (size_t f = 0; f < faces; ++f) {
     const AxisRect& face = structure.panels[f];
     for (int k = 0; k < 2; ++k)
-      mesh.cuts[k][f] = middle != nullptr ? cuts_in_stack(*middle, f, face, k, feature, m)
-                                          : graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m);
+      mesh.cuts[k][f] = middle != nullptr
+                            ? cuts_in_stack(*middle, f, face, k, feature, m)
+                            : graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m);
     panels += (mesh.cuts[0][f].size() - 1) * (mesh.cuts[1][f].size() - 1);
   }
   mesh.panels.reserve(panels);

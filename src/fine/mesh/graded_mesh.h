@@ -32,8 +32,7 @@ struct LevelMesh {
 /// of kWholeExtent times the length or more (a face far from every master net, whose charge
 /// varies on no scale of its own) cuts [lo, hi] into m segments only, graded towards both ends
 /// as the two edge layers of width (hi - lo) / 2 would be at m / 2 (whole_extent_cuts).
-std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m,
-                                double grown = 0.0,
+std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m, double grown = 0.0,
                                 const std::vector<GradingSource>* sources = nullptr);
 
 /// See graded_cuts: a feature scale this many times an extent's length or more.

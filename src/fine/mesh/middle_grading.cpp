@@ -39,11 +39,10 @@ MiddleGrading middle_grading(const std::vector<AxisRect>& all_faces,
         return a.at < b.at || (a.at == b.at && a.gap < b.gap);
       });
       // At one place, the nearest face alone sizes the segments.
-      list.erase(std::unique(list.begin(), list.end(),
-                             [](const GradingSource& a, const GradingSource& b) {
-                               return a.at == b.at;
-                             }),
-                 list.end());
+      list.erase(
+          std::unique(list.begin(), list.end(),
+                      [](const GradingSource& a, const GradingSource& b) { return a.at == b.at; }),
+          list.end());
     }
   }
   return grading;

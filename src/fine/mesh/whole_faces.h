@@ -10,10 +10,10 @@
 /// the boundaries as it would on the whole side (the medium's jump bends it, it does not start
 /// it over), so the strips are graded as the whole side is and not each from its own cut edges.
 struct WholeFaces {
-  std::vector<AxisRect> rect;       // the whole faces: each face that is no strip, and each
-                                    // run of strips as one
-  std::vector<uint32_t> owner;      // per whole face, its conductor (or kNoConductor)
-  std::vector<uint32_t> whole_of;   // per face, its whole face
+  std::vector<AxisRect> rect;      // the whole faces: each face that is no strip, and each
+                                   // run of strips as one
+  std::vector<uint32_t> owner;     // per whole face, its conductor (or kNoConductor)
+  std::vector<uint32_t> whole_of;  // per face, its whole face
 };
 
 /// The whole faces of `faces`: conductor faces (owner not kNoConductor) of one conductor, in

@@ -92,10 +92,10 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
   // come from. A uniform medium cuts nothing: it is meshed as in vacuum.
   if (!faces.uniform) system.middle = middle_grading(faces.structure.panels, owner);
   // With master nets, the faces away from them are meshed more coarsely.
-  const std::vector<double> feature = master_graded_scales(
-      faces.structure.panels, owner, options.masters, conductors,
-      faces.uniform ? feature_scales(faces.structure.panels, owner)
-                    : whole_feature_scales(system.middle));
+  const std::vector<double> feature =
+      master_graded_scales(faces.structure.panels, owner, options.masters, conductors,
+                           faces.uniform ? feature_scales(faces.structure.panels, owner)
+                                         : whole_feature_scales(system.middle));
   std::vector<int32_t> levels;
   std::vector<std::vector<double>> matrices;
   LevelResult previous;
