@@ -14,6 +14,7 @@
 
 #include "fine/mesh/feature_scale.h"
 #include "fine/mesh/graded_mesh.h"
+#include "fine/mesh/middle_grading.h"
 #include "fine/mesh/solve_faces.h"
 #include "structure/structure_file.h"
 
@@ -88,17 +89,24 @@ int main(int argc, char** argv) {
   }
   const double read = seconds_since(start);
   start = std::chrono::steady_clock::now();
-  const std::vector<double> feature =
-      pairs ? scales_pair_by_pair(structure) : feature_scales(structure);
+  MiddleGrading middle;
+  if (medium) middle = middle_grading(structure.panels, structure.conductor_of_panel);
+  const std::vector<double> feature = pairs    ? scales_pair_by_pair(structure)
+                                      : medium ? whole_feature_scales(middle)
+                                               : feature_scales(structure);
   std::printf("faces %zu, read %.3f s, feature scales %.3f s\n", structure.panels.size(), read,
               seconds_since(start));
-  std::vector<double> middle;
-  if (medium) middle = middle_scales(structure.panels, structure.conductor_of_panel);
   for (int32_t m = 1; m <= last; ++m) {
     start = std::chrono::steady_clock::now();
     const LevelMesh mesh = make_level_mesh(structure, feature, m, medium ? &middle : nullptr);
     std::printf("level %d: %zu panels, %.3f s\n", m, mesh.panels.size(), seconds_since(start));
-    if (medium && m == last) print_largest_faces(structure, feature, middle, mesh);
+    if (!medium || m != last) continue;
+    std::vector<double> face_middle;  // per face, its whole face's middle scales
+    for (uint32_t w : middle.whole.whole_of) {
+      face_middle.push_back(middle.scale[2 * w]);
+      face_middle.push_back(middle.scale[2 * w + 1]);
+    }
+    print_largest_faces(structure, feature, face_middle, mesh);
   }
   return 0;
 }

@@ -40,6 +40,9 @@ set(VORNAX_FINE_SOURCES
   src/fine/mesh/feature_scale.cpp
   src/fine/mesh/master_grading.cpp
   src/fine/mesh/graded_mesh.cpp
+  src/fine/mesh/middle_grading.cpp
+  src/fine/mesh/sized_middle.cpp
+  src/fine/mesh/whole_faces.cpp
   src/fine/mesh/solve_faces.cpp
   src/fine/clusters/cluster_tree.cpp
   src/fine/clusters/interaction_lists.cpp

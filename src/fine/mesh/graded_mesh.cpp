@@ -29,6 +29,17 @@ std::vector<double> growing_middle(double middle, double width, double grown, in
   return cuts;
 }
 
+/// The cuts along extent k of face f of a stack: those of its whole face, within the face.
+std::vector<double> cuts_in_stack(const MiddleGrading& middle, size_t f, const AxisRect& face,
+                                  int k, const std::vector<double>& feature, int32_t m) {
+  const uint32_t w = middle.whole.whole_of[f];
+  const AxisRect& whole = middle.whole.rect[w];
+  const std::vector<double> cuts = graded_cuts(whole.lo[k], whole.hi[k], feature[2 * f + k], m,
+                                               middle.scale[2 * w + k], &middle.sources[2 * w + k]);
+  if (whole.lo[k] == face.lo[k] && whole.hi[k] == face.hi[k]) return cuts;
+  return strip_cuts(cuts, face.lo[k], face.hi[k]);
+}
+
 }  // namespace
 
 std::vector<double> whole_extent_cuts(double lo, double hi, int32_t m) {
@@ -43,7 +54,8 @@ std::vector<double> whole_extent_cuts(double lo, double hi, int32_t m) {
   return cuts;
 }
 
-std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m, double grown) {
+std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m, double grown,
+                                const std::vector<GradingSource>* sources) {
   const double length = hi - lo;
   // A few units in the last place must not decide it, as below: the same in another unit.
   if (feature >= kWholeExtent * length * (1.0 - 1e-9)) return whole_extent_cuts(lo, hi, m);
@@ -61,7 +73,11 @@ std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m,
   double segments_per_level = std::ceil(middle / (3.0 * width) - 1e-9);
   int32_t top = m - 1;  // without a middle part, the two layers share their inner end
   grown = std::min(grown, 0.5 * length);
-  if (grown > width && segments_per_level >= 1.0) {
+  if (grown > width && segments_per_level >= 1.0 && sources != nullptr && !sources->empty()) {
+    for (double at : sized_middle_cuts(lo + width, hi - width, width, grown, *sources, m))
+      cuts.push_back(at);
+    top = m;
+  } else if (grown > width && segments_per_level >= 1.0) {
     for (double at : growing_middle(middle, width, grown, m)) cuts.push_back(lo + width + at);
     top = m;
   } else if (segments_per_level >= 1.0) {
@@ -76,7 +92,7 @@ std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m,
 }
 
 LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
-                          int32_t m, const std::vector<double>* middle) {
+                          int32_t m, const MiddleGrading* middle) {
   LevelMesh mesh;
   const size_t faces = structure.panels.size();
   mesh.cuts[0].resize(faces);
@@ -85,8 +101,9 @@ LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<doub
   for (size_t f = 0; f < faces; ++f) {
     const AxisRect& face = structure.panels[f];
     for (int k = 0; k < 2; ++k)
-      mesh.cuts[k][f] = graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m,
-                                    middle != nullptr ? (*middle)[2 * f + k] : 0.0);
+      mesh.cuts[k][f] = middle != nullptr
+                            ? cuts_in_stack(*middle, f, face, k, feature, m)
+                            : graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m);
     panels += (mesh.cuts[0][f].size() - 1) * (mesh.cuts[1][f].size() - 1);
   }
   mesh.panels.reserve(panels);

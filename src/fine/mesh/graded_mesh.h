@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fine/mesh/middle_grading.h"
 #include "structure/axis_rect.h"
 #include "structure/panel_file_reader.h"
 
@@ -26,12 +27,13 @@ struct LevelMesh {
 /// w (i / m)^3 from its end, and between them equal segments, m per three widths w; or, where
 /// `grown` W = min(grown, (hi - lo) / 2) exceeds w, segments that start at 3 w / m at both ends
 /// and grow by 1 + 1/m each up to 3 W / m (so that a face whose scale is set by a narrow slit at
-/// one edge is not cut into segments of the slit's width across its whole length). A `feature`
+/// one edge is not cut into segments of the slit's width across its whole length); with
+/// `sources` inside the span, the middle is sized by them as well (sized_middle_cuts). A `feature`
 /// of kWholeExtent times the length or more (a face far from every master net, whose charge
 /// varies on no scale of its own) cuts [lo, hi] into m segments only, graded towards both ends
 /// as the two edge layers of width (hi - lo) / 2 would be at m / 2 (whole_extent_cuts).
-std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m,
-                                double grown = 0.0);
+std::vector<double> graded_cuts(double lo, double hi, double feature, int32_t m, double grown = 0.0,
+                                const std::vector<GradingSource>* sources = nullptr);
 
 /// See graded_cuts: a feature scale this many times an extent's length or more.
 constexpr double kWholeExtent = 2.0;
@@ -41,10 +43,10 @@ constexpr double kWholeExtent = 2.0;
 std::vector<double> whole_extent_cuts(double lo, double hi, int32_t m);
 
 /// The panels of level m for a structure whose faces have the given feature scales, two per
-/// face as feature_scales gives them; with `middle` (two per face, as middle_scales gives
-/// them), the middle segments of a face grow up to those lengths (graded_cuts).
+/// face as feature_scales gives them; with `middle` (middle_grading), the middle segments of a
+/// face grow up to its middle scales, sized down near its sources (graded_cuts).
 LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<double>& feature,
-                          int32_t m, const std::vector<double>* middle = nullptr);
+                          int32_t m, const MiddleGrading* middle = nullptr);
 
 /// Charges on `to` that carry the charge density of `from`, face by face: each panel of `to`
 /// gets the density of the panel of `from` that holds its centre. A good first guess for a

@@ -7,6 +7,7 @@
 
 #include "fine/mesh/feature_scale.h"
 #include "fine/mesh/master_grading.h"
+#include "fine/mesh/middle_grading.h"
 #include "fine/solve/window_rows.h"
 
 namespace {
@@ -86,15 +87,15 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
   for (uint32_t& conductor : owner) {
     if (conductor == faces.no_conductor) conductor = kNoConductor;
   }
+  // In a stack, faces are cut at every layer boundary and around every piece: long, thin faces
+  // whose middles need no segments of their width, and strips graded as the whole sides they
+  // come from. A uniform medium cuts nothing: it is meshed as in vacuum.
+  if (!faces.uniform) system.middle = middle_grading(faces.structure.panels, owner);
   // With master nets, the faces away from them are meshed more coarsely.
   const std::vector<double> feature =
       master_graded_scales(faces.structure.panels, owner, options.masters, conductors,
-                           feature_scales(faces.structure.panels, owner));
-  // In a stack, faces are cut at every layer boundary and around every piece: long, thin faces
-  // whose middles need no segments of their width. A uniform medium cuts nothing: it is meshed
-  // as in vacuum.
-  if (!faces.uniform)
-    system.middle = middle_scales(faces.structure.panels, owner);
+                           faces.uniform ? feature_scales(faces.structure.panels, owner)
+                                         : whole_feature_scales(system.middle));
   std::vector<int32_t> levels;
   std::vector<std::vector<double>> matrices;
   LevelResult previous;

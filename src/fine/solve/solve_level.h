@@ -54,14 +54,14 @@ struct LevelSystem {
   const LayeredKernel* kernel = nullptr;  // the stack's kernels; null where faces->uniform
   std::vector<int32_t> masters;           // the conductors whose rows are computed, in order;
                                           // empty: every conductor, in order
-  std::vector<double> middle;             // per face and extent, the length its middle
-                                          // segments grow to (middle_scales, graded_cuts): a
-                                          // structure of a layer stack; empty: none grow
+  MiddleGrading middle;                   // how the faces' middle segments grow
+                                          // (middle_grading, graded_cuts): a structure of a
+                                          // layer stack; empty: none grow
 };
 
-/// The lengths a level's faces' middle segments grow to, or null where they do not grow.
-inline const std::vector<double>* growing_middle(const LevelSystem* system) {
-  return system != nullptr && !system->middle.empty() ? &system->middle : nullptr;
+/// How a level's faces' middle segments grow, or null where they do not grow.
+inline const MiddleGrading* growing_middle(const LevelSystem* system) {
+  return system != nullptr && !system->middle.scale.empty() ? &system->middle : nullptr;
 }
 
 /// What one level gives and costs.
