@@ -65,6 +65,16 @@ void add_outcomes(const std::vector<LaneOutcome>& lanes, int32_t used, int64_t& 
   }
 }
 
+/// Lanes whose residual after the last correction is still above `tolerance` (a hundred times
+/// what the solves aim at) count as not converged, so that the level says so instead of giving
+/// their rows.
+void mark_unsettled(const double* r_norm, const double* b_norm, double tolerance, int32_t used,
+                    bool* converged) {
+  for (int32_t w = 0; w < used; ++w) {
+    if (!(r_norm[w] <= tolerance * b_norm[w])) converged[w] = false;
+  }
+}
+
 /// The groups' steps and outcomes into `solves`.
 void add_groups(const std::vector<int64_t>& iterations, const std::vector<char>& converged,
                 MasterSolves& solves) {
@@ -106,12 +116,16 @@ MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& t
     double b_norm[kNarrowLanes];
     norms(b.get(), n, b_norm);
     const int32_t corrections = reduction > 0.0 ? kLooseCorrections : kCorrections;
-    for (int32_t step = 0; step < corrections; ++step) {
+    for (int32_t step = 0; step <= corrections; ++step) {
       for (int32_t i = 0; i < n; ++i)
         for (int32_t w = 0; w < kNarrowLanes; ++w)
           own.b[i].lane[w] = b[i].lane[w] - own.y[i].lane[w];
       double r_norm[kNarrowLanes];
       norms(own.b.get(), n, r_norm);
+      if (step == corrections) {  // out of corrections: a residual far off is no result
+        mark_unsettled(r_norm, b_norm, settings.tolerance, used, lane_converged);
+        break;
+      }
       double relative = INFINITY;  // the tightest each lane needs of its residual
       for (int32_t w = 0; w < used; ++w) {
         if (r_norm[w] > tolerance * b_norm[w])
@@ -157,8 +171,9 @@ MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tre
     std::unique_ptr<L[]> b(new L[n]), x(new L[n]), r(new L[n]), d(new L[n]);
     fill_masters(mesh, tree, start, masters, first, b.get(), x.get());
     const double reduction = settings.inner_reduction;
-    double bound[kNarrowLanes], loose[kNarrowLanes];  // the residual to reach; this solve's
-    norms(b.get(), n, bound);
+    double b_norm[kNarrowLanes], bound[kNarrowLanes], loose[kNarrowLanes];
+    norms(b.get(), n, b_norm);  // bound: the residual to reach; loose: this solve's
+    for (int32_t w = 0; w < kNarrowLanes; ++w) bound[w] = b_norm[w];
     for (int32_t w = 0; w < kNarrowLanes; ++w) {
       loose[w] = reduction * bound[w];
       bound[w] *= kPlainRowTightening * settings.tolerance;
@@ -168,13 +183,17 @@ MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tre
     add_outcomes(gmres_lanes(A, iteration_degree, M, b.get(), x.get(), loose, 10 * n + 1000, own),
                  used, iterations[g], lane_converged);
     const int32_t corrections = reduction > 0.0 ? kLooseCorrections : kCorrections;
-    for (int32_t step = 0; step < corrections && (iteration_degree < highest || reduction > 0.0);
+    for (int32_t step = 0; step <= corrections && (iteration_degree < highest || reduction > 0.0);
          ++step) {
       apply_general(A, highest, x.get(), r.get(), own.far);
       for (int32_t i = 0; i < n; ++i)
         for (int32_t w = 0; w < kNarrowLanes; ++w) r[i].lane[w] = b[i].lane[w] - r[i].lane[w];
       double r_norm[kNarrowLanes];
       norms(r.get(), n, r_norm);
+      if (step == corrections) {  // out of corrections: a residual far off is no result
+        mark_unsettled(r_norm, b_norm, settings.tolerance, used, lane_converged);
+        break;
+      }
       bool done = true;
       for (int32_t w = 0; w < used; ++w) done = done && r_norm[w] <= bound[w];
       if (done) break;
