@@ -1,6 +1,6 @@
 // The extrapolation over the levels and its error estimate on made-up sequences of matrices:
 // entries that converge like m^-3 (the rate the extrapolation assumes), like m^-2 (the slowest
-// it covers), and entries that turn.
+// it covers), entries whose first level is far off, and entries that turn.
 #include "fine/estimate/convergence.h"
 
 #include <gtest/gtest.h>
@@ -26,9 +26,9 @@ TEST(Convergence, ARateOfMinusThreeIsExtrapolatedToItsLimit) {
   const ConvergenceEstimate estimate =
       estimate_convergence(kLevels, sequence(kLevels, 100.0, -40.0, 3), 1, 0.0);
   EXPECT_NEAR(100.0, estimate.value[0], 1e-12);
-  // Half again the correction of the slower rate: 1.5 (e(4) − e(3)) / ((4/3)² − 1), by hand
-  // 1.5 · 40 (1/27 − 1/64) / (7/9) = 1.6183...
-  EXPECT_NEAR(1.5 * 40.0 * (1.0 / 27 - 1.0 / 64) / (7.0 / 9), estimate.error[0], 1e-12);
+  // The changes show the rate m^-3: half again its own correction, 1.5 (e(4) − e(3)) /
+  // ((4/3)³ − 1), by hand 1.5 · 40 (1/27 − 1/64) / (37/27) = 0.9375.
+  EXPECT_NEAR(1.5 * 40.0 * (1.0 / 27 - 1.0 / 64) / (37.0 / 27), estimate.error[0], 1e-12);
   EXPECT_NEAR(estimate.error[0] / 100.0, estimate.largest_relative_error, 1e-15);
 }
 
@@ -42,6 +42,42 @@ TEST(Convergence, ARateOfMinusTwoStaysWithinItsEstimate) {
     EXPECT_LE(true_error, estimate.error[0]) << a;
     EXPECT_NEAR(1.5 * last_error, estimate.error[0], 1e-12) << a;  // the slow correction is it
   }
+}
+
+TEST(Convergence, RatesNearMinusThreeAreCoveredForMinusThreeOnly) {
+  // 1, 2, 3 as the kit's cells begin: e(m) = 100 − 40 m^-p. The value extrapolated with m^-3
+  // misses the limit by 40 (2^-p − 3^-p) |1/(1.5^p − 1) − 1/(1.5³ − 1)|, by hand 0.49 at p = 2.6
+  // and 0.35 at p = 4.4, against the estimate 1.5 · 40 (2^-p − 3^-p) / (1.5³ − 1): 2.7 and 1.0.
+  const std::vector<int32_t> levels = {1, 2, 3};
+  for (double rate : {2.6, 3.0, 4.4}) {
+    const ConvergenceEstimate estimate =
+        estimate_convergence(levels, sequence(levels, 100.0, -40.0, rate), 1, 0.0);
+    const double last_change = 40.0 * (std::pow(2.0, -rate) - std::pow(3.0, -rate));
+    EXPECT_NEAR(1.5 * last_change / (19.0 / 8), estimate.error[0], 1e-12) << rate;
+    EXPECT_LE(std::fabs(estimate.value[0] - 100.0), estimate.error[0]) << rate;
+  }
+  // Outside the band, either way: the slow rate's estimate, 1.5 · change / (1.5² − 1).
+  for (double rate : {2.4, 4.6}) {
+    const ConvergenceEstimate estimate =
+        estimate_convergence(levels, sequence(levels, 100.0, -40.0, rate), 1, 0.0);
+    const double last_change = 40.0 * (std::pow(2.0, -rate) - std::pow(3.0, -rate));
+    EXPECT_NEAR(1.5 * last_change / 1.25, estimate.error[0], 1e-12) << rate;
+  }
+}
+
+TEST(Convergence, AFirstLevelFarOffDoesNotPassForFastConvergence) {
+  // e(m) = 100 − 40 m^-1.3 − 400 m^-8: the first change is mostly the m^-8 term, so the two
+  // changes look like a rate of about 6 (ratio 0.019) while the entry converges like m^-1.3.
+  // By hand, the extrapolated value is 6.2 below the limit: the slow estimate (9.8) covers it,
+  // the m^-3 one (5.2) would not.
+  const std::vector<int32_t> levels = {1, 2, 3};
+  std::vector<std::vector<double>> matrices;
+  for (int32_t m : levels)
+    matrices.push_back({100.0 - 40.0 * std::pow(m, -1.3) - 400.0 * std::pow(m, -8)});
+  const ConvergenceEstimate estimate = estimate_convergence(levels, matrices, 1, 0.0);
+  EXPECT_LE(std::fabs(estimate.value[0] - 100.0), estimate.error[0]);
+  const double last_change = matrices[2][0] - matrices[1][0];
+  EXPECT_NEAR(1.5 * last_change / 1.25, estimate.error[0], 1e-12);
 }
 
 TEST(Convergence, AnEntryThatTurnsKeepsItsLastValueAndTheSlowEstimate) {
