@@ -188,6 +188,9 @@ TEST(LayoutArguments, OptionsAndTheirFaults) {
   EXPECT_EQ(2500000000, a.window[2]);
   EXPECT_TRUE(a.substrate.wanted);
   EXPECT_EQ(0, a.substrate.halo);
+  ASSERT_EQ("", layout_arguments_from({"x.gds", "s", "--cells", "A,B", "--output", "d"}, a));
+  EXPECT_EQ(std::vector<std::string>({"A", "B"}), a.cells);
+  EXPECT_EQ("d", a.output_folder);
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"x.gds"}, "expected two files, LAYOUT and STACK, got 1."},
       {{"x.gds", "s", "--cell", "A", "--cell", "B"}, "--cell is given twice."},
@@ -201,6 +204,14 @@ TEST(LayoutArguments, OptionsAndTheirFaults) {
       {{"x.gds", "s", "--snap", "0"},
        "--snap GRID '0' is not a positive decimal number of micrometres."},
       {{"x.gds", "s", "--cap3d"}, "--cap3d needs a value."},
+      {{"x.gds", "s", "--cells", "A,B"}, "--cells and --output go together."},
+      {{"x.gds", "s", "--cells", "A", "--output", "d", "--cell", "A"},
+       "--cells takes neither --cell nor --cap3d."},
+      {{"x.gds", "s", "--cells", "A,,B"},
+       "--cells 'A,,B': '' is not a cell name that can name a file."},
+      {{"x.gds", "s", "--cells", "A,../B"},
+       "--cells 'A,../B': '../B' is not a cell name that can name a file."},
+      {{"x.gds", "s", "--cells", "A,B,A"}, "--cells names 'A' twice."},
   };
   for (const auto& c : cases) EXPECT_EQ(c.second, layout_arguments_from(c.first, a));
 }

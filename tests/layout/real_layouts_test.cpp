@@ -40,6 +40,28 @@ TEST_F(LayoutThroughKLayout, TheFlipFlopKeepsItsPinNamesQIncluded) {
   EXPECT_NE(std::string::npos, view.out.find(">Q</text></g>"));
 }
 
+TEST_F(LayoutThroughKLayout, SeveralCellsInOneRunGiveTheFilesOfOneCellRuns) {
+  NEEDS_THE_KIT();
+  const std::string options = " --substrate 2 --labels top";
+  for (const char* cell : {"sg13g2_inv_1", "sg13g2_dfrbp_1"}) {
+    ASSERT_EQ(0, run("(" VORNAX_LAYOUT_BINARY " " + cells + " " + stack + " --cell " + cell +
+                     options + " > " + cell + ".one)")
+                     .status);
+  }
+  // A cell the layout lacks is named on standard error, leaves no file, and the others go on.
+  ProgramRun batch =
+      run("(mkdir panels && " VORNAX_LAYOUT_BINARY " " + cells + " " + stack +
+          " --cells sg13g2_dfrbp_1,no_such_cell,sg13g2_inv_1 --output panels" + options + ")");
+  EXPECT_EQ(1, batch.status);
+  EXPECT_EQ(0u, batch.err.find("vornax-layout: no_such_cell: the layout '")) << batch.err;
+  EXPECT_FALSE(std::ifstream(dir + "/panels/no_such_cell.txt").good());
+  for (const std::string cell : {"sg13g2_inv_1", "sg13g2_dfrbp_1"}) {
+    const std::string one = read_file(dir + "/" + cell + ".one");
+    EXPECT_NE(std::string::npos, one.find("\nQ ")) << cell;
+    EXPECT_TRUE(one == read_file(dir + "/panels/" + cell + ".txt")) << cell;  // not printed: long
+  }
+}
+
 // The flip-flop from the kit's GDS to a transient, with no hand edit: its clock's edge into the
 // net it couples to most, every other net at ground. The victim can rise by at most its share
 // -C(victim, CLK) / C(victim, victim) of the step, and must rise visibly.

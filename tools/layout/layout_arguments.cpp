@@ -3,6 +3,7 @@
 const char kLayoutUsage[] =
     "usage: vornax-layout LAYOUT STACK [--cell NAME] [--window X1,Y1,X2,Y2 [--halo D]]\n"
     "                     [--labels all|top] [--substrate HALO] [--snap GRID] [--cap3d OUT]\n"
+    "       vornax-layout LAYOUT STACK --cells A,B,... --output DIR [options but --cell, --cap3d]\n"
     "Writes a panel file of the nets of LAYOUT (GDSII, OASIS or any format KLayout reads) on\n"
     "standard output, one conductor per net named by its label, coordinates in micrometres.\n"
     "STACK gives the heights of the metal and via layers, the label layers and the dielectric.\n"
@@ -12,19 +13,37 @@ const char kLayoutUsage[] =
     "INSTANCE[N]/.../LABEL); --substrate adds a conductor 'substrate' under everything, HALO\n"
     "micrometres wider on every side; --snap moves every edge to the nearest multiple of GRID\n"
     "micrometres; --cap3d writes the structure with its dielectric as a cap3d file to OUT.\n"
+    "--cells converts each cell named, the layout read once, into DIR/CELL.txt.\n"
     "Needs KLayout (the Debian package 'klayout').\n"
     "--help prints this usage, --version the version.\n";
 
 namespace {
 
-const char* const kOptions[] = {"--cell",      "--window", "--halo", "--labels",
-                                "--substrate", "--snap",   "--cap3d"};
+const char* const kOptions[] = {"--cell", "--window", "--halo",  "--labels", "--substrate",
+                                "--snap", "--cap3d",  "--cells", "--output"};
 
 bool is_option(const std::string& argument) {
   for (const char* option : kOptions) {
     if (argument == option) return true;
   }
   return false;
+}
+
+/// The names of --cells: each one a cell name that can be a file name, none twice.
+std::string cells_from(const std::string& text, LayoutArguments& parsed) {
+  for (size_t from = 0; from <= text.size();) {
+    size_t to = text.find(',', from);
+    if (to == std::string::npos) to = text.size();
+    std::string name = text.substr(from, to - from);
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+      return "--cells '" + text + "': '" + name + "' is not a cell name that can name a file.";
+    for (const std::string& other : parsed.cells) {
+      if (other == name) return "--cells names '" + name + "' twice.";
+    }
+    parsed.cells.push_back(name);
+    from = to + 1;
+  }
+  return "";
 }
 
 std::string window_from(const std::string& text, LayoutArguments& parsed) {
@@ -65,6 +84,11 @@ std::string option_from(const std::string& option, const std::string& value,
   } else if (option == "--snap") {
     if (!parse_micrometres(value, parsed.snap) || parsed.snap <= 0)
       return "--snap GRID '" + value + "' is not a positive decimal number of micrometres.";
+  } else if (option == "--cells") {
+    return cells_from(value, parsed);
+  } else if (option == "--output") {
+    if (value.empty()) return "--output needs a folder.";
+    parsed.output_folder = value;
   } else {
     if (value.empty()) return "--cap3d needs a file name.";
     parsed.cap3d_file = value;
@@ -97,6 +121,10 @@ std::string layout_arguments_from(const std::vector<std::string>& arguments,
   if (files.size() != 2)
     return "expected two files, LAYOUT and STACK, got " + std::to_string(files.size()) + ".";
   if (parsed.has_halo && !parsed.has_window) return "--halo needs a --window to go around.";
+  if (parsed.cells.empty() != parsed.output_folder.empty())
+    return "--cells and --output go together.";
+  if (!parsed.cells.empty() && (!parsed.cell.empty() || !parsed.cap3d_file.empty()))
+    return "--cells takes neither --cell nor --cap3d.";
   Femtometres grown;
   for (int32_t k = 0; k < 4; ++k) {
     if (k < 2 ? __builtin_sub_overflow(parsed.window[k], parsed.halo, &grown)

@@ -22,6 +22,8 @@ struct LayoutArguments {
   SubstrateRequest substrate;            // --substrate HALO
   Femtometres snap = 0;                  // --snap GRID, positive; 0 when not given
   std::string cap3d_file;                // --cap3d OUT; "" when not given
+  std::vector<std::string> cells;        // --cells A,B,...: several cells; empty when not given
+  std::string output_folder;             // --output DIR: where --cells writes CELL.txt
 };
 
 /// Reads the command line (`arguments` without the program name; --help and --version are

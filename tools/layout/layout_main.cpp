@@ -75,6 +75,74 @@ std::string write_cap3d_file(const LayoutArguments& arguments, const LayoutNets&
   return error;
 }
 
+/// The panel file of one cell whose nets KLayout found, on `out`; messages on standard error,
+/// each after `who` ("" or the cell's name and ": "). Returns the exit status: 0, else 1.
+int convert_cell(const LayoutArguments& arguments, const Stack& stack, LayoutNets& nets,
+                 std::ostream& out, const std::string& who) {
+  auto fail_cell = [&](const std::string& message) { return fail(who + message); };
+  for (const std::string& warning : nets.warnings)
+    std::cerr << "vornax-layout: " << who << "warning: " << warning << '\n';
+  std::vector<std::string> notes;
+  std::vector<NetName> names = name_nets(nets, stack, notes);
+  if (arguments.snap > 0) {
+    if (arguments.snap % nets.dbu != 0)
+      return fail_cell("--snap: " + format_micrometres(arguments.snap) +
+                       " um is not a multiple of the database unit " +
+                       format_micrometres(nets.dbu) + " um");
+    snap_to_grid(nets, names, arguments.snap / nets.dbu, notes);
+  }
+  for (const std::string& note : notes)
+    std::cerr << "vornax-layout: " << who << "note: " << note << '\n';
+  std::vector<NamedNet> named;
+  std::string error = named_nets_from(nets, names, stack, arguments.substrate, named);
+  if (error.empty() && arguments.snap > 0) error = check_nets_apart(named);
+  if (!error.empty()) return fail_cell(error);
+  std::vector<size_t> masters;
+  if (arguments.has_halo) masters = window_nets(named, arguments.window);
+  if (!arguments.cap3d_file.empty()) {
+    if (!arguments.has_halo) {
+      for (size_t k = 0; k < named.size(); ++k) masters.push_back(k);
+    }
+    error = write_cap3d_file(arguments, nets, stack, named, masters);
+    if (!error.empty()) return fail_cell(error);
+  }
+  write_panel_file(out, panel_file_header(origin(arguments, nets), masters, arguments.has_halo),
+                   named);
+  out.flush();
+  if (!out) return fail_cell("could not write the panel file.");
+  return 0;
+}
+
+/// --cells: every cell named, through one KLayout run, into DIR/CELL.txt. A cell that cannot be
+/// converted leaves no file and its message; the others go on. Returns the exit status.
+int convert_cells(const LayoutArguments& arguments, const Stack& stack) {
+  std::vector<LayoutNets> nets;
+  std::vector<std::string> errors;
+  std::string error = find_nets_of_cells(arguments, stack, nets, errors);
+  if (!error.empty()) return fail(error);
+  int status = 0;
+  for (size_t k = 0; k < arguments.cells.size(); ++k) {
+    const std::string& cell = arguments.cells[k];
+    const std::string who = token(cell) + ": ";
+    if (!errors[k].empty()) {
+      status = fail(who + errors[k]);
+      continue;
+    }
+    const std::string file = arguments.output_folder + "/" + cell + ".txt";
+    std::ofstream out(file);
+    if (!out) {
+      status = fail(who + "cannot write '" + token(file) + "'.");
+      continue;
+    }
+    if (convert_cell(arguments, stack, nets[k], out, who) != 0) {
+      out.close();
+      std::remove(file.c_str());
+      status = 1;
+    }
+  }
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,38 +163,10 @@ int main(int argc, char** argv) {
   if (!error.empty()) return fail(error);
   if (access(arguments.layout_file.c_str(), R_OK) != 0)
     return fail("cannot open the layout '" + token(arguments.layout_file) + "'.");
+  if (!arguments.cells.empty()) return convert_cells(arguments, stack);
 
   LayoutNets nets;
   error = find_nets(arguments, stack, nets);
   if (!error.empty()) return fail(error);
-  for (const std::string& warning : nets.warnings)
-    std::cerr << "vornax-layout: warning: " << warning << '\n';
-  std::vector<std::string> notes;
-  std::vector<NetName> names = name_nets(nets, stack, notes);
-  if (arguments.snap > 0) {
-    if (arguments.snap % nets.dbu != 0)
-      return fail("--snap: " + format_micrometres(arguments.snap) +
-                  " um is not a multiple of the database unit " + format_micrometres(nets.dbu) +
-                  " um");
-    snap_to_grid(nets, names, arguments.snap / nets.dbu, notes);
-  }
-  for (const std::string& note : notes) std::cerr << "vornax-layout: note: " << note << '\n';
-  std::vector<NamedNet> named;
-  error = named_nets_from(nets, names, stack, arguments.substrate, named);
-  if (error.empty() && arguments.snap > 0) error = check_nets_apart(named);
-  if (!error.empty()) return fail(error);
-  std::vector<size_t> masters;
-  if (arguments.has_halo) masters = window_nets(named, arguments.window);
-  if (!arguments.cap3d_file.empty()) {
-    if (!arguments.has_halo) {
-      for (size_t k = 0; k < named.size(); ++k) masters.push_back(k);
-    }
-    error = write_cap3d_file(arguments, nets, stack, named, masters);
-    if (!error.empty()) return fail(error);
-  }
-  write_panel_file(std::cout,
-                   panel_file_header(origin(arguments, nets), masters, arguments.has_halo), named);
-  std::cout.flush();
-  if (!std::cout) return fail("could not write the panel file.");
-  return 0;
+  return convert_cell(arguments, stack, nets, std::cout, "");
 }

@@ -40,9 +40,12 @@ std::vector<std::pair<std::string, std::string>> script_variables(const LayoutAr
   for (const LabelLayer& label : stack.labels) {
     labels += (labels.empty() ? "" : " ") + gds_text(label.gds) + ":" + std::to_string(label.metal);
   }
+  std::string cells;
+  for (const std::string& name : arguments.cells) cells += (cells.empty() ? "" : ",") + name;
   return {{"input", arguments.layout_file},
           {"output", output},
           {"cell", arguments.cell},
+          {"cells", cells},
           {"window", clip_box(arguments)},
           {"layers", layers},
           {"connect", connect},
@@ -62,7 +65,8 @@ std::string last_words(const std::string& log_file) {
 
 }  // namespace
 
-std::string find_nets(const LayoutArguments& arguments, const Stack& stack, LayoutNets& nets) {
+std::string find_nets_of_cells(const LayoutArguments& arguments, const Stack& stack,
+                               std::vector<LayoutNets>& nets, std::vector<std::string>& errors) {
   std::string klayout = find_klayout();
   if (klayout.empty())
     return "klayout is not on PATH; vornax-layout reads layouts through KLayout: install the "
@@ -75,17 +79,38 @@ std::string find_nets(const LayoutArguments& arguments, const Stack& stack, Layo
   if (!mkdtemp(&pattern[0])) return "cannot make a temporary folder " + pattern + ".";
   std::string output = pattern + "/nets.txt", log = pattern + "/klayout.log";
   int status = run_klayout(klayout, script, script_variables(arguments, stack, output), log);
+  const int32_t layers = static_cast<int32_t>(stack.layers.size());
+  const bool batch = !arguments.cells.empty();
+  const size_t count = batch ? arguments.cells.size() : 1;
+  nets.assign(count, LayoutNets{});
+  errors.assign(count, "");
   std::string error;
-  std::ifstream in(output);
-  if (!in) {
-    error = "KLayout (" + klayout + ") failed, exit status " + std::to_string(status) + ": " +
-            last_words(log);
-  } else {
-    error = read_layout_nets(in, static_cast<int32_t>(stack.layers.size()), nets);
+  // With several cells, OUTPUT itself holds only the reason the layout could not be read.
+  std::ifstream whole(output);
+  if (batch && whole) error = read_layout_nets(whole, layers, nets[0]);
+  whole.close();
+  for (size_t k = 0; k < count && error.empty(); ++k) {
+    std::string file = batch ? output + "." + std::to_string(k) : output;
+    std::ifstream in(file);
+    if (!in) {
+      error = "KLayout (" + klayout + ") failed, exit status " + std::to_string(status) + ": " +
+              last_words(log);
+    } else {
+      errors[k] = read_layout_nets(in, layers, nets[k]);
+    }
   }
-  in.close();
   unlink(output.c_str());
+  for (size_t k = 0; batch && k < count; ++k) unlink((output + "." + std::to_string(k)).c_str());
   unlink(log.c_str());
   rmdir(pattern.c_str());
   return error;
+}
+
+std::string find_nets(const LayoutArguments& arguments, const Stack& stack, LayoutNets& nets) {
+  std::vector<LayoutNets> found;
+  std::vector<std::string> errors;
+  std::string error = find_nets_of_cells(arguments, stack, found, errors);
+  if (!error.empty()) return error;
+  nets = std::move(found[0]);
+  return errors[0];
 }

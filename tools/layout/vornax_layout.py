@@ -11,6 +11,9 @@
 #   input      the layout file (any format KLayout reads)
 #   output     the file this script writes (see below)
 #   cell       the cell to take; "" for the layout's only top cell
+#   cells      "" or "A,B,...": several cells of the layout read once, cell K's output (as
+#              below) in the file OUTPUT.K, K from 0; OUTPUT itself only for a layout that
+#              cannot be read
 #   window     "" or "X1,Y1,X2,Y2" in micrometres: the clip box
 #   layers     "NAME=L/D ..." the stack's metals and vias, numbered 0, 1, ... in this order
 #   connect    "I-J ..." pairs of layer numbers whose shapes connect where they touch
@@ -80,14 +83,14 @@ def read_layout():
     return layout
 
 
-def pick_cell(layout):
+def pick_cell(layout, name):
     top_names = sorted(c.name for c in layout.top_cells())
-    if cell:
-        found = layout.cell(cell)
+    if name:
+        found = layout.cell(name)
         if found is None:
             raise LayoutError(
                 "the layout '%s' has no cell '%s'; its top cells are %s"
-                % (input, cell, ", ".join(top_names))
+                % (input, name, ", ".join(top_names))
             )
         return found
     if len(top_names) != 1:
@@ -100,10 +103,9 @@ def pick_cell(layout):
     return layout.top_cells()[0]
 
 
-def convert():
-    layout = read_layout()
+def convert(layout, name):
     units = Units(layout.dbu)
-    top = pick_cell(layout)
+    top = pick_cell(layout, name)
     clip = None
     if window_text:
         x1, y1, x2, y2 = (units.to_dbu(v) for v in window_text.split(","))
@@ -135,17 +137,38 @@ def convert():
     return lines
 
 
+def write(path, lines):
+    with open(path, "w", encoding="utf-8") as out:
+        out.write("\n".join(lines) + "\n")
+
+
+def error_lines(error):
+    return ["error " + str(error).replace("\n", " ")]
+
+
 def main():
     try:
-        lines = convert()
+        layout = read_layout()
+    except LayoutError as error:
+        write(output, error_lines(error))
+        sys.exit(1)
+    if cells:
+        for k, name in enumerate(cells.split(",")):
+            try:
+                write("%s.%d" % (output, k), convert(layout, name))
+            except LayoutError as error:
+                write("%s.%d" % (output, k), error_lines(error))
+        sys.exit(0)
+    try:
+        lines = convert(layout, cell)
         status = 0
     except LayoutError as error:
-        lines = ["error " + str(error).replace("\n", " ")]
+        lines = error_lines(error)
         status = 1
-    with open(output, "w", encoding="utf-8") as out:
-        out.write("\n".join(lines) + "\n")
+    write(output, lines)
     sys.exit(status)
 
 
 window_text = window
+cells = globals().get("cells", "")
 main()
