@@ -24,6 +24,24 @@ FineStructure example(const char* name) {
   return structure;
 }
 
+}  // namespace
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // their allocators keep more
+namespace {
+
+/// A field of /proc/self/status in bytes, such as "VmRSS:" or "VmHWM:".
+int64_t status_bytes(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.compare(0, field.size(), field) != 0) continue;
+    int64_t kib = 0;
+    std::istringstream(line.substr(field.size())) >> kib;
+    return 1024 * kib;
+  }
+  return -1;
+}
+
 /// A crossing bus of k by k wires (1 wide, pitch 2, the upper ones 1 above the lower): 2k boxes,
 /// six panels each.
 FineStructure crossing_bus(int k) {
@@ -54,24 +72,6 @@ FineStructure crossing_bus(int k) {
   FineStructure structure;
   EXPECT_EQ("", read_fine_structure(in, "bus", structure));
   return structure;
-}
-
-}  // namespace
-
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // their allocators keep more
-namespace {
-
-/// A field of /proc/self/status in bytes, such as "VmRSS:" or "VmHWM:".
-int64_t status_bytes(const std::string& field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.compare(0, field.size(), field) != 0) continue;
-    int64_t kib = 0;
-    std::istringstream(line.substr(field.size())) >> kib;
-    return 1024 * kib;
-  }
-  return -1;
 }
 
 }  // namespace
