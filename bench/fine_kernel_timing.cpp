@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   std::vector<Lanes<kNarrowLanes>> x(near.n), y(near.n);
   for (auto& b : x)
     for (int w = 0; w < 8; ++w) b.lane[w] = 1.0 + w;
-  FarFieldWork work(far.work_blocks());
+  FarFieldWork work(far);
   const InstructionSet set = best_instruction_set();
   const NearKernels& k = near_kernels(set);
   const int R = argc > 4 ? std::atoi(argv[4]) : 10;
@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     std::fill(nolinks.side_start.begin(), nolinks.side_start.end(), 0);
     double f0 = cpu();
     for (int r = 0; r < R; ++r)
-      far_product(set)(nolinks, 4, x.data(), y.data(), work.multipole.get(), work.local.get());
+      far_product(set)(nolinks, 4, x.data(), y.data(), work.multipole.get(), work.local.get(),
+                       work.local_blocks);
     double f1 = cpu();
     // The products of the far pairs at degree 4: per side of a pair, one product for each
     // (out, in) of degree(out) + degree(in) <= min(4, the pair's order), on eight lanes.

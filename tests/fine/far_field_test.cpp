@@ -175,6 +175,44 @@ TEST(FarField, TheProductIsTheGalerkinProductOfTheFarPairsWithinTheBoundOfItsDeg
   }
 }
 
+// The accurate product walks the tree depth first with the locals of one path (the least work
+// space); given room for every node's locals it keeps them all. Both must give the same bits at
+// every degree and on every path, on a tree of one root and on one of several (a group each).
+TEST(FarField, TheDepthFirstProductIsTheProductThatKeepsEveryLocalToTheBit) {
+  const Level level("bus4x4.txt", 2, 4, 0.6);
+  std::vector<int32_t> group(level.mesh.panels.size());
+  for (size_t i = 0; i < group.size(); ++i) group[i] = 2 * i < group.size() ? 0 : 1;
+  const ClusterTree grouped(level.mesh, 4, &group);
+  const InteractionLists grouped_lists = make_interaction_lists(grouped, 0.6);
+  const int32_t n = static_cast<int32_t>(level.mesh.panels.size());
+  std::mt19937 random(29);
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  std::vector<Lanes<kNarrowLanes>> x(n);
+  for (auto& block : x) {
+    for (double& value : block.lane) value = uniform(random);
+  }
+  for (const ClusterTree* tree : {&level.tree, &grouped}) {
+    const FarField far(level.mesh, *tree, tree == &grouped ? grouped_lists : level.lists, 8, 4,
+                       0.6);
+    ASSERT_LT(far.local_blocks(), far.work_blocks() / 4);  // depth first, in a fraction
+    EXPECT_EQ(tree == &grouped ? 2u : 1u, far.tables().roots.size());
+    FarFieldWork least(far), whole(far.work_blocks());
+    for (int32_t degree : {4, 6, 8}) {
+      std::vector<Lanes<kNarrowLanes>> all(x), one_path(x);  // y += F x on y = x
+      far.add_product(degree, x.data(), all.data(), whole, InstructionSet::sse2);
+      for (InstructionSet set :
+           {InstructionSet::sse2, InstructionSet::avx2, InstructionSet::avx512}) {
+        if (!processor_has(set)) continue;
+        one_path = x;
+        far.add_product(degree, x.data(), one_path.data(), least, set);
+        EXPECT_EQ(0, std::memcmp(all.data(), one_path.data(), n * sizeof(x[0])))
+            << "degree " << degree << ", " << instruction_set_name(set);
+      }
+      EXPECT_NE(0, std::memcmp(all.data(), x.data(), n * sizeof(x[0])));  // the product is there
+    }
+  }
+}
+
 namespace {
 
 typedef double V __attribute__((vector_size(kNarrowLanes * sizeof(double)), __may_alias__));

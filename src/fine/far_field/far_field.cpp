@@ -37,6 +37,18 @@ void add_leaves(const LevelMesh& mesh, const ClusterTree& tree, const std::vecto
   }
   std::sort(F.leaf_node.begin(), F.leaf_node.end(),
             [&](int32_t a, int32_t b) { return tree.nodes[a].first < tree.nodes[b].first; });
+  F.node_leaf.assign(nodes, -1);
+  for (size_t l = 0; l < F.leaf_node.size(); ++l)
+    F.node_leaf[F.leaf_node[l]] = static_cast<int32_t>(l);
+  std::vector<int32_t> depth(nodes, 1);
+  for (int32_t k = 0; k < nodes; ++k) {  // parents come before their children
+    if (F.parent[k] < 0) {
+      F.roots.push_back(k);
+    } else {
+      depth[k] = depth[F.parent[k]] + 1;
+    }
+    F.depth = std::max(F.depth, depth[k]);
+  }
   F.charge = PanelMoments(static_cast<int32_t>(tree.panel.size()), F.terms, F.kept_degree);
   const bool tests = normal_row != nullptr && !normal_row->empty();
   if (tests) F.test = PanelMoments(static_cast<int32_t>(tree.panel.size()), F.terms, F.kept_degree);
@@ -163,7 +175,14 @@ void add_kept_tensors(FarFieldTables& F) {
 }  // namespace
 
 FarFieldWork::FarFieldWork(int64_t blocks)
-    : multipole(new Lanes<kNarrowLanes>[blocks]), local(new Lanes<kNarrowLanes>[blocks]) {}
+    : multipole(new Lanes<kNarrowLanes>[blocks]),
+      local(new Lanes<kNarrowLanes>[blocks]),
+      local_blocks(blocks) {}
+
+FarFieldWork::FarFieldWork(const FarField& far)
+    : multipole(new Lanes<kNarrowLanes>[far.work_blocks()]),
+      local(new Lanes<kNarrowLanes>[far.local_blocks()]),
+      local_blocks(far.local_blocks()) {}
 
 FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const InteractionLists& lists,
                    int32_t highest, int32_t kept, double separation, const FarFieldMedium* medium)
@@ -183,13 +202,26 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
 void FarField::add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                            FarFieldWork& work, InstructionSet set) const {
   far_product(set)(tables_, std::min(degree, tables_.terms.highest), x, y, work.multipole.get(),
-                   work.local.get());
+                   work.local.get(), work.local_blocks);
+}
+
+int64_t FarField::local_blocks() const {
+  const FarFieldTables& F = tables_;
+  int64_t kept_blocks = 0;
+  for (size_t k = 0; k < F.node_degree.size(); ++k) {
+    kept_blocks += terms_up_to(std::min(F.kept_degree, F.node_degree[k]));
+  }
+  return std::max(kept_blocks, int64_t{F.depth} * F.terms.count);
+}
+
+int64_t FarField::work_bytes() const {
+  return (work_blocks() + local_blocks()) * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>));
 }
 
 int64_t FarField::bytes() const {
   const FarFieldTables& F = tables_;
   return F.terms.bytes() + F.charge.bytes() + F.test.bytes() +
          vectors_bytes(F.parent, F.children, F.node_degree, F.offset, F.kept_offset, F.leaf_node,
-                       F.leaf_first, F.shift_offset, F.shift, F.side_start, F.sides, F.tensors,
-                       F.kept_tensors, F.signs);
+                       F.leaf_first, F.node_leaf, F.roots, F.shift_offset, F.shift, F.side_start,
+                       F.sides, F.tensors, F.kept_tensors, F.signs);
 }

@@ -19,12 +19,22 @@ struct FarFieldMedium {
                                           // every row takes the mean potential
 };
 
-/// The space one far product works in, for one group of solves: a multipole and a local
-/// expansion of every node, FarField::work_blocks() blocks each.
+class FarField;
+
+/// The space one far product works in, for one group of solves: a multipole expansion of every
+/// node, and local expansions. A product up to the kept degree keeps every node's local
+/// expansion; one above it, given less room than every node's, walks the tree depth first and
+/// keeps only those of the nodes on the path to the current one (one per level of the tree), so
+/// that the accurate product's locals take a few hundred kilobytes whatever the structure.
 struct FarFieldWork {
+  /// Room for every node's expansions of both kinds, `blocks` each (FarField::work_blocks()):
+  /// the product above the kept degree then keeps every node's local expansion.
   explicit FarFieldWork(int64_t blocks);
+  /// The least room a product of `far` needs: its multipoles and FarField::local_blocks().
+  explicit FarFieldWork(const FarField& far);
   std::unique_ptr<Lanes<kNarrowLanes>[]> multipole;  // moments gathered up the tree
   std::unique_ptr<Lanes<kNarrowLanes>[]> local;      // local expansions handed down
+  int64_t local_blocks;                              // blocks of `local`
 };
 
 /// The coefficients of potential between the panels of well-separated clusters (the far pairs
@@ -54,8 +64,13 @@ class FarField {
   void add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                    FarFieldWork& work, InstructionSet set) const;
 
-  /// The blocks of each of the two expansions of a work space.
+  /// The blocks of the multipoles of a work space (and of its locals where it keeps all).
   int64_t work_blocks() const { return tables_.blocks; }
+  /// The least blocks of the locals of a work space: every node's up to the kept degree, or one
+  /// expansion of the highest degree per level of the tree, whichever is more.
+  int64_t local_blocks() const;
+  /// The bytes of the least work space, FarFieldWork(*this).
+  int64_t work_bytes() const;
   /// The number of far pairs.
   int64_t pair_count() const { return tables_.pairs; }
   /// The memory the far field takes, work spaces apart.

@@ -46,6 +46,9 @@ struct FarFieldTables {
   int64_t blocks = 0;                 // blocks of one work space, every node at its degree
   std::vector<int32_t> leaf_node;     // the leaves in the order of their panels
   std::vector<int32_t> leaf_first;    // per leaf: its first panel; one more at the end
+  std::vector<int32_t> node_leaf;     // per node: its place in leaf_node, -1 for an inner node
+  std::vector<int32_t> roots;         // the nodes without a parent, in node order
+  int32_t depth = 0;                  // the most nodes on a path from a root down to a leaf
   PanelMoments charge;                // per panel: the moments of its unit charge
   PanelMoments test;                  // per panel: the moments of what its row measures; empty
                                       // where that is the mean potential (the charge's moments)

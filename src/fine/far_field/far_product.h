@@ -6,11 +6,11 @@
 #include "fine/far_field/far_field_tables.h"
 #include "sparse/lane_kernels.h"
 
-/// y += F x with every far pair cut at `degree` (at most F.terms.highest); `multipole` and
-/// `local` hold F.blocks blocks each and are overwritten.
+/// y += F x with every far pair cut at `degree` (at most F.terms.highest); `multipole` holds
+/// F.blocks blocks and `local` `local_blocks` (see FarFieldWork), both overwritten.
 typedef void (*FarProduct)(const FarFieldTables& F, int32_t degree, const Lanes<kNarrowLanes>* x,
                            Lanes<kNarrowLanes>* y, Lanes<kNarrowLanes>* multipole,
-                           Lanes<kNarrowLanes>* local);
+                           Lanes<kNarrowLanes>* local, int64_t local_blocks);
 
 /// The far product of one path, compiled for it; the caller makes sure the processor has it
 /// (processor_has). The paths differ only in register width, never in a bit of their results.

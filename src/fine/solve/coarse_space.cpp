@@ -122,8 +122,7 @@ CoarseSpace make_coarse_space(const LevelMesh& mesh, const ClusterTree& tree,
   coarse.lower.resize(static_cast<size_t>(m) * m);
   coarse.image.resize(static_cast<size_t>(m) * n);
   struct Work {
-    explicit Work(const LevelOperator& Q)
-        : far(Q.far.work_blocks()), x(new L[Q.near.n]), y(new L[Q.near.n]) {}
+    explicit Work(const LevelOperator& Q) : far(Q.far), x(new L[Q.near.n]), y(new L[Q.near.n]) {}
     FarFieldWork far;        // the far field's expansions
     std::unique_ptr<L[]> x;  // columns of Z
     std::unique_ptr<L[]> y;  // Q times them

@@ -74,7 +74,7 @@ void update_solution(const GeneralSystem& A, const BlockPreconditioner& M, Arnol
 
 GmresWork::GmresWork(const FarField& far_field, int32_t n, int32_t conductor_rows, int32_t m)
     : restart(m),
-      far(far_field.work_blocks()),
+      far(far_field),
       w(new L[n]),
       z(new L[n]),
       gathered(new L[conductor_rows]),
@@ -83,8 +83,8 @@ GmresWork::GmresWork(const FarField& far_field, int32_t n, int32_t conductor_row
 }
 
 int64_t GmresWork::bytes(const FarField& far, int32_t n, int32_t conductor_rows, int32_t m) {
-  return static_cast<int64_t>(sizeof(L)) *
-         ((m + 3) * int64_t{n} + 2 * int64_t{conductor_rows} + 2 * far.work_blocks());
+  return static_cast<int64_t>(sizeof(L)) * ((m + 3) * int64_t{n} + 2 * int64_t{conductor_rows}) +
+         far.work_bytes();
 }
 
 std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,

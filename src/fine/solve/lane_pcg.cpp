@@ -3,7 +3,7 @@
 #include <cmath>
 
 LaneWork::LaneWork(const FarField& far_field, const LevelPreconditioner& M, int32_t n)
-    : far(far_field.work_blocks()),
+    : far(far_field),
       b(new Lanes<kNarrowLanes>[n]),
       x(new Lanes<kNarrowLanes>[n]),
       y(new Lanes<kNarrowLanes>[n]),

@@ -51,9 +51,8 @@ int64_t level_peak_bytes(const LevelParts& level) {
       vectors_bytes(coarse.first, coarse.weight, coarse.lower, coarse.image);
   const int32_t groups = (level.conductors + kNarrowLanes - 1) / kNarrowLanes;
   const int64_t lane_vector = n * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>));
-  const int64_t per_thread =
-      kLaneWorkVectors * lane_vector + (2 * level.far.work_blocks() + coarse.size) *
-                                           static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>));
+  const int64_t per_thread = kLaneWorkVectors * lane_vector + level.far.work_bytes() +
+                             coarse.size * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>));
   const int64_t solve_phase = level.far.bytes() + factor_bytes(level.preconditioner.factor, false) +
                               coarse_bytes +
                               3 * n * level.conductors * static_cast<int64_t>(sizeof(double)) +
