@@ -9,6 +9,8 @@
 
 #include "dielectric_cases.h"
 #include "fine/mesh/feature_scale.h"
+#include "fine/mesh/graded_mesh.h"
+#include "fine/mesh/middle_grading.h"
 #include "fine/mesh/sized_middle.h"
 #include "fine/mesh/whole_faces.h"
 
@@ -99,4 +101,47 @@ TEST(CrossingMesh, TheStripsOfASideAreOneWholeFaceAndShareItsCuts) {
   // strip's end and is dropped, 0.45 is a quarter of the next segment and stays.
   const std::vector<double> expected{0.3, 0.4, 0.45, 0.5};
   EXPECT_EQ(expected, strip_cuts({0, 0.2, 0.31, 0.4, 0.45, 0.6, 1}, 0.3, 0.5));
+}
+
+TEST(CrossingMesh, EachStripTakesTheCutsOfItsWholeSideAtItsOwnFeatureScale) {
+  // One side cut into four strips at z = 0.3, 0.5 and 0.8, and a face of another conductor
+  // above it as a source. The first, second and fourth strips have the side's feature scale;
+  // the third another one (as the grading around master nets may give it), so that the
+  // strips after it must not reuse its cuts, nor it theirs.
+  auto face = [](double z0, double z1, double x0, double x1, double plane) {
+    AxisRect r;
+    r.axis = 1;
+    r.plane = plane;
+    r.lo[0] = z0;
+    r.hi[0] = z1;
+    r.lo[1] = x0;
+    r.hi[1] = x1;
+    return r;
+  };
+  FineStructure s;
+  s.panels = {face(0, 0.3, 0, 40, 0), face(0.3, 0.5, 0, 40, 0), face(0.5, 0.8, 0, 40, 0),
+              face(0.8, 1.0, 0, 40, 0), face(0, 1, 18, 19, 0.2)};
+  s.conductor_of_panel = {0, 0, 0, 0, 1};
+  const MiddleGrading middle = middle_grading(s.panels, s.conductor_of_panel);
+  ASSERT_EQ(middle.whole.whole_of[0], middle.whole.whole_of[3]);
+  const uint32_t w = middle.whole.whole_of[0];
+  std::vector<double> feature{0.1, 0.25, 0.1, 0.25, 0.05, 2.0, 0.1, 0.25, 0.5, 0.5};
+  for (int32_t m : {1, 3}) {
+    const LevelMesh mesh = make_level_mesh(s, feature, m, &middle);
+    for (size_t f = 0; f < 4; ++f) {
+      for (int k = 0; k < 2; ++k) {
+        const AxisRect& whole = middle.whole.rect[w];
+        const std::vector<double> cuts =
+            graded_cuts(whole.lo[k], whole.hi[k], feature[2 * f + k], m, middle.scale[2 * w + k],
+                        &middle.sources[2 * w + k]);
+        const bool full = whole.lo[k] == s.panels[f].lo[k] && whole.hi[k] == s.panels[f].hi[k];
+        EXPECT_EQ(full ? cuts : strip_cuts(cuts, s.panels[f].lo[k], s.panels[f].hi[k]),
+                  mesh.cuts[k][f])
+            << "strip " << f << ", extent " << k << ", level " << m;
+      }
+    }
+    // The third strip's own scale along x (2.0 of 40) cuts x into fewer segments than the
+    // side's 0.25 does.
+    EXPECT_LT(mesh.cuts[1][2].size(), mesh.cuts[1][3].size());
+  }
 }

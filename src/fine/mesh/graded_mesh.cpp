@@ -29,13 +29,27 @@ std::vector<double> growing_middle(double middle, double width, double grown, in
   return cuts;
 }
 
+/// The cuts of the whole faces of a stack, each computed once per level and extent: a side cut
+/// into fifty strips by the layers would otherwise be graded fifty times over.
+struct WholeCutsCache {
+  std::vector<std::vector<double>> cuts;  // per whole face and extent (2 w + k); empty until asked
+  std::vector<double> feature;            // per whole face and extent, the feature scale they used
+};
+
 /// The cuts along extent k of face f of a stack: those of its whole face, within the face.
 std::vector<double> cuts_in_stack(const MiddleGrading& middle, size_t f, const AxisRect& face,
-                                  int k, const std::vector<double>& feature, int32_t m) {
+                                  int k, const std::vector<double>& feature, int32_t m,
+                                  WholeCutsCache* cache) {
   const uint32_t w = middle.whole.whole_of[f];
   const AxisRect& whole = middle.whole.rect[w];
-  const std::vector<double> cuts = graded_cuts(whole.lo[k], whole.hi[k], feature[2 * f + k], m,
-                                               middle.scale[2 * w + k], &middle.sources[2 * w + k]);
+  const size_t slot = 2 * size_t{w} + k;
+  std::vector<double>& cuts = cache->cuts[slot];
+  // A strip's feature scale is normally its whole face's; where it is not, it has cuts of its own.
+  if (cuts.empty() || cache->feature[slot] != feature[2 * f + k]) {
+    cuts = graded_cuts(whole.lo[k], whole.hi[k], feature[2 * f + k], m, middle.scale[slot],
+                       &middle.sources[slot]);
+    cache->feature[slot] = feature[2 * f + k];
+  }
   if (whole.lo[k] == face.lo[k] && whole.hi[k] == face.hi[k]) return cuts;
   return strip_cuts(cuts, face.lo[k], face.hi[k]);
 }
@@ -98,11 +112,16 @@ LevelMesh make_level_mesh(const FineStructure& structure, const std::vector<doub
   mesh.cuts[0].resize(faces);
   mesh.cuts[1].resize(faces);
   size_t panels = 0;  // the cuts first, so that the panels are allocated once
+  WholeCutsCache cache;
+  if (middle != nullptr) {
+    cache.cuts.resize(2 * middle->whole.rect.size());
+    cache.feature.resize(2 * middle->whole.rect.size());
+  }
   for (size_t f = 0; f < faces; ++f) {
     const AxisRect& face = structure.panels[f];
     for (int k = 0; k < 2; ++k)
       mesh.cuts[k][f] = middle != nullptr
-                            ? cuts_in_stack(*middle, f, face, k, feature, m)
+                            ? cuts_in_stack(*middle, f, face, k, feature, m, &cache)
                             : graded_cuts(face.lo[k], face.hi[k], feature[2 * f + k], m);
     panels += (mesh.cuts[0][f].size() - 1) * (mesh.cuts[1][f].size() - 1);
   }

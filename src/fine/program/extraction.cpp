@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "fine/mesh/feature_scale.h"
 #include "fine/mesh/master_grading.h"
@@ -45,6 +48,23 @@ double kernel_floor(const LayeredKernel& kernel, const SolveFaces& faces) {
     for (int32_t target : layers) largest = std::max(largest, kernel.pair(source, target).error);
   }
   return largest;
+}
+
+/// With VORNAX_LEVEL_ROWS=1, each level's computed rows on standard error (in Cap.txt's unit),
+/// so that a run stopped before its end still shows how its levels approach the result.
+void print_level_rows(const FineStructure& structure, int32_t m, const std::vector<int32_t>& rows,
+                      const std::vector<double>& capacitance) {
+  const char* setting = std::getenv("VORNAX_LEVEL_ROWS");
+  if (setting == nullptr || std::string(setting) != "1") return;
+  const size_t conductors = structure.conductors.size();
+  for (size_t r = 0; r < rows.size(); ++r) {
+    std::fprintf(stderr, "vornax-fine: level %d row %s:", m,
+                 structure.conductors[rows[r]].label.c_str());
+    for (size_t k = 0; k < conductors; ++k)
+      std::fprintf(stderr, " %s %.9g", structure.conductors[k].label.c_str(),
+                   capacitance[r * conductors + k]);
+    std::fprintf(stderr, "\n");
+  }
 }
 
 }  // namespace
@@ -115,6 +135,7 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
     if (structure.medium.window_grounded)
       close_window_rows(outcome.rows, conductors, structure.medium.window_net, result.capacitance);
     matrices.push_back(result.capacitance);
+    print_level_rows(structure, m, outcome.rows, result.capacitance);
     outcome.estimate = estimate_convergence(levels, matrices, conductors, floor, options.masters);
     LevelReport report{
         m,
