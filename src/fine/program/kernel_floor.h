@@ -20,12 +20,12 @@ double kernel_floor(const LayeredKernel& kernel, const SolveFaces& faces);
 /// well below the accuracy, so that the fit's error does not show in the level differences.
 double kernel_tolerance_for(double accuracy);
 
-/// The fit's error bound wanted once a first level's matrix is known (rows as for estimate_convergence).
-/// The estimate adds the fit's bound times the geometric mean of an entry's two diagonal entries
-/// to the entry; for a coupling that is small against both of them, that term alone can exceed
-/// the accuracy whatever the levels do. The tolerance is set so that the term stays a tenth of
-/// the accuracy on the smallest entry that counts, with a margin for the first level's coarse
-/// values (entries of half the threshold count, the tolerance is halved): never above
-/// kernel_tolerance_for(accuracy), never below a hundredth of it.
+/// The fit's error bound wanted once a first level's matrix is known (rows as for
+/// estimate_convergence). The estimate adds the fit's bound times the geometric mean of an entry's
+/// two diagonal entries to the entry; for a coupling that is small against both of them, that term
+/// alone can exceed the accuracy whatever the levels do. The tolerance is set so that the term
+/// stays a tenth of the accuracy on the smallest entry that counts, with a margin for the first
+/// level's coarse values (entries of half the threshold count, the tolerance is halved): never
+/// above kernel_tolerance_for(accuracy), never below a hundredth of it.
 double kernel_tolerance_for_matrix(double accuracy, const std::vector<double>& matrix,
                                    int32_t conductors, const std::vector<int32_t>& rows);
