@@ -37,6 +37,11 @@ LevelReport report_of(int32_t m, const LevelResult& result, double seconds, doub
           result.bytes};
 }
 
+/// A first fit whose term on the smallest counted entry takes more than a quarter of the accuracy
+/// (five times the bound kernel_tolerance_for_matrix wants) is made again; below that the estimate
+/// has room enough, and a tighter fit of many layers costs time.
+constexpr double kRefitAbove = 5.0;
+
 /// Whether the first level's matrix asks for a tighter fit than the kernels' (whose share of
 /// `floor` is `fitted`): if it does and a tighter fit lowers that share, the kernels are fitted
 /// again and the floor set anew.
@@ -45,7 +50,7 @@ bool refit_kernels(const FineOptions& options, const std::vector<double>& capaci
                    std::unique_ptr<LayeredKernel>* kernel, double* floor) {
   const double wanted =
       kernel_tolerance_for_matrix(options.accuracy, capacitance, conductors, options.masters);
-  if (!(fitted > wanted)) return false;
+  if (!(fitted > kRefitAbove * wanted)) return false;
   std::unique_ptr<LayeredKernel> tighter(new LayeredKernel(faces.stack, wanted));
   const double tighter_share = kernel_floor(*tighter, faces);
   if (!(tighter_share < fitted)) return false;
