@@ -77,6 +77,7 @@ set(VORNAX_FINE_SOURCES
   src/fine/program/arguments.cpp
   src/fine/program/extraction.cpp
   src/fine/program/fine_run.cpp
+  src/fine/program/kernel_floor.cpp
   src/fine/program/named_output.cpp
 )
 # The far product, the near kernels and the closed forms' sums are compiled once per instruction

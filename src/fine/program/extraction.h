@@ -58,10 +58,6 @@ struct FineOptions {
 /// conductor; the structure's planar layers and dielectric pieces are its medium.
 FineResult extract_fine(const FineStructure& structure, const FineOptions& options);
 
-/// The relative tolerance of the layered kernels' fit for an accuracy: well below it, so that
-/// the fit's error does not show in the level differences.
-double kernel_tolerance_for(double accuracy);
-
 /// The settings of a level for an accuracy: the far field and the solves are kept well below
 /// it, so that the differences between levels measure the panels alone.
 LevelSettings level_settings_for(double accuracy, int32_t threads, InstructionSet set);
