@@ -13,6 +13,7 @@
 #include "fine/mesh/middle_grading.h"
 #include "fine/mesh/sized_middle.h"
 #include "fine/mesh/whole_faces.h"
+#include "rectangle_pairs.h"
 
 namespace {
 
@@ -109,14 +110,7 @@ TEST(CrossingMesh, EachStripTakesTheCutsOfItsWholeSideAtItsOwnFeatureScale) {
   // the third another one (as the grading around master nets may give it), so that the
   // strips after it must not reuse its cuts, nor it theirs.
   auto face = [](double z0, double z1, double x0, double x1, double plane) {
-    AxisRect r;
-    r.axis = 1;
-    r.plane = plane;
-    r.lo[0] = z0;
-    r.hi[0] = z1;
-    r.lo[1] = x0;
-    r.hi[1] = x1;
-    return r;
+    return rect(1, plane, z0, x0, z1, x1);
   };
   FineStructure s;
   s.panels = {face(0, 0.3, 0, 40, 0), face(0.3, 0.5, 0, 40, 0), face(0.5, 0.8, 0, 40, 0),
