@@ -13,11 +13,9 @@ double nearest_counted_gap(const FaceHierarchy& hierarchy, const std::vector<Axi
                            const std::vector<SpaceBox>& boxes, const std::vector<uint32_t>& owner,
                            double own_detail, size_t f, Where where) {
   const AxisRect& r = faces[f];
-  const double a = r.hi[0] - r.lo[0], b = r.hi[1] - r.lo[1];
-  const double detail = own_detail * std::min(a, b);
-  const uint32_t conductor = owner[f];
-  return hierarchy.nearest_gap(boxes[f], std::max(a, b), [&](uint32_t g, double distance) {
-    return (conductor == kNoConductor || owner[g] != conductor || distance >= detail) &&
+  const double longer = std::max(r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]);
+  return hierarchy.nearest_gap(boxes[f], longer, [&](uint32_t g, double distance) {
+    return counts_as_feature(r, owner[f], faces[g], owner[g], distance, own_detail) &&
            where(g, distance);
   });
 }
@@ -32,6 +30,15 @@ std::vector<SpaceBox> boxes_of(const std::vector<AxisRect>& faces) {
 int32_t space_axis(int32_t axis, int32_t k) { return (axis + 1 + k) % 3; }
 
 }  // namespace
+
+bool counts_as_feature(const AxisRect& f, uint32_t owner_f, const AxisRect& g, uint32_t owner_g,
+                       double gap, double own_detail) {
+  const double shorter_f = std::min(f.hi[0] - f.lo[0], f.hi[1] - f.lo[1]);
+  if (owner_f != kNoConductor && owner_g == owner_f) return gap >= own_detail * shorter_f;
+  if (owner_f != kNoConductor && owner_g != kNoConductor) return true;
+  const double shorter_g = std::min(g.hi[0] - g.lo[0], g.hi[1] - g.lo[1]);
+  return gap >= kTinyGap * std::max(shorter_f, shorter_g);
+}
 
 std::vector<double> feature_scales(const std::vector<AxisRect>& faces,
                                    const std::vector<uint32_t>& owner, double own_detail) {

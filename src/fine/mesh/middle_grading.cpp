@@ -18,11 +18,10 @@ MiddleGrading middle_grading(const std::vector<AxisRect>& all_faces,
   const FaceHierarchy hierarchy(boxes);
   for (size_t f = 0; f < faces.size(); ++f) {
     const AxisRect& r = faces[f];
-    const double detail = kOwnDetail * std::min(r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]);
     const double reach = std::max(grading.scale[2 * f], grading.scale[2 * f + 1]);
     // Never accepting a face keeps the bound at `reach`: every face nearer is visited.
     hierarchy.nearest_gap(boxes[f], reach, [&](uint32_t g, double gap) {
-      if (owner[f] != kNoConductor && owner[g] == owner[f] && gap < detail) return false;
+      if (!counts_as_feature(r, owner[f], faces[g], owner[g], gap, kOwnDetail)) return false;
       for (int32_t k = 0; k < 2; ++k) {
         if (gap >= grading.scale[2 * f + k]) continue;
         const int32_t axis = (r.axis + 1 + k) % 3;  // the space axis along extent k

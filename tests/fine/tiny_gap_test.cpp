@@ -1,0 +1,47 @@
+// Faces across a tiny gap: two dielectric blocks drawn to touch that miss by 1e-4 of their size,
+// one of them 1e-4 off a conductor. The films between them change the result by about 1e-4
+// relative (a film of vacuum in series with blocks of εr 4 and 7 between the two conductors), so
+// the twin whose blocks touch is the reference; the mesh must not resolve the films (graded down
+// to them, level 1 had a hundred times the touching twin's panels).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "dielectric_cases.h"
+#include "fine/mesh/feature_scale.h"
+#include "fine/mesh/graded_mesh.h"
+#include "fine/mesh/solve_faces.h"
+
+namespace {
+
+/// Two unit cubes, conductors, with two blocks of εr 4 and 7 between them; with `gap`, the first
+/// block begins `gap` beyond the first conductor and the second `gap` beyond the first block.
+FineStructure blocks_between(double gap) {
+  const std::string body = box("a", 0, 0, 0, 1, 1, 1) + box("b", 3, 0, 0, 1, 1, 1) +
+                           box("A", 1 + gap, 0, 0, 1 - gap, 1, 1, 4.0) +
+                           box("B", 2 + gap, 0, 0, 1 - gap, 1, 1, 7.0);
+  return read(cap3d({1.0}, {}, body));
+}
+
+/// The panels of level 1 as the extraction meshes a structure in a medium.
+size_t level1_panels(const FineStructure& structure) {
+  SolveFaces faces = solve_faces(structure, 1.0);
+  for (uint32_t& c : faces.structure.conductor_of_panel)
+    if (c == faces.no_conductor) c = kNoConductor;
+  const MiddleGrading middle =
+      middle_grading(faces.structure.panels, faces.structure.conductor_of_panel);
+  return make_level_mesh(faces.structure, whole_feature_scales(middle), 1, &middle).panels.size();
+}
+
+}  // namespace
+
+TEST(TinyGap, BlocksThatMissTouchingByATinyGapGiveTheTouchingRowsAtAboutItsCost) {
+  const FineStructure touching = blocks_between(0.0), apart = blocks_between(1e-4);
+  const size_t touching_panels = level1_panels(touching);
+  ASSERT_LE(level1_panels(apart), 2 * touching_panels);
+  const FineResult reference = extract(touching), result = extract(apart);
+  for (size_t k = 0; k < std::min(reference.levels.size(), result.levels.size()); ++k)
+    EXPECT_LE(result.levels[k].unknowns, 2 * reference.levels[k].unknowns) << k;
+  // Within both estimates and the films' own 1e-4 (a margin of 1e-3).
+  expect_rows(result, reference.estimate.value, 1e-3, reference.estimate.error.data());
+}
