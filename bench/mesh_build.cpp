@@ -5,7 +5,8 @@
 // Prints the faces, the panels of each level and the seconds of each step. With `medium`, the
 // faces a level solves in the file's medium (dielectric pieces too) meshed as vornax-fine meshes
 // them, and the five faces with the most panels of the last level (MESH_BUILD_TOP=N: N faces).
-// MESH_BUILD_MASTERS=1 grades the mesh by distance from the file's master nets, as a run does;
+// MESH_BUILD_MASTERS=1 grades the mesh by distance from the file's master nets, as a run does
+// (MESH_BUILD_MASTERS=A,B,... from the nets named);
 // MESH_BUILD_SCALES=1 prints the ten whole faces of the smallest scales against their size with
 // the nearest face, and the last level's panels by conductor and by scale. Not installed.
 #include <algorithm>
@@ -104,6 +105,18 @@ void print_smallest_scales(const MiddleGrading& middle, const std::vector<double
   }
 }
 
+/// The conductors named in `names`, separated by commas.
+std::vector<int32_t> named_nets(const FineStructure& s, const std::string& names) {
+  std::vector<int32_t> nets;
+  std::string rest = names + ",";
+  for (size_t comma = rest.find(','); comma != std::string::npos; comma = rest.find(',')) {
+    for (size_t c = 0; c < s.conductors.size(); ++c)
+      if (s.conductors[c].label == rest.substr(0, comma)) nets.push_back(static_cast<int32_t>(c));
+    rest.erase(0, comma + 1);
+  }
+  return nets;
+}
+
 /// The panels of `mesh` by the faces' conductor (the pieces last) and by their smaller scale.
 void print_panels_by_owner(const FineStructure& s, const std::vector<double>& feature,
                            const LevelMesh& mesh) {
@@ -158,9 +171,10 @@ int main(int argc, char** argv) {
   std::vector<double> feature = pairs    ? scales_pair_by_pair(structure)
                                 : medium ? whole_feature_scales(middle)
                                          : feature_scales(structure);
-  // With MESH_BUILD_MASTERS set, graded by distance from the file's master nets, as a run is.
-  if (std::getenv("MESH_BUILD_MASTERS") != nullptr) {
-    const std::vector<int32_t> masters(structure.master_nets.begin(), structure.master_nets.end());
+  // With MESH_BUILD_MASTERS set, graded by distance from master nets, as a run is.
+  if (const char* names = std::getenv("MESH_BUILD_MASTERS")) {
+    std::vector<int32_t> masters(structure.master_nets.begin(), structure.master_nets.end());
+    if (std::string(names) != "1") masters = named_nets(structure, names);
     feature = master_graded_scales(structure.panels, structure.conductor_of_panel, masters,
                                    static_cast<int32_t>(structure.conductors.size()), feature);
   }
