@@ -6,6 +6,7 @@
 #include "common/vector_bytes.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
+#include "fine/solve/conductor_solves.h"
 #include "fine/solve/lane_gmres.h"
 #include "fine/solve/level_memory.h"
 #include "fine/solve/level_timer.h"
@@ -101,6 +102,36 @@ LevelSettings medium_settings(LevelSettings settings, bool layered_or_pieces) {
   return settings;
 }
 
+/// The solves of a symmetric level (no pieces). Where every conductor is computed, every row
+/// in vacuum's stationary form, into result.capacitance: it sees the solves' errors squared, so
+/// they stop at the tolerance under the iterations' far field with no corrections under the
+/// accurate one (a row from the charges alone needs a hundred times the tolerance under the
+/// accurate field: one and a half to twice the steps in a stack). Else the masters' solves,
+/// whose rows master_rows gives.
+MasterSolves solve_symmetric(const LevelSystem& system, const LevelMesh& mesh,
+                             const ClusterTree& tree, const InteractionLists& lists,
+                             const LevelSettings& settings, const LevelMedia& media,
+                             const std::vector<double>& start, const std::vector<int32_t>& masters,
+                             const LevelResult* previous, LevelTimer& timer, LevelResult& result) {
+  const bool layered = system.kernel != nullptr;
+  SymmetricLevel level(mesh, tree, lists, settings, layered ? &media.near : nullptr,
+                       layered ? &media.far : nullptr, timer);
+  const int32_t solves = static_cast<int32_t>(masters.size());
+  level.count(mesh, tree, lists, previous, solves, settings.threads, result);
+  if (!system.masters.empty()) {
+    return solve_symmetric_masters(mesh, tree, level.Q, level.P, level.preconditioner, start,
+                                   masters, settings);
+  }
+  ConductorSolves all =
+      solve_conductors(mesh, tree, level.Q, level.P, level.preconditioner, start, solves, settings);
+  result.capacitance = capacitance_of(mesh, all, solves);
+  MasterSolves answer;
+  answer.solution = std::move(all.solution);
+  answer.iterations = all.iterations;
+  answer.converged = all.converged;
+  return answer;
+}
+
 }  // namespace
 
 LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<double>& feature,
@@ -140,11 +171,8 @@ LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<d
     carry_charge_density(previous->mesh, mesh, previous->charge.data(), solves, start.data());
   MasterSolves answer;
   if (faces.symmetric) {
-    SymmetricLevel level(mesh, tree, lists, settings, kernel != nullptr ? &near_medium : nullptr,
-                         kernel != nullptr ? &far_medium : nullptr, timer);
-    level.count(mesh, tree, lists, previous, solves, settings.threads, result);
-    answer = solve_symmetric_masters(mesh, tree, level.Q, level.P, level.preconditioner, start,
-                                     masters, settings);
+    answer = solve_symmetric(system, mesh, tree, lists, settings, level_media, start, masters,
+                             previous, timer, result);
   } else {
     NearRows near = make_near_rows(mesh, tree, lists, settings.threads, near_medium);
     timer.finish("near coefficients");
@@ -171,7 +199,8 @@ LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<d
   timer.finish("solves");
   result.iterations = answer.iterations;
   result.converged = answer.converged;
-  result.capacitance = master_rows(mesh, answer, solves, conductors, media.factor);
+  if (result.capacitance.empty())
+    result.capacitance = master_rows(mesh, answer, solves, conductors, media.factor);
   if (faces.uniform) {
     for (double& c : result.capacitance) c *= faces.uniform_permittivity;
   }

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "fine/clusters/cluster_tree.h"
+#include "fine/mesh/graded_mesh.h"
+#include "fine/solve/lane_pcg.h"
+#include "fine/solve/level_preconditioner.h"
+#include "fine/solve/solve_level.h"
+
+/// Every conductor's solve, in groups of kNarrowLanes side by side: the solutions x, started
+/// from `start`, and P x, in mesh order, conductor by conductor side by side.
+struct ConductorSolves {
+  std::vector<double> solution;  // per panel and conductor
+  std::vector<double> product;   // P times the solutions, likewise
+  int64_t iterations = 0;        // conjugate-gradient steps of all solves
+  bool converged = true;         // every solve met its tolerance
+};
+
+/// The solves of every conductor of a symmetric system (potential 1 on its panels) under Q to
+/// settings.tolerance, with P x for the capacitance; this process's groups of settings.share,
+/// the others' gathered.
+ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
+                                 const LevelOperator& Q, const LevelOperator& P,
+                                 const LevelPreconditioner& M, const std::vector<double>& start,
+                                 int32_t conductors, const LevelSettings& settings);
+
+/// C(j, k) = b_jᵀ x_k + b_kᵀ x_j − x_jᵀ P x_k: stationary in the errors of both solves, so
+/// their residuals spoil it only to second order; computed for j <= k and mirrored.
+std::vector<double> capacitance_of(const LevelMesh& mesh, const ConductorSolves& solves,
+                                   int32_t conductors);
