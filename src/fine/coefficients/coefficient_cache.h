@@ -29,7 +29,8 @@ class CoefficientCache {
   /// K(a, image_n(b)) (normal_field_integral, principal value). `pair` names the ordered pair of
   /// layers (source, target) whose `kernel` it is, and must tell every two kernels apart. The
   /// shape of such a pair holds the heights of both panels exactly: the kernel is the same
-  /// under moves across z only.
+  /// under moves across z only. Such pairs are computed from their shape without a look-up
+  /// (hardly one repeats), each image within its share of one budget (layered_integral.h).
   double layered(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel, int64_t pair,
                  bool normal);
 

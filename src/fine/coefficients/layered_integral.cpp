@@ -1,0 +1,66 @@
+// The images of a pair summed with one error budget among them.
+//
+// Why the budget holds: term n is computed within max(kMeansBound · I_n, α_n) (galerkin_integral
+// _within), so the sum errs by at most
+//   Σ |w_n| (kMeansBound · I_n + α_n) = kMeansBound · S + Σ |w_n| α_n,   S = Σ |w_n| I_n.
+// Each of the N terms takes α_n = (kLayeredIntegralBound − kMeansBound) · L / (N |w_n|), L = Σ
+// |w_n| L_n with L_n ≤ I_n (galerkin_lower_bound), so Σ |w_n| α_n ≤ (kLayeredIntegralBound −
+// kMeansBound) · S and the error is within kLayeredIntegralBound · S. A term of weight w whose
+// integral is a small share of the sum takes an allowance large against itself (the far expansion
+// of a low order, the closed form in double where it rounds more); the terms that make the sum keep
+// about their relative 1e-7 over N. The normal field's sum is alike, with normal_field_scale for
+// I_n (known before, no lower bound needed) and kNormalMeansBound for kMeansBound.
+
+#include "fine/coefficients/layered_integral.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "fine/coefficients/galerkin_integral.h"
+#include "fine/coefficients/normal_field_integral.h"
+#include "fine/coefficients/pair_means.h"
+
+double galerkin_lower_bound(const AxisRect& a, const AxisRect& b) {
+  const SpaceBox box_a = space_box(a), box_b = space_box(b);
+  double squared = 0;
+  for (int32_t d = 0; d < 3; ++d) {
+    const double centres = (box_a.lo[d] + box_a.hi[d] - box_b.lo[d] - box_b.hi[d]) / 2;
+    const double sa = box_a.hi[d] - box_a.lo[d], sb = box_b.hi[d] - box_b.lo[d];
+    squared += centres * centres + (sa * sa + sb * sb) / 12;
+  }
+  return rectangle_area(a) * rectangle_area(b) / std::sqrt(squared);
+}
+
+double layered_potential_integral(const AxisRect& a, const AxisRect& b,
+                                  const LayerPairKernel& kernel) {
+  const std::size_t count = kernel.terms.size();
+  double lower = 0;
+  for (const ImageTerm& term : kernel.terms) {
+    lower += std::fabs(term.weight) * galerkin_lower_bound(a, image_rect(b, term));
+  }
+  const double share = (kLayeredIntegralBound - kMeansBound) * lower / static_cast<double>(count);
+  double sum = 0;
+  for (const ImageTerm& term : kernel.terms) {
+    if (term.weight == 0) continue;
+    const double allowance = share / std::fabs(term.weight);
+    sum += term.weight * galerkin_integral_within(a, image_rect(b, term), allowance);
+  }
+  return sum;
+}
+
+double layered_normal_field(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel) {
+  const std::size_t count = kernel.terms.size();
+  double scale = 0;
+  for (const ImageTerm& term : kernel.terms) {
+    scale += std::fabs(term.weight) * normal_field_scale(a, image_rect(b, term));
+  }
+  const double share =
+      (kLayeredIntegralBound - kNormalMeansBound) * scale / static_cast<double>(count);
+  double sum = 0;
+  for (const ImageTerm& term : kernel.terms) {
+    if (term.weight == 0) continue;
+    const double allowance = share / std::fabs(term.weight);
+    sum += term.weight * normal_field_integral_within(a, image_rect(b, term), allowance);
+  }
+  return sum;
+}
