@@ -117,15 +117,19 @@ double CoefficientCache::value_of(const AxisRect& a, const AxisRect& b,
   // The order of a normal pair counts (the target's normal), and so does a layered pair's
   // (the kernel is its layers' in this order): only a pair of one medium may be swapped.
   const Shape& shape = kernel == nullptr ? std::min(forward, backward) : forward;
-  // In a stack hardly a pair repeats (the panels' heights are exact and the strips' grading
-  // differs: about one in a hundred on lines24), so a look-up would cost a miss of the table
-  // for nothing: the value comes from the shape alone, the same bits either way.
-  if (kernel != nullptr) return shape_value(shape, kernel, normal);
+  if (kernel != nullptr) {
+    if (layered_looked_up_ >= kLayeredTrial && layered_found_ * kLayeredWorth < layered_looked_up_)
+      return shape_value(shape, kernel, normal);
+    ++layered_looked_up_;
+  }
   const uint64_t first = hash_of(shape, 0) | 1, second = hash_of(shape, 0x5851f42d4c957f2dull);
   const std::size_t mask = kSlots - 1;
   std::size_t at = static_cast<std::size_t>(first >> 1) & mask;
   while (slots_[at].first != 0) {
-    if (slots_[at].first == first && slots_[at].second == second) return slots_[at].value;
+    if (slots_[at].first == first && slots_[at].second == second) {
+      if (kernel != nullptr) ++layered_found_;
+      return slots_[at].value;
+    }
     at = (at + 1) & mask;
   }
   const double value = shape_value(shape, kernel, normal);

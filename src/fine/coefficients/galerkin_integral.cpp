@@ -82,8 +82,5 @@ double galerkin_integral_within(const AxisRect& first, const AxisRect& second, d
   if (order.both_ways && same_rectangle(*order.a, *order.b)) return self_integral(*order.a);
   PotentialMeans means;
   means.allowance = allowance;
-  // Where the rounding may take the allowance, the closed form in double is worth a try at any
-  // loss: it costs a tenth of the long double one or of a split.
-  means.closed_form_loss = INFINITY;
   return by_cheapest_means(order, means);
 }
