@@ -1,18 +1,23 @@
 // The images of a pair summed with one error budget among them.
 //
-// Why the budget holds: term n is computed within max(kMeansBound · I_n, α_n) (galerkin_integral
-// _within), so the sum errs by at most
+// Why the budget holds: term n is computed within max(kMeansBound · I_n, α_n)
+// (galerkin_integral_within), so the sum errs by at most
 //   Σ |w_n| (kMeansBound · I_n + α_n) = kMeansBound · S + Σ |w_n| α_n,   S = Σ |w_n| I_n.
-// Each of the N terms takes α_n = (kLayeredIntegralBound − kMeansBound) · L / (N |w_n|), L = Σ
-// |w_n| L_n with L_n ≤ I_n (galerkin_lower_bound), so Σ |w_n| α_n ≤ (kLayeredIntegralBound −
-// kMeansBound) · S and the error is within kLayeredIntegralBound · S. A term of weight w whose
-// integral is a small share of the sum takes an allowance large against itself (the far expansion
-// of a low order, the closed form in double where it rounds more); the terms that make the sum keep
-// about their relative 1e-7 over N. The normal field's sum is alike, with normal_field_scale for
-// I_n (known before, no lower bound needed) and kNormalMeansBound for kMeansBound.
+// Each of the N terms takes α_n = (kLayeredIntegralBound − kMeansBound) · M / (N |w_n|), where
+// M = max_n |w_n| L_n and L_n ≤ I_n (galerkin_lower_bound), so Σ |w_n| α_n ≤
+// (kLayeredIntegralBound − kMeansBound) · M ≤ (kLayeredIntegralBound − kMeansBound) · S and the
+// error is within kLayeredIntegralBound · S. M rather than S: where the weights cancel (a stack's
+// kernels can have Σ |w_n| thousands of times the largest |w_n|), what the allowances add stays
+// below 1e-6 of the largest single term, so a coefficient moves by no more than that and the
+// kernel's own fit error (relative to the direct term) dwarfs it. A term whose integral is a small
+// share of the sum takes an allowance large against itself (the far expansion of a low order, the
+// closed form in double where it rounds more); the terms that make the sum keep about 1e-6 / N.
+// The normal field's sum is alike, with normal_field_scale for L_n (known before, no lower bound
+// needed) and kNormalMeansBound for kMeansBound.
 
 #include "fine/coefficients/layered_integral.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -34,11 +39,12 @@ double galerkin_lower_bound(const AxisRect& a, const AxisRect& b) {
 double layered_potential_integral(const AxisRect& a, const AxisRect& b,
                                   const LayerPairKernel& kernel) {
   const std::size_t count = kernel.terms.size();
-  double lower = 0;
+  double largest = 0;  // M
   for (const ImageTerm& term : kernel.terms) {
-    lower += std::fabs(term.weight) * galerkin_lower_bound(a, image_rect(b, term));
+    largest =
+        std::max(largest, std::fabs(term.weight) * galerkin_lower_bound(a, image_rect(b, term)));
   }
-  const double share = (kLayeredIntegralBound - kMeansBound) * lower / static_cast<double>(count);
+  const double share = (kLayeredIntegralBound - kMeansBound) * largest / static_cast<double>(count);
   double sum = 0;
   for (const ImageTerm& term : kernel.terms) {
     if (term.weight == 0) continue;
@@ -50,12 +56,13 @@ double layered_potential_integral(const AxisRect& a, const AxisRect& b,
 
 double layered_normal_field(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel) {
   const std::size_t count = kernel.terms.size();
-  double scale = 0;
+  double largest = 0;
   for (const ImageTerm& term : kernel.terms) {
-    scale += std::fabs(term.weight) * normal_field_scale(a, image_rect(b, term));
+    largest =
+        std::max(largest, std::fabs(term.weight) * normal_field_scale(a, image_rect(b, term)));
   }
   const double share =
-      (kLayeredIntegralBound - kNormalMeansBound) * scale / static_cast<double>(count);
+      (kLayeredIntegralBound - kNormalMeansBound) * largest / static_cast<double>(count);
   double sum = 0;
   for (const ImageTerm& term : kernel.terms) {
     if (term.weight == 0) continue;
