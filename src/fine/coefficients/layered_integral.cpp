@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 
 #include "fine/coefficients/galerkin_integral.h"
 #include "fine/coefficients/normal_field_integral.h"
@@ -36,38 +35,43 @@ double galerkin_lower_bound(const AxisRect& a, const AxisRect& b) {
   return rectangle_area(a) * rectangle_area(b) / std::sqrt(squared);
 }
 
-double layered_potential_integral(const AxisRect& a, const AxisRect& b,
-                                  const LayerPairKernel& kernel) {
-  const std::size_t count = kernel.terms.size();
+namespace {
+
+/// Σ_n w_n value(image_n(b), allowance_n), the allowances shared out of 1e-6 of the largest
+/// |w_n| size(image_n(b)) beside the means' own `means_bound` (the proof above).
+template <typename Size, typename Value>
+double budgeted_sum(const AxisRect& b, const LayerPairKernel& kernel, double means_bound, Size size,
+                    Value value) {
   double largest = 0;  // M
   for (const ImageTerm& term : kernel.terms) {
-    largest =
-        std::max(largest, std::fabs(term.weight) * galerkin_lower_bound(a, image_rect(b, term)));
+    largest = std::max(largest, std::fabs(term.weight) * size(image_rect(b, term)));
   }
-  const double share = (kLayeredIntegralBound - kMeansBound) * largest / static_cast<double>(count);
+  const double share =
+      (kLayeredIntegralBound - means_bound) * largest / static_cast<double>(kernel.terms.size());
   double sum = 0;
   for (const ImageTerm& term : kernel.terms) {
     if (term.weight == 0) continue;
-    const double allowance = share / std::fabs(term.weight);
-    sum += term.weight * galerkin_integral_within(a, image_rect(b, term), allowance);
+    sum += term.weight * value(image_rect(b, term), share / std::fabs(term.weight));
   }
   return sum;
 }
 
+}  // namespace
+
+double layered_potential_integral(const AxisRect& a, const AxisRect& b,
+                                  const LayerPairKernel& kernel) {
+  return budgeted_sum(
+      b, kernel, kMeansBound, [&](const AxisRect& image) { return galerkin_lower_bound(a, image); },
+      [&](const AxisRect& image, double allowance) {
+        return galerkin_integral_within(a, image, allowance);
+      });
+}
+
 double layered_normal_field(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel) {
-  const std::size_t count = kernel.terms.size();
-  double largest = 0;
-  for (const ImageTerm& term : kernel.terms) {
-    largest =
-        std::max(largest, std::fabs(term.weight) * normal_field_scale(a, image_rect(b, term)));
-  }
-  const double share =
-      (kLayeredIntegralBound - kNormalMeansBound) * largest / static_cast<double>(count);
-  double sum = 0;
-  for (const ImageTerm& term : kernel.terms) {
-    if (term.weight == 0) continue;
-    const double allowance = share / std::fabs(term.weight);
-    sum += term.weight * normal_field_integral_within(a, image_rect(b, term), allowance);
-  }
-  return sum;
+  return budgeted_sum(
+      b, kernel, kNormalMeansBound,
+      [&](const AxisRect& image) { return normal_field_scale(a, image); },
+      [&](const AxisRect& image, double allowance) {
+        return normal_field_integral_within(a, image, allowance);
+      });
 }
