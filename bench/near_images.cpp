@@ -38,6 +38,35 @@ double process_cpu() {
   return t.tv_sec + 1e-9 * t.tv_nsec;
 }
 
+/// Prints the largest change of a coefficient of `near` from those in the file at `path` (made
+/// on the same level), against the largest entry of its row, for the potential's rows and the
+/// normal field's apart (a piece's own entry is 0).
+void compare_with(const NearRows& near, const NearMedium& medium, const ClusterTree& tree,
+                  const std::string& path) {
+  const int64_t count = near.row_start[near.n];
+  std::vector<double> old(count);
+  std::ifstream old_in(path, std::ios::binary);
+  old_in.read(reinterpret_cast<char*>(old.data()), count * sizeof(double));
+  double largest[2] = {0, 0};
+  int64_t changed = 0;
+  for (int32_t i = 0; i < near.n; ++i) {
+    double row_size = 0;
+    for (int64_t e = near.row_start[i]; e < near.row_start[i + 1]; ++e) {
+      row_size = std::max(row_size, std::fabs(old[e]));
+    }
+    const int kind = medium.normal_row.empty() ? 0 : medium.normal_row[tree.panel[i]];
+    for (int64_t e = near.row_start[i]; e < near.row_start[i + 1]; ++e) {
+      const double diff = std::fabs(near.value[e] - old[e]);
+      if (diff > 0) ++changed;
+      largest[kind] = std::max(largest[kind], diff / row_size);
+    }
+  }
+  std::printf(
+      "changed %lld; largest change against the row's largest entry: potential %.3g, "
+      "normal field %.3g\n",
+      static_cast<long long>(changed), largest[0], largest[1]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,29 +136,7 @@ int main(int argc, char** argv) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(near.value.data()), count * sizeof(double));
   } else if (mode == "compare") {
-    std::vector<double> old(count);
-    std::ifstream old_in(path, std::ios::binary);
-    old_in.read(reinterpret_cast<char*>(old.data()), count * sizeof(double));
-    // Each row's change against its largest entry, for the rows of the potential and of the
-    // normal field apart (a piece's own entry is 0).
-    double largest[2] = {0, 0};
-    int64_t changed = 0;
-    for (int32_t i = 0; i < near.n; ++i) {
-      double row_size = 0;
-      for (int64_t e = near.row_start[i]; e < near.row_start[i + 1]; ++e) {
-        row_size = std::max(row_size, std::fabs(old[e]));
-      }
-      const int kind = medium.normal_row.empty() ? 0 : medium.normal_row[tree.panel[i]];
-      for (int64_t e = near.row_start[i]; e < near.row_start[i + 1]; ++e) {
-        const double diff = std::fabs(near.value[e] - old[e]);
-        if (diff > 0) ++changed;
-        largest[kind] = std::max(largest[kind], diff / row_size);
-      }
-    }
-    std::printf(
-        "changed %lld; largest change against the row's largest entry: potential %.3g, "
-        "normal field %.3g\n",
-        static_cast<long long>(changed), largest[0], largest[1]);
+    compare_with(near, medium, tree, path);
   }
   return 0;
 }
