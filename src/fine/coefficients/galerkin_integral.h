@@ -19,6 +19,7 @@ constexpr double kMeansBound = 1.0001e-7;
 /// I(a, b) where the caller also accepts an absolute error up to `allowance` (in length³, as I):
 /// a means is then kept where its own bound allows that, even if not its relative one (the far
 /// expansion of a lower order or at a smaller distance ratio, the closed form in double with more
-/// rounding). The error is at most max(kMeansBound · I, allowance); with `allowance` 0, the bits
-/// of galerkin_integral.
+/// rounding). The error is at most kMeansBound · I + allowance (a split of the larger rectangle
+/// may take the allowance on its near part beside the bound on the rest); with `allowance` 0, the
+/// bits of galerkin_integral.
 double galerkin_integral_within(const AxisRect& a, const AxisRect& b, double allowance);

@@ -1,6 +1,6 @@
 // The images of a pair summed with one error budget among them.
 //
-// Why the budget holds: term n is computed within max(kMeansBound · I_n, α_n)
+// Why the budget holds: term n is computed within kMeansBound · I_n + α_n
 // (galerkin_integral_within), so the sum errs by at most
 //   Σ |w_n| (kMeansBound · I_n + α_n) = kMeansBound · S + Σ |w_n| α_n,   S = Σ |w_n| I_n.
 // Each of the N terms takes α_n = (kLayeredIntegralBound − kMeansBound) · M / (N |w_n|), where

@@ -21,7 +21,7 @@ constexpr double kNormalMeansBound = 1.01e-7;
 /// K(t, s) where the caller also accepts an absolute error up to `allowance` (length², as K): a
 /// means is then kept where its own bound allows that (the far expansion of a lower order, the
 /// closed form in double with more rounding). The error is at most
-/// max(kNormalMeansBound · normal_field_scale, allowance); with `allowance` 0, the bits of
+/// kNormalMeansBound · normal_field_scale + allowance; with `allowance` 0, the bits of
 /// normal_field_integral.
 double normal_field_integral_within(const AxisRect& target, const AxisRect& source,
                                     double allowance);
