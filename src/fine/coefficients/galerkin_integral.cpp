@@ -25,11 +25,11 @@ constexpr double kClosedFormLoss = 1e8;
 // (R / size of a)² up to which the potential of a is trusted at Gauss–Legendre points.
 constexpr double kPointLoss = 1e4;
 
-// The means of the potential's integral; costs as measured (bench/fine_coefficients).
 // The far expansion's relative tolerance where an allowance loosens it, at most: a term whose
 // allowance is larger takes the expansion of that tolerance all the same.
 constexpr double kLoosestFar = 1e-3;
 
+// The means of the potential's integral; costs as measured (bench/fine_coefficients).
 struct PotentialMeans {
   MeansCosts costs = {0.3, 1.5, 12, 15};
   double closed_form_loss = kClosedFormLoss;
