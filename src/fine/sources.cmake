@@ -11,6 +11,7 @@ set(VORNAX_FINE_COEFFICIENT_SOURCES
   src/fine/coefficients/rectangle_potential.cpp
   src/fine/coefficients/pair_means.cpp
   src/fine/coefficients/galerkin_integral.cpp
+  src/fine/coefficients/layered_integral.cpp
   src/fine/coefficients/normal_field_kernels.cpp
   src/fine/coefficients/normal_field_kernels_sse2.cpp
   src/fine/coefficients/normal_field_kernels_avx2.cpp

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "fine/coefficients/galerkin_integral.h"
-#include "fine/coefficients/normal_field_integral.h"
+#include "fine/coefficients/layered_integral.h"
 #include "structure/space_box.h"
 
 namespace {
@@ -45,12 +45,36 @@ double pair_value(const AxisRect& p, const AxisRect& q, const LayerPairKernel* k
   const double area_p = (p.hi[0] - p.lo[0]) * (p.hi[1] - p.lo[1]);
   const double area_q = (q.hi[0] - q.lo[0]) * (q.hi[1] - q.lo[1]);
   if (kernel == nullptr) return galerkin_integral(p, q) / (area_p * area_q);
-  double sum = 0.0;
-  for (const ImageTerm& term : kernel->terms) {
-    const AxisRect image = image_rect(q, term);
-    sum += term.weight * (normal ? normal_field_integral(p, image) : galerkin_integral(p, image));
-  }
+  const double sum =
+      normal ? layered_normal_field(p, q, *kernel) : layered_potential_integral(p, q, *kernel);
   return sum / (area_p * area_q);
+}
+
+/// The value of a pair from its shape alone: the rounded shape as two rectangles, the first
+/// with its lower corner at the origin.
+double shape_value(const std::array<int64_t, 12>& shape, const LayerPairKernel* kernel,
+                   bool normal) {
+  const int exponent = static_cast<int>(shape[0]);
+  AxisRect p, q;
+  const int32_t axes = static_cast<int32_t>(shape[1]);
+  p.axis = axes / 3;
+  q.axis = axes % 3;
+  double plo[3] = {0.0, 0.0, 0.0}, qlo[3];
+  for (int d = 0; d < 3; ++d)
+    qlo[d] = plo[d] + std::ldexp(static_cast<double>(shape[6 + d]), exponent);
+  if (kernel != nullptr) {  // the heights of both as they are
+    std::memcpy(&qlo[2], &shape[8], sizeof qlo[2]);
+    std::memcpy(&plo[2], &shape[9], sizeof plo[2]);
+  }
+  p.plane = plo[p.axis];
+  q.plane = qlo[q.axis];
+  for (int k = 0; k < 2; ++k) {
+    p.lo[k] = plo[(p.axis + 1 + k) % 3];
+    p.hi[k] = p.lo[k] + std::ldexp(static_cast<double>(shape[2 + k]), exponent);
+    q.lo[k] = qlo[(q.axis + 1 + k) % 3];
+    q.hi[k] = q.lo[k] + std::ldexp(static_cast<double>(shape[4 + k]), exponent);
+  }
+  return pair_value(p, q, kernel, normal);
 }
 
 }  // namespace
@@ -93,34 +117,22 @@ double CoefficientCache::value_of(const AxisRect& a, const AxisRect& b,
   // The order of a normal pair counts (the target's normal), and so does a layered pair's
   // (the kernel is its layers' in this order): only a pair of one medium may be swapped.
   const Shape& shape = kernel == nullptr ? std::min(forward, backward) : forward;
+  if (kernel != nullptr) {
+    if (layered_looked_up_ >= kLayeredTrial && layered_found_ * kLayeredWorth < layered_looked_up_)
+      return shape_value(shape, kernel, normal);
+    ++layered_looked_up_;
+  }
   const uint64_t first = hash_of(shape, 0) | 1, second = hash_of(shape, 0x5851f42d4c957f2dull);
   const std::size_t mask = kSlots - 1;
   std::size_t at = static_cast<std::size_t>(first >> 1) & mask;
   while (slots_[at].first != 0) {
-    if (slots_[at].first == first && slots_[at].second == second) return slots_[at].value;
+    if (slots_[at].first == first && slots_[at].second == second) {
+      if (kernel != nullptr) ++layered_found_;
+      return slots_[at].value;
+    }
     at = (at + 1) & mask;
   }
-  // The rounded shape as two rectangles, the first with its lower corner at the origin.
-  AxisRect p, q;
-  const int32_t axes = static_cast<int32_t>(shape[1]);
-  p.axis = axes / 3;
-  q.axis = axes % 3;
-  double plo[3] = {0.0, 0.0, 0.0}, qlo[3];
-  for (int d = 0; d < 3; ++d)
-    qlo[d] = plo[d] + std::ldexp(static_cast<double>(shape[6 + d]), exponent);
-  if (kernel != nullptr) {  // the heights of both as they are
-    std::memcpy(&qlo[2], &shape[8], sizeof qlo[2]);
-    std::memcpy(&plo[2], &shape[9], sizeof plo[2]);
-  }
-  p.plane = plo[p.axis];
-  q.plane = qlo[q.axis];
-  for (int k = 0; k < 2; ++k) {
-    p.lo[k] = plo[(p.axis + 1 + k) % 3];
-    p.hi[k] = p.lo[k] + std::ldexp(static_cast<double>(shape[2 + k]), exponent);
-    q.lo[k] = qlo[(q.axis + 1 + k) % 3];
-    q.hi[k] = q.lo[k] + std::ldexp(static_cast<double>(shape[4 + k]), exponent);
-  }
-  const double value = pair_value(p, q, kernel, normal);
+  const double value = shape_value(shape, kernel, normal);
   if (2 * (used_ + 1) > kSlots) {
     for (Slot& slot : slots_) slot.first = 0;
     used_ = 0;

@@ -29,7 +29,8 @@ class CoefficientCache {
   /// K(a, image_n(b)) (normal_field_integral, principal value). `pair` names the ordered pair of
   /// layers (source, target) whose `kernel` it is, and must tell every two kernels apart. The
   /// shape of such a pair holds the heights of both panels exactly: the kernel is the same
-  /// under moves across z only.
+  /// under moves across z only. Each image is computed within its share of one budget
+  /// (layered_integral.h).
   double layered(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel, int64_t pair,
                  bool normal);
 
@@ -55,4 +56,12 @@ class CoefficientCache {
   static constexpr std::size_t kSlots = std::size_t{1} << 19;
   std::vector<Slot> slots_;  // kSlots of them
   std::size_t used_ = 0;     // slots in use
+  // Layered pairs repeat on regular structures (a bus in a stack) but hardly on graded strips
+  // (about one in a hundred on lines24), where a look-up costs a miss of the table for nothing.
+  // After kLayeredTrial of them, a cache that found fewer than one in kLayeredWorth stops
+  // looking them up: the value comes from the shape alone, the same bits either way.
+  static constexpr int64_t kLayeredTrial = 1 << 16;
+  static constexpr int64_t kLayeredWorth = 16;
+  int64_t layered_looked_up_ = 0;  // layered pairs looked up
+  int64_t layered_found_ = 0;      // of them, found in the table
 };

@@ -112,9 +112,7 @@ double expansion_sum(FarPair& pair, const DerivativeTable& table) {
   return sum;
 }
 
-// Beyond this reach no order up to the highest meets any useful tolerance, for any shapes and
-// for the pair's own.
-constexpr double kLargestReach = 0.5;
+// Beyond this reach no order meets any useful tolerance for the pair's own shape.
 constexpr double kLargestOwnReach = 0.42;
 
 // The largest ⟨|w|^(2k)⟩ (in units of |D|^(2k), r the reach, |w| ≤ r, odd orders vanishing)

@@ -12,6 +12,10 @@
 #include "fine/coefficients/pair_expansion.h"
 #include "structure/axis_rect.h"
 
+/// Beyond this reach no order up to the highest meets any useful tolerance, for any shapes and
+/// for the pair's own: expansion_order_within gives -1.
+constexpr double kLargestReach = 0.5;
+
 /// The moments kept: one more than the orders, for the bound.
 constexpr int32_t kMomentCount = kHalfOrders + 1;
 

@@ -4,6 +4,8 @@
 
 #include "fine/coefficients/galerkin_integral.h"
 
+#include <cmath>
+
 #include "fine/coefficients/closed_form.h"
 #include "fine/coefficients/pair_expansion.h"
 #include "fine/coefficients/pair_means.h"
@@ -23,19 +25,37 @@ constexpr double kClosedFormLoss = 1e8;
 // (R / size of a)² up to which the potential of a is trusted at Gauss–Legendre points.
 constexpr double kPointLoss = 1e4;
 
+// The far expansion's relative tolerance where an allowance loosens it, at most: a term whose
+// allowance is larger takes the expansion of that tolerance all the same.
+constexpr double kLoosestFar = 1e-3;
+
 // The means of the potential's integral; costs as measured (bench/fine_coefficients).
 struct PotentialMeans {
   MeansCosts costs = {0.3, 1.5, 12, 15};
   double closed_form_loss = kClosedFormLoss;
   double point_loss = kPointLoss;
+  double allowance = 0;  // the absolute error the caller accepts beside the relative bounds
 
   bool far(const AxisRect& a, const AxisRect& b, FarOrderBound bound, double& integral) const {
-    return far_expansion_within(a, b, kFarTolerance, bound, integral);
+    double tolerance = kFarTolerance;
+    if (allowance > 0) {
+      const SpaceBox box_a = space_box(a), box_b = space_box(b);
+      if (beyond_any_expansion(box_a, box_b)) return false;
+      // The expansion's bound is relative to I ≤ A·A'/g (g > 0, the boxes' gap: 1/r ≤ 1/g), so
+      // a relative tolerance of allowance·g/(A·A') keeps its error within the allowance.
+      const double upper = rectangle_area(a) * rectangle_area(b) / box_gap(box_a, box_b);
+      tolerance = std::fmax(kFarTolerance, std::fmin(kLoosestFar, allowance / upper));
+    }
+    return far_expansion_within(a, b, tolerance, bound, integral);
   }
   bool closed(const AxisRect& a, const AxisRect& b, double& integral) const {
     double rounding = 0;
     const double value = closed_form_integral(a, b, rounding);
-    if (!(4 * rounding * 0x1p-53 <= kClosedFormRounding)) return false;
+    const double relative = 4 * rounding * 0x1p-53;
+    if (!(relative <= kClosedFormRounding ||
+          (allowance > 0 && relative * std::fabs(value) <= allowance))) {
+      return false;
+    }
     integral = value;
     return true;
   }
@@ -54,4 +74,13 @@ double galerkin_integral(const AxisRect& first, const AxisRect& second) {
   const PairOrder order = canonical_order(first, second);
   if (order.both_ways && same_rectangle(*order.a, *order.b)) return self_integral(*order.a);
   return by_cheapest_means(order, PotentialMeans());
+}
+
+double galerkin_integral_within(const AxisRect& first, const AxisRect& second, double allowance) {
+  if (!(allowance > 0)) return galerkin_integral(first, second);
+  const PairOrder order = canonical_order(first, second);
+  if (order.both_ways && same_rectangle(*order.a, *order.b)) return self_integral(*order.a);
+  PotentialMeans means;
+  means.allowance = allowance;
+  return by_cheapest_means(order, means);
 }

@@ -11,3 +11,15 @@
 /// means, so a pair in another unit gives s³ times the value (to the rounding of the inputs).
 /// The coefficient of potential between unit charges spread over a and b is I / (A·A').
 double galerkin_integral(const AxisRect& a, const AxisRect& b);
+
+/// The largest relative error of the means galerkin_integral chooses among: their truncation
+/// bounds (the far expansion's, the Gauss–Legendre rules') with the rounding below 2e-12.
+constexpr double kMeansBound = 1.0001e-7;
+
+/// I(a, b) where the caller also accepts an absolute error up to `allowance` (in length³, as I):
+/// a means is then kept where its own bound allows that, even if not its relative one (the far
+/// expansion of a lower order or at a smaller distance ratio, the closed form in double with more
+/// rounding). The error is at most kMeansBound · I + allowance (a split of the larger rectangle
+/// may take the allowance on its near part beside the bound on the rest); with `allowance` 0, the
+/// bits of galerkin_integral.
+double galerkin_integral_within(const AxisRect& a, const AxisRect& b, double allowance);

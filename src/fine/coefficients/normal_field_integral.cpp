@@ -24,6 +24,8 @@ constexpr double kClosedFormRounding = 4e-12;
 // so many units in the last place of its value there (a few 10⁻¹⁰ of the scale), and elongated
 // pairs too far apart for the closed forms and too near for the expansion have no better means.
 constexpr double kPointLoss = 1e6;
+// The far expansion's relative tolerance where an allowance loosens it, at most.
+constexpr double kLoosestFar = 1e-3;
 
 // The means of K, with the target the pair's a or its b.
 struct NormalFieldMeans {
@@ -31,16 +33,34 @@ struct NormalFieldMeans {
   MeansCosts costs;                    // as measured against the parallel closed form
   double closed_form_loss = INFINITY;  // the closed form in double is always worth a try
   double point_loss = kPointLoss;      // up to which Gauss–Legendre points may take the pair
+  double allowance = 0;  // the absolute error the caller accepts beside the scaled bounds
 
   bool far(const AxisRect& a, const AxisRect& b, FarOrderBound bound, double& integral) const {
-    return target_is_a ? normal_expansion_within(a, b, kFarTolerance, bound, integral)
-                       : normal_expansion_within(b, a, kFarTolerance, bound, integral);
+    double tolerance = kFarTolerance;
+    if (allowance > 0) {
+      // The expansion's bound is relative to A·A'/|D|², D between the centres.
+      const SpaceBox box_a = space_box(a), box_b = space_box(b);
+      if (beyond_any_expansion(box_a, box_b)) return false;
+      double squared = 0;
+      for (int32_t d = 0; d < 3; ++d) {
+        const double centres = (box_a.lo[d] + box_a.hi[d] - box_b.lo[d] - box_b.hi[d]) / 2;
+        squared += centres * centres;
+      }
+      const double yardstick = rectangle_area(a) * rectangle_area(b) / squared;
+      tolerance = std::fmax(kFarTolerance, std::fmin(kLoosestFar, allowance / yardstick));
+    }
+    return target_is_a ? normal_expansion_within(a, b, tolerance, bound, integral)
+                       : normal_expansion_within(b, a, tolerance, bound, integral);
   }
   bool closed(const AxisRect& a, const AxisRect& b, double& integral) const {
     double rounding = 0;
     const double value =
         target_is_a ? normal_closed_form(a, b, rounding) : normal_closed_form(b, a, rounding);
-    if (!(4 * rounding * 0x1p-53 <= kClosedFormRounding * normal_field_scale(a, b))) return false;
+    const double error = 4 * rounding * 0x1p-53;
+    if (!(error <= kClosedFormRounding * normal_field_scale(a, b) ||
+          (allowance > 0 && error <= allowance))) {
+      return false;
+    }
     integral = value;
     return true;
   }
@@ -68,10 +88,16 @@ double normal_field_scale(const AxisRect& target, const AxisRect& source) {
 }
 
 double normal_field_integral(const AxisRect& target, const AxisRect& source) {
+  return normal_field_integral_within(target, source, 0);
+}
+
+double normal_field_integral_within(const AxisRect& target, const AxisRect& source,
+                                    double allowance) {
   const bool parallel = target.axis == source.axis;
   if (parallel && target.plane == source.plane) return 0;
   const PairOrder order = canonical_order(target, source);
   NormalFieldMeans means;
+  means.allowance = allowance > 0 ? allowance : 0;
   means.target_is_a = parallel || !order.swapped;
   means.costs = {0.3, 1.4, 13, 14};
   const double value = by_cheapest_means(order, means);

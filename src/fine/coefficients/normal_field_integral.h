@@ -14,6 +14,18 @@
 /// means, measured within 4e-11 of the scale).
 double normal_field_integral(const AxisRect& target, const AxisRect& source);
 
+/// The largest error of the means normal_field_integral chooses among, in units of
+/// normal_field_scale: their truncation bounds with the rounding.
+constexpr double kNormalMeansBound = 1.01e-7;
+
+/// K(t, s) where the caller also accepts an absolute error up to `allowance` (length², as K): a
+/// means is then kept where its own bound allows that (the far expansion of a lower order, the
+/// closed form in double with more rounding). The error is at most
+/// kNormalMeansBound · normal_field_scale + allowance; with `allowance` 0, the bits of
+/// normal_field_integral.
+double normal_field_integral_within(const AxisRect& target, const AxisRect& source,
+                                    double allowance);
+
 /// The yardstick of normal_field_integral's accuracy, a bound on |K| within a small factor:
 ///   min(2π·min(A_t, A_s), A_t·A_s/g²),  g the shortest distance between t and s
 /// (|K| ≤ 2π·min(A_t, A_s) for parallel pairs, as the solid angle of a plane is at most 2π, and

@@ -3,6 +3,7 @@
 
 #include "fine/coefficients/pair_means.h"
 
+#include "fine/coefficients/far_pair.h"
 #include "fine/coefficients/gauss_legendre.h"
 
 namespace {
@@ -56,6 +57,19 @@ bool same_rectangle(const AxisRect& a, const AxisRect& b) {
 }
 
 double rectangle_area(const AxisRect& r) { return (r.hi[0] - r.lo[0]) * (r.hi[1] - r.lo[1]); }
+
+bool beyond_any_expansion(const SpaceBox& a, const SpaceBox& b) {
+  double centres = 0, diagonal_a = 0, diagonal_b = 0;
+  for (int32_t d = 0; d < 3; ++d) {
+    const double offset = (a.lo[d] + a.hi[d] - b.lo[d] - b.hi[d]) / 2;
+    const double side_a = a.hi[d] - a.lo[d], side_b = b.hi[d] - b.lo[d];
+    centres += offset * offset;
+    diagonal_a += side_a * side_a;
+    diagonal_b += side_b * side_b;
+  }
+  const double half_diagonals = (std::sqrt(diagonal_a) + std::sqrt(diagonal_b)) / 2;
+  return half_diagonals >= kLargestReach * (1 + 1e-9) * std::sqrt(centres);
+}
 
 // ρ = g + √(1 + g²), g = gap/half, from the Bernstein ellipse through a point at that distance
 // from the middle, the nearest a singularity can come.

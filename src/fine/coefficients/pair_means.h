@@ -62,6 +62,11 @@ PairOrder canonical_order(const AxisRect& first, const AxisRect& second);
 bool same_rectangle(const AxisRect& a, const AxisRect& b);
 double rectangle_area(const AxisRect& r);
 
+/// True where no far expansion can take the pair of these boxes: its reach (the half-diagonals
+/// over the distance of the centres) is kLargestReach or more, by a margin above the rounding;
+/// a test that costs a tenth of the expansion's own refusal.
+bool beyond_any_expansion(const SpaceBox& a, const SpaceBox& b);
+
 /// The fewest Gauss–Legendre points on a segment of half-length `half` whose error bound
 /// ρ^(−2n) is within 10⁻⁸, where the integrand is analytic at distance `gap` from the segment;
 /// 0 when above the largest rule.
