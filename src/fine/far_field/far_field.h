@@ -21,19 +21,22 @@ struct FarFieldMedium {
 
 class FarField;
 
-/// The space one far product works in, for one group of solves: a multipole expansion of every
-/// node, and local expansions. A product up to the kept degree keeps every node's local
-/// expansion; one above it, given less room than every node's, walks the tree depth first and
-/// keeps only those of the nodes on the path to the current one (one per level of the tree), so
-/// that the accurate product's locals take a few hundred kilobytes whatever the structure.
+/// The space one far product works in, for one group of solves: multipole expansions of the
+/// nodes, and local expansions. A product up to the kept degree keeps every node's expansions of
+/// both kinds at that degree. One above it, given room for every node's expansions at their own
+/// degrees, keeps them all; given less, it is made in two halves of the lanes, one after the
+/// other, each with every node's multipoles at half the width and the local expansions of the
+/// nodes on the path to the current one only (one per level of the tree): the same bits in a
+/// fraction of the room.
 struct FarFieldWork {
   /// Room for every node's expansions of both kinds, `blocks` each (FarField::work_blocks()):
   /// the product above the kept degree then keeps every node's local expansion.
   explicit FarFieldWork(int64_t blocks);
-  /// The least room a product of `far` needs: its multipoles and FarField::local_blocks().
+  /// The least room a product of `far` needs (FarField::multipole_blocks(), local_blocks()).
   explicit FarFieldWork(const FarField& far);
   std::unique_ptr<Lanes<kNarrowLanes>[]> multipole;  // moments gathered up the tree
   std::unique_ptr<Lanes<kNarrowLanes>[]> local;      // local expansions handed down
+  int64_t multipole_blocks;                          // blocks of `multipole`
   int64_t local_blocks;                              // blocks of `local`
 };
 
@@ -64,10 +67,14 @@ class FarField {
   void add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                    FarFieldWork& work, InstructionSet set) const;
 
-  /// The blocks of the multipoles of a work space (and of its locals where it keeps all).
+  /// The blocks of every node's expansions of one kind at their degrees: a work space with this
+  /// many of both keeps every local expansion.
   int64_t work_blocks() const { return tables_.blocks; }
+  /// The least blocks of the multipoles of a work space: every node's up to the kept degree, or
+  /// every node's at its degree in half the lanes, whichever is more.
+  int64_t multipole_blocks() const;
   /// The least blocks of the locals of a work space: every node's up to the kept degree, or one
-  /// expansion of the highest degree per level of the tree, whichever is more.
+  /// expansion of the highest degree per level of the tree in half the lanes, whichever is more.
   int64_t local_blocks() const;
   /// The bytes of the least work space, FarFieldWork(*this).
   int64_t work_bytes() const;
