@@ -70,8 +70,7 @@ int main(int argc, char** argv) {
     std::fill(nolinks.side_start.begin(), nolinks.side_start.end(), 0);
     double f0 = cpu();
     for (int r = 0; r < R; ++r)
-      far_product(set)(nolinks, 4, x.data(), y.data(), work.multipole.get(), work.multipole_blocks,
-                       work.local.get(), work.local_blocks);
+      far_product(set)(nolinks, 4, x.data(), y.data(), work.space.get(), work.blocks);
     double f1 = cpu();
     // The products of the far pairs at degree 4: per side of a pair, one product for each
     // (out, in) of degree(out) + degree(in) <= min(4, the pair's order), on eight lanes.

@@ -196,8 +196,7 @@ TEST(FarField, TheProductInHalvesDepthFirstIsTheProductThatKeepsEveryLocalToTheB
   for (const ClusterTree* tree : {&level.tree, &grouped}) {
     const FarField far(level.mesh, *tree, tree == &grouped ? grouped_lists : level.lists, 8, 4,
                        0.6);
-    ASSERT_LT(far.local_blocks(), far.work_blocks() / 4);            // depth first, in a fraction
-    ASSERT_LE(far.multipole_blocks(), (far.work_blocks() + 1) / 2);  // in halves
+    ASSERT_LT(far.least_work_blocks(), far.work_blocks());  // under half the room of all
     EXPECT_EQ(tree == &grouped ? 2u : 1u, far.tables().roots.size());
     FarFieldWork least(far), whole(far.work_blocks());
     for (int32_t degree : {4, 6, 8}) {
@@ -249,8 +248,7 @@ TEST(FarField, TheTensorsMadeAsThePairsAreVisitedAreTheKeptTensorsToTheBit) {
     if (!processor_has(set)) continue;
     std::vector<Lanes<kNarrowLanes>> made(n), kept(n);
     far.add_product(8, x.data(), made.data(), work, set);
-    far_product(set)(table, 8, x.data(), kept.data(), work.multipole.get(), work.multipole_blocks,
-                     work.local.get(), work.local_blocks);
+    far_product(set)(table, 8, x.data(), kept.data(), work.space.get(), work.blocks);
     EXPECT_EQ(0, std::memcmp(made.data(), kept.data(), n * sizeof(x[0])))
         << instruction_set_name(set);
   }

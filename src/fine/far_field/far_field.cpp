@@ -186,16 +186,10 @@ void pair_tensor(const FarFieldTables& F, int32_t first, int32_t second, int32_t
 }
 
 FarFieldWork::FarFieldWork(int64_t blocks)
-    : multipole(new Lanes<kNarrowLanes>[blocks]),
-      local(new Lanes<kNarrowLanes>[blocks]),
-      multipole_blocks(blocks),
-      local_blocks(blocks) {}
+    : space(new Lanes<kNarrowLanes>[2 * blocks]), blocks(2 * blocks) {}
 
 FarFieldWork::FarFieldWork(const FarField& far)
-    : multipole(new Lanes<kNarrowLanes>[far.multipole_blocks()]),
-      local(new Lanes<kNarrowLanes>[far.local_blocks()]),
-      multipole_blocks(far.multipole_blocks()),
-      local_blocks(far.local_blocks()) {}
+    : space(new Lanes<kNarrowLanes>[far.least_work_blocks()]), blocks(far.least_work_blocks()) {}
 
 FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const InteractionLists& lists,
                    int32_t highest, int32_t kept, double separation, const FarFieldMedium* medium)
@@ -214,21 +208,18 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
 
 void FarField::add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                            FarFieldWork& work, InstructionSet set) const {
-  far_product(set)(tables_, std::min(degree, tables_.terms.highest), x, y, work.multipole.get(),
-                   work.multipole_blocks, work.local.get(), work.local_blocks);
+  far_product(set)(tables_, std::min(degree, tables_.terms.highest), x, y, work.space.get(),
+                   work.blocks);
 }
 
-// Half the lanes of a block hold half its values: n half blocks take (n + 1) / 2 whole ones.
-int64_t FarField::multipole_blocks() const {
-  return std::max(tables_.kept_blocks, (tables_.blocks + 1) / 2);
-}
-
-int64_t FarField::local_blocks() const {
-  return std::max(tables_.kept_blocks, (int64_t{tables_.depth} * tables_.terms.count + 1) / 2);
+int64_t FarField::least_work_blocks() const {
+  const FarFieldTables& F = tables_;
+  return std::max(2 * F.kept_blocks,
+                  half_blocks(F.blocks) + half_blocks(int64_t{F.depth} * F.terms.count));
 }
 
 int64_t FarField::work_bytes() const {
-  return (multipole_blocks() + local_blocks()) * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>));
+  return least_work_blocks() * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>));
 }
 
 int64_t FarField::bytes() const {
