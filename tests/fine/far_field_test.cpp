@@ -217,7 +217,8 @@ TEST(FarField, TheProductInHalvesDepthFirstIsTheProductThatKeepsEveryLocalToTheB
 
 // In vacuum the products above the kept degree make each far pair's tensor as they visit it; they
 // must give the bits of a product that reads every pair's tensor from a table, made here from
-// the nodes' centres at the pair's own degree as the far field once kept them.
+// the nodes' centres at the pair's own degree as the far field once kept them (the table serves
+// products above the kept degree only: its kept tensors stay one per pair).
 TEST(FarField, TheTensorsMadeAsThePairsAreVisitedAreTheKeptTensorsToTheBit) {
   const Level level("bus4x4.txt", 2, 4, 0.6);
   const FarField far(level.mesh, level.tree, level.lists, 8, 4, 0.6);

@@ -55,6 +55,12 @@ TEST(FarField, TheUnrolledMovesOfDegreeFourAreTheLoopsToTheBit) {
     move_across(terms, 4, d.data(), terms.parity.data(), vec(m0), vec(loop));
     move_across_degree4(d.data(), vec(m0), vec(unrolled));
     EXPECT_TRUE(same_bits(loop, unrolled)) << "across, trial " << trial;
+    std::vector<double> mirrored(used);  // the pair from its other node: (-1)^degree d
+    for (int32_t t = 0; t < used; ++t) mirrored[t] = terms.parity[t] * d[t];
+    loop = unrolled = start;
+    move_across(terms, 4, mirrored.data(), terms.parity.data(), vec(m0), vec(loop));
+    move_across_degree4_mirrored(d.data(), vec(m0), vec(unrolled));
+    EXPECT_TRUE(same_bits(loop, unrolled)) << "mirrored, trial " << trial;
     move_moments_up(terms, used, f0.data(), vec(m0), f1.data(), vec(m1), vec(loop));
     move_moments_up_degree4(f0.data(), vec(m0), f1.data(), vec(m1), vec(unrolled));
     EXPECT_TRUE(same_bits(loop, unrolled)) << "up, trial " << trial;

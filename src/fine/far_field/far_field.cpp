@@ -120,10 +120,10 @@ void add_shifts(const ClusterTree& tree, FarFieldTables& F) {
   }
 }
 
-/// The two sides of each far pair in the lists of its nodes, each side's tensor up to the kept
-/// degree (the derivatives of 1/r at the pair's second centre less its first, with the side's
-/// sign pattern τ), and the nodes' centres, from which the products above the kept degree make
-/// each pair's tensor as they visit it.
+/// The two sides of each far pair in the lists of its nodes, each pair's tensor up to the kept
+/// degree (the derivatives of 1/r at the pair's second centre less its first), read by both
+/// sides, and the nodes' centres, from which the products above the kept degree make each pair's
+/// tensor as they visit it.
 void add_pairs(const ClusterTree& tree, const InteractionLists& lists,
                const std::vector<int32_t>& degree, FarFieldTables& F) {
   const int32_t nodes = static_cast<int32_t>(tree.nodes.size());
@@ -141,22 +141,17 @@ void add_pairs(const ClusterTree& tree, const InteractionLists& lists,
   }
   for (int32_t k = 0; k < nodes; ++k) F.side_start[k + 1] += F.side_start[k];
   F.sides.resize(2 * lists.far.size());
-  F.kept_tensors.assign(F.sides.size() * kept_terms, 0.0);
+  F.kept_tensors.assign(lists.far.size() * kept_terms, 0.0);
   std::vector<int32_t> fill(F.side_start.begin(), F.side_start.end() - 1);
   double derivative[kMostTerms];
   for (size_t l = 0; l < lists.far.size(); ++l) {
     const int32_t a = lists.far[l].first, b = lists.far[l].second;
     const int32_t used = std::min(kept_terms, terms_up_to(degree[l]));
     pair_tensor(F, a, b, std::min(F.kept_degree, degree[l]), derivative);
-    const int32_t at_a = fill[a]++, at_b = fill[b]++;
-    F.sides[at_a] = FarLinkSide{b, degree[l], -1, kUnsigned, kParitySign};
-    F.sides[at_b] = FarLinkSide{a, degree[l], -1, kParitySign, kParitySign};
-    double* kept_a = &F.kept_tensors[at_a * static_cast<int64_t>(kept_terms)];
-    double* kept_b = &F.kept_tensors[at_b * static_cast<int64_t>(kept_terms)];
-    for (int32_t t = 0; t < used; ++t) {
-      kept_a[t] = derivative[t];
-      kept_b[t] = F.signs[kParitySign * F.terms.count + t] * derivative[t];
-    }
+    const int64_t at = static_cast<int64_t>(l) * kept_terms;
+    F.sides[fill[a]++] = FarLinkSide{b, degree[l], at, kUnsigned, kParitySign};
+    F.sides[fill[b]++] = FarLinkSide{a, degree[l], at, kParitySign, kParitySign};
+    std::copy(derivative, derivative + used, &F.kept_tensors[at]);
   }
 }
 

@@ -15,8 +15,8 @@
 struct FarLinkSide {
   int32_t source;       // the node whose moments M are taken
   int32_t degree;       // degree of the pair's expansion
-  int64_t tensor;       // first value of T in FarFieldTables::tensors, terms up to `degree`
-                        // (-1 where T is made from the nodes' centres)
+  int64_t tensor;       // first value of T in FarFieldTables::tensors, terms up to `degree`;
+                        // where the far field keeps the nodes' centres, in kept_tensors
   int32_t tensor_sign;  // τ: a row of FarFieldTables::signs, or kUnsigned for τ = 1
   int32_t local_sign;   // σ: a row of FarFieldTables::signs
 };
@@ -66,7 +66,8 @@ struct FarFieldTables {
   std::vector<double> centre;         // per node: its centre (x, y, z), from which the products
                                       // above kept_degree make each pair's T as they visit it;
                                       // empty in a layer stack, whose T are kept in `tensors`
-  std::vector<double> kept_tensors;   // per side: τ T up to kept_degree, zero above its degree
+  std::vector<double> kept_tensors;   // per side: τ T up to kept_degree, zero above its degree;
+                                      // where `centre` is kept, per pair: T (τ not applied)
   std::vector<double> signs;          // sign patterns, terms.count values each
 };
 
