@@ -70,8 +70,7 @@ int main(int argc, char** argv) {
     std::fill(nolinks.side_start.begin(), nolinks.side_start.end(), 0);
     double f0 = cpu();
     for (int r = 0; r < R; ++r)
-      far_product(set)(nolinks, 4, x.data(), y.data(), work.multipole.get(), work.local.get(),
-                       work.local_blocks);
+      far_product(set)(nolinks, 4, x.data(), y.data(), work.space.get(), work.blocks);
     double f1 = cpu();
     // The products of the far pairs at degree 4: per side of a pair, one product for each
     // (out, in) of degree(out) + degree(in) <= min(4, the pair's order), on eight lanes.
@@ -89,6 +88,43 @@ int main(int argc, char** argv) {
         "%lld), %.3g Gflop/s in their products\n",
         (f1 - f0) / R * 1e3, (size_t)far.pair_count(), (long long)by_order[2],
         (long long)by_order[3], (long long)by_order[4], products * 8 * 2 / seconds * 1e-9);
+  }
+  {
+    // The accurate product four ways: in halves of the lanes (the least work space) or keeping
+    // every expansion, each far pair's tensor made as it is visited or read from a table.
+    FarFieldTables table = far.tables();
+    table.centre.clear();
+    for (size_t k = 0; k + 1 < table.side_start.size(); ++k) {
+      for (int32_t e = table.side_start[k]; e < table.side_start[k + 1]; ++e) {
+        FarLinkSide& side = table.sides[e];
+        const bool first = side.tensor_sign == kUnsigned;
+        const double* a = tree.nodes[first ? k : side.source].centre;
+        const double* b = tree.nodes[first ? side.source : k].centre;
+        double T[kMostTerms];
+        inverse_distance_derivatives(table.terms, side.degree, b[0] - a[0], b[1] - a[1],
+                                     b[2] - a[2], T);
+        side.tensor = static_cast<int64_t>(table.tensors.size());
+        table.tensors.insert(table.tensors.end(), T, T + terms_up_to(side.degree));
+      }
+    }
+    FarFieldWork whole(far.work_blocks());
+    double t[5];  // each product once before it is timed: its work space's pages touched
+    for (int pass = 0; pass < 2; ++pass) {
+      t[0] = cpu();
+      far.add_product(8, x.data(), y.data(), work, set);
+      t[1] = cpu();
+      far.add_product(8, x.data(), y.data(), whole, set);
+      t[2] = cpu();
+      far_product(set)(table, 8, x.data(), y.data(), work.space.get(), work.blocks);
+      t[3] = cpu();
+      far_product(set)(table, 8, x.data(), y.data(), whole.space.get(), whole.blocks);
+      t[4] = cpu();
+    }
+    std::printf(
+        "far8 ms, tensors made / kept: in halves %.1f / %.1f, keeping all %.1f / %.1f; work "
+        "space %.1f / %.1f MB\n",
+        (t[1] - t[0]) * 1e3, (t[3] - t[2]) * 1e3, (t[2] - t[1]) * 1e3, (t[4] - t[3]) * 1e3,
+        work.blocks * 64e-6, whole.blocks * 64e-6);
   }
   std::printf(
       "N=%d near=%lld (%.1f us/1k) far setup %.3f factor %.3f (%lld kept) | apply ms: near %.2f "

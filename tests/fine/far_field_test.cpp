@@ -1,6 +1,6 @@
 // The far field on its own: its interaction lists against every panel pair, its product against
-// the dense Galerkin product of the same pairs (a quadrature written here), and its unrolled
-// moves of degree 4 against the loops they replace.
+// the dense Galerkin product of the same pairs (a quadrature written here), and its products that
+// save memory against those that keep everything.
 #include "fine/far_field/far_field.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "fine/far_field/far_product.h"
 #include "fine/mesh/feature_scale.h"
 #include "reference_integral.h"
 #include "structure/panel_file_reader.h"
@@ -175,10 +176,11 @@ TEST(FarField, TheProductIsTheGalerkinProductOfTheFarPairsWithinTheBoundOfItsDeg
   }
 }
 
-// The accurate product walks the tree depth first with the locals of one path (the least work
-// space); given room for every node's locals it keeps them all. Both must give the same bits at
-// every degree and on every path, on a tree of one root and on one of several (a group each).
-TEST(FarField, TheDepthFirstProductIsTheProductThatKeepsEveryLocalToTheBit) {
+// The accurate product, in the least work space, is made in two halves of the lanes, each
+// walking the tree depth first with the locals of one path; given room for every node's
+// expansions it keeps them all at the whole width. Both must give the same bits at every degree
+// and on every path, on a tree of one root and on one of several (a group each).
+TEST(FarField, TheProductInHalvesDepthFirstIsTheProductThatKeepsEveryLocalToTheBit) {
   const Level level("bus4x4.txt", 2, 4, 0.6);
   std::vector<int32_t> group(level.mesh.panels.size());
   for (size_t i = 0; i < group.size(); ++i) group[i] = 2 * i < group.size() ? 0 : 1;
@@ -194,7 +196,7 @@ TEST(FarField, TheDepthFirstProductIsTheProductThatKeepsEveryLocalToTheBit) {
   for (const ClusterTree* tree : {&level.tree, &grouped}) {
     const FarField far(level.mesh, *tree, tree == &grouped ? grouped_lists : level.lists, 8, 4,
                        0.6);
-    ASSERT_LT(far.local_blocks(), far.work_blocks() / 4);  // depth first, in a fraction
+    ASSERT_LT(far.least_work_blocks(), far.work_blocks());  // under half the room of all
     EXPECT_EQ(tree == &grouped ? 2u : 1u, far.tables().roots.size());
     FarFieldWork least(far), whole(far.work_blocks());
     for (int32_t degree : {4, 6, 8}) {
@@ -213,65 +215,42 @@ TEST(FarField, TheDepthFirstProductIsTheProductThatKeepsEveryLocalToTheBit) {
   }
 }
 
-namespace {
-
-typedef double V __attribute__((vector_size(kNarrowLanes * sizeof(double)), __may_alias__));
-#include "fine/far_field/expansion_moves.inc"
-#include "fine/far_field/unrolled_degree4.inc"
-
-typedef std::vector<Lanes<kNarrowLanes>> Groups;
-
-Groups random_groups(std::mt19937& random, int32_t count) {
-  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-  Groups groups(count);
-  for (auto& group : groups) {
-    for (double& value : group.lane) value = uniform(random);
+// In vacuum the products above the kept degree make each far pair's tensor as they visit it; they
+// must give the bits of a product that reads every pair's tensor from a table, made here from
+// the nodes' centres at the pair's own degree as the far field once kept them (the table serves
+// products above the kept degree only: its kept tensors stay one per pair).
+TEST(FarField, TheTensorsMadeAsThePairsAreVisitedAreTheKeptTensorsToTheBit) {
+  const Level level("bus4x4.txt", 2, 4, 0.6);
+  const FarField far(level.mesh, level.tree, level.lists, 8, 4, 0.6);
+  FarFieldTables table = far.tables();
+  ASSERT_FALSE(table.centre.empty());
+  table.centre.clear();
+  for (FarLinkSide& side : table.sides) {  // each side its own copy of its pair's tensor
+    const int32_t k = static_cast<int32_t>(&side - table.sides.data());
+    const int32_t node =
+        static_cast<int32_t>(std::upper_bound(table.side_start.begin(), table.side_start.end(), k) -
+                             table.side_start.begin() - 1);
+    const bool first = side.tensor_sign == kUnsigned;
+    const double* a = level.tree.nodes[first ? node : side.source].centre;
+    const double* b = level.tree.nodes[first ? side.source : node].centre;
+    std::vector<double> T(kMostTerms);
+    inverse_distance_derivatives(table.terms, side.degree, b[0] - a[0], b[1] - a[1], b[2] - a[2],
+                                 T.data());
+    side.tensor = static_cast<int64_t>(table.tensors.size());
+    table.tensors.insert(table.tensors.end(), T.begin(), T.begin() + terms_up_to(side.degree));
   }
-  return groups;
-}
-
-std::vector<double> random_values(std::mt19937& random, int32_t count) {
-  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-  std::vector<double> v(count);
-  for (double& value : v) value = uniform(random);
-  return v;
-}
-
-V* vec(Groups& g) { return reinterpret_cast<V*>(g.data()); }
-const V* vec(const Groups& g) { return reinterpret_cast<const V*>(g.data()); }
-
-bool same_bits(const Groups& a, const Groups& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(a[0])) == 0;
-}
-
-}  // namespace
-
-TEST(FarField, TheUnrolledMovesOfDegreeFourAreTheLoopsToTheBit) {
-  const TaylorTerms terms(kHighestDegree);
-  const int32_t used = terms_up_to(4);
-  std::mt19937 random(4);
-  for (int trial = 0; trial < 20; ++trial) {
-    const std::vector<double> d = random_values(random, used), f0 = random_values(random, used),
-                              f1 = random_values(random, used);
-    const Groups m0 = random_groups(random, used), m1 = random_groups(random, used),
-                 start = random_groups(random, used);
-    Groups loop = start, unrolled = start;
-    move_across(terms, 4, d.data(), terms.parity.data(), vec(m0), vec(loop));
-    move_across_degree4(d.data(), vec(m0), vec(unrolled));
-    EXPECT_TRUE(same_bits(loop, unrolled)) << "across, trial " << trial;
-    move_moments_up(terms, used, f0.data(), vec(m0), f1.data(), vec(m1), vec(loop));
-    move_moments_up_degree4(f0.data(), vec(m0), f1.data(), vec(m1), vec(unrolled));
-    EXPECT_TRUE(same_bits(loop, unrolled)) << "up, trial " << trial;
-    loop = unrolled = start;
-    move_local_down(terms, used, f0.data(), vec(m0), vec(loop));
-    move_local_down_degree4(f0.data(), vec(m0), vec(unrolled));
-    EXPECT_TRUE(same_bits(loop, unrolled)) << "down, trial " << trial;
+  const int32_t n = static_cast<int32_t>(level.mesh.panels.size());
+  std::vector<Lanes<kNarrowLanes>> x(n);
+  for (int32_t i = 0; i < n; ++i) {
+    for (int w = 0; w < kNarrowLanes; ++w) x[i].lane[w] = std::sin(1.0 + i + 0.1 * w);
   }
-}
-
-// The stack buffers of the far field are sized for kHighestDegree: a higher degree ends the
-// program where the terms are made, before any buffer is used.
-TEST(FarFieldDeathTest, ADegreeAboveTheHighestEndsTheProgram) {
-  EXPECT_EQ(kMostTerms, TaylorTerms(kHighestDegree).count);
-  EXPECT_DEATH(TaylorTerms(kHighestDegree + 1), "degree 13 asked for, 12 at the most");
+  FarFieldWork work(far);
+  for (InstructionSet set : {InstructionSet::sse2, InstructionSet::avx2, InstructionSet::avx512}) {
+    if (!processor_has(set)) continue;
+    std::vector<Lanes<kNarrowLanes>> made(n), kept(n);
+    far.add_product(8, x.data(), made.data(), work, set);
+    far_product(set)(table, 8, x.data(), kept.data(), work.space.get(), work.blocks);
+    EXPECT_EQ(0, std::memcmp(made.data(), kept.data(), n * sizeof(x[0])))
+        << instruction_set_name(set);
+  }
 }

@@ -118,7 +118,8 @@ TEST(LevelMemory, TheCountIsTheMeasuredPeakWithinATenth) {
 }
 
 // Two groups of solves on two threads: each thread's vectors and far-field work space (the
-// accurate product's multipoles, its locals of one path) are counted once per thread.
+// accurate product's multipoles in half the lanes and its locals of one path, which the
+// iterations' expansions share) are counted once per thread.
 TEST(LevelMemory, TheCountOfTwoSolvingThreadsIsTheMeasuredPeakWithinAFifth) {
   const FineStructure bus = crossing_bus(6);
   ASSERT_EQ(12u, bus.conductors.size());

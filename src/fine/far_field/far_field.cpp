@@ -90,10 +90,9 @@ std::vector<int32_t> add_degrees(const ClusterTree& tree, const InteractionLists
   }
   F.offset.resize(nodes);
   F.kept_offset.resize(nodes);
-  int64_t kept_blocks = 0;
   for (int32_t k = 0; k < nodes; ++k) {
-    F.kept_offset[k] = kept_blocks;
-    kept_blocks += terms_up_to(std::min(F.kept_degree, F.node_degree[k]));
+    F.kept_offset[k] = F.kept_blocks;
+    F.kept_blocks += terms_up_to(std::min(F.kept_degree, F.node_degree[k]));
     F.offset[k] = F.blocks;
     F.blocks += terms_up_to(F.node_degree[k]);
   }
@@ -121,42 +120,42 @@ void add_shifts(const ClusterTree& tree, FarFieldTables& F) {
   }
 }
 
-/// Each far pair's tensor (the derivatives of 1/r at its second centre less its first), its two
-/// sides in the lists of its nodes, and the sides' tensors up to the kept degree.
+/// The two sides of each far pair in the lists of its nodes, each pair's tensor up to the kept
+/// degree (the derivatives of 1/r at the pair's second centre less its first), read by both
+/// sides, and the nodes' centres, from which the products above the kept degree make each pair's
+/// tensor as they visit it.
 void add_pairs(const ClusterTree& tree, const InteractionLists& lists,
                const std::vector<int32_t>& degree, FarFieldTables& F) {
   const int32_t nodes = static_cast<int32_t>(tree.nodes.size());
-  const int32_t count = F.terms.count;
+  const int32_t kept_terms = terms_up_to(F.kept_degree);
   F.signs = F.terms.parity;  // row kParitySign
   F.pairs = static_cast<int64_t>(lists.far.size());
-  std::vector<double> derivative(count);
-  std::vector<int64_t> tensor(lists.far.size());
-  int64_t total = 0;
-  for (int32_t d : degree) total += terms_up_to(d);
-  F.tensors.reserve(total);
+  F.centre.resize(3 * static_cast<size_t>(nodes));
+  for (int32_t k = 0; k < nodes; ++k) {
+    for (int a = 0; a < 3; ++a) F.centre[3 * k + a] = tree.nodes[k].centre[a];
+  }
   F.side_start.assign(nodes + 1, 0);
-  for (size_t l = 0; l < lists.far.size(); ++l) {
-    const double* a = tree.nodes[lists.far[l].first].centre;
-    const double* b = tree.nodes[lists.far[l].second].centre;
-    inverse_distance_derivatives(F.terms, degree[l], b[0] - a[0], b[1] - a[1], b[2] - a[2],
-                                 derivative.data());
-    tensor[l] = static_cast<int64_t>(F.tensors.size());
-    F.tensors.insert(F.tensors.end(), derivative.begin(),
-                     derivative.begin() + terms_up_to(degree[l]));
-    F.side_start[lists.far[l].first + 1] += 1;
-    F.side_start[lists.far[l].second + 1] += 1;
+  for (const auto& pair : lists.far) {
+    F.side_start[pair.first + 1] += 1;
+    F.side_start[pair.second + 1] += 1;
   }
   for (int32_t k = 0; k < nodes; ++k) F.side_start[k + 1] += F.side_start[k];
   F.sides.resize(2 * lists.far.size());
+  F.kept_tensors.assign(lists.far.size() * kept_terms, 0.0);
   std::vector<int32_t> fill(F.side_start.begin(), F.side_start.end() - 1);
+  double derivative[kMostTerms];
   for (size_t l = 0; l < lists.far.size(); ++l) {
     const int32_t a = lists.far[l].first, b = lists.far[l].second;
-    F.sides[fill[a]++] = FarLinkSide{b, degree[l], tensor[l], kUnsigned, kParitySign};
-    F.sides[fill[b]++] = FarLinkSide{a, degree[l], tensor[l], kParitySign, kParitySign};
+    const int32_t used = std::min(kept_terms, terms_up_to(degree[l]));
+    pair_tensor(F, a, b, std::min(F.kept_degree, degree[l]), derivative);
+    const int64_t at = static_cast<int64_t>(l) * kept_terms;
+    F.sides[fill[a]++] = FarLinkSide{b, degree[l], at, kUnsigned, kParitySign};
+    F.sides[fill[b]++] = FarLinkSide{a, degree[l], at, kParitySign, kParitySign};
+    std::copy(derivative, derivative + used, &F.kept_tensors[at]);
   }
 }
 
-/// Each side's tensor up to the kept degree, with its sign pattern τ applied.
+/// In a layer stack: each side's tensor up to the kept degree, with its sign pattern τ applied.
 void add_kept_tensors(FarFieldTables& F) {
   const int32_t count = F.terms.count;
   const int32_t kept_terms = terms_up_to(F.kept_degree);
@@ -174,15 +173,18 @@ void add_kept_tensors(FarFieldTables& F) {
 
 }  // namespace
 
+void pair_tensor(const FarFieldTables& F, int32_t first, int32_t second, int32_t degree,
+                 double* T) {
+  const double* a = &F.centre[3 * static_cast<int64_t>(first)];
+  const double* b = &F.centre[3 * static_cast<int64_t>(second)];
+  inverse_distance_derivatives(F.terms, degree, b[0] - a[0], b[1] - a[1], b[2] - a[2], T);
+}
+
 FarFieldWork::FarFieldWork(int64_t blocks)
-    : multipole(new Lanes<kNarrowLanes>[blocks]),
-      local(new Lanes<kNarrowLanes>[blocks]),
-      local_blocks(blocks) {}
+    : space(new Lanes<kNarrowLanes>[2 * blocks]), blocks(2 * blocks) {}
 
 FarFieldWork::FarFieldWork(const FarField& far)
-    : multipole(new Lanes<kNarrowLanes>[far.work_blocks()]),
-      local(new Lanes<kNarrowLanes>[far.local_blocks()]),
-      local_blocks(far.local_blocks()) {}
+    : space(new Lanes<kNarrowLanes>[far.least_work_blocks()]), blocks(far.least_work_blocks()) {}
 
 FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const InteractionLists& lists,
                    int32_t highest, int32_t kept, double separation, const FarFieldMedium* medium)
@@ -193,29 +195,26 @@ FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const Interac
   add_shifts(tree, tables_);
   if (medium != nullptr && medium->kernel != nullptr) {
     add_image_pairs(tree, lists, degree, *medium, tables_);
+    add_kept_tensors(tables_);
   } else {
     add_pairs(tree, lists, degree, tables_);
   }
-  add_kept_tensors(tables_);
 }
 
 void FarField::add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                            FarFieldWork& work, InstructionSet set) const {
-  far_product(set)(tables_, std::min(degree, tables_.terms.highest), x, y, work.multipole.get(),
-                   work.local.get(), work.local_blocks);
+  far_product(set)(tables_, std::min(degree, tables_.terms.highest), x, y, work.space.get(),
+                   work.blocks);
 }
 
-int64_t FarField::local_blocks() const {
+int64_t FarField::least_work_blocks() const {
   const FarFieldTables& F = tables_;
-  int64_t kept_blocks = 0;
-  for (size_t k = 0; k < F.node_degree.size(); ++k) {
-    kept_blocks += terms_up_to(std::min(F.kept_degree, F.node_degree[k]));
-  }
-  return std::max(kept_blocks, int64_t{F.depth} * F.terms.count);
+  return std::max(2 * F.kept_blocks,
+                  half_blocks(F.blocks) + half_blocks(int64_t{F.depth} * F.terms.count));
 }
 
 int64_t FarField::work_bytes() const {
-  return (work_blocks() + local_blocks()) * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>));
+  return least_work_blocks() * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>));
 }
 
 int64_t FarField::bytes() const {
@@ -223,5 +222,5 @@ int64_t FarField::bytes() const {
   return F.terms.bytes() + F.charge.bytes() + F.test.bytes() +
          vectors_bytes(F.parent, F.children, F.node_degree, F.offset, F.kept_offset, F.leaf_node,
                        F.leaf_first, F.node_leaf, F.roots, F.shift_offset, F.shift, F.side_start,
-                       F.sides, F.tensors, F.kept_tensors, F.signs);
+                       F.sides, F.tensors, F.kept_tensors, F.signs, F.centre);
 }

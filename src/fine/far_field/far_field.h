@@ -21,20 +21,21 @@ struct FarFieldMedium {
 
 class FarField;
 
-/// The space one far product works in, for one group of solves: a multipole expansion of every
-/// node, and local expansions. A product up to the kept degree keeps every node's local
-/// expansion; one above it, given less room than every node's, walks the tree depth first and
-/// keeps only those of the nodes on the path to the current one (one per level of the tree), so
-/// that the accurate product's locals take a few hundred kilobytes whatever the structure.
+/// The space one far product works in, for one group of solves: multipole expansions of the
+/// nodes first, local expansions after them. A product up to the kept degree keeps every node's
+/// expansions of both kinds at that degree. One above it, given room for every node's expansions
+/// at their own degrees, keeps them all; given less, it is made in two halves of the lanes, one
+/// after the other, each with every node's multipoles at half the width and the local expansions
+/// of the nodes on the path to the current one only (one per level of the tree): the same bits in
+/// well under half the room, which the iterations' products then share.
 struct FarFieldWork {
   /// Room for every node's expansions of both kinds, `blocks` each (FarField::work_blocks()):
   /// the product above the kept degree then keeps every node's local expansion.
   explicit FarFieldWork(int64_t blocks);
-  /// The least room a product of `far` needs: its multipoles and FarField::local_blocks().
+  /// The least room a product of `far` needs (FarField::least_work_blocks()).
   explicit FarFieldWork(const FarField& far);
-  std::unique_ptr<Lanes<kNarrowLanes>[]> multipole;  // moments gathered up the tree
-  std::unique_ptr<Lanes<kNarrowLanes>[]> local;      // local expansions handed down
-  int64_t local_blocks;                              // blocks of `local`
+  std::unique_ptr<Lanes<kNarrowLanes>[]> space;  // the expansions, multipoles first
+  int64_t blocks;                                // blocks of `space`
 };
 
 /// The coefficients of potential between the panels of well-separated clusters (the far pairs
@@ -64,11 +65,13 @@ class FarField {
   void add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                    FarFieldWork& work, InstructionSet set) const;
 
-  /// The blocks of the multipoles of a work space (and of its locals where it keeps all).
+  /// The blocks of every node's expansions of one kind at their degrees: a work space with this
+  /// many of both keeps every local expansion.
   int64_t work_blocks() const { return tables_.blocks; }
-  /// The least blocks of the locals of a work space: every node's up to the kept degree, or one
-  /// expansion of the highest degree per level of the tree, whichever is more.
-  int64_t local_blocks() const;
+  /// The least blocks of a work space: every node's expansions of both kinds up to the kept
+  /// degree, or every node's multipoles at its degree and one local expansion of the highest
+  /// degree per level of the tree, both in half the lanes, whichever is more.
+  int64_t least_work_blocks() const;
   /// The bytes of the least work space, FarFieldWork(*this).
   int64_t work_bytes() const;
   /// The number of far pairs.

@@ -15,7 +15,8 @@
 struct FarLinkSide {
   int32_t source;       // the node whose moments M are taken
   int32_t degree;       // degree of the pair's expansion
-  int64_t tensor;       // first value of T in FarFieldTables::tensors, terms up to `degree`
+  int64_t tensor;       // first value of T in FarFieldTables::tensors, terms up to `degree`;
+                        // where the far field keeps the nodes' centres, in kept_tensors
   int32_t tensor_sign;  // τ: a row of FarFieldTables::signs, or kUnsigned for τ = 1
   int32_t local_sign;   // σ: a row of FarFieldTables::signs
 };
@@ -44,6 +45,7 @@ struct FarFieldTables {
   std::vector<int64_t> kept_offset;   // the same for products up to kept_degree, which cut every
                                       // node there: packed tighter
   int64_t blocks = 0;                 // blocks of one work space, every node at its degree
+  int64_t kept_blocks = 0;            // the same, every node cut at kept_degree
   std::vector<int32_t> leaf_node;     // the leaves in the order of their panels
   std::vector<int32_t> leaf_first;    // per leaf: its first panel; one more at the end
   std::vector<int32_t> node_leaf;     // per node: its place in leaf_node, -1 for an inner node
@@ -60,7 +62,16 @@ struct FarFieldTables {
                                       // a layer stack twice more, for its mirrored images); a
                                       // node's sides in the order of the pairs
   int64_t pairs = 0;                  // the far pairs
-  std::vector<double> tensors;        // per far pair: T
-  std::vector<double> kept_tensors;   // per side: τ T up to kept_degree, zero above its degree
+  std::vector<double> tensors;        // per far pair: T; empty where `centre` is kept
+  std::vector<double> centre;         // per node: its centre (x, y, z), from which the products
+                                      // above kept_degree make each pair's T as they visit it;
+                                      // empty in a layer stack, whose T are kept in `tensors`
+  std::vector<double> kept_tensors;   // per side: τ T up to kept_degree, zero above its degree;
+                                      // where `centre` is kept, per pair: T (τ not applied)
   std::vector<double> signs;          // sign patterns, terms.count values each
 };
+
+/// The tensor T of the far pair whose first node is `first`, up to `degree`, from the nodes'
+/// centres kept in F (F.centre): the derivatives of 1/r at the second's centre less the first's.
+/// Compiled once for every instruction-set path.
+void pair_tensor(const FarFieldTables& F, int32_t first, int32_t second, int32_t degree, double* T);

@@ -28,14 +28,14 @@ void fill_group(const LevelMesh& mesh, const ClusterTree& tree, const std::vecto
 
 ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
                                  const LevelOperator& Q, const LevelOperator& P,
-                                 const LevelPreconditioner& M, const std::vector<double>& start,
+                                 const LevelPreconditioner& M, std::vector<double> start,
                                  int32_t conductors, const LevelSettings& settings) {
   const int32_t n = static_cast<int32_t>(mesh.panels.size());
   const int32_t groups = (conductors + kNarrowLanes - 1) / kNarrowLanes;
   const SolveShare& share = settings.share;
   const int32_t own_groups = std::max(0, (groups - share.part + share.parts - 1) / share.parts);
   ConductorSolves solves;
-  solves.solution.resize(static_cast<size_t>(n) * conductors);
+  solves.solution = std::move(start);
   solves.product.resize(static_cast<size_t>(n) * conductors);
   std::vector<std::vector<LaneOutcome>> outcomes(groups);
   std::vector<std::unique_ptr<LaneWork>> work(parallel_for_threads(own_groups, settings.threads));
@@ -45,7 +45,7 @@ ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
     LaneWork& own = *work[thread];
     const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
     const int32_t lanes = std::min(kNarrowLanes, conductors - first);
-    fill_group(mesh, tree, start, conductors, first, own);
+    fill_group(mesh, tree, solves.solution, conductors, first, own);
     outcomes[g] = solve_lanes(Q, P, M, own.b.get(), own.x.get(), own.y.get(), settings.tolerance,
                               10 * n + 1000, own);
     outcomes[g].resize(lanes);

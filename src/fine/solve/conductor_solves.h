@@ -10,7 +10,8 @@
 #include "fine/solve/solve_level.h"
 
 /// Every conductor's solve, in groups of kNarrowLanes side by side: the solutions x, started
-/// from `start`, and P x, in mesh order, conductor by conductor side by side.
+/// from `start`, and P x, in mesh order, conductor by conductor side by side. The solutions take
+/// over the starts' room: each group reads its own starts before it writes its solutions there.
 struct ConductorSolves {
   std::vector<double> solution;  // per panel and conductor
   std::vector<double> product;   // P times the solutions, likewise
@@ -23,7 +24,7 @@ struct ConductorSolves {
 /// the others' gathered.
 ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
                                  const LevelOperator& Q, const LevelOperator& P,
-                                 const LevelPreconditioner& M, const std::vector<double>& start,
+                                 const LevelPreconditioner& M, std::vector<double> start,
                                  int32_t conductors, const LevelSettings& settings);
 
 /// C(j, k) = b_jᵀ x_k + b_kᵀ x_j − x_jᵀ P x_k: stationary in the errors of both solves, so

@@ -44,8 +44,8 @@ int64_t level_peak_bytes(const LevelParts& level) {
       vector_bytes(level.tree.nodes) / sizeof(ClusterNode) * sizeof(std::vector<int32_t>) +
       vector_bytes(level.lists.near) / 2;
   const int64_t factor_phase = level.far.bytes() + factor_bytes(level.preconditioner.factor, true);
-  // The solves: the starts, the solutions and P times them of every conductor, the coarse space,
-  // and the vectors, far-field and coarse work space of each solving thread.
+  // The solves: the solutions (in the room of their starts) and P times them of every conductor,
+  // the coarse space, and the vectors, far-field and coarse work space of each solving thread.
   const CoarseSpace& coarse = level.preconditioner.coarse;
   const int64_t coarse_bytes =
       vectors_bytes(coarse.first, coarse.weight, coarse.lower, coarse.image);
@@ -55,7 +55,7 @@ int64_t level_peak_bytes(const LevelParts& level) {
                              coarse.size * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>));
   const int64_t solve_phase = level.far.bytes() + factor_bytes(level.preconditioner.factor, false) +
                               coarse_bytes +
-                              3 * n * level.conductors * static_cast<int64_t>(sizeof(double)) +
+                              2 * n * level.conductors * static_cast<int64_t>(sizeof(double)) +
                               parallel_for_threads(groups, level.threads) * per_thread;
   return held + std::max({near_phase, factor_phase, solve_phase});
 }

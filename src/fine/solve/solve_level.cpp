@@ -35,7 +35,7 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
     carry_charge_density(previous->mesh, mesh, previous->charge.data(), conductors, start.data());
   }
   ConductorSolves solves = solve_conductors(mesh, tree, level.Q, level.P, level.preconditioner,
-                                            start, conductors, settings);
+                                            std::move(start), conductors, settings);
   timer.finish("solves");
   result.iterations = solves.iterations;
   result.converged = solves.converged;
