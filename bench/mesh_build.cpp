@@ -23,6 +23,7 @@
 #include "fine/mesh/middle_grading.h"
 #include "fine/mesh/solve_faces.h"
 #include "structure/structure_file.h"
+#include "structure_of_file.h"
 
 namespace {
 
@@ -150,14 +151,8 @@ int main(int argc, char** argv) {
   const bool pairs = argc > 3 && std::string(argv[3]) == "pairs";
   const bool medium = argc > 3 && std::string(argv[3]) == "medium";
   auto start = std::chrono::steady_clock::now();
-  std::ifstream in(argv[1]);
   FineStructure structure;
-  StructureFormat format;
-  const std::string error = read_structure(in, argv[1], WindowFaces::kOpen, structure, format);
-  if (!error.empty()) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
-  }
+  if (!structure_of_file(argv[1], structure)) return 1;
   if (medium) {
     // As the extraction sees it: pieces are faces of no conductor.
     structure = solve_faces(structure, 1.0).structure;

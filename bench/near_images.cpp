@@ -29,6 +29,7 @@
 #include "fine/solve/near_rows.h"
 #include "fine/solve/solve_level.h"
 #include "structure/structure_file.h"
+#include "structure_of_file.h"
 
 namespace {
 
@@ -80,14 +81,8 @@ int main(int argc, char** argv) {
   const int32_t threads = argc > 4 ? std::atoi(argv[4]) : 1;
   const std::string mode = argc > 6 ? argv[5] : "";
   const std::string path = argc > 6 ? argv[6] : "";
-  std::ifstream in(argv[1]);
   FineStructure structure;
-  StructureFormat format;
-  const std::string error = read_structure(in, argv[1], WindowFaces::kOpen, structure, format);
-  if (!error.empty()) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
-  }
+  if (!structure_of_file(argv[1], structure)) return 1;
   const SolveFaces faces = solve_faces(structure, 1.0);
   if (faces.uniform) {
     std::fprintf(stderr, "near_images: the structure has no layers\n");
