@@ -71,16 +71,13 @@ struct PotentialMeans {
 }  // namespace
 
 double galerkin_integral(const AxisRect& first, const AxisRect& second) {
-  const PairOrder order = canonical_order(first, second);
-  if (order.both_ways && same_rectangle(*order.a, *order.b)) return self_integral(*order.a);
-  return by_cheapest_means(order, PotentialMeans());
+  return galerkin_integral_within(first, second, 0);
 }
 
 double galerkin_integral_within(const AxisRect& first, const AxisRect& second, double allowance) {
-  if (!(allowance > 0)) return galerkin_integral(first, second);
   const PairOrder order = canonical_order(first, second);
   if (order.both_ways && same_rectangle(*order.a, *order.b)) return self_integral(*order.a);
   PotentialMeans means;
-  means.allowance = allowance;
+  means.allowance = allowance > 0 ? allowance : 0;
   return by_cheapest_means(order, means);
 }

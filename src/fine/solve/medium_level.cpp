@@ -111,7 +111,7 @@ LevelSettings medium_settings(LevelSettings settings, bool layered_or_pieces) {
 MasterSolves solve_symmetric(const LevelSystem& system, const LevelMesh& mesh,
                              const ClusterTree& tree, const InteractionLists& lists,
                              const LevelSettings& settings, const LevelMedia& media,
-                             const std::vector<double>& start, const std::vector<int32_t>& masters,
+                             std::vector<double> start, const std::vector<int32_t>& masters,
                              const LevelResult* previous, LevelTimer& timer, LevelResult& result) {
   const bool layered = system.kernel != nullptr;
   SymmetricLevel level(mesh, tree, lists, settings, layered ? &media.near : nullptr,
@@ -122,8 +122,8 @@ MasterSolves solve_symmetric(const LevelSystem& system, const LevelMesh& mesh,
     return solve_symmetric_masters(mesh, tree, level.Q, level.P, level.preconditioner, start,
                                    masters, settings);
   }
-  ConductorSolves all =
-      solve_conductors(mesh, tree, level.Q, level.P, level.preconditioner, start, solves, settings);
+  ConductorSolves all = solve_conductors(mesh, tree, level.Q, level.P, level.preconditioner,
+                                         std::move(start), solves, settings);
   result.capacitance = capacitance_of(mesh, all, solves);
   MasterSolves answer;
   answer.solution = std::move(all.solution);
@@ -171,8 +171,8 @@ LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<d
     carry_charge_density(previous->mesh, mesh, previous->charge.data(), solves, start.data());
   MasterSolves answer;
   if (faces.symmetric) {
-    answer = solve_symmetric(system, mesh, tree, lists, settings, level_media, start, masters,
-                             previous, timer, result);
+    answer = solve_symmetric(system, mesh, tree, lists, settings, level_media, std::move(start),
+                             masters, previous, timer, result);
   } else {
     NearRows near = make_near_rows(mesh, tree, lists, settings.threads, near_medium);
     timer.finish("near coefficients");
