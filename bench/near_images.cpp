@@ -68,6 +68,30 @@ void compare_with(const NearRows& near, const NearMedium& medium, const ClusterT
       static_cast<long long>(changed), largest[0], largest[1]);
 }
 
+/// With NEAR_IMAGES_ROWS=1: the near coefficients by the kind of their row's panel (of a master,
+/// of another conductor, of a dielectric piece) and by its longer side in powers of two.
+void print_rows_by_kind(const LevelMesh& mesh, const ClusterTree& tree, const NearRows& near,
+                        const std::vector<int32_t>& masters, uint32_t no_conductor) {
+  if (std::getenv("NEAR_IMAGES_ROWS") == nullptr) return;
+  const char* names[3] = {"master", "other conductor", "piece"};
+  double rows[3][40] = {}, entries[3][40] = {};
+  for (int32_t i = 0; i < near.n; ++i) {
+    const MeshPanel& p = mesh.panels[tree.panel[i]];
+    const bool master = std::count(masters.begin(), masters.end(), p.conductor) > 0;
+    const int kind = p.conductor == no_conductor ? 2 : master ? 0 : 1;
+    const double longer = std::max(p.rect.hi[0] - p.rect.lo[0], p.rect.hi[1] - p.rect.lo[1]);
+    const int bin = std::min(39, std::max(0, 20 + static_cast<int>(std::floor(std::log2(longer)))));
+    rows[kind][bin] += 1;
+    entries[kind][bin] += near.row_start[i + 1] - near.row_start[i];
+  }
+  for (int kind = 0; kind < 3; ++kind)
+    for (int bin = 0; bin < 40; ++bin)
+      if (rows[kind][bin] > 0)
+        std::printf("  %s, longer side 2^%d: %.0f rows, %.0f coefficients (%.0f a row)\n",
+                    names[kind], bin - 20, rows[kind][bin], entries[kind][bin],
+                    entries[kind][bin] / rows[kind][bin]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,6 +151,7 @@ int main(int argc, char** argv) {
   const int64_t count = near.row_start[near.n];
   std::printf("panels %zu, near coefficients %lld, CPU %.3f s, %.3f us each\n", mesh.panels.size(),
               static_cast<long long>(count), cpu, 1e6 * cpu / count);
+  print_rows_by_kind(mesh, tree, near, masters, faces.no_conductor);
   if (mode == "dump") {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(near.value.data()), count * sizeof(double));
