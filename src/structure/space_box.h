@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -25,11 +26,14 @@ inline SpaceBox space_box(const AxisRect& r) {
   return box;
 }
 
-/// The shortest distance between a point of one box and a point of the other.
+/// The shortest distance between a point of one box and a point of the other. std::max, not
+/// std::fmax: the coordinates are never NaN, so both give the same sum to the bit (a zero of
+/// either sign squares to +0), and fmax is a library call where max is one instruction; the
+/// searches of the mesh stage spend a seventh of their time in it otherwise.
 inline double box_gap(const SpaceBox& a, const SpaceBox& b) {
   double sum = 0.0;
   for (int32_t k = 0; k < 3; ++k) {
-    const double d = std::fmax(std::fmax(a.lo[k] - b.hi[k], b.lo[k] - a.hi[k]), 0.0);
+    const double d = std::max(std::max(a.lo[k] - b.hi[k], b.lo[k] - a.hi[k]), 0.0);
     sum += d * d;
   }
   return std::sqrt(sum);
@@ -47,7 +51,7 @@ inline bool boxes_apart(const SpaceBox& a, const SpaceBox& b) {
 inline double box_reach(const SpaceBox& a, const SpaceBox& b) {
   double sum = 0.0;
   for (int32_t k = 0; k < 3; ++k) {
-    const double d = std::fmax(std::fabs(a.hi[k] - b.lo[k]), std::fabs(b.hi[k] - a.lo[k]));
+    const double d = std::max(std::fabs(a.hi[k] - b.lo[k]), std::fabs(b.hi[k] - a.lo[k]));
     sum += d * d;
   }
   return std::sqrt(sum);

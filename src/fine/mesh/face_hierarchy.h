@@ -17,15 +17,17 @@ class FaceHierarchy {
   /// The smallest box_gap(query, face g) over the faces g that do not touch `query` (gap above
   /// zero) and that `counts(g, gap)` accepts, or `bound` when none is smaller. The result is
   /// the same, to the bit, as that minimum over all faces: a node whose bounds lie `bound` or
-  /// farther away holds no face nearer than the best found.
+  /// farther away holds no face nearer than the best found. With a `floor`, the search ends as
+  /// soon as a gap at or below it is found, and returns that gap: for a caller to whom every gap
+  /// up to the floor means the same.
   template <typename Counts>
-  double nearest_gap(const SpaceBox& query, double bound, Counts counts) const {
+  double nearest_gap(const SpaceBox& query, double bound, Counts counts, double floor = 0.0) const {
     double best = bound;
     // Median splits keep the depth below 32, so a path holds fewer than 64 pending nodes.
     uint32_t stack[64];
     int32_t size = 0;
     if (!nodes_.empty()) stack[size++] = 0;
-    while (size > 0) {
+    while (size > 0 && best > floor) {
       const HierarchyNode<SpaceBox>& node = nodes_[stack[--size]];
       if (box_gap(node.bounds, query) >= best) continue;
       if (node.count == 0) {

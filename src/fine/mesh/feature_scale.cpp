@@ -8,16 +8,20 @@ namespace {
 
 /// The nearest gap from face f to the faces that `where(g)` accepts and that are not a detail of
 /// f's own conductor, bounded by f's longer side.
+/// A gap at or below `floor` may end the search (FaceHierarchy::nearest_gap).
 template <typename Where>
 double nearest_counted_gap(const FaceHierarchy& hierarchy, const std::vector<AxisRect>& faces,
                            const std::vector<SpaceBox>& boxes, const std::vector<uint32_t>& owner,
-                           double own_detail, size_t f, Where where) {
+                           double own_detail, size_t f, Where where, double floor = 0.0) {
   const AxisRect& r = faces[f];
   const double longer = std::max(r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]);
-  return hierarchy.nearest_gap(boxes[f], longer, [&](uint32_t g, double distance) {
-    return counts_as_feature(r, owner[f], faces[g], owner[g], distance, own_detail) &&
-           where(g, distance);
-  });
+  return hierarchy.nearest_gap(
+      boxes[f], longer,
+      [&](uint32_t g, double distance) {
+        return counts_as_feature(r, owner[f], faces[g], owner[g], distance, own_detail) &&
+               where(g, distance);
+      },
+      floor);
 }
 
 std::vector<SpaceBox> boxes_of(const std::vector<AxisRect>& faces) {
@@ -65,6 +69,11 @@ std::vector<double> middle_scales(const std::vector<AxisRect>& faces,
     for (int32_t k = 0; k < 2; ++k) {
       const int32_t axis = space_axis(r.axis, k);
       const double lo = r.lo[k], hi = r.hi[k];
+      // The shorter extent's scale is its length whatever lies near.
+      if (hi - lo <= shorter) {
+        scale[2 * f + k] = shorter;
+        continue;
+      }
       // An end nearer to the face's end than to the face is that end's: its edge layer grades
       // towards both.
       auto ends_inside = [&](uint32_t g, double distance) {
@@ -72,8 +81,9 @@ std::vector<double> middle_scales(const std::vector<AxisRect>& faces,
         const double from = lo + distance, to = hi - distance;
         return (b.lo[axis] > from && b.lo[axis] < to) || (b.hi[axis] > from && b.hi[axis] < to);
       };
+      // Any gap up to the shorter side gives the shorter side: the first such one ends the search.
       const double gap =
-          nearest_counted_gap(hierarchy, faces, boxes, owner, own_detail, f, ends_inside);
+          nearest_counted_gap(hierarchy, faces, boxes, owner, own_detail, f, ends_inside, shorter);
       scale[2 * f + k] = std::max(std::min(hi - lo, gap), shorter);
     }
   }
