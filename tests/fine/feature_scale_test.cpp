@@ -108,36 +108,28 @@ TEST(FeatureScale, TheMiddleOfALedgeIsSetOnlyByEndsWellInsideIt) {
   EXPECT_EQ(middle_scales(faces, owner)[1], 0.002);
 }
 
-// The middle scales through the hierarchy (whose search ends at the face's shorter side) against
-// their definition face by face: per extent, the nearest face apart that counts and has an end
-// farther than its gap from both ends of the extent, the extent's length where none is nearer,
-// never below the shorter side. Every fifth box a dielectric block (its faces of no conductor).
+// The middle scales through the hierarchy against their definition face by face: per extent, the
+// nearest counted face apart with an end farther than its gap from both ends, at least the
+// shorter side, at most the extent.
 TEST(FeatureScale, TheHierarchyGivesThePairwiseMiddleScalesToTheBit) {
   for (uint32_t seed = 1; seed <= 12; ++seed) {
-    FineStructure s = random_boxes(seed, 5 + 12 * static_cast<int32_t>(seed));
-    for (size_t f = 0; f < s.panels.size(); ++f)
-      if (s.conductor_of_panel[f] == 4) s.conductor_of_panel[f] = kNoConductor;
+    const FineStructure s = random_boxes(seed, 5 + 12 * static_cast<int32_t>(seed));
     const std::vector<double> found = middle_scales(s.panels, s.conductor_of_panel);
     for (size_t f = 0; f < s.panels.size(); ++f) {
       const AxisRect& r = s.panels[f];
-      const double a = r.hi[0] - r.lo[0], b = r.hi[1] - r.lo[1], shorter = std::min(a, b);
+      const double shorter = std::min(r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]);
       for (int32_t k = 0; k < 2; ++k) {
-        const int32_t axis = (r.axis + 1 + k) % 3;
-        double nearest = std::max(a, b);
+        double nearest = std::max(r.hi[0] - r.lo[0], r.hi[1] - r.lo[1]);
         for (size_t g = 0; g < s.panels.size(); ++g) {
           const SpaceBox other = space_box(s.panels[g]);
           const double gap = box_gap(space_box(r), other);
-          const uint32_t of = s.conductor_of_panel[f], og = s.conductor_of_panel[g];
-          const double other_shorter = std::min(s.panels[g].hi[0] - s.panels[g].lo[0],
-                                                s.panels[g].hi[1] - s.panels[g].lo[1]);
-          const bool counts = of != kNoConductor && og == of ? gap >= 0.25 * shorter
-                              : of != kNoConductor && og != kNoConductor
-                                  ? true
-                                  : gap >= std::max(shorter, other_shorter) / 40;
+          const bool own = s.conductor_of_panel[g] == s.conductor_of_panel[f];
+          const int32_t axis = (r.axis + 1 + k) % 3;
           bool inside = false;
           for (double end : {other.lo[axis], other.hi[axis]})
             inside = inside || (end > r.lo[k] + gap && end < r.hi[k] - gap);
-          if (gap > 0.0 && counts && inside) nearest = std::min(nearest, gap);
+          if (gap > 0.0 && inside && (!own || gap >= 0.25 * shorter))
+            nearest = std::min(nearest, gap);
         }
         const double expected = std::max(std::min(r.hi[k] - r.lo[k], nearest), shorter);
         ASSERT_EQ(expected, found[2 * f + k]) << "seed " << seed << ", face " << f << ", " << k;
