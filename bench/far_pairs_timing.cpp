@@ -58,21 +58,24 @@ double clock_hz() {
 /// Products and sums a second of twelve independent chains x = x * c + e in vectors of W
 /// doubles (-ffp-contract=off: a product, then a sum), compiled for `target`: the peak of that
 /// path as it is reached, to check the one from the clock and the widths.
-#define CHAINS_OF_WIDTH(W, TARGET)                                                               \
-  __attribute__((target(TARGET))) double chains##W() {                                        \
-    typedef double V __attribute__((vector_size(W * sizeof(double))));                      \
-    V x[12], c, e;                                                                           \
-    for (int w = 0; w < W; ++w) c[w] = 0.999999, e[w] = 1e-6;                                \
-    for (int j = 0; j < 12; ++j) x[j] = c * (1.0 + j);                                       \
-    const long turns = 20000000;                                                             \
-    const double start = cpu();                                                              \
-    for (long t = 0; t < turns; ++t) {                                                       \
-      for (int j = 0; j < 12; ++j) x[j] = x[j] * c + e;                                      \
-      asm volatile("" : "+x"(x[0]), "+x"(x[1]), "+x"(x[2]), "+x"(x[3]), "+x"(x[4]),          \
-                   "+x"(x[5]), "+x"(x[6]), "+x"(x[7]), "+x"(x[8]), "+x"(x[9]), "+x"(x[10]), \
-                   "+x"(x[11]));                                                             \
-    }                                                                                        \
-    return 2.0 * 12 * W * turns / (cpu() - start);                                          \
+#define CHAINS_OF_WIDTH(W, TARGET)                                                          \
+  __attribute__((target(TARGET))) double chains##W() {                                   \
+    typedef double V __attribute__((vector_size(W * sizeof(double))));                 \
+    V c, e;                                                                             \
+    for (int w = 0; w < W; ++w) c[w] = 0.999999, e[w] = 1e-6;                           \
+    V x0 = c, x1 = c + e, x2 = c + 2 * e, x3 = c + 3 * e, x4 = c + 4 * e, x5 = c + 5 * e; \
+    V x6 = c - e, x7 = c - 2 * e, x8 = c - 3 * e, x9 = c - 4 * e, xa = c - 5 * e;       \
+    V xb = c * c;                                                                       \
+    const long turns = 20000000;                                                        \
+    const double start = cpu();                                                         \
+    for (long t = 0; t < turns; ++t) {                                                  \
+      x0 = x0 * c + e, x1 = x1 * c + e, x2 = x2 * c + e, x3 = x3 * c + e;               \
+      x4 = x4 * c + e, x5 = x5 * c + e, x6 = x6 * c + e, x7 = x7 * c + e;               \
+      x8 = x8 * c + e, x9 = x9 * c + e, xa = xa * c + e, xb = xb * c + e;               \
+      asm volatile("" : "+x"(x0), "+x"(x1), "+x"(x2), "+x"(x3), "+x"(x4), "+x"(x5));    \
+      asm volatile("" : "+x"(x6), "+x"(x7), "+x"(x8), "+x"(x9), "+x"(xa), "+x"(xb));    \
+    }                                                                                   \
+    return 2.0 * 12 * W * turns / (cpu() - start);                                      \
   }
 CHAINS_OF_WIDTH(2, "sse2")
 CHAINS_OF_WIDTH(4, "avx2")
