@@ -58,24 +58,24 @@ double clock_hz() {
 /// Products and sums a second of twelve independent chains x = x * c + e in vectors of W
 /// doubles (-ffp-contract=off: a product, then a sum), compiled for `target`: the peak of that
 /// path as it is reached, to check the one from the clock and the widths.
-#define CHAINS_OF_WIDTH(W, TARGET)                                                          \
-  __attribute__((target(TARGET))) double chains##W() {                                   \
-    typedef double V __attribute__((vector_size(W * sizeof(double))));                 \
-    V c, e;                                                                             \
-    for (int w = 0; w < W; ++w) c[w] = 0.999999, e[w] = 1e-6;                           \
+#define CHAINS_OF_WIDTH(W, TARGET)                                                        \
+  __attribute__((target(TARGET))) double chains##W() {                                    \
+    typedef double V __attribute__((vector_size(W * sizeof(double))));                    \
+    V c, e;                                                                               \
+    for (int w = 0; w < W; ++w) c[w] = 0.999999, e[w] = 1e-6;                             \
     V x0 = c, x1 = c + e, x2 = c + 2 * e, x3 = c + 3 * e, x4 = c + 4 * e, x5 = c + 5 * e; \
-    V x6 = c - e, x7 = c - 2 * e, x8 = c - 3 * e, x9 = c - 4 * e, xa = c - 5 * e;       \
-    V xb = c * c;                                                                       \
-    const long turns = 20000000;                                                        \
-    const double start = cpu();                                                         \
-    for (long t = 0; t < turns; ++t) {                                                  \
-      x0 = x0 * c + e, x1 = x1 * c + e, x2 = x2 * c + e, x3 = x3 * c + e;               \
-      x4 = x4 * c + e, x5 = x5 * c + e, x6 = x6 * c + e, x7 = x7 * c + e;               \
-      x8 = x8 * c + e, x9 = x9 * c + e, xa = xa * c + e, xb = xb * c + e;               \
-      asm volatile("" : "+x"(x0), "+x"(x1), "+x"(x2), "+x"(x3), "+x"(x4), "+x"(x5));    \
-      asm volatile("" : "+x"(x6), "+x"(x7), "+x"(x8), "+x"(x9), "+x"(xa), "+x"(xb));    \
-    }                                                                                   \
-    return 2.0 * 12 * W * turns / (cpu() - start);                                      \
+    V x6 = c - e, x7 = c - 2 * e, x8 = c - 3 * e, x9 = c - 4 * e, xa = c - 5 * e;         \
+    V xb = c * c;                                                                         \
+    const long turns = 20000000;                                                          \
+    const double start = cpu();                                                           \
+    for (long t = 0; t < turns; ++t) {                                                    \
+      x0 = x0 * c + e, x1 = x1 * c + e, x2 = x2 * c + e, x3 = x3 * c + e;                 \
+      x4 = x4 * c + e, x5 = x5 * c + e, x6 = x6 * c + e, x7 = x7 * c + e;                 \
+      x8 = x8 * c + e, x9 = x9 * c + e, xa = xa * c + e, xb = xb * c + e;                 \
+      asm volatile("" : "+x"(x0), "+x"(x1), "+x"(x2), "+x"(x3), "+x"(x4), "+x"(x5));      \
+      asm volatile("" : "+x"(x6), "+x"(x7), "+x"(x8), "+x"(x9), "+x"(xa), "+x"(xb));      \
+    }                                                                                     \
+    return 2.0 * 12 * W * turns / (cpu() - start);                                        \
   }
 CHAINS_OF_WIDTH(2, "sse2")
 CHAINS_OF_WIDTH(4, "avx2")
@@ -102,6 +102,29 @@ double least_product(const FarFieldTables& F, InstructionSet set, int repeats,
   return best;
 }
 
+/// What a step of the product on F (n panels) computes and reads: every side moves a node's
+/// moments across its pair. Printed; `flops` and the bytes `streamed` by the sides returned.
+void count_a_step(const FarFieldTables& F, int32_t n, double& flops, double& streamed) {
+  const int lanes = kNarrowLanes;
+  flops = 0, streamed = 0;
+  int64_t full_sides = 0;  // the sides the unrolled moves of degree 4 take
+  for (const FarLinkSide& side : F.sides) {
+    full_sides += side.degree >= 4;
+    const int32_t terms = terms_up_to(std::min(4, side.degree));
+    flops += lanes * flops_of_side(std::min(4, side.degree));
+    streamed += terms * (lanes * 8.0 + 8.0) + sizeof(FarLinkSide);
+  }
+  const double once =
+      2.0 * F.kept_blocks * 64 + F.kept_tensors.size() * 8.0 + F.sides.size() * sizeof(FarLinkSide);
+  std::printf(
+      "%d panels, %zu nodes, %lld far pairs, %zu sides (%lld of degree 4); per step: %.3g Gflop "
+      "in the pairs, %.1f MB if each side's moments and tensor come from memory, %.1f MB if each "
+      "array is read once (moments and locals %.1f MB)\n",
+      n, F.parent.size(), static_cast<long long>(F.pairs), F.sides.size(),
+      static_cast<long long>(full_sides), flops * 1e-9, streamed * 1e-6, once * 1e-6,
+      2.0 * F.kept_blocks * 64 * 1e-6);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,27 +146,8 @@ int main(int argc, char** argv) {
   const char* only = argc > 6 ? argv[6] : nullptr;
   const FarFieldTables& F = far.tables();
   const int32_t n = static_cast<int32_t>(mesh.panels.size());
-  const int lanes = kNarrowLanes;
-
-  // What a step reads and computes: every side moves a node's moments across its pair.
-  double flops = 0, streamed = 0;
-  int64_t full_sides = 0;  // the sides the unrolled moves of degree 4 take
-  for (const FarLinkSide& side : F.sides) {
-    full_sides += side.degree >= 4;
-    const int32_t terms = terms_up_to(std::min(4, side.degree));
-    flops += lanes * flops_of_side(std::min(4, side.degree));
-    streamed += terms * (lanes * 8.0 + 8.0) + sizeof(FarLinkSide);
-  }
-  const double once =
-      2.0 * F.kept_blocks * 64 + F.kept_tensors.size() * 8.0 + F.sides.size() * sizeof(FarLinkSide);
-  std::printf(
-      "%d panels, %zu nodes, %lld far pairs, %zu sides (%lld of degree 4); per step: %.3g Gflop in "
-      "the "
-      "pairs, %.1f MB if each side's moments and tensor come from memory, %.1f MB if "
-      "each array is read once (moments and locals %.1f MB)\n",
-      n, F.parent.size(), static_cast<long long>(F.pairs), F.sides.size(),
-      static_cast<long long>(full_sides), flops * 1e-9, streamed * 1e-6, once * 1e-6,
-      2.0 * F.kept_blocks * 64 * 1e-6);
+  double flops, streamed;
+  count_a_step(F, n, flops, streamed);
   const double hz = clock_hz();
   std::printf("clock %.2f GHz (dependent additions)\n", hz * 1e-9);
 
@@ -161,7 +165,7 @@ int main(int argc, char** argv) {
   }
   std::vector<Lanes<kNarrowLanes>> x(n), y(n);
   for (int32_t i = 0; i < n; ++i) {
-    for (int w = 0; w < lanes; ++w) x[i].lane[w] = 1.0 + 0.001 * ((i * 7 + w) % 13);
+    for (int w = 0; w < kNarrowLanes; ++w) x[i].lane[w] = 1.0 + 0.001 * ((i * 7 + w) % 13);
   }
   const FarFieldTables* variants[] = {&F, &none, &one_tensor, &one_source, &both};
   FarFieldWork work(far);
