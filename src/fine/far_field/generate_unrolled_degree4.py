@@ -23,6 +23,20 @@ def terms(degree):
     return out
 
 
+HELD = 20  # the moments of degree up to 3: each is read by more than one row
+
+
+def held_moments():
+    """The moments that more than one row reads. Where the including file defines
+    HOLD_MOMENTS (a path with 32 registers of the vector's width), each is read once into a
+    value of its own, so that it is not read again after every store into the local expansion
+    (which may alias it) and every product takes its tensor's value straight from memory;
+    elsewhere they are read where used (held, they would be spilled)."""
+    held = ", ".join(f"m{k} = m[{k}]" for k in range(HELD))
+    named = ", ".join(f"&m{k} = m[{k}]" for k in range(HELD))
+    return ["#ifdef HOLD_MOMENTS", f"  const V {held};", "#else", f"  const V {named};", "#endif"]
+
+
 def across_rows(T, index, mirrored):
     """The rows of a move across a far pair: L(out) +=/-= (even terms) + (odd terms).
 
@@ -41,7 +55,8 @@ def across_rows(T, index, mirrored):
             text = ""
             for n, k in enumerate(ks):
                 negative = mirrored and sum(T[k]) % 2 == 1
-                term = f"d[{index[(a + T[k][0], b + T[k][1], c + T[k][2])]}] * m[{k}]"
+                moment = f"m{k}" if k < HELD else f"m[{k}]"
+                term = f"d[{index[(a + T[k][0], b + T[k][1], c + T[k][2])]}] * {moment}"
                 if n == 0:
                     text = f"-{term}" if negative else term
                 else:
@@ -65,6 +80,7 @@ def generated():
         "// D(out + in) M(in), degree(out) + degree(in) <= 4; move_across in expansion_moves.inc.",
         "inline void move_across_degree4(const double* d, const V* m, V* l) {",
     ]
+    lines += held_moments()
     lines += across_rows(T, index, False)
     lines += [
         "}",
@@ -73,6 +89,7 @@ def generated():
         "// tensor is (-1)^degree D: L(out) += sum over in of (-1)^degree(in) D(out + in) M(in).",
         "inline void move_across_degree4_mirrored(const double* d, const V* m, V* l) {",
     ]
+    lines += held_moments()
     lines += across_rows(T, index, True)
     lines.append("}")
 
