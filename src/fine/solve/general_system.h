@@ -6,6 +6,7 @@
 #include "common/instruction_set.h"
 #include "fine/far_field/far_field.h"
 #include "fine/solve/incomplete_factor.h"
+#include "fine/solve/leaf_blocks.h"
 #include "fine/solve/near_rows.h"
 
 /// The system of a level with dielectric pieces, in tree order. A conductor panel's row is its
@@ -28,17 +29,24 @@ void apply_general(const GeneralSystem& A, int32_t degree, const Lanes<kNarrowLa
 
 /// A block lower-triangular preconditioner: the incomplete factor of the conductor rows and
 /// columns, then each piece row by its diagonal after the near terms of the conductor part.
+/// Where the conductors' factor cannot be made with its diagonal raised by a fifth, their rows
+/// take the leaves' exact blocks instead (LeafBlocks), which cannot break down.
 struct BlockPreconditioner {
   std::vector<int32_t> conductor_at;  // tree positions of the conductor rows, ascending
-  IncompleteFactor factor;            // of their near block, numbered as conductor_at
+  IncompleteFactor factor;            // of their near block, numbered as conductor_at; or empty
+  LeafBlocks blocks;                  // the leaves' blocks of it where there is no factor
   std::vector<double> diagonal;       // per tree position: a piece row's diagonal, 0 elsewhere
 };
 
 /// The preconditioner of `A`, its factor keeping the entries of at least `keep` (as
-/// make_incomplete_factor).
-BlockPreconditioner make_block_preconditioner(const GeneralSystem& A, double keep);
+/// make_incomplete_factor), its blocks over the leaves of `tree`.
+BlockPreconditioner make_block_preconditioner(const GeneralSystem& A, const ClusterTree& tree,
+                                              double keep);
 
-/// z = M⁻¹ r; `gathered` and `solved` hold one lane group per conductor row each.
+/// The lane groups per conductor row that apply_block_preconditioner needs.
+constexpr int32_t kBlockPreconditionerVectors = 2;
+
+/// z = M⁻¹ r; `work` holds kBlockPreconditionerVectors lane groups per conductor row.
 void apply_block_preconditioner(const GeneralSystem& A, const BlockPreconditioner& M,
                                 const Lanes<kNarrowLanes>* r, Lanes<kNarrowLanes>* z,
-                                Lanes<kNarrowLanes>* gathered, Lanes<kNarrowLanes>* solved);
+                                Lanes<kNarrowLanes>* work);

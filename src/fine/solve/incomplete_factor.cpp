@@ -56,7 +56,7 @@ bool factorise(IncompleteFactor& factor, const std::vector<double>& diagonal) {
 
 }  // namespace
 
-IncompleteFactor make_incomplete_factor(const NearField& near, double keep) {
+IncompleteFactor make_incomplete_factor(const NearField& near, double keep, double largest_shift) {
   IncompleteFactor factor;
   const int32_t n = near.n;
   factor.n = n;
@@ -95,10 +95,12 @@ IncompleteFactor make_incomplete_factor(const NearField& near, double keep) {
   // times as many, their pivots being nearly zero.
   // Raised a million times over, a diagonal that still gives no positive pivot is not finite:
   // the factor is left as it failed, and the solves report that they did not converge.
-  for (double shift = 0.2; shift < 1e6; shift *= 2.0) {
+  for (double shift = 0.2; shift < 1e6 && shift <= largest_shift; shift *= 2.0) {
     for (int32_t i = 0; i < n; ++i) diagonal[i] = near.diagonal[i] * (1.0 + shift);
     factor.value = original;
-    if (factorise(factor, diagonal)) break;
+    factor.shift = shift;
+    factor.made = factorise(factor, diagonal);
+    if (factor.made) break;
   }
   return factor;
 }

@@ -15,9 +15,12 @@ struct IncompleteFactor {
   std::vector<int64_t> row_start;  // n + 1 offsets
   std::vector<int32_t> col;        // columns right of the diagonal, ascending
   std::vector<double> value;       // U(i, col)
+  double shift = 0.0;              // the diagonal was raised by this fraction of itself
+  bool made = false;               // every pivot was positive at that raise
 };
 
 /// Factorises the entries of `near` whose size is at least `keep` times the geometric mean of
 /// their two diagonal entries, with the diagonal raised by a fifth, and by twice as much again
-/// until every pivot is positive.
-IncompleteFactor make_incomplete_factor(const NearField& near, double keep);
+/// until every pivot is positive, but by no more than `largest_shift` times itself.
+IncompleteFactor make_incomplete_factor(const NearField& near, double keep,
+                                        double largest_shift = 1e6);

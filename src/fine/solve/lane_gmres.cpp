@@ -65,7 +65,7 @@ void update_solution(const GeneralSystem& A, const BlockPreconditioner& M, Arnol
     for (int32_t i = 0; i < n; ++i)
       for (int32_t w = 0; w < kNarrowLanes; ++w) u[i].lane[w] += y[j].lane[w] * v[i].lane[w];
   }
-  apply_block_preconditioner(A, M, u, work.z.get(), work.gathered.get(), work.solved.get());
+  apply_block_preconditioner(A, M, u, work.z.get(), work.preconditioner.get());
   for (int32_t i = 0; i < n; ++i)
     for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] += work.z[i].lane[w];
 }
@@ -77,13 +77,13 @@ GmresWork::GmresWork(const FarField& far_field, int32_t n, int32_t conductor_row
       far(far_field),
       w(new L[n]),
       z(new L[n]),
-      gathered(new L[conductor_rows]),
-      solved(new L[conductor_rows]) {
+      preconditioner(new L[kBlockPreconditionerVectors * int64_t{conductor_rows}]) {
   for (int32_t j = 0; j <= m; ++j) v.emplace_back(new L[n]);
 }
 
 int64_t GmresWork::bytes(const FarField& far, int32_t n, int32_t conductor_rows, int32_t m) {
-  return static_cast<int64_t>(sizeof(L)) * ((m + 3) * int64_t{n} + 2 * int64_t{conductor_rows}) +
+  return static_cast<int64_t>(sizeof(L)) *
+             ((m + 3) * int64_t{n} + kBlockPreconditionerVectors * int64_t{conductor_rows}) +
          far.work_bytes();
 }
 
@@ -117,7 +117,7 @@ std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
     for (int32_t k = 0; k < m && running > 0 && products < max_iterations; ++k) {
       L* vk = work.v[k].get();
       L* next = work.v[k + 1].get();
-      apply_block_preconditioner(A, M, vk, work.z.get(), work.gathered.get(), work.solved.get());
+      apply_block_preconditioner(A, M, vk, work.z.get(), work.preconditioner.get());
       apply_general(A, degree, work.z.get(), next, work.far);
       ++products;
       for (int32_t j = 0; j <= k; ++j) {  // modified Gram-Schmidt

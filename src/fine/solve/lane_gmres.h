@@ -18,8 +18,7 @@ struct GmresWork {
   std::vector<std::unique_ptr<Lanes<kNarrowLanes>[]>> v;  // restart + 1 basis vectors
   std::unique_ptr<Lanes<kNarrowLanes>[]> w;               // the operator's product
   std::unique_ptr<Lanes<kNarrowLanes>[]> z;               // a preconditioned vector
-  std::unique_ptr<Lanes<kNarrowLanes>[]> gathered;        // the conductor rows of a vector
-  std::unique_ptr<Lanes<kNarrowLanes>[]> solved;          // and after the factor
+  std::unique_ptr<Lanes<kNarrowLanes>[]> preconditioner;  // apply_block_preconditioner's work
 };
 
 /// Solves A x = b for the lanes of a group by restarted GMRES, preconditioned on the right by

@@ -58,7 +58,8 @@ int64_t general_bytes(const LevelMesh& mesh, const ClusterTree& tree, const Inte
   const int64_t n = near.n;
   const int32_t groups = (solves + kNarrowLanes - 1) / kNarrowLanes;
   const int64_t solve_phase =
-      far.bytes() + vectors_bytes(M.factor.value, M.factor.col, M.diagonal) +
+      far.bytes() +
+      vectors_bytes(M.factor.value, M.factor.col, M.diagonal, M.blocks.rows, M.blocks.factor) +
       3 * n * solves * static_cast<int64_t>(sizeof(double)) +
       parallel_for_threads(groups, threads) *
           (GmresWork::bytes(far, near.n, static_cast<int32_t>(M.conductor_at.size()), 40) +
@@ -186,7 +187,7 @@ LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<d
       A.area.push_back(mesh.panels[p].area);
       A.factor.push_back(media.normal_row[p] ? media.factor[p] : 0.0);
     }
-    BlockPreconditioner M = make_block_preconditioner(A, settings.factor_keep);
+    BlockPreconditioner M = make_block_preconditioner(A, tree, settings.factor_keep);
     timer.finish("factor");
     result.near_entries = near.row_start[n];
     result.far_links = far.pair_count();
