@@ -21,7 +21,7 @@
 #include <cmath>
 
 #include "fine/coefficients/galerkin_integral.h"
-#include "fine/coefficients/image_far_bound.h"
+#include "fine/coefficients/image_pair.h"
 #include "fine/coefficients/normal_field_integral.h"
 #include "fine/coefficients/pair_means.h"
 
@@ -40,23 +40,25 @@ namespace {
 
 /// Σ_n w_n value(image_n(b), allowance_n, try_far_n), the allowances shared out of 1e-6 of the
 /// largest |w_n| size(image_n(b)) beside the means' own `means_bound` (the proof above), and the
-/// far expansion ruled out of each image, before it is set up, where it would refuse it.
+/// far expansion ruled out of each image, before it is set up, where it would refuse it. What the
+/// images share is worked out once (image_pair.h).
 template <typename Size, typename Value>
 double budgeted_sum(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel,
                     double means_bound, ExpansionOf of, Size size, Value value) {
+  ImagePair pair = image_pair(a, b);
   double largest = 0;  // M
   for (const ImageTerm& term : kernel.terms) {
-    largest = std::max(largest, std::fabs(term.weight) * size(image_rect(b, term)));
+    const double image_size = size(pair, space_box(image_rect(b, term)));
+    largest = std::max(largest, std::fabs(term.weight) * image_size);
   }
   const double share =
       (kLayeredIntegralBound - means_bound) * largest / static_cast<double>(kernel.terms.size());
-  ImageFarBound far_bound = image_far_bound(a, b);
   double sum = 0;
   for (const ImageTerm& term : kernel.terms) {
     if (term.weight == 0) continue;
     const AxisRect image = image_rect(b, term);
     const double allowance = share / std::fabs(term.weight);
-    const bool try_far = !far_ruled_out(far_bound, image, of, allowance);
+    const bool try_far = !far_ruled_out(pair, space_box(image), of, allowance);
     sum += term.weight * value(image, allowance, try_far);
   }
   return sum;
@@ -66,19 +68,16 @@ double budgeted_sum(const AxisRect& a, const AxisRect& b, const LayerPairKernel&
 
 double layered_potential_integral(const AxisRect& a, const AxisRect& b,
                                   const LayerPairKernel& kernel) {
-  return budgeted_sum(
-      a, b, kernel, kMeansBound, ExpansionOf::potential,
-      [&](const AxisRect& image) { return galerkin_lower_bound(a, image); },
-      [&](const AxisRect& image, double allowance, bool try_far) {
-        return galerkin_integral_within(a, image, allowance, try_far);
-      });
+  return budgeted_sum(a, b, kernel, kMeansBound, ExpansionOf::potential, image_lower_bound,
+                      [&](const AxisRect& image, double allowance, bool try_far) {
+                        return galerkin_integral_within(a, image, allowance, try_far);
+                      });
 }
 
 double layered_normal_field(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel) {
-  return budgeted_sum(
-      a, b, kernel, kNormalMeansBound, ExpansionOf::normal_field,
-      [&](const AxisRect& image) { return normal_field_scale(a, image); },
-      [&](const AxisRect& image, double allowance, bool try_far) {
-        return normal_field_integral_within(a, image, allowance, try_far);
-      });
+  return budgeted_sum(a, b, kernel, kNormalMeansBound, ExpansionOf::normal_field,
+                      image_normal_scale,
+                      [&](const AxisRect& image, double allowance, bool try_far) {
+                        return normal_field_integral_within(a, image, allowance, try_far);
+                      });
 }
