@@ -70,7 +70,7 @@ ImagePair image_pair(const AxisRect& a, const AxisRect& b) {
     diagonal_b += side_b * side_b;
     const double variances = (side_a * side_a + side_b * side_b) / 12;
     if (d == 2) {
-      pair.spread_along = variances;
+      pair.target_height_squared = side_a * side_a;
       continue;
     }
     const double offset = (pair.target.lo[d] + pair.target.hi[d] - source.lo[d] - source.hi[d]) / 2;
@@ -86,20 +86,26 @@ ImagePair image_pair(const AxisRect& a, const AxisRect& b) {
   return pair;
 }
 
-double image_lower_bound(const ImagePair& pair, const SpaceBox& image) {
-  const double along = offset_along(pair.target, image);
-  const double squared = pair.spread_across + (along * along + pair.spread_along);
-  return pair.target_area * pair.source_area / std::sqrt(squared);
+double image_lower_bound(const ImagePair& pair, const AxisRect& image) {
+  const SpaceBox box = space_box(image);
+  const double along = offset_along(pair.target, box);
+  const double height = box.hi[2] - box.lo[2];
+  const double spread_along = (pair.target_height_squared + height * height) / 12;
+  const double squared = pair.spread_across + (along * along + spread_along);
+  return pair.target_area * rectangle_area(image) / std::sqrt(squared);
 }
 
-double image_normal_scale(const ImagePair& pair, const SpaceBox& image) {
-  const double along = gap_along(pair.target, image);
+double image_normal_scale(const ImagePair& pair, const AxisRect& image) {
+  const SpaceBox box = space_box(image);
+  const double along = gap_along(pair.target, box);
   const double gap = std::sqrt(pair.gap_across_squared + along * along);
-  return std::fmin(2 * M_PI * std::fmin(pair.target_area, pair.source_area),
-                   pair.target_area * pair.source_area / (gap * gap));
+  const double area = rectangle_area(image);
+  return std::fmin(2 * M_PI * std::fmin(pair.target_area, area),
+                   pair.target_area * area / (gap * gap));
 }
 
-bool far_ruled_out(ImagePair& pair, const SpaceBox& image, ExpansionOf of, double allowance) {
+bool far_ruled_out(ImagePair& pair, const AxisRect& rect, ExpansionOf of, double allowance) {
+  const SpaceBox image = space_box(rect);
   const double along = offset_along(pair.target, image);
   const double distance_squared = pair.across_squared + along * along;
   // The reach H/|D| at kLargestReach or beyond, without a root.

@@ -48,7 +48,7 @@ double budgeted_sum(const AxisRect& a, const AxisRect& b, const LayerPairKernel&
   ImagePair pair = image_pair(a, b);
   double largest = 0;  // M
   for (const ImageTerm& term : kernel.terms) {
-    const double image_size = size(pair, space_box(image_rect(b, term)));
+    const double image_size = size(pair, image_rect(b, term));
     largest = std::max(largest, std::fabs(term.weight) * image_size);
   }
   const double share =
@@ -58,7 +58,7 @@ double budgeted_sum(const AxisRect& a, const AxisRect& b, const LayerPairKernel&
     if (term.weight == 0) continue;
     const AxisRect image = image_rect(b, term);
     const double allowance = share / std::fabs(term.weight);
-    const bool try_far = !far_ruled_out(pair, space_box(image), of, allowance);
+    const bool try_far = !far_ruled_out(pair, image, of, allowance);
     sum += term.weight * value(image, allowance, try_far);
   }
   return sum;
