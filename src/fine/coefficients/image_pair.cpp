@@ -81,7 +81,6 @@ ImagePair image_pair(const AxisRect& a, const AxisRect& b) {
     pair.spread_across += offset * offset + variances;
   }
   pair.half_diagonals = (std::sqrt(diagonal_a) + std::sqrt(diagonal_b)) / 2;
-  pair.half_heights = (pair.target.hi[2] - pair.target.lo[2] + source.hi[2] - source.lo[2]) / 2;
   pair.spreads_made = false;
   return pair;
 }

@@ -20,7 +20,6 @@ struct ImagePair {
   double gap_across_squared;     // squared gap of the boxes along x and y
   double spread_across;          // galerkin_lower_bound's sum along x and y
   double target_height_squared;  // a's extent along z, squared
-  double half_heights;           // half a's extent along z plus half b's
   bool spreads_made;             // `spread` is filled
   double spread[kMomentCount];   // ⟨|x − x'|^(2k)⟩ in units of H^(2k)
 };

@@ -23,7 +23,7 @@ constexpr double kNormalMeansBound = 1.01e-7;
 /// closed form in double with more rounding). The error is at most
 /// kNormalMeansBound · normal_field_scale + allowance; with `allowance` 0, the bits of
 /// normal_field_integral. `try_far` false skips the far expansion, where the caller has found
-/// that it would refuse the pair (image_far_bound.h).
+/// that it would refuse the pair (image_pair.h).
 double normal_field_integral_within(const AxisRect& target, const AxisRect& source,
                                     double allowance, bool try_far = true);
 
