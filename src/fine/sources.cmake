@@ -6,6 +6,7 @@ set(VORNAX_FINE_COEFFICIENT_SOURCES
   src/fine/coefficients/closed_form_kernels_avx2.cpp
   src/fine/coefficients/inverse_distance_table.cpp
   src/fine/coefficients/far_pair.cpp
+  src/fine/coefficients/image_pair.cpp
   src/fine/coefficients/pair_expansion.cpp
   src/fine/coefficients/gauss_legendre.cpp
   src/fine/coefficients/rectangle_potential.cpp

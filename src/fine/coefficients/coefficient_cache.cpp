@@ -117,17 +117,17 @@ double CoefficientCache::value_of(const AxisRect& a, const AxisRect& b,
   // The order of a normal pair counts (the target's normal), and so does a layered pair's
   // (the kernel is its layers' in this order): only a pair of one medium may be swapped.
   const Shape& shape = kernel == nullptr ? std::min(forward, backward) : forward;
-  if (kernel != nullptr) {
-    if (layered_looked_up_ >= kLayeredTrial && layered_found_ * kLayeredWorth < layered_looked_up_)
-      return shape_value(shape, kernel, normal);
-    ++layered_looked_up_;
+  const int kind = kernel == nullptr ? 0 : 1;
+  if (looked_up_[kind] >= kTrial && found_[kind] * kWorth[kind] < looked_up_[kind]) {
+    return shape_value(shape, kernel, normal);
   }
+  ++looked_up_[kind];
   const uint64_t first = hash_of(shape, 0) | 1, second = hash_of(shape, 0x5851f42d4c957f2dull);
   const std::size_t mask = kSlots - 1;
   std::size_t at = static_cast<std::size_t>(first >> 1) & mask;
   while (slots_[at].first != 0) {
     if (slots_[at].first == first && slots_[at].second == second) {
-      if (kernel != nullptr) ++layered_found_;
+      ++found_[kind];
       return slots_[at].value;
     }
     at = (at + 1) & mask;

@@ -56,12 +56,15 @@ class CoefficientCache {
   static constexpr std::size_t kSlots = std::size_t{1} << 19;
   std::vector<Slot> slots_;  // kSlots of them
   std::size_t used_ = 0;     // slots in use
-  // Layered pairs repeat on regular structures (a bus in a stack) but hardly on graded strips
-  // (about one in a hundred on lines24), where a look-up costs a miss of the table for nothing.
-  // After kLayeredTrial of them, a cache that found fewer than one in kLayeredWorth stops
-  // looking them up: the value comes from the shape alone, the same bits either way.
-  static constexpr int64_t kLayeredTrial = 1 << 16;
-  static constexpr int64_t kLayeredWorth = 16;
-  int64_t layered_looked_up_ = 0;  // layered pairs looked up
-  int64_t layered_found_ = 0;      // of them, found in the table
+  // Pairs repeat on regular structures (a bus: nineteen in twenty, in vacuum or in a stack) but
+  // hardly on graded strips in a stack (about one in a hundred on lines24) or a cell's wiring in
+  // vacuum (one in eight on a flip-flop), where a look-up costs a miss of the table for nothing.
+  // After kTrial look-ups of a kind (0 in one medium, 1 layered), a cache that found fewer than
+  // one in kWorth[kind] stops looking that kind up: the value comes from the shape alone, the
+  // same bits either way. A miss of the table costs about half of a pair's value in one medium
+  // (measured on the flip-flop) and a small part of one through a stack's images.
+  static constexpr int64_t kTrial = 1 << 16;
+  static constexpr int64_t kWorth[2] = {2, 16};
+  int64_t looked_up_[2] = {0, 0};  // pairs of each kind looked up
+  int64_t found_[2] = {0, 0};      // of them, found in the table
 };

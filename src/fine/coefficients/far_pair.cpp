@@ -112,8 +112,7 @@ double expansion_sum(FarPair& pair, const DerivativeTable& table) {
   return sum;
 }
 
-// Beyond this reach no order meets any useful tolerance for the pair's own shape.
-constexpr double kLargestOwnReach = 0.42;
+}  // namespace
 
 // The largest ⟨|w|^(2k)⟩ (in units of |D|^(2k), r the reach, |w| ≤ r, odd orders vanishing)
 // that keeps the terms from order 2k on within `tolerance`:
@@ -129,22 +128,9 @@ double moment_allowance(ExpansionOf of, double tolerance, double reach, int32_t 
   return tolerance / ((2 * k + 2) * inverse + 2 * r2 * inverse * inverse);
 }
 
-// The lowest order the bound rⁿ/(n + 1) allows, which holds for any two rectangles (it is the
-// moment of a segment seen from its end) and needs no moments; -1 if none up to the highest.
-int32_t order_for_any_shape(const FarPair& pair, ExpansionOf of, double tolerance) {
-  if (!(pair.reach < kLargestReach)) return -1;
-  const double r2 = pair.reach * pair.reach;
-  double power = r2;  // r^(2k+2)
-  for (int32_t k = 0; k < kHalfOrders; ++k, power *= r2) {
-    if (power <= moment_allowance(of, tolerance, pair.reach, k + 1) * (2 * k + 3)) return 2 * k;
-  }
-  return -1;
-}
-
-// The lowest order the pair's own moments allow: ⟨|w|^(2k)⟩/k! = Σ over a + b + c = k of the
-// products ⟨wα^(2a)⟩/a! · ⟨wβ^(2b)⟩/b! · ⟨wγ^(2c)⟩/c!, two convolutions; -1 if none.
-int32_t order_for_own_shape(FarPair& pair, ExpansionOf of, double tolerance) {
-  if (!(pair.reach < kLargestReach)) return -1;
+// ⟨|w|^(2k)⟩/k! = Σ over a + b + c = k of the products ⟨wα^(2a)⟩/a! · ⟨wβ^(2b)⟩/b! ·
+// ⟨wγ^(2c)⟩/c!: two convolutions.
+void pair_spreads(FarPair& pair, double spread[kMomentCount]) {
   fill_moments<kMomentCount>(pair);
   double per_axis[3][kMomentCount];
 #pragma GCC unroll 4
@@ -163,13 +149,39 @@ int32_t order_for_own_shape(FarPair& pair, ExpansionOf of, double tolerance) {
     first_two[k] = sum;
   }
   double factorial_k = 1;
+  spread[0] = 1;
 #pragma GCC unroll 8
   for (int32_t k = 1; k < kMomentCount; ++k) {
     factorial_k *= k;
-    double spread = 0;
+    double sum = 0;
 #pragma GCC unroll 8
-    for (int32_t i = 0; i <= k; ++i) spread += first_two[i] * per_axis[2][k - i];
-    if (spread * factorial_k <= moment_allowance(of, tolerance, pair.reach, k)) return 2 * k - 2;
+    for (int32_t i = 0; i <= k; ++i) sum += first_two[i] * per_axis[2][k - i];
+    spread[k] = sum * factorial_k;
+  }
+}
+
+namespace {
+
+// The lowest order the bound rⁿ/(n + 1) allows, which holds for any two rectangles (it is the
+// moment of a segment seen from its end) and needs no moments; -1 if none up to the highest.
+int32_t order_for_any_shape(const FarPair& pair, ExpansionOf of, double tolerance) {
+  if (!(pair.reach < kLargestReach)) return -1;
+  const double r2 = pair.reach * pair.reach;
+  double power = r2;  // r^(2k+2)
+  for (int32_t k = 0; k < kHalfOrders; ++k, power *= r2) {
+    if (power <= moment_allowance(of, tolerance, pair.reach, k + 1) * (2 * k + 3)) return 2 * k;
+  }
+  return -1;
+}
+
+// The lowest order the pair's own moments allow; -1 if none.
+int32_t order_for_own_shape(FarPair& pair, ExpansionOf of, double tolerance) {
+  if (!(pair.reach < kLargestReach)) return -1;
+  double spread[kMomentCount];
+  pair_spreads(pair, spread);
+#pragma GCC unroll 8
+  for (int32_t k = 1; k < kMomentCount; ++k) {
+    if (spread[k] <= moment_allowance(of, tolerance, pair.reach, k)) return 2 * k - 2;
   }
   return -1;
 }

@@ -16,6 +16,9 @@
 /// for the pair's own: expansion_order_within gives -1.
 constexpr double kLargestReach = 0.5;
 
+/// Beyond this reach the pair's own moments are not tried: no order meets a useful tolerance.
+constexpr double kLargestOwnReach = 0.42;
+
 /// The moments kept: one more than the orders, for the bound.
 constexpr int32_t kMomentCount = kHalfOrders + 1;
 
@@ -44,6 +47,13 @@ enum class ExpansionOf : int32_t {
   potential = 0,     // 1/|D + w| averaged, relative to itself
   normal_field = 1,  // a derivative of it along a unit vector, relative to 1/|D|²
 };
+
+/// The largest ⟨|w|^(2k)⟩, in units of |D|^(2k) (|D|·reach the half-diagonals' sum), that keeps
+/// the expansion's terms from order 2k on within `tolerance` (relative as `of` says).
+double moment_allowance(ExpansionOf of, double tolerance, double reach, int32_t k);
+
+/// ⟨|w|^(2k)⟩ in units of |D|^(2k) for k < kMomentCount, from the pair's moments (filled).
+void pair_spreads(FarPair& pair, double spread[kMomentCount]);
 
 /// The lowest even order whose truncation error is within `tolerance`, as `bound` allows (see
 /// far_expansion_within); -1 when none up to kFarExpansionMaxOrder is.

@@ -25,18 +25,16 @@ constexpr double kClosedFormLoss = 1e8;
 // (R / size of a)² up to which the potential of a is trusted at Gauss–Legendre points.
 constexpr double kPointLoss = 1e4;
 
-// The far expansion's relative tolerance where an allowance loosens it, at most: a term whose
-// allowance is larger takes the expansion of that tolerance all the same.
-constexpr double kLoosestFar = 1e-3;
-
 // The means of the potential's integral; costs as measured (bench/fine_coefficients).
 struct PotentialMeans {
   MeansCosts costs = {0.3, 1.5, 12, 15};
   double closed_form_loss = kClosedFormLoss;
   double point_loss = kPointLoss;
   double allowance = 0;  // the absolute error the caller accepts beside the relative bounds
+  bool try_far = true;   // false where the caller found that no far expansion can take the pair
 
   bool far(const AxisRect& a, const AxisRect& b, FarOrderBound bound, double& integral) const {
+    if (!try_far) return false;
     double tolerance = kFarTolerance;
     if (allowance > 0) {
       const SpaceBox box_a = space_box(a), box_b = space_box(b);
@@ -44,7 +42,7 @@ struct PotentialMeans {
       // The expansion's bound is relative to I ≤ A·A'/g (g > 0, the boxes' gap: 1/r ≤ 1/g), so
       // a relative tolerance of allowance·g/(A·A') keeps its error within the allowance.
       const double upper = rectangle_area(a) * rectangle_area(b) / box_gap(box_a, box_b);
-      tolerance = std::fmax(kFarTolerance, std::fmin(kLoosestFar, allowance / upper));
+      tolerance = std::fmax(kFarTolerance, std::fmin(kLoosestFarTolerance, allowance / upper));
     }
     return far_expansion_within(a, b, tolerance, bound, integral);
   }
@@ -74,10 +72,12 @@ double galerkin_integral(const AxisRect& first, const AxisRect& second) {
   return galerkin_integral_within(first, second, 0);
 }
 
-double galerkin_integral_within(const AxisRect& first, const AxisRect& second, double allowance) {
+double galerkin_integral_within(const AxisRect& first, const AxisRect& second, double allowance,
+                                bool try_far) {
   const PairOrder order = canonical_order(first, second);
   if (order.both_ways && same_rectangle(*order.a, *order.b)) return self_integral(*order.a);
   PotentialMeans means;
   means.allowance = allowance > 0 ? allowance : 0;
+  means.try_far = try_far;
   return by_cheapest_means(order, means);
 }

@@ -21,5 +21,7 @@ constexpr double kMeansBound = 1.0001e-7;
 /// expansion of a lower order or at a smaller distance ratio, the closed form in double with more
 /// rounding). The error is at most kMeansBound · I + allowance (a split of the larger rectangle
 /// may take the allowance on its near part beside the bound on the rest); with `allowance` 0, the
-/// bits of galerkin_integral.
-double galerkin_integral_within(const AxisRect& a, const AxisRect& b, double allowance);
+/// bits of galerkin_integral. `try_far` false skips the far expansion, where the caller has found
+/// that it would refuse the pair (image_pair.h): the same value, sooner.
+double galerkin_integral_within(const AxisRect& a, const AxisRect& b, double allowance,
+                                bool try_far = true);

@@ -21,6 +21,7 @@
 #include <cmath>
 
 #include "fine/coefficients/galerkin_integral.h"
+#include "fine/coefficients/image_pair.h"
 #include "fine/coefficients/normal_field_integral.h"
 #include "fine/coefficients/pair_means.h"
 
@@ -37,21 +38,28 @@ double galerkin_lower_bound(const AxisRect& a, const AxisRect& b) {
 
 namespace {
 
-/// Σ_n w_n value(image_n(b), allowance_n), the allowances shared out of 1e-6 of the largest
-/// |w_n| size(image_n(b)) beside the means' own `means_bound` (the proof above).
+/// Σ_n w_n value(image_n(b), allowance_n, try_far_n), the allowances shared out of 1e-6 of the
+/// largest |w_n| size(image_n(b)) beside the means' own `means_bound` (the proof above), and the
+/// far expansion ruled out of each image, before it is set up, where it would refuse it. What the
+/// images share is worked out once (image_pair.h).
 template <typename Size, typename Value>
-double budgeted_sum(const AxisRect& b, const LayerPairKernel& kernel, double means_bound, Size size,
-                    Value value) {
+double budgeted_sum(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel,
+                    double means_bound, ExpansionOf of, Size size, Value value) {
+  ImagePair pair = image_pair(a, b);
   double largest = 0;  // M
   for (const ImageTerm& term : kernel.terms) {
-    largest = std::max(largest, std::fabs(term.weight) * size(image_rect(b, term)));
+    const double image_size = size(pair, image_rect(b, term));
+    largest = std::max(largest, std::fabs(term.weight) * image_size);
   }
   const double share =
       (kLayeredIntegralBound - means_bound) * largest / static_cast<double>(kernel.terms.size());
   double sum = 0;
   for (const ImageTerm& term : kernel.terms) {
     if (term.weight == 0) continue;
-    sum += term.weight * value(image_rect(b, term), share / std::fabs(term.weight));
+    const AxisRect image = image_rect(b, term);
+    const double allowance = share / std::fabs(term.weight);
+    const bool try_far = !far_ruled_out(pair, image, of, allowance);
+    sum += term.weight * value(image, allowance, try_far);
   }
   return sum;
 }
@@ -60,18 +68,16 @@ double budgeted_sum(const AxisRect& b, const LayerPairKernel& kernel, double mea
 
 double layered_potential_integral(const AxisRect& a, const AxisRect& b,
                                   const LayerPairKernel& kernel) {
-  return budgeted_sum(
-      b, kernel, kMeansBound, [&](const AxisRect& image) { return galerkin_lower_bound(a, image); },
-      [&](const AxisRect& image, double allowance) {
-        return galerkin_integral_within(a, image, allowance);
-      });
+  return budgeted_sum(a, b, kernel, kMeansBound, ExpansionOf::potential, image_lower_bound,
+                      [&](const AxisRect& image, double allowance, bool try_far) {
+                        return galerkin_integral_within(a, image, allowance, try_far);
+                      });
 }
 
 double layered_normal_field(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel) {
-  return budgeted_sum(
-      b, kernel, kNormalMeansBound,
-      [&](const AxisRect& image) { return normal_field_scale(a, image); },
-      [&](const AxisRect& image, double allowance) {
-        return normal_field_integral_within(a, image, allowance);
-      });
+  return budgeted_sum(a, b, kernel, kNormalMeansBound, ExpansionOf::normal_field,
+                      image_normal_scale,
+                      [&](const AxisRect& image, double allowance, bool try_far) {
+                        return normal_field_integral_within(a, image, allowance, try_far);
+                      });
 }

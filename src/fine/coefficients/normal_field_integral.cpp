@@ -24,8 +24,6 @@ constexpr double kClosedFormRounding = 4e-12;
 // so many units in the last place of its value there (a few 10⁻¹⁰ of the scale), and elongated
 // pairs too far apart for the closed forms and too near for the expansion have no better means.
 constexpr double kPointLoss = 1e6;
-// The far expansion's relative tolerance where an allowance loosens it, at most.
-constexpr double kLoosestFar = 1e-3;
 
 // The means of K, with the target the pair's a or its b.
 struct NormalFieldMeans {
@@ -34,8 +32,10 @@ struct NormalFieldMeans {
   double closed_form_loss = INFINITY;  // the closed form in double is always worth a try
   double point_loss = kPointLoss;      // up to which Gauss–Legendre points may take the pair
   double allowance = 0;  // the absolute error the caller accepts beside the scaled bounds
+  bool try_far = true;   // false where the caller found that no far expansion can take the pair
 
   bool far(const AxisRect& a, const AxisRect& b, FarOrderBound bound, double& integral) const {
+    if (!try_far) return false;
     double tolerance = kFarTolerance;
     if (allowance > 0) {
       // The expansion's bound is relative to A·A'/|D|², D between the centres.
@@ -47,7 +47,7 @@ struct NormalFieldMeans {
         squared += centres * centres;
       }
       const double yardstick = rectangle_area(a) * rectangle_area(b) / squared;
-      tolerance = std::fmax(kFarTolerance, std::fmin(kLoosestFar, allowance / yardstick));
+      tolerance = std::fmax(kFarTolerance, std::fmin(kLoosestFarTolerance, allowance / yardstick));
     }
     return target_is_a ? normal_expansion_within(a, b, tolerance, bound, integral)
                        : normal_expansion_within(b, a, tolerance, bound, integral);
@@ -92,12 +92,13 @@ double normal_field_integral(const AxisRect& target, const AxisRect& source) {
 }
 
 double normal_field_integral_within(const AxisRect& target, const AxisRect& source,
-                                    double allowance) {
+                                    double allowance, bool try_far) {
   const bool parallel = target.axis == source.axis;
   if (parallel && target.plane == source.plane) return 0;
   const PairOrder order = canonical_order(target, source);
   NormalFieldMeans means;
   means.allowance = allowance > 0 ? allowance : 0;
+  means.try_far = try_far;
   means.target_is_a = parallel || !order.swapped;
   means.costs = {0.3, 1.4, 13, 14};
   const double value = by_cheapest_means(order, means);

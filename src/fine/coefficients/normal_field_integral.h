@@ -22,9 +22,10 @@ constexpr double kNormalMeansBound = 1.01e-7;
 /// means is then kept where its own bound allows that (the far expansion of a lower order, the
 /// closed form in double with more rounding). The error is at most
 /// kNormalMeansBound · normal_field_scale + allowance; with `allowance` 0, the bits of
-/// normal_field_integral.
+/// normal_field_integral. `try_far` false skips the far expansion, where the caller has found
+/// that it would refuse the pair (image_pair.h).
 double normal_field_integral_within(const AxisRect& target, const AxisRect& source,
-                                    double allowance);
+                                    double allowance, bool try_far = true);
 
 /// The yardstick of normal_field_integral's accuracy, a bound on |K| within a small factor:
 ///   min(2π·min(A_t, A_s), A_t·A_s/g²),  g the shortest distance between t and s

@@ -35,6 +35,9 @@
 /// The far expansion's bound on its truncation error: relative to the potential's integral, or
 /// for the normal field to A·A'/D² (D between the centres).
 constexpr double kFarTolerance = 1e-7;
+/// The far expansion's relative tolerance where a caller's allowance loosens it, at most: a term
+/// whose allowance is larger takes the expansion of that tolerance all the same.
+constexpr double kLoosestFarTolerance = 1e-3;
 /// R⁴/(A·A') below which the closed form in double has always passed its rounding estimate.
 constexpr double kSurelyAccurateLoss = 1000;
 /// R⁴/(A·A') up to which the closed form in long double is trusted: rounding about 3e-13.
