@@ -141,16 +141,14 @@ LeafBlocks make_leaf_blocks(const NearField& near,
     B.rows.insert(B.rows.end(), rows.begin(), rows.end());
     B.factor.insert(B.factor.end(), a.begin(), a.end());
     B.block_start.push_back(static_cast<int64_t>(B.rows.size()));
+    B.largest = std::max(B.largest, static_cast<int32_t>(rows.size()));
   }
   return B;
 }
 
 void leaf_blocks_solve(const LeafBlocks& B, const L* r, L* z) {
-  int32_t largest = 0;
   const int32_t blocks = static_cast<int32_t>(B.owned.size());
-  for (int32_t b = 0; b < blocks; ++b)
-    largest = std::max(largest, static_cast<int32_t>(B.block_start[b + 1] - B.block_start[b]));
-  std::vector<L> y(largest);
+  std::vector<L> y(B.largest);
   for (int32_t b = 0; b < blocks; ++b) {
     const int32_t* rows = B.rows.data() + B.block_start[b];
     const int32_t m = static_cast<int32_t>(B.block_start[b + 1] - B.block_start[b]);

@@ -20,6 +20,7 @@ struct LeafBlocks {
   std::vector<int32_t> rows;          // each block's rows: its leaf's, then the neighbours'
   std::vector<int64_t> factor_start;  // per block: offset into `factor`
   std::vector<double> factor;         // each block's L, the lower triangle row by row
+  int32_t largest = 0;                // rows of the largest block
 };
 
 /// The blocks of `near` over `leaves` (each [first, first + count) of its rows, together every
