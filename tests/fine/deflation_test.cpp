@@ -26,6 +26,7 @@ LevelResult third_level(int32_t panels, int32_t threads, InstructionSet set) {
   const std::vector<double> feature = feature_scales(structure);
   LevelSettings settings = level_settings_for(0.01, threads, set);
   settings.coarse_panels = panels;
+  settings.stationary_tolerance = settings.tolerance;  // both solves to 1e-8, compared below
   const LevelResult below = solve_level(structure, feature, 2, settings, nullptr);
   return solve_level(structure, feature, 3, settings, &below);
 }

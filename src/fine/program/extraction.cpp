@@ -107,6 +107,7 @@ LevelSettings level_settings_for(double accuracy, int32_t threads, InstructionSe
     settings.iteration_degree = 5;
     settings.separation = 0.5;
     settings.tolerance = 1e-9;
+    settings.stationary_tolerance = 1e-6;
   }
   return settings;
 }

@@ -46,8 +46,8 @@ ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
     const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
     const int32_t lanes = std::min(kNarrowLanes, conductors - first);
     fill_group(mesh, tree, solves.solution, conductors, first, own);
-    outcomes[g] = solve_lanes(Q, P, M, own.b.get(), own.x.get(), own.y.get(), settings.tolerance,
-                              10 * n + 1000, own);
+    outcomes[g] = solve_lanes(Q, P, M, own.b.get(), own.x.get(), own.y.get(),
+                              settings.stationary_tolerance, 10 * n + 1000, own);
     outcomes[g].resize(lanes);
     for (int32_t i = 0; i < n; ++i) {
       const size_t at = static_cast<size_t>(tree.panel[i]) * conductors + first;

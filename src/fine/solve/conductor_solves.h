@@ -20,8 +20,8 @@ struct ConductorSolves {
 };
 
 /// The solves of every conductor of a symmetric system (potential 1 on its panels) under Q to
-/// settings.tolerance, with P x for the capacitance; this process's groups of settings.share,
-/// the others' gathered.
+/// settings.stationary_tolerance, with P x for the capacitance; this process's groups of
+/// settings.share, the others' gathered.
 ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
                                  const LevelOperator& Q, const LevelOperator& P,
                                  const LevelPreconditioner& M, std::vector<double> start,
