@@ -4,6 +4,7 @@ set(VORNAX_FINE_COEFFICIENT_SOURCES
   src/fine/coefficients/closed_form_kernels.cpp
   src/fine/coefficients/closed_form_kernels_sse2.cpp
   src/fine/coefficients/closed_form_kernels_avx2.cpp
+  src/fine/coefficients/closed_form_kernels_avx512.cpp
   src/fine/coefficients/inverse_distance_table.cpp
   src/fine/coefficients/far_pair.cpp
   src/fine/coefficients/image_pair.cpp
@@ -16,6 +17,7 @@ set(VORNAX_FINE_COEFFICIENT_SOURCES
   src/fine/coefficients/normal_field_kernels.cpp
   src/fine/coefficients/normal_field_kernels_sse2.cpp
   src/fine/coefficients/normal_field_kernels_avx2.cpp
+  src/fine/coefficients/normal_field_kernels_avx512.cpp
   src/fine/coefficients/normal_closed_form.cpp
   src/fine/coefficients/normal_expansion.cpp
   src/fine/coefficients/normal_field_integral.cpp
@@ -92,3 +94,5 @@ set_source_files_properties(src/fine/solve/near_kernels_avx2.cpp PROPERTIES COMP
 set_source_files_properties(src/fine/solve/near_kernels_avx512.cpp PROPERTIES COMPILE_OPTIONS "-mavx512f")
 set_source_files_properties(src/fine/coefficients/closed_form_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")
 set_source_files_properties(src/fine/coefficients/normal_field_kernels_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")
+set_source_files_properties(src/fine/coefficients/closed_form_kernels_avx512.cpp PROPERTIES COMPILE_OPTIONS "-mavx512f")
+set_source_files_properties(src/fine/coefficients/normal_field_kernels_avx512.cpp PROPERTIES COMPILE_OPTIONS "-mavx512f")

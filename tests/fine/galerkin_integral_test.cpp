@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "fine/coefficients/closed_form_kernels.h"
@@ -142,22 +143,40 @@ TEST(FineCoefficients, GaussLegendreRulesAreExactToTheirDegree) {
   }
 }
 
-// Every instruction-set path of the closed forms gives the same bits, zeros and ties included.
+namespace {
+
+// The bits of a double, so that a zero's sign counts as well.
+uint64_t bits_of(double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+}  // namespace
+
+// Every instruction-set path of the closed forms gives the same bits, zeros and ties included:
+// two, four and eight lanes (a row of the corners, or two rows, to a register).
 TEST(FineCoefficients, ClosedFormPathsAgreeToTheBit) {
   if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
-  const ClosedFormKernels* paths[2] = {&kClosedFormKernelsSse2, &kClosedFormKernelsAvx2};
+  const int32_t path_count = __builtin_cpu_supports("avx512f") ? 3 : 2;
+  const ClosedFormKernels* paths[3] = {&kClosedFormKernelsSse2, &kClosedFormKernelsAvx2,
+                                       &kClosedFormKernelsAvx512};
   const std::vector<CornerDifferences> inputs = awkward_differences(12345, 2000);
   for (int32_t trial = 0; trial < 2000; ++trial) {
     const double *xs = inputs[trial].xs, *ys = inputs[trial].ys, *zs = inputs[trial].zs;
-    double sums[2][4], sizes[2][3];
-    for (int32_t p = 0; p < 2; ++p) {
+    double sums[3][4], sizes[3][3];
+    for (int32_t p = 0; p < path_count; ++p) {
       sums[p][0] = paths[p]->parallel_sum(xs, ys, zs[0], sizes[p][0]);
       sums[p][1] = paths[p]->reduced_parallel_sum(xs, ys, zs[0], sizes[p][1]);
       sums[p][2] = paths[p]->perpendicular_sum(xs, ys, zs, sizes[p][2]);
       sums[p][3] = paths[p]->potential_sum(xs, ys, zs[0]);
     }
-    for (int32_t k = 0; k < 4; ++k) EXPECT_EQ(sums[0][k], sums[1][k]) << trial << " " << k;
-    for (int32_t k = 0; k < 3; ++k) EXPECT_EQ(sizes[0][k], sizes[1][k]) << trial << " " << k;
+    for (int32_t p = 1; p < path_count; ++p) {
+      for (int32_t k = 0; k < 4; ++k)
+        EXPECT_EQ(bits_of(sums[0][k]), bits_of(sums[p][k])) << trial << " " << k << " " << p;
+      for (int32_t k = 0; k < 3; ++k)
+        EXPECT_EQ(bits_of(sizes[0][k]), bits_of(sizes[p][k])) << trial << " " << k << " " << p;
+    }
   }
 }
 

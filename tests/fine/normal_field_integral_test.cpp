@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "fine/coefficients/normal_expansion.h"
@@ -200,23 +201,35 @@ TEST(NormalField, FarExpansionKeepsWithinItsBound) {
   EXPECT_EQ(normal_expansion_order(segment, rect(0, 2, 0, 0, 1e-4, 1e-4), 1e-7), -1);
 }
 
-// Every instruction-set path of the sums gives the same bits.
+// Every instruction-set path of the sums gives the same bits (a zero's sign included): two,
+// four and eight lanes.
 TEST(NormalField, KernelPathsAgreeToTheBit) {
   if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
-  const NormalFieldKernels* paths[2] = {&kNormalFieldKernelsSse2, &kNormalFieldKernelsAvx2};
+  const int32_t path_count = __builtin_cpu_supports("avx512f") ? 3 : 2;
+  const NormalFieldKernels* paths[3] = {&kNormalFieldKernelsSse2, &kNormalFieldKernelsAvx2,
+                                        &kNormalFieldKernelsAvx512};
+  auto bits_of = [](double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+  };
   const std::vector<CornerDifferences> inputs = awkward_differences(777, 2000);
   for (int32_t trial = 0; trial < 2000; ++trial) {
     const double *xs = inputs[trial].xs, *ys = inputs[trial].ys, *zs = inputs[trial].zs;
     const double z = std::fabs(zs[1]) + 1e-3;
-    double sums[2][5], sizes[2][3];
-    for (int32_t p = 0; p < 2; ++p) {
+    double sums[3][5], sizes[3][3];
+    for (int32_t p = 0; p < path_count; ++p) {
       sums[p][0] = paths[p]->parallel_sum(xs, ys, z, sizes[p][0]);
       sums[p][1] = paths[p]->reduced_parallel_sum(xs, ys, z, sizes[p][1]);
       sums[p][2] = paths[p]->perpendicular_sum(xs, ys, zs, sizes[p][2]);
       sums[p][3] = paths[p]->solid_angle_sum(xs, ys, zs[0]);
       sums[p][4] = paths[p]->log_sum(xs, ys, zs[0]);
     }
-    for (int32_t k = 0; k < 5; ++k) EXPECT_EQ(sums[0][k], sums[1][k]) << trial << " " << k;
-    for (int32_t k = 0; k < 3; ++k) EXPECT_EQ(sizes[0][k], sizes[1][k]) << trial << " " << k;
+    for (int32_t p = 1; p < path_count; ++p) {
+      for (int32_t k = 0; k < 5; ++k)
+        EXPECT_EQ(bits_of(sums[0][k]), bits_of(sums[p][k])) << trial << " " << k << " " << p;
+      for (int32_t k = 0; k < 3; ++k)
+        EXPECT_EQ(bits_of(sizes[0][k]), bits_of(sizes[p][k])) << trial << " " << k << " " << p;
+    }
   }
 }

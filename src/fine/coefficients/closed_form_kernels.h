@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/instruction_set.h"
+
 /// The signed sums of the closed forms over the corners of the rectangles, in registers of
 /// several doubles. Every path gives the same bits (only IEEE operations in a fixed order, and
 /// the sums taken lane by lane in the same order), so the choice of path changes only speed.
@@ -27,6 +29,11 @@ struct ClosedFormKernels {
 /// The paths, each in a file compiled for its instruction set.
 extern const ClosedFormKernels kClosedFormKernelsSse2;
 extern const ClosedFormKernels kClosedFormKernelsAvx2;
+extern const ClosedFormKernels kClosedFormKernelsAvx512;
 
-/// The widest path this processor has.
+/// The path of the closed forms' sums: the one VORNAX_ISA names if this processor has it, else
+/// the widest it has.
+InstructionSet closed_form_path();
+
+/// The sums on closed_form_path().
 const ClosedFormKernels& closed_form_kernels();

@@ -28,12 +28,12 @@ uint64_t hash_of(const std::array<int64_t, 12>& shape, uint64_t seed) {
 CoefficientCache::CoefficientCache() : slots_(kSlots) {}
 
 double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
-  return value_of(a, b, nullptr, 0, false);
+  return value(probe_of(a, b, nullptr, 0, false));
 }
 
 double CoefficientCache::layered(const AxisRect& a, const AxisRect& b,
                                  const LayerPairKernel& kernel, int64_t pair, bool normal) {
-  return value_of(a, b, &kernel, pair, normal);
+  return value(probe_of(a, b, &kernel, pair, normal));
 }
 
 namespace {
@@ -79,8 +79,12 @@ double shape_value(const std::array<int64_t, 12>& shape, const LayerPairKernel* 
 
 }  // namespace
 
-double CoefficientCache::value_of(const AxisRect& a, const AxisRect& b,
-                                  const LayerPairKernel* kernel, int64_t pair, bool normal) {
+CoefficientCache::Probe CoefficientCache::probe_of(const AxisRect& a, const AxisRect& b,
+                                                   const LayerPairKernel* kernel, int64_t pair,
+                                                   bool normal) {
+  Probe probe;
+  probe.kernel = kernel;
+  probe.normal = normal;
   const SpaceBox box_a = space_box(a), box_b = space_box(b);
   const double size =
       std::max({a.hi[0] - a.lo[0], a.hi[1] - a.lo[1], b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]});
@@ -116,13 +120,23 @@ double CoefficientCache::value_of(const AxisRect& a, const AxisRect& b,
   }
   // The order of a normal pair counts (the target's normal), and so does a layered pair's
   // (the kernel is its layers' in this order): only a pair of one medium may be swapped.
-  const Shape& shape = kernel == nullptr ? std::min(forward, backward) : forward;
-  const int kind = kernel == nullptr ? 0 : 1;
-  if (looked_up_[kind] >= kTrial && found_[kind] * kWorth[kind] < looked_up_[kind]) {
-    return shape_value(shape, kernel, normal);
+  probe.shape = kernel == nullptr ? std::min(forward, backward) : forward;
+  if (!looking_up(kernel == nullptr ? 0 : 1)) return probe;
+  probe.first = hash_of(probe.shape, 0) | 1;
+  probe.second = hash_of(probe.shape, 0x5851f42d4c957f2dull);
+  __builtin_prefetch(&slots_[static_cast<std::size_t>(probe.first >> 1) & (kSlots - 1)]);
+  return probe;
+}
+
+double CoefficientCache::value(const Probe& probe) {
+  const int kind = probe.kernel == nullptr ? 0 : 1;
+  // A kind that stopped being looked up never starts again, so a probe made while it was looked
+  // up may meet it stopped, never the reverse.
+  if (probe.first == 0 || !looking_up(kind)) {
+    return shape_value(probe.shape, probe.kernel, probe.normal);
   }
   ++looked_up_[kind];
-  const uint64_t first = hash_of(shape, 0) | 1, second = hash_of(shape, 0x5851f42d4c957f2dull);
+  const uint64_t first = probe.first, second = probe.second;
   const std::size_t mask = kSlots - 1;
   std::size_t at = static_cast<std::size_t>(first >> 1) & mask;
   while (slots_[at].first != 0) {
@@ -132,7 +146,7 @@ double CoefficientCache::value_of(const AxisRect& a, const AxisRect& b,
     }
     at = (at + 1) & mask;
   }
-  const double value = shape_value(shape, kernel, normal);
+  const double value = shape_value(probe.shape, probe.kernel, probe.normal);
   if (2 * (used_ + 1) > kSlots) {
     for (Slot& slot : slots_) slot.first = 0;
     used_ = 0;

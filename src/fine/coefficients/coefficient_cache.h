@@ -34,6 +34,27 @@ class CoefficientCache {
   double layered(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel, int64_t pair,
                  bool normal);
 
+  /// A pair's shape with its hashes, made ahead of its value so that its slot of the table can
+  /// be on its way from memory while other pairs are computed.
+  struct Probe {
+    std::array<int64_t, 12> shape;   // as value_of's
+    uint64_t first = 0, second = 0;  // its hashes; first 0: made without them (not looked up)
+    const LayerPairKernel* kernel = nullptr;
+    bool normal = false;
+  };
+
+  /// The probe of coefficient(a, b), its slot prefetched.
+  Probe probe(const AxisRect& a, const AxisRect& b) { return probe_of(a, b, nullptr, 0, false); }
+
+  /// The probe of layered(a, b, kernel, pair, normal), its slot prefetched.
+  Probe layered_probe(const AxisRect& a, const AxisRect& b, const LayerPairKernel& kernel,
+                      int64_t pair, bool normal) {
+    return probe_of(a, b, &kernel, pair, normal);
+  }
+
+  /// The value of a probe's pair: the bits of coefficient or layered on the same pair.
+  double value(const Probe& probe);
+
   /// The memory a cache takes.
   static int64_t bytes() { return static_cast<int64_t>(kSlots * sizeof(Slot)); }
 
@@ -42,9 +63,13 @@ class CoefficientCache {
   // (its bits), then a's, the pair of layers and what is measured (1 potential, 2 normal
   // derivative); else zeros
   typedef std::array<int64_t, 12> Shape;
-  // The shape of the pair (a, b) and its value, found or computed from the shape alone.
-  double value_of(const AxisRect& a, const AxisRect& b, const LayerPairKernel* kernel, int64_t pair,
-                  bool normal);
+  // The shape of the pair (a, b) and, while its kind is looked up, its hashes.
+  Probe probe_of(const AxisRect& a, const AxisRect& b, const LayerPairKernel* kernel, int64_t pair,
+                 bool normal);
+  // True while pairs of `kind` are looked up.
+  bool looking_up(int kind) const {
+    return looked_up_[kind] < kTrial || found_[kind] * kWorth[kind] >= looked_up_[kind];
+  }
   // A shape is known by two independent 64-bit hashes of it: two different shapes share both
   // with a chance of 2^-128, far below any other cause of error.
   struct Slot {

@@ -2,10 +2,11 @@
 
 #include "fine/coefficients/normal_field_kernels.h"
 
-#include "common/instruction_set.h"
+#include "fine/coefficients/closed_form_kernels.h"
 
 const NormalFieldKernels& normal_field_kernels() {
-  static const NormalFieldKernels& best =
-      processor_has(InstructionSet::avx2) ? kNormalFieldKernelsAvx2 : kNormalFieldKernelsSse2;
-  return best;
+  static const NormalFieldKernels& chosen =
+      for_instruction_set(closed_form_path(), kNormalFieldKernelsSse2, kNormalFieldKernelsAvx2,
+                          kNormalFieldKernelsAvx512);
+  return chosen;
 }

@@ -32,6 +32,7 @@ struct NormalFieldKernels {
 /// The paths, each in a file compiled for its instruction set.
 extern const NormalFieldKernels kNormalFieldKernelsSse2;
 extern const NormalFieldKernels kNormalFieldKernelsAvx2;
+extern const NormalFieldKernels kNormalFieldKernelsAvx512;
 
-/// The widest path this processor has.
+/// The sums on closed_form_path() (closed_form_kernels.h).
 const NormalFieldKernels& normal_field_kernels();

@@ -20,6 +20,31 @@ double NearMedium::coefficient(CoefficientCache& cache, const LevelMesh& mesh, i
                        static_cast<int64_t>(source) * layers + target, normal);
 }
 
+CoefficientCache::Probe NearMedium::probe(CoefficientCache& cache, const LevelMesh& mesh, int32_t a,
+                                          int32_t b) const {
+  const int32_t source = layer[b], target = layer[a];
+  const bool normal = !normal_row.empty() && normal_row[a];
+  return cache.layered_probe(mesh.panels[a].rect, mesh.panels[b].rect, kernel->pair(source, target),
+                             static_cast<int64_t>(source) * layers + target, normal);
+}
+
+void near_row_values(CoefficientCache& cache, const LevelMesh& mesh, const NearMedium* medium,
+                     int32_t a, const int32_t* columns, int64_t count, double* values) {
+  // Far enough ahead that a slot's miss (some 100 ns on a loaded machine) overlaps the pairs
+  // computed meanwhile, near enough that the probes stay in the first-level cache.
+  constexpr int64_t kAhead = 4;
+  CoefficientCache::Probe ring[kAhead];
+  auto probe = [&](int64_t k) {
+    return medium != nullptr ? medium->probe(cache, mesh, a, columns[k])
+                             : cache.probe(mesh.panels[a].rect, mesh.panels[columns[k]].rect);
+  };
+  for (int64_t k = 0; k < std::min(count, kAhead); ++k) ring[k] = probe(k);
+  for (int64_t k = 0; k < count; ++k) {
+    values[k] = cache.value(ring[k % kAhead]);
+    if (k + kAhead < count) ring[k % kAhead] = probe(k + kAhead);
+  }
+}
+
 NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
                           const InteractionLists& lists, int32_t threads,
                           const NearMedium* medium) {
@@ -53,24 +78,23 @@ NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
     CoefficientCache& cache = caches[thread];
     int32_t leaf = leaves[k];
     const ClusterNode& node = tree.nodes[leaf];
-    auto value = [&](int32_t i, int32_t j) {
-      const int32_t a = tree.panel[i], b = tree.panel[j];
-      if (medium != nullptr) return medium->coefficient(cache, mesh, a, b);
-      return cache.coefficient(mesh.panels[a].rect, mesh.panels[b].rect);
-    };
+    std::vector<int32_t> columns;  // mesh numbers of a row's column panels
     for (int32_t i = node.first; i < node.first + node.count; ++i) {
-      near.diagonal[i] = value(i, i);
-      int64_t e = near.row_start[i];
+      const int32_t a = tree.panel[i];
+      near_row_values(cache, mesh, medium, a, &a, 1, &near.diagonal[i]);
+      const int64_t e = near.row_start[i];
+      columns.clear();
       auto put = [&](int32_t j) {
-        near.col[e] = j;
-        near.value[e] = value(i, j);
-        ++e;
+        near.col[e + static_cast<int64_t>(columns.size())] = j;
+        columns.push_back(tree.panel[j]);
       };
       for (int32_t j = i + 1; j < node.first + node.count; ++j) put(j);
       for (int32_t b : partners[leaf]) {
         const ClusterNode& other = tree.nodes[b];
         for (int32_t j = other.first; j < other.first + other.count; ++j) put(j);
       }
+      near_row_values(cache, mesh, medium, a, columns.data(), static_cast<int64_t>(columns.size()),
+                      &near.value[e]);
     }
   });
   return near;

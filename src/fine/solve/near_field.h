@@ -28,7 +28,16 @@ struct NearMedium {
 
   /// The coefficient of row panel a and column panel b (mesh numbers), through `cache`.
   double coefficient(CoefficientCache& cache, const LevelMesh& mesh, int32_t a, int32_t b) const;
+  /// The probe of that coefficient (CoefficientCache::Probe).
+  CoefficientCache::Probe probe(CoefficientCache& cache, const LevelMesh& mesh, int32_t a,
+                                int32_t b) const;
 };
+
+/// values[k] = the coefficient of row panel a and column panel columns[k] (mesh numbers) for k
+/// below `count`: through `medium`, or in one medium without it. The same bits as one pair at a
+/// time; the cache's slot of each pair is fetched a few pairs ahead of its use.
+void near_row_values(CoefficientCache& cache, const LevelMesh& mesh, const NearMedium* medium,
+                     int32_t a, const int32_t* columns, int64_t count, double* values);
 
 /// The leaves of the tree, in node order.
 std::vector<int32_t> leaf_nodes(const ClusterTree& tree);

@@ -36,12 +36,13 @@ NearRows make_near_rows(const LevelMesh& mesh, const ClusterTree& tree,
     CoefficientCache& cache = caches[thread];
     const int32_t leaf = leaves[k];
     const ClusterNode& node = tree.nodes[leaf];
+    std::vector<int32_t> columns;  // mesh numbers of a row's column panels
     for (int32_t i = node.first; i < node.first + node.count; ++i) {
-      int64_t e = near.row_start[i];
+      const int64_t e = near.row_start[i];
+      columns.clear();
       auto put = [&](int32_t j) {
-        near.col[e] = j;
-        near.value[e] = medium.coefficient(cache, mesh, tree.panel[i], tree.panel[j]);
-        ++e;
+        near.col[e + static_cast<int64_t>(columns.size())] = j;
+        columns.push_back(tree.panel[j]);
       };
       put(i);
       for (int32_t b : partners[leaf]) {
@@ -50,6 +51,8 @@ NearRows make_near_rows(const LevelMesh& mesh, const ClusterTree& tree,
           if (j != i) put(j);
         }
       }
+      near_row_values(cache, mesh, &medium, tree.panel[i], columns.data(),
+                      static_cast<int64_t>(columns.size()), &near.value[e]);
     }
   });
   return near;
