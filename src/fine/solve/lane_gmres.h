@@ -22,7 +22,7 @@ struct GmresWork {
 };
 
 /// A space kept from the first cycle of one solve for the solves after it on the same system
-/// (recycled): C orthonormal and U with A M⁻¹-products A U = C, lane by lane. A later solve first
+/// (recycled): C orthonormal and U with A U = C, lane by lane. A later solve first
 /// takes r's part in C through U, then iterates on the part of A M⁻¹ outside C, so the
 /// directions that the first cycle needed its first steps for are not found again. A lane's
 /// columns past the steps of its own first cycle are zero.
