@@ -95,8 +95,6 @@ std::vector<L> rough_side(int32_t n) {
   return r;
 }
 
-}  // namespace
-
 /// Lane w of the first right-hand side: potential 1 on conductor w (w < 4); past lane 3, a
 /// pattern that `variant` changes.
 std::vector<L> first_side(const Bus& bus, int32_t variant) {
