@@ -1,5 +1,6 @@
 #include "fine/solve/lane_gmres.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,9 +15,11 @@ void dot(const L* a, const L* b, int32_t n, double* out) {
 
 /// The Hessenberg matrix, rotations and right-hand side of each lane in one cycle.
 struct Arnoldi {
-  explicit Arnoldi(int32_t m) : m(m), h((m + 1) * m), cs(m), sn(m), g(m + 1) {}
+  Arnoldi(int32_t m, int32_t recycled)
+      : m(m), h((m + 1) * m), b(recycled * m), cs(m), sn(m), g(m + 1) {}
   int32_t m;          // the restart
   std::vector<L> h;   // h[row * m + column]
+  std::vector<L> b;   // b[j * m + column]: the recycled c_j's part of the column's product
   std::vector<L> cs;  // the Givens rotations' cosines
   std::vector<L> sn;  // and sines
   std::vector<L> g;   // the rotated right-hand side; |g[k]| the residual after k steps
@@ -44,9 +47,11 @@ double rotate(Arnoldi& a, int32_t k, int32_t w) {
   return std::fabs(a.g[k + 1].lane[w]);
 }
 
-/// x += M⁻¹ Σ_j y_j v_j, y solving lane w's triangle of `steps[w]` columns.
+/// x += M⁻¹ Σ_j y_j v_j − U B y, y solving lane w's triangle of `steps[w]` columns: the product
+/// of the step is C B y + V H y, and only V H y is what the rotations made small.
 void update_solution(const GeneralSystem& A, const BlockPreconditioner& M, Arnoldi& a,
-                     const int32_t* steps, L* x, GmresWork& work) {
+                     const int32_t* steps, L* x, GmresWork& work, const RecycledSpace* recycle,
+                     int32_t recycled) {
   const int32_t n = A.near.n, m = a.m;
   std::vector<L> y(m);
   for (int32_t w = 0; w < kNarrowLanes; ++w) {
@@ -68,6 +73,64 @@ void update_solution(const GeneralSystem& A, const BlockPreconditioner& M, Arnol
   apply_block_preconditioner(A, M, u, work.z.get(), work.preconditioner.get());
   for (int32_t i = 0; i < n; ++i)
     for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] += work.z[i].lane[w];
+  for (int32_t j = 0; j < recycled; ++j) {
+    double by[kNarrowLanes] = {};
+    for (int32_t k = 0; k < m; ++k)
+      for (int32_t w = 0; w < kNarrowLanes; ++w) by[w] += a.b[j * m + k].lane[w] * y[k].lane[w];
+    const L* uj = recycle->u[j].get();
+    for (int32_t i = 0; i < n; ++i)
+      for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] -= by[w] * uj[i].lane[w];
+  }
+}
+
+/// Fills `space` from a first cycle of plain Arnoldi steps, A M⁻¹ V_k = V_{k+1} H_k, whose
+/// rotations made H_k = Q R: C = V_{k+1} Q (orthonormal) and U = M⁻¹ V_k R⁻¹, so that A U = C.
+void keep_space(const GeneralSystem& A, const BlockPreconditioner& M, const Arnoldi& a,
+                const int32_t* steps, GmresWork& work, RecycledSpace& space) {
+  const int32_t n = A.near.n, m = a.m, most = static_cast<int32_t>(space.c.size());
+  int32_t k = 0;
+  for (int32_t w = 0; w < kNarrowLanes; ++w) k = std::max(k, std::min(steps[w], most));
+  std::vector<double> q(m + 1);
+  for (int32_t j = 0; j < k; ++j) {
+    L* c = space.c[j].get();
+    for (int32_t i = 0; i < n; ++i) c[i] = L{};
+    for (int32_t w = 0; w < kNarrowLanes; ++w) {
+      if (j >= steps[w] || a.h[j * m + j].lane[w] == 0.0) continue;
+      std::fill(q.begin(), q.end(), 0.0);
+      q[j] = 1.0;  // Q e_j = G_0ᵀ ⋯ G_jᵀ e_j
+      for (int32_t r = j; r >= 0; --r) {
+        const double cs = a.cs[r].lane[w], sn = a.sn[r].lane[w];
+        const double q0 = q[r], q1 = q[r + 1];
+        q[r] = cs * q0 - sn * q1;
+        q[r + 1] = sn * q0 + cs * q1;
+      }
+      for (int32_t r = 0; r <= j + 1; ++r) {
+        const L* v = work.v[r].get();
+        for (int32_t i = 0; i < n; ++i) c[i].lane[w] += q[r] * v[i].lane[w];
+      }
+    }
+    // T_j = (v_j − Σ_{r<j} T_r R_rj) / R_jj in u_j, preconditioned below.
+    L* t = space.u[j].get();
+    const L* v = work.v[j].get();
+    for (int32_t i = 0; i < n; ++i) t[i] = L{};
+    for (int32_t w = 0; w < kNarrowLanes; ++w) {
+      const double pivot = a.h[j * m + j].lane[w];
+      if (j >= steps[w] || pivot == 0.0) continue;
+      for (int32_t i = 0; i < n; ++i) t[i].lane[w] = v[i].lane[w];
+      for (int32_t r = 0; r < j; ++r) {
+        const double rj = a.h[r * m + j].lane[w];
+        const L* tr = space.u[r].get();
+        for (int32_t i = 0; i < n; ++i) t[i].lane[w] -= rj * tr[i].lane[w];
+      }
+      for (int32_t i = 0; i < n; ++i) t[i].lane[w] /= pivot;
+    }
+  }
+  for (int32_t j = 0; j < k; ++j) {
+    L* t = space.u[j].get();
+    apply_block_preconditioner(A, M, t, work.z.get(), work.preconditioner.get());
+    for (int32_t i = 0; i < n; ++i) t[i] = work.z[i];
+  }
+  space.size = k;
 }
 
 }  // namespace
@@ -81,6 +144,17 @@ GmresWork::GmresWork(const FarField& far_field, int32_t n, int32_t conductor_row
   for (int32_t j = 0; j <= m; ++j) v.emplace_back(new L[n]);
 }
 
+RecycledSpace::RecycledSpace(int32_t n, int32_t most) {
+  for (int32_t j = 0; j < most; ++j) {
+    c.emplace_back(new L[n]);
+    u.emplace_back(new L[n]);
+  }
+}
+
+int64_t RecycledSpace::bytes(int32_t n, int32_t most) {
+  return static_cast<int64_t>(sizeof(L)) * 2 * most * int64_t{n};
+}
+
 int64_t GmresWork::bytes(const FarField& far, int32_t n, int32_t conductor_rows, int32_t m) {
   return static_cast<int64_t>(sizeof(L)) *
              ((m + 3) * int64_t{n} + kBlockPreconditionerVectors * int64_t{conductor_rows}) +
@@ -89,10 +163,11 @@ int64_t GmresWork::bytes(const FarField& far, int32_t n, int32_t conductor_rows,
 
 std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
                                      const BlockPreconditioner& M, const L* b, L* x,
-                                     const double* bound, int32_t max_iterations, GmresWork& work) {
+                                     const double* bound, int32_t max_iterations, GmresWork& work,
+                                     RecycledSpace* recycle) {
   const int32_t n = A.near.n, m = work.restart;
   std::vector<LaneOutcome> outcome(kNarrowLanes);
-  Arnoldi a(m);
+  Arnoldi a(m, recycle != nullptr ? static_cast<int32_t>(recycle->c.size()) : 0);
   int32_t products = 0;
   while (true) {
     // The residual, the first basis vector and the lanes still running.
@@ -102,6 +177,23 @@ std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
       for (int32_t w = 0; w < kNarrowLanes; ++w) v0[i].lane[w] = b[i].lane[w] - work.w[i].lane[w];
     double beta[kNarrowLanes];
     dot(v0, v0, n, beta);
+    // r's part in the recycled C, taken through U by each lane still short of its bound.
+    const int32_t recycled = recycle != nullptr ? recycle->size : 0;
+    for (int32_t j = 0; j < recycled; ++j) {
+      double alpha[kNarrowLanes];
+      dot(recycle->c[j].get(), v0, n, alpha);
+      for (int32_t w = 0; w < kNarrowLanes; ++w)
+        if (outcome[w].converged || !(std::sqrt(beta[w]) > bound[w])) alpha[w] = 0.0;
+      const L* c = recycle->c[j].get();
+      const L* u = recycle->u[j].get();
+      for (int32_t i = 0; i < n; ++i) {
+        for (int32_t w = 0; w < kNarrowLanes; ++w) {
+          x[i].lane[w] += alpha[w] * u[i].lane[w];
+          v0[i].lane[w] -= alpha[w] * c[i].lane[w];
+        }
+      }
+    }
+    if (recycled > 0) dot(v0, v0, n, beta);
     bool active[kNarrowLanes];
     int32_t running = 0, steps[kNarrowLanes] = {};
     for (int32_t w = 0; w < kNarrowLanes; ++w) {
@@ -120,6 +212,14 @@ std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
       apply_block_preconditioner(A, M, vk, work.z.get(), work.preconditioner.get());
       apply_general(A, degree, work.z.get(), next, work.far);
       ++products;
+      for (int32_t j = 0; j < recycled; ++j) {  // the part in C first
+        double h[kNarrowLanes];
+        const L* c = recycle->c[j].get();
+        dot(next, c, n, h);
+        for (int32_t i = 0; i < n; ++i)
+          for (int32_t w = 0; w < kNarrowLanes; ++w) next[i].lane[w] -= h[w] * c[i].lane[w];
+        for (int32_t w = 0; w < kNarrowLanes; ++w) a.b[j * m + k].lane[w] = h[w];
+      }
       for (int32_t j = 0; j <= k; ++j) {  // modified Gram-Schmidt
         double h[kNarrowLanes];
         dot(next, work.v[j].get(), n, h);
@@ -145,7 +245,9 @@ std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
         }
       }
     }
-    update_solution(A, M, a, steps, x, work);
+    update_solution(A, M, a, steps, x, work, recycle, recycled);
+    if (recycle != nullptr && recycle->size == 0 && recycled == 0)
+      keep_space(A, M, a, steps, work, *recycle);
   }
   return outcome;
 }
