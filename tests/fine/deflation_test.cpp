@@ -4,25 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <string>
 
+#include "example_structure.h"
 #include "fine/mesh/feature_scale.h"
 #include "fine/program/extraction.h"
 #include "fine/solve/solve_level.h"
 
 namespace {
 
-FineStructure bus() {
-  std::ifstream in(std::string(VORNAX_EXAMPLES) + "/bus4x4.txt");
-  FineStructure structure;
-  EXPECT_EQ("", read_fine_structure(in, "bus4x4.txt", structure));
-  return structure;
-}
-
 /// Level 3 of the bus from level 2, both with the coarse space of `panels` (0: none).
 LevelResult third_level(int32_t panels, int32_t threads, InstructionSet set) {
-  const FineStructure structure = bus();
+  const FineStructure structure = example_structure("bus4x4.txt");
   const std::vector<double> feature = feature_scales(structure);
   LevelSettings settings = level_settings_for(0.01, threads, set);
   settings.coarse_panels = panels;

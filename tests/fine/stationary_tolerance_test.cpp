@@ -5,22 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <string>
 
+#include "example_structure.h"
 #include "fine/mesh/feature_scale.h"
 #include "fine/program/extraction.h"
 #include "fine/program/kernel_floor.h"
 #include "fine/solve/solve_level.h"
 
 namespace {
-
-FineStructure bus() {
-  std::ifstream in(std::string(VORNAX_EXAMPLES) + "/bus4x4.txt");
-  FineStructure structure;
-  EXPECT_EQ("", read_fine_structure(in, "bus4x4.txt", structure));
-  return structure;
-}
 
 /// The largest change between two matrices of `n` conductors, relative to the geometric mean of
 /// the diagonal entries of the entry's row and column.
@@ -39,7 +32,7 @@ double largest_relative_change(const std::vector<double>& a, const std::vector<d
 /// Level 3 of the bus from level 2 under the settings of `accuracy`, its stationary solves
 /// stopped at `stop` (0: the settings' own stop).
 LevelResult third_level(double accuracy, double stop) {
-  const FineStructure structure = bus();
+  const FineStructure structure = example_structure("bus4x4.txt");
   const std::vector<double> feature = feature_scales(structure);
   LevelSettings settings = level_settings_for(accuracy, 2, best_instruction_set());
   if (stop > 0.0) settings.stationary_tolerance = stop;
