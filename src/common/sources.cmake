@@ -10,4 +10,5 @@ set(VORNAX_COMMON_SOURCES
   src/common/message_text.cpp
   src/common/instruction_set.cpp
   src/common/parallel_for.cpp
+  src/common/huge_pages.cpp
 )

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/huge_pages.h"
 #include "common/vector_bytes.h"
 #include "fine/far_field/far_field_images.h"
 #include "fine/far_field/far_product.h"
@@ -181,10 +182,11 @@ void pair_tensor(const FarFieldTables& F, int32_t first, int32_t second, int32_t
 }
 
 FarFieldWork::FarFieldWork(int64_t blocks)
-    : space(new Lanes<kNarrowLanes>[2 * blocks]), blocks(2 * blocks) {}
+    : space(new_advised_array<Lanes<kNarrowLanes>>(2 * blocks)), blocks(2 * blocks) {}
 
 FarFieldWork::FarFieldWork(const FarField& far)
-    : space(new Lanes<kNarrowLanes>[far.least_work_blocks()]), blocks(far.least_work_blocks()) {}
+    : space(new_advised_array<Lanes<kNarrowLanes>>(far.least_work_blocks())),
+      blocks(far.least_work_blocks()) {}
 
 FarField::FarField(const LevelMesh& mesh, const ClusterTree& tree, const InteractionLists& lists,
                    int32_t highest, int32_t kept, double separation, const FarFieldMedium* medium)
@@ -209,8 +211,7 @@ void FarField::add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<k
 
 int64_t FarField::least_work_blocks() const {
   const FarFieldTables& F = tables_;
-  return std::max(2 * F.kept_blocks,
-                  half_blocks(F.blocks) + half_blocks(int64_t{F.depth} * F.terms.count));
+  return std::max(2 * F.kept_blocks, depth_first_blocks(F));
 }
 
 int64_t FarField::work_bytes() const {

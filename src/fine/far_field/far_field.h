@@ -70,7 +70,7 @@ class FarField {
   int64_t work_blocks() const { return tables_.blocks; }
   /// The least blocks of a work space: every node's expansions of both kinds up to the kept
   /// degree, or every node's multipoles at its degree and one local expansion of the highest
-  /// degree per level of the tree, both in half the lanes, whichever is more.
+  /// degree per level of the tree, whichever is more.
   int64_t least_work_blocks() const;
   /// The bytes of the least work space, FarFieldWork(*this).
   int64_t work_bytes() const;

@@ -8,14 +8,26 @@
 
 /// y += F x with every far pair cut at `degree` (at most F.terms.highest); `space` holds `blocks`
 /// blocks (see FarFieldWork), overwritten. Above the kept degree, with room for every node's
-/// expansions of both kinds (2 F.blocks), every node's local expansion is kept; with less, the
-/// product is made in two halves of the lanes, each walking the tree depth first. Both give the
-/// same bits.
+/// expansions of both kinds (2 F.blocks), every node's local expansion is kept; with room for
+/// the moments and one path's locals (depth_first_blocks), the tree is walked depth first; with
+/// less, the same in two halves of the lanes. All give the same bits.
 typedef void (*FarProduct)(const FarFieldTables& F, int32_t degree, const Lanes<kNarrowLanes>* x,
                            Lanes<kNarrowLanes>* y, Lanes<kNarrowLanes>* space, int64_t blocks);
 
 /// Whole blocks that hold `count` blocks of half the lanes each.
 constexpr int64_t half_blocks(int64_t count) { return (count + 1) / 2; }
+
+/// The blocks of a product above the kept degree that walks the tree depth first a whole lane
+/// group at a time: every node's moments and the locals of one path.
+inline int64_t depth_first_blocks(const FarFieldTables& F) {
+  return F.blocks + int64_t{F.depth} * F.terms.count;
+}
+
+/// The same in two halves of the lanes, one after the other: half the room, but each far
+/// pair's tensor made twice and every move made at half the width.
+inline int64_t half_depth_first_blocks(const FarFieldTables& F) {
+  return half_blocks(F.blocks) + half_blocks(int64_t{F.depth} * F.terms.count);
+}
 
 /// The far product of one path, compiled for it; the caller makes sure the processor has it
 /// (processor_has). The paths differ only in register width, never in a bit of their results.

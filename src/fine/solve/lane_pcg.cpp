@@ -2,16 +2,18 @@
 
 #include <cmath>
 
+#include "common/huge_pages.h"
+
 LaneWork::LaneWork(const FarField& far_field, const LevelPreconditioner& M, int32_t n)
     : far(far_field),
-      b(new Lanes<kNarrowLanes>[n]),
-      x(new Lanes<kNarrowLanes>[n]),
-      y(new Lanes<kNarrowLanes>[n]),
-      r(new Lanes<kNarrowLanes>[n]),
-      z(new Lanes<kNarrowLanes>[n]),
-      p(new Lanes<kNarrowLanes>[n]),
-      q(new Lanes<kNarrowLanes>[n]),
-      preconditioner(new Lanes<kNarrowLanes>[M.work_size()]) {}
+      b(new_advised_array<Lanes<kNarrowLanes>>(n)),
+      x(new_advised_array<Lanes<kNarrowLanes>>(n)),
+      y(new_advised_array<Lanes<kNarrowLanes>>(n)),
+      r(new_advised_array<Lanes<kNarrowLanes>>(n)),
+      z(new_advised_array<Lanes<kNarrowLanes>>(n)),
+      p(new_advised_array<Lanes<kNarrowLanes>>(n)),
+      q(new_advised_array<Lanes<kNarrowLanes>>(n)),
+      preconditioner(new_advised_array<Lanes<kNarrowLanes>>(M.work_size())) {}
 
 void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                     FarFieldWork& work) {
