@@ -58,8 +58,8 @@ TEST(StationaryTolerance, TheLooserStopMovesTheCapacitanceFarInsideTheLevelsFloo
 }
 
 TEST(StationaryTolerance, TheLooserStopTakesAQuarterFewerStepsThanTheTolerance) {
-  // At 1 % the solves iterate about five steps per decade of residual: stopping three decades
-  // earlier than 1e-8 saves about fifteen of some forty steps a solve.
+  // At 1 % the solves iterate about five steps per decade of residual: stopping four decades
+  // earlier than 1e-8 saves about twenty of some forty steps a solve.
   const LevelResult stopped = third_level(0.01, 0.0);
   const LevelResult tight =
       third_level(0.01, level_settings_for(0.01, 1, InstructionSet::sse2).tolerance);
