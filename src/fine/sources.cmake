@@ -66,6 +66,7 @@ set(VORNAX_FINE_SOURCES
   src/fine/solve/near_kernels_avx512.cpp
   src/fine/solve/coarse_space.cpp
   src/fine/solve/conductor_solves.cpp
+  src/fine/solve/queued_solves.cpp
   src/fine/solve/level_preconditioner.cpp
   src/fine/solve/lane_pcg.cpp
   src/fine/solve/near_rows.cpp

@@ -111,10 +111,10 @@ TEST(FineDielectrics, ACap3dFileInVacuumGivesThePanelFilesMatrix) {
   const FineResult from_panels = extract(panels);
   const FineResult from_cap3d = extract(read(cap3d({1}, {}, kCubeConductor)));
   ASSERT_EQ(1u, from_cap3d.estimate.value.size());
-  // The same system in other coordinates rounds otherwise, and its solves stop at 1e-5 of the
-  // right-hand side, where the stationary capacitance lies within about 1e-8 of its limit.
+  // The same system in other coordinates rounds otherwise, and its solves stop at 1e-4 of the
+  // right-hand side, where the stationary capacitance lies within about 1e-7 of its limit.
   EXPECT_NEAR(from_panels.estimate.value[0], from_cap3d.estimate.value[0],
-              2e-8 * from_panels.estimate.value[0]);
+              1e-7 * from_panels.estimate.value[0]);
 }
 
 TEST(FineDielectrics, AFaceWhoseScaleANarrowSlitSetsIsNotCutFinelyThroughout) {
