@@ -6,6 +6,7 @@
 
 #include "fine/coefficients/galerkin_integral.h"
 #include "fine/coefficients/layered_integral.h"
+#include "fine/coefficients/power_of_two.h"
 #include "structure/space_box.h"
 
 namespace {
@@ -61,7 +62,7 @@ double shape_value(const std::array<int64_t, 12>& shape, const LayerPairKernel* 
   q.axis = axes % 3;
   double plo[3] = {0.0, 0.0, 0.0}, qlo[3];
   for (int d = 0; d < 3; ++d)
-    qlo[d] = plo[d] + std::ldexp(static_cast<double>(shape[6 + d]), exponent);
+    qlo[d] = plo[d] + times_power_of_two(static_cast<double>(shape[6 + d]), exponent);
   if (kernel != nullptr) {  // the heights of both as they are
     std::memcpy(&qlo[2], &shape[8], sizeof qlo[2]);
     std::memcpy(&plo[2], &shape[9], sizeof plo[2]);
@@ -70,9 +71,9 @@ double shape_value(const std::array<int64_t, 12>& shape, const LayerPairKernel* 
   q.plane = qlo[q.axis];
   for (int k = 0; k < 2; ++k) {
     p.lo[k] = plo[(p.axis + 1 + k) % 3];
-    p.hi[k] = p.lo[k] + std::ldexp(static_cast<double>(shape[2 + k]), exponent);
+    p.hi[k] = p.lo[k] + times_power_of_two(static_cast<double>(shape[2 + k]), exponent);
     q.lo[k] = qlo[(q.axis + 1 + k) % 3];
-    q.hi[k] = q.lo[k] + std::ldexp(static_cast<double>(shape[4 + k]), exponent);
+    q.hi[k] = q.lo[k] + times_power_of_two(static_cast<double>(shape[4 + k]), exponent);
   }
   return pair_value(p, q, kernel, normal);
 }
@@ -88,10 +89,8 @@ CoefficientCache::Probe CoefficientCache::probe_of(const AxisRect& a, const Axis
   const SpaceBox box_a = space_box(a), box_b = space_box(b);
   const double size =
       std::max({a.hi[0] - a.lo[0], a.hi[1] - a.lo[1], b.hi[0] - b.lo[0], b.hi[1] - b.lo[1]});
-  int exponent;
-  std::frexp(size, &exponent);
-  exponent -= 40;
-  const double unit = std::ldexp(1.0, -exponent);  // 2^-exponent, exact
+  const int exponent = frexp_exponent(size) - 40;
+  const double unit = power_of_two(-exponent);  // 2^-exponent, exact
   auto rounded = [unit](double length) {
     const double v = length * unit;
     return static_cast<int64_t>(v >= 0.0 ? v + 0.5 : v - 0.5);
