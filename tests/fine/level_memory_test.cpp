@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "example_structure.h"
 #include "fine/mesh/feature_scale.h"
 #include "fine/program/extraction.h"
 #include "fine/solve/solve_level.h"
@@ -53,25 +54,9 @@ FineStructure crossing_bus(int k) {
     const int across = 2 * (w % k) + 1;
     const double lo[3] = {upper ? across : 0.0, upper ? 0.0 : across, upper ? 2.0 : 0.0};
     const double hi[3] = {upper ? across + 1.0 : length, upper ? length : across + 1.0, lo[2] + 1};
-    for (int axis = 0; axis < 3; ++axis) {  // the two faces across `axis`
-      const int a = (axis + 1) % 3, b = (axis + 2) % 3;
-      for (double at : {lo[axis], hi[axis]}) {
-        file << "Q " << w + 1;
-        const double corner[4][2] = {
-            {lo[a], lo[b]}, {hi[a], lo[b]}, {hi[a], hi[b]}, {lo[a], hi[b]}};
-        for (const auto& c : corner) {
-          double point[3];
-          point[axis] = at, point[a] = c[0], point[b] = c[1];
-          file << "  " << point[0] << " " << point[1] << " " << point[2];
-        }
-        file << "\n";
-      }
-    }
+    write_box_panels(file, std::to_string(w + 1), lo, hi);
   }
-  std::istringstream in(file.str());
-  FineStructure structure;
-  EXPECT_EQ("", read_fine_structure(in, "bus", structure));
-  return structure;
+  return structure_from_text(file.str(), "bus");
 }
 
 }  // namespace

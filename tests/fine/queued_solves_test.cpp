@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "example_structure.h"
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/mesh/feature_scale.h"
@@ -23,27 +24,11 @@ FineStructure row_of_cubes() {
   std::ostringstream file;
   file << "eleven cubes\n";
   for (int c = 0; c < 11; ++c) {
-    const double x0 = 1.6 * c, x1 = x0 + 1.0, y1 = 1.0 + 0.1 * c, z1 = 1.0 + 0.05 * (c % 3);
-    const std::string name = std::to_string(c + 1);
-    auto corner = [&](double x, double y, double z) { file << ' ' << x << ' ' << y << ' ' << z; };
-    file << "Q " << name;  // the six faces
-    corner(x0, 0, 0), corner(x1, 0, 0), corner(x1, y1, 0), corner(x0, y1, 0);
-    file << "\nQ " << name;
-    corner(x0, 0, z1), corner(x1, 0, z1), corner(x1, y1, z1), corner(x0, y1, z1);
-    file << "\nQ " << name;
-    corner(x0, 0, 0), corner(x1, 0, 0), corner(x1, 0, z1), corner(x0, 0, z1);
-    file << "\nQ " << name;
-    corner(x0, y1, 0), corner(x1, y1, 0), corner(x1, y1, z1), corner(x0, y1, z1);
-    file << "\nQ " << name;
-    corner(x0, 0, 0), corner(x0, y1, 0), corner(x0, y1, z1), corner(x0, 0, z1);
-    file << "\nQ " << name;
-    corner(x1, 0, 0), corner(x1, y1, 0), corner(x1, y1, z1), corner(x1, 0, z1);
-    file << '\n';
+    const double lo[3] = {1.6 * c, 0.0, 0.0};
+    const double hi[3] = {lo[0] + 1.0, 1.0 + 0.1 * c, 1.0 + 0.05 * (c % 3)};
+    write_box_panels(file, std::to_string(c + 1), lo, hi);
   }
-  std::istringstream in(file.str());
-  FineStructure structure;
-  EXPECT_EQ("", read_fine_structure(in, "cubes.txt", structure));
-  return structure;
+  return structure_from_text(file.str(), "cubes.txt");
 }
 
 }  // namespace
