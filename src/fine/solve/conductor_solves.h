@@ -20,8 +20,10 @@ struct ConductorSolves {
 };
 
 /// The solves of every conductor of a symmetric system (potential 1 on its panels) under Q to
-/// settings.stationary_tolerance, with P x for the capacitance; this process's groups of
-/// settings.share, the others' gathered.
+/// settings.stationary_tolerance, with P x for the capacitance. In one process without a coarse
+/// space the threads' lane groups share one queue of conductors (solve_queued_conductors);
+/// otherwise they run fixed groups of kNarrowLanes, this process's groups of settings.share,
+/// the others' gathered. Both give every conductor the same bits.
 ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
                                  const LevelOperator& Q, const LevelOperator& P,
                                  const LevelPreconditioner& M, std::vector<double> start,
