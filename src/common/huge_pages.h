@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 /// Asks the operating system to back the whole 2 MiB pages inside [start, start + bytes) with
 /// huge pages, where it offers them on request (Linux's transparent huge pages in "madvise"
@@ -16,4 +17,16 @@ T* new_advised_array(size_t count) {
   T* array = new T[count];
   advise_huge_pages(array, count * sizeof(T));
   return array;
+}
+
+/// v.assign(count, value) with the new room advised as above before it is written: for the
+/// large arrays a level fills once (its near coefficients, its far pairs' tensors).
+template <class T>
+void assign_advised(std::vector<T>& v, size_t count, const T& value) {
+  if (count > v.capacity()) {
+    std::vector<T>().swap(v);
+    v.reserve(count);
+    advise_huge_pages(v.data(), count * sizeof(T));
+  }
+  v.assign(count, value);
 }

@@ -142,7 +142,7 @@ void add_pairs(const ClusterTree& tree, const InteractionLists& lists,
   }
   for (int32_t k = 0; k < nodes; ++k) F.side_start[k + 1] += F.side_start[k];
   F.sides.resize(2 * lists.far.size());
-  F.kept_tensors.assign(lists.far.size() * kept_terms, 0.0);
+  assign_advised(F.kept_tensors, lists.far.size() * kept_terms, 0.0);
   std::vector<int32_t> fill(F.side_start.begin(), F.side_start.end() - 1);
   double derivative[kMostTerms];
   for (size_t l = 0; l < lists.far.size(); ++l) {
@@ -160,7 +160,7 @@ void add_pairs(const ClusterTree& tree, const InteractionLists& lists,
 void add_kept_tensors(FarFieldTables& F) {
   const int32_t count = F.terms.count;
   const int32_t kept_terms = terms_up_to(F.kept_degree);
-  F.kept_tensors.assign(F.sides.size() * kept_terms, 0.0);
+  assign_advised(F.kept_tensors, F.sides.size() * kept_terms, 0.0);
   for (size_t e = 0; e < F.sides.size(); ++e) {
     const FarLinkSide& side = F.sides[e];
     const double* T = &F.tensors[side.tensor];

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/huge_pages.h"
 #include "common/parallel_for.h"
 
 NearRows make_near_rows(const LevelMesh& mesh, const ClusterTree& tree,
@@ -29,8 +30,8 @@ NearRows make_near_rows(const LevelMesh& mesh, const ClusterTree& tree,
     for (int32_t i = node.first; i < node.first + node.count; ++i) near.row_start[i + 1] = columns;
   }
   for (int32_t i = 0; i < n; ++i) near.row_start[i + 1] += near.row_start[i];
-  near.col.resize(near.row_start[n]);
-  near.value.resize(near.row_start[n]);
+  assign_advised(near.col, near.row_start[n], int32_t{0});
+  assign_advised(near.value, near.row_start[n], 0.0);
   std::vector<CoefficientCache> caches(parallel_for_threads(leaves.size(), threads));
   parallel_for(static_cast<int64_t>(leaves.size()), threads, [&](int64_t k, int32_t thread) {
     CoefficientCache& cache = caches[thread];
