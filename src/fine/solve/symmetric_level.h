@@ -12,10 +12,11 @@
 #include "fine/solve/solve_level.h"
 
 /// The symmetric system of a level, in vacuum or through a stack's images: its near
-/// coefficients, far field and preconditioner, built in that order and timed phase by
-/// phase, and the two operators the conjugate-gradient solves use: Q at the degree of the
-/// iterations, P at the highest degree for the final products. P and Q refer to the members,
-/// so the system stays where it was built.
+/// coefficients, then its far field and its preconditioner side by side (each needs only what
+/// came before, and each is mostly the work of one thread), timed phase by phase, and the two
+/// operators the conjugate-gradient solves use: Q at the degree of the iterations, P at the
+/// highest degree for the final products. P and Q refer to the members, so the system stays
+/// where it was built.
 struct SymmetricLevel {
   SymmetricLevel(const LevelMesh& mesh, const ClusterTree& tree, const InteractionLists& lists,
                  const LevelSettings& settings, const NearMedium* near_medium,
@@ -33,4 +34,14 @@ struct SymmetricLevel {
   LevelOperator P;                     // the operator at the highest degree
   LevelOperator Q;                     // the operator at the degree of the iterations
   LevelPreconditioner preconditioner;  // of the solves under Q
+
+ private:
+  struct Parts;  // the near coefficients, far field and factor as they were built
+  // The near coefficients, then the far field on one thread beside the factor on another.
+  static Parts build_parts(const LevelMesh& mesh, const ClusterTree& tree,
+                           const InteractionLists& lists, const LevelSettings& settings,
+                           const NearMedium* near_medium, const FarFieldMedium* far_medium,
+                           LevelTimer& timer);
+  SymmetricLevel(Parts&& parts, const LevelMesh& mesh, const ClusterTree& tree,
+                 const LevelSettings& settings, LevelTimer& timer);
 };
