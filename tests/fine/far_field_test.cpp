@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "fine/far_field/far_product.h"
@@ -219,6 +221,55 @@ TEST(FarField, TheProductsDepthFirstAreTheProductThatKeepsEveryLocalToTheBit) {
         }
       }
       EXPECT_NE(0, std::memcmp(all.data(), x.data(), n * sizeof(x[0])));  // the product is there
+    }
+  }
+}
+
+// The last product of a level is shared by the threads: one makes the moments, then each walks
+// the subtrees it takes. Whichever thread takes which subtree, y must get the bits of the product
+// of one thread, on one root or two, on every path.
+TEST(FarField, TheProductSharedByThreadsIsTheProductOfOneThreadToTheBit) {
+  const Level level("bus4x4.txt", 2, 4, 0.6);
+  std::vector<int32_t> group(level.mesh.panels.size());
+  for (size_t i = 0; i < group.size(); ++i) group[i] = 2 * i < group.size() ? 0 : 1;
+  const ClusterTree grouped(level.mesh, 4, &group);
+  const InteractionLists grouped_lists = make_interaction_lists(grouped, 0.6);
+  const int32_t n = static_cast<int32_t>(level.mesh.panels.size());
+  std::mt19937 random(31);
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  std::vector<Lanes<kNarrowLanes>> x(n);
+  for (auto& block : x) {
+    for (double& value : block.lane) value = uniform(random);
+  }
+  for (const ClusterTree* tree : {&level.tree, &grouped}) {
+    const FarField far(level.mesh, *tree, tree == &grouped ? grouped_lists : level.lists, 8, 4,
+                       0.6);
+    FarFieldWork work(far);
+    for (int32_t degree : {6, 8}) {
+      std::vector<Lanes<kNarrowLanes>> alone(x);  // y += F x on y = x
+      far.add_product(degree, x.data(), alone.data(), work, InstructionSet::sse2);
+      for (InstructionSet set :
+           {InstructionSet::sse2, InstructionSet::avx2, InstructionSet::avx512}) {
+        if (!processor_has(set)) continue;
+        for (int32_t threads : {1, 2, 3, 5}) {
+          std::vector<Lanes<kNarrowLanes>> shared(x);
+          std::vector<Lanes<kNarrowLanes>> moments(far.work_blocks());
+          far.make_moments(degree, x.data(), moments.data(), set);
+          std::atomic<int32_t> next{0};
+          std::vector<std::thread> walks;
+          for (int32_t t = 0; t < threads; ++t) {
+            walks.emplace_back([&] {
+              std::vector<Lanes<kNarrowLanes>> path(far.path_blocks());
+              far.add_locals(degree, moments.data(), shared.data(), path.data(), next, threads,
+                             set);
+            });
+          }
+          for (std::thread& walk : walks) walk.join();
+          EXPECT_EQ(0, std::memcmp(alone.data(), shared.data(), n * sizeof(x[0])))
+              << "degree " << degree << ", " << instruction_set_name(set) << ", " << threads
+              << " threads, " << far.tables().roots.size() << " roots";
+        }
+      }
     }
   }
 }

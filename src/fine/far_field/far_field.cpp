@@ -209,6 +209,41 @@ void FarField::add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<k
                    work.blocks);
 }
 
+namespace {
+
+/// The depth at which add_locals deals out subtrees: the first with at least eight times as many
+/// nodes (or leaves above it) as `threads`, so that the last subtrees taken are small beside
+/// the rest; the nodes above it are made by every thread.
+int32_t split_depth(const FarFieldTables& F, int32_t threads) {
+  std::vector<int32_t> depth(F.parent.size(), 0);
+  std::vector<int64_t> at_depth(static_cast<size_t>(F.depth) + 1, 0);  // nodes, and leaves above
+  for (size_t k = 0; k < F.parent.size(); ++k) {
+    if (F.parent[k] >= 0) depth[k] = depth[F.parent[k]] + 1;
+  }
+  for (size_t k = 0; k < F.parent.size(); ++k) {
+    const bool leaf = F.children[2 * k] < 0;
+    for (int32_t d = depth[k]; d <= (leaf ? F.depth : depth[k]); ++d) at_depth[d] += 1;
+  }
+  for (int32_t d = 0; d <= F.depth; ++d) {
+    if (at_depth[d] >= 8 * int64_t{threads}) return d;
+  }
+  return F.depth;
+}
+
+}  // namespace
+
+void FarField::make_moments(int32_t degree, const Lanes<kNarrowLanes>* x,
+                            Lanes<kNarrowLanes>* moments, InstructionSet set) const {
+  shared_far_product(set).moments(tables_, std::min(degree, tables_.terms.highest), x, moments);
+}
+
+void FarField::add_locals(int32_t degree, const Lanes<kNarrowLanes>* moments,
+                          Lanes<kNarrowLanes>* y, Lanes<kNarrowLanes>* path,
+                          std::atomic<int32_t>& next, int32_t threads, InstructionSet set) const {
+  shared_far_product(set).locals(tables_, std::min(degree, tables_.terms.highest), moments, y, path,
+                                 split_depth(tables_, threads), next);
+}
+
 int64_t FarField::least_work_blocks() const {
   const FarFieldTables& F = tables_;
   return std::max(2 * F.kept_blocks, depth_first_blocks(F));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -64,6 +65,22 @@ class FarField {
   /// every instruction-set path.
   void add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                    FarFieldWork& work, InstructionSet set) const;
+
+  /// add_product above the kept degree (`degree` > kept_degree()) shared by several threads
+  /// (SharedFarProduct): make_moments on one thread puts every node's moments in `moments`
+  /// (work_blocks() blocks); then add_locals on each thread, with its own `path` (path_blocks()
+  /// blocks) and one `next` (from 0) for all, adds to y the values of the panels of the subtrees it
+  /// takes. Together the bits of add_product.
+  void make_moments(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* moments,
+                    InstructionSet set) const;
+  /// `threads` is how many share it.
+  void add_locals(int32_t degree, const Lanes<kNarrowLanes>* moments, Lanes<kNarrowLanes>* y,
+                  Lanes<kNarrowLanes>* path, std::atomic<int32_t>& next, int32_t threads,
+                  InstructionSet set) const;
+  /// The degree up to which products read kept moments and tensors.
+  int32_t kept_degree() const { return tables_.kept_degree; }
+  /// The blocks of one thread's path in add_locals.
+  int64_t path_blocks() const { return int64_t{tables_.depth} * tables_.terms.count; }
 
   /// The blocks of every node's expansions of one kind at their degrees: a work space with this
   /// many of both keeps every local expansion.

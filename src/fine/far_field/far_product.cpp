@@ -3,3 +3,8 @@
 FarProduct far_product(InstructionSet set) {
   return for_instruction_set(set, kFarProductSse2, kFarProductAvx2, kFarProductAvx512);
 }
+
+const SharedFarProduct& shared_far_product(InstructionSet set) {
+  return for_instruction_set(set, kSharedFarProductSse2, kSharedFarProductAvx2,
+                             kSharedFarProductAvx512);
+}

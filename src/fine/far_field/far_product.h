@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "common/instruction_set.h"
@@ -33,6 +34,27 @@ inline int64_t half_depth_first_blocks(const FarFieldTables& F) {
 /// (processor_has). The paths differ only in register width, never in a bit of their results.
 FarProduct far_product(InstructionSet set);
 
+/// One product above the kept degree made by several threads together, for the last product of
+/// a level, which would otherwise leave all threads but one idle. `moments` (one thread) puts
+/// every node's moments in `moments`, F.blocks blocks at F.offset; then `locals`, on each thread
+/// with its own `path` (F.depth · F.terms.count blocks) and one `next` (from 0) for all, walks
+/// the tree depth first: the subtrees below `split_depth` go to the threads in turn, and each
+/// adds to y the values of the panels of the subtrees it took. Together they add to y the bits
+/// of FarProduct, whichever thread took which subtree.
+struct SharedFarProduct {
+  void (*moments)(const FarFieldTables& F, int32_t degree, const Lanes<kNarrowLanes>* x,
+                  Lanes<kNarrowLanes>* moments);
+  void (*locals)(const FarFieldTables& F, int32_t degree, const Lanes<kNarrowLanes>* moments,
+                 Lanes<kNarrowLanes>* y, Lanes<kNarrowLanes>* path, int32_t split_depth,
+                 std::atomic<int32_t>& next);
+};
+
+/// The shared product of one path, as far_product.
+const SharedFarProduct& shared_far_product(InstructionSet set);
+
 extern const FarProduct kFarProductSse2;
 extern const FarProduct kFarProductAvx2;
 extern const FarProduct kFarProductAvx512;
+extern const SharedFarProduct kSharedFarProductSse2;
+extern const SharedFarProduct kSharedFarProductAvx2;
+extern const SharedFarProduct kSharedFarProductAvx512;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "common/parallel_for.h"
 #include "common/physical_constants.h"
@@ -27,8 +29,9 @@ void fill_group(const LevelMesh& mesh, const ClusterTree& tree, const std::vecto
   }
 }
 
-/// The products P x of the solutions, made by whichever thread is free as the solves finish:
-/// each takes up to kNarrowLanes finished conductors that no product has taken yet.
+/// The products P x of the solutions, made by whichever thread is free as the solves finish,
+/// a whole lane group at a time: a product costs the same for one lane as for all of them. What
+/// is left when every solve is done the threads make together.
 struct ProductQueue {
   explicit ProductQueue(int32_t conductors) : finished(conductors), taken(conductors, 0) {
     for (auto& flag : finished) flag.store(0, std::memory_order_relaxed);
@@ -37,12 +40,29 @@ struct ProductQueue {
   std::mutex guard;                         // of taken
   std::vector<char> taken;                  // by a product
 
-  /// Up to kNarrowLanes finished conductors not taken yet, now taken, in ascending order.
-  std::vector<int32_t> take() {
+  /// kNarrowLanes finished conductors not taken yet, now taken, in ascending order, or none
+  /// where fewer are waiting. `all_finished` tells whether every solve is done.
+  std::vector<int32_t> take_group(bool& all_finished) {
     std::lock_guard<std::mutex> lock(guard);
     std::vector<int32_t> group;
+    all_finished = true;
+    for (size_t c = 0; c < taken.size(); ++c) {
+      if (!finished[c].load(std::memory_order_acquire)) {
+        all_finished = false;
+      } else if (!taken[c] && group.size() < kNarrowLanes) {
+        group.push_back(static_cast<int32_t>(c));
+      }
+    }
+    if (group.size() < kNarrowLanes) return {};
+    for (int32_t c : group) taken[c] = 1;
+    return group;
+  }
+
+  /// Up to kNarrowLanes conductors not taken yet, now taken; after the solves.
+  std::vector<int32_t> take_rest() {
+    std::vector<int32_t> group;
     for (size_t c = 0; c < taken.size() && group.size() < kNarrowLanes; ++c) {
-      if (!taken[c] && finished[c].load(std::memory_order_acquire)) {
+      if (!taken[c]) {
         taken[c] = 1;
         group.push_back(static_cast<int32_t>(c));
       }
@@ -51,11 +71,9 @@ struct ProductQueue {
   }
 };
 
-/// P x for the conductors of `group`, one lane each: every lane's product is its own, so the
-/// bits do not depend on which conductors share a group.
-void add_products(const ClusterTree& tree, const LevelOperator& P,
-                  const std::vector<int32_t>& group, int32_t conductors, LaneWork& work,
-                  ConductorSolves& solves) {
+/// Lane w of x holds the solution of conductor group[w], the lanes past them zeros; y zeros.
+void fill_products(const ClusterTree& tree, const std::vector<int32_t>& group, int32_t conductors,
+                   const ConductorSolves& solves, LaneWork& work) {
   const int32_t n = static_cast<int32_t>(tree.panel.size());
   const int32_t lanes = static_cast<int32_t>(group.size());
   for (int32_t i = 0; i < n; ++i) {
@@ -64,15 +82,54 @@ void add_products(const ClusterTree& tree, const LevelOperator& P,
     work.y[i] = Lanes<kNarrowLanes>{};
     for (int32_t w = 0; w < lanes; ++w) work.x[i].lane[w] = solves.solution[at + group[w]];
   }
-  apply_operator(P, work.x.get(), work.y.get(), work.far);
+}
+
+/// The products of `group` from y.
+void keep_products(const ClusterTree& tree, const std::vector<int32_t>& group, int32_t conductors,
+                   const LaneWork& work, ConductorSolves& solves) {
+  const int32_t n = static_cast<int32_t>(tree.panel.size());
   for (int32_t i = 0; i < n; ++i) {
     const size_t at = static_cast<size_t>(tree.panel[i]) * conductors;
-    for (int32_t w = 0; w < lanes; ++w) solves.product[at + group[w]] = work.y[i].lane[w];
+    for (size_t w = 0; w < group.size(); ++w) solves.product[at + group[w]] = work.y[i].lane[w];
   }
 }
 
-/// Every conductor's solve from one queue that the threads' lane groups share, and P x of each
-/// as soon as a thread has no solve left to run.
+/// P x for the conductors of `group`, one lane each: every lane's product is its own, so the
+/// bits do not depend on which conductors share a group.
+void add_products(const ClusterTree& tree, const LevelOperator& P,
+                  const std::vector<int32_t>& group, int32_t conductors, LaneWork& work,
+                  ConductorSolves& solves) {
+  fill_products(tree, group, conductors, solves, work);
+  apply_operator(P, work.x.get(), work.y.get(), work.far);
+  keep_products(tree, group, conductors, work, solves);
+}
+
+/// The same made by `threads` threads together, with the bits of add_products: the near part
+/// beside the far field's moments, then the far field's local expansions shared.
+void add_products_together(const ClusterTree& tree, const LevelOperator& P,
+                           const std::vector<int32_t>& group, int32_t conductors, int32_t threads,
+                           LaneWork& work, ConductorSolves& solves) {
+  fill_products(tree, group, conductors, solves, work);
+  Lanes<kNarrowLanes>* moments = work.far.space.get();
+  parallel_for(2, threads, [&](int64_t part, int32_t) {
+    if (part == 0) {
+      near_kernels(P.instruction_set).near_multiply(P.near, work.x.get(), work.y.get());
+    } else {
+      P.far.make_moments(P.degree, work.x.get(), moments, P.instruction_set);
+    }
+  });
+  const int32_t sharing = parallel_for_threads(threads, threads);
+  std::atomic<int32_t> next{0};
+  parallel_for(sharing, threads, [&](int64_t, int32_t) {
+    std::unique_ptr<Lanes<kNarrowLanes>[]> path(new Lanes<kNarrowLanes>[P.far.path_blocks()]);
+    P.far.add_locals(P.degree, moments, work.y.get(), path.get(), next, sharing, P.instruction_set);
+  });
+  keep_products(tree, group, conductors, work, solves);
+}
+
+/// Every conductor's solve from one queue that the threads' lane groups share; P x of whole
+/// groups as soon as a thread has no solve left to run, and of the rest by all threads at the
+/// end.
 ConductorSolves solve_from_queue(const LevelMesh& mesh, const ClusterTree& tree,
                                  const LevelOperator& Q, const LevelOperator& P,
                                  const LevelPreconditioner& M, std::vector<double> start,
@@ -86,15 +143,47 @@ ConductorSolves solve_from_queue(const LevelMesh& mesh, const ClusterTree& tree,
   std::atomic<int32_t> next{0};
   ProductQueue products(conductors);
   const int32_t workers = parallel_for_threads(groups, settings.threads);
-  parallel_for(workers, settings.threads, [&](int64_t, int32_t) {
-    std::unique_ptr<LaneWork> work(new LaneWork(Q.far, M, n));
+  std::vector<std::unique_ptr<LaneWork>> work(workers);
+  std::vector<int32_t> made_products(workers, 0);
+  parallel_for(workers, settings.threads, [&](int64_t, int32_t thread) {
+    work[thread].reset(new LaneWork(Q.far, M, n));
     solve_queued_conductors(mesh, tree, Q, M, conductors, settings.stationary_tolerance,
                             10 * n + 1000, next, solves.solution, outcome, products.finished.data(),
-                            *work);
-    if (&P.far != &Q.far) work.reset(new LaneWork(P.far, M, n));
-    for (std::vector<int32_t> group = products.take(); !group.empty(); group = products.take())
-      add_products(tree, P, group, conductors, *work, solves);
+                            *work[thread]);
+    if (&P.far != &Q.far) work[thread].reset(new LaneWork(P.far, M, n));
+    for (;;) {
+      bool all_finished = false;
+      const std::vector<int32_t> group = products.take_group(all_finished);
+      if (!group.empty()) {
+        add_products(tree, P, group, conductors, *work[thread], solves);
+        made_products[thread] += 1;
+      } else if (all_finished) {
+        break;
+      } else {  // the other threads' solves will finish a group soon
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+      }
+    }
   });
+  // Shared, a product above the kept degree keeps every thread busy where one of them alone
+  // would leave the others waiting for the level's last products.
+  const bool together = settings.threads > 1 && P.degree > P.far.kept_degree();
+  // The work space of a thread that made products already has its pages for the moments: new
+  // pages are slow to come by on some machines (a tenth of a second for a level of a cell).
+  // Any will do (a thread that could not start has none).
+  int32_t chosen = -1;
+  for (int32_t t = 0; t < workers; ++t) {
+    if (work[t] != nullptr && (chosen < 0 || made_products[t] > made_products[chosen])) chosen = t;
+  }
+  LaneWork& rest =
+      chosen >= 0 ? *work[chosen] : *(work[0] = std::make_unique<LaneWork>(P.far, M, n));
+  for (std::vector<int32_t> group = products.take_rest(); !group.empty();
+       group = products.take_rest()) {
+    if (together) {
+      add_products_together(tree, P, group, conductors, settings.threads, rest, solves);
+    } else {
+      add_products(tree, P, group, conductors, rest, solves);
+    }
+  }
   for (const LaneOutcome& lane : outcome) {
     solves.iterations += lane.iterations;
     solves.converged = solves.converged && lane.converged;

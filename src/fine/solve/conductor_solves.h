@@ -21,9 +21,11 @@ struct ConductorSolves {
 
 /// The solves of every conductor of a symmetric system (potential 1 on its panels) under Q to
 /// settings.stationary_tolerance, with P x for the capacitance. In one process without a coarse
-/// space the threads' lane groups share one queue of conductors (solve_queued_conductors);
-/// otherwise they run fixed groups of kNarrowLanes, this process's groups of settings.share,
-/// the others' gathered. Both give every conductor the same bits.
+/// space the threads' lane groups share one queue of conductors (solve_queued_conductors), a
+/// thread without solves makes P x of whole groups of finished ones, and the threads make the
+/// last products together (FarField::add_locals); otherwise they run fixed groups of kNarrowLanes,
+/// this process's groups of settings.share, the others' gathered. Both give every conductor the
+/// same bits.
 ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
                                  const LevelOperator& Q, const LevelOperator& P,
                                  const LevelPreconditioner& M, std::vector<double> start,
