@@ -147,3 +147,34 @@ TEST(RecycledGmres, ALaterSolveMeetsItsBoundInFewerStepsAndEachLaneKeepsItsBits)
   for (int32_t i = 0; i < n; ++i)
     for (int32_t w = 0; w < 4; ++w) EXPECT_EQ(later[0][i].lane[w], later[1][i].lane[w]) << i;
 }
+
+// A work space keeps what the solves before it left, or whatever the memory held. A cycle that
+// ends before its last basis vector must not read the vectors it did not make: NaN left in them
+// once turned whole solves into NaN and failed them, depending on how the memory was reused.
+TEST(RecycledGmres, ACycleShorterThanTheRestartReadsOnlyTheVectorsItMade) {
+  const Bus bus;
+  const int32_t n = bus.n();
+  const BlockPreconditioner M = make_block_preconditioner(bus.A, bus.tree, 0.1);
+  const int32_t rows = static_cast<int32_t>(M.conductor_at.size());
+  GmresWork clean(bus.far, n, rows, 40), left(bus.far, n, rows, 40);
+  for (int32_t i = 0; i < n; ++i) {
+    for (auto& v : clean.v) v[i] = L{};
+    for (auto& v : left.v) {
+      for (double& value : v[i].lane) value = std::nan("");
+    }
+  }
+  double loose[kNarrowLanes];
+  for (double& bound : loose) bound = 1e-2;
+  const std::vector<L> b = first_side(bus, 0);
+  std::vector<L> x_clean(n), x_left(n);
+  const std::vector<LaneOutcome> outcome =
+      gmres_lanes(bus.A, 4, M, b.data(), x_clean.data(), loose, 10 * n, clean);
+  gmres_lanes(bus.A, 4, M, b.data(), x_left.data(), loose, 10 * n, left);
+  for (int32_t w = 0; w < kNarrowLanes; ++w) {
+    EXPECT_TRUE(outcome[w].converged) << w;
+    EXPECT_LT(outcome[w].iterations, 40) << w;  // the cycle ended early
+  }
+  for (int32_t i = 0; i < n; ++i)
+    for (int32_t w = 0; w < kNarrowLanes; ++w)
+      ASSERT_EQ(x_clean[i].lane[w], x_left[i].lane[w]) << i << " " << w;
+}

@@ -63,9 +63,13 @@ void update_solution(const GeneralSystem& A, const BlockPreconditioner& M, Arnol
     }
     for (int32_t j = steps[w]; j < m; ++j) y[j].lane[w] = 0.0;
   }
+  // Only the basis vectors this cycle made: those after them hold whatever the work space held,
+  // and zero times a leftover NaN would still be NaN.
+  int32_t made = 0;
+  for (int32_t w = 0; w < kNarrowLanes; ++w) made = std::max(made, steps[w]);
   L* u = work.w.get();
   for (int32_t i = 0; i < n; ++i) u[i] = L{};
-  for (int32_t j = 0; j < m; ++j) {
+  for (int32_t j = 0; j < made; ++j) {
     const L* v = work.v[j].get();
     for (int32_t i = 0; i < n; ++i)
       for (int32_t w = 0; w < kNarrowLanes; ++w) u[i].lane[w] += y[j].lane[w] * v[i].lane[w];
