@@ -241,7 +241,7 @@ ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
 }
 
 std::vector<double> capacitance_of(const LevelMesh& mesh, const ConductorSolves& solves,
-                                   int32_t conductors) {
+                                   int32_t conductors, int32_t threads) {
   const size_t n = mesh.panels.size();
   const std::vector<double>& x = solves.solution;
   std::vector<double> charge_on(static_cast<size_t>(conductors) * conductors, 0.0);  // b_jᵀ x_k
@@ -250,7 +250,8 @@ std::vector<double> capacitance_of(const LevelMesh& mesh, const ConductorSolves&
     for (int32_t k = 0; k < conductors; ++k) charge_on[j * conductors + k] += x[i * conductors + k];
   }
   std::vector<double> capacitance(static_cast<size_t>(conductors) * conductors, 0.0);
-  for (int32_t j = 0; j < conductors; ++j) {
+  parallel_for(conductors, threads, [&](int64_t row, int32_t) {  // each entry its own sum
+    const int32_t j = static_cast<int32_t>(row);
     for (int32_t k = j; k < conductors; ++k) {
       double energy = 0.0;
       for (size_t i = 0; i < n; ++i)
@@ -260,6 +261,6 @@ std::vector<double> capacitance_of(const LevelMesh& mesh, const ConductorSolves&
       capacitance[j * conductors + k] = c;
       capacitance[k * conductors + j] = c;
     }
-  }
+  });
   return capacitance;
 }

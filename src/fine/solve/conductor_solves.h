@@ -34,4 +34,4 @@ ConductorSolves solve_conductors(const LevelMesh& mesh, const ClusterTree& tree,
 /// C(j, k) = b_jᵀ x_k + b_kᵀ x_j − x_jᵀ P x_k: stationary in the errors of both solves, so
 /// their residuals spoil it only to second order; computed for j <= k and mirrored.
 std::vector<double> capacitance_of(const LevelMesh& mesh, const ConductorSolves& solves,
-                                   int32_t conductors);
+                                   int32_t conductors, int32_t threads = 1);

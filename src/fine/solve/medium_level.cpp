@@ -126,7 +126,7 @@ MasterSolves solve_symmetric(const LevelSystem& system, const LevelMesh& mesh,
   }
   ConductorSolves all = solve_conductors(mesh, tree, level.Q, level.P, level.preconditioner,
                                          std::move(start), solves, settings);
-  result.capacitance = capacitance_of(mesh, all, solves);
+  result.capacitance = capacitance_of(mesh, all, solves, settings.threads);
   MasterSolves answer;
   answer.solution = std::move(all.solution);
   answer.iterations = all.iterations;

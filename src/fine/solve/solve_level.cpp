@@ -39,7 +39,7 @@ LevelResult solve_level(const FineStructure& structure, const std::vector<double
   timer.finish("solves");
   result.iterations = solves.iterations;
   result.converged = solves.converged;
-  result.capacitance = capacitance_of(mesh, solves, conductors);
+  result.capacitance = capacitance_of(mesh, solves, conductors, settings.threads);
   if (system != nullptr) {  // a uniform medium: the vacuum's charges times its permittivity
     for (double& c : result.capacitance) c *= system->faces->uniform_permittivity;
   }
