@@ -51,6 +51,37 @@ struct Level {
 };
 
 /// The centre of node k's panels' box and the farthest a point of them lies from it.
+/// The 4 × 4 bus's second level on a tree of one root and on one of two (a group of half the
+/// panels each), and random values for eight solves.
+struct OneRootAndTwo {
+  explicit OneRootAndTwo(uint32_t seed)
+      : level("bus4x4.txt", 2, 4, 0.6),
+        group(halves(level.mesh.panels.size())),
+        grouped(level.mesh, 4, &group),
+        grouped_lists(make_interaction_lists(grouped, 0.6)),
+        x(level.mesh.panels.size()) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    for (auto& block : x) {
+      for (double& value : block.lane) value = uniform(random);
+    }
+  }
+  static std::vector<int32_t> halves(size_t panels) {
+    std::vector<int32_t> group(panels);
+    for (size_t i = 0; i < panels; ++i) group[i] = 2 * i < panels ? 0 : 1;
+    return group;
+  }
+  const InteractionLists& lists_of(const ClusterTree* tree) const {
+    return tree == &grouped ? grouped_lists : level.lists;
+  }
+
+  Level level;
+  std::vector<int32_t> group;
+  ClusterTree grouped;
+  InteractionLists grouped_lists;
+  std::vector<Lanes<kNarrowLanes>> x;
+};
+
 void ball_of(const Level& level, int32_t k, double centre[3], double& radius) {
   double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
   for (int32_t i : level.panels_of(k)) {
@@ -186,23 +217,14 @@ TEST(FarField, TheProductIsTheGalerkinProductOfTheFarPairsWithinTheBoundOfItsDeg
 // expansions it keeps them all. All must give the same bits at every degree and on every path,
 // on a tree of one root and on one of several (a group each).
 TEST(FarField, TheProductsDepthFirstAreTheProductThatKeepsEveryLocalToTheBit) {
-  const Level level("bus4x4.txt", 2, 4, 0.6);
-  std::vector<int32_t> group(level.mesh.panels.size());
-  for (size_t i = 0; i < group.size(); ++i) group[i] = 2 * i < group.size() ? 0 : 1;
-  const ClusterTree grouped(level.mesh, 4, &group);
-  const InteractionLists grouped_lists = make_interaction_lists(grouped, 0.6);
-  const int32_t n = static_cast<int32_t>(level.mesh.panels.size());
-  std::mt19937 random(29);
-  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-  std::vector<Lanes<kNarrowLanes>> x(n);
-  for (auto& block : x) {
-    for (double& value : block.lane) value = uniform(random);
-  }
-  for (const ClusterTree* tree : {&level.tree, &grouped}) {
-    const FarField far(level.mesh, *tree, tree == &grouped ? grouped_lists : level.lists, 8, 4,
-                       0.6);
+  const OneRootAndTwo trees(29);
+  const Level& level = trees.level;
+  const std::vector<Lanes<kNarrowLanes>>& x = trees.x;
+  const int32_t n = static_cast<int32_t>(x.size());
+  for (const ClusterTree* tree : {&level.tree, &trees.grouped}) {
+    const FarField far(level.mesh, *tree, trees.lists_of(tree), 8, 4, 0.6);
     ASSERT_LT(far.least_work_blocks(), 2 * far.work_blocks());  // under the room of all
-    EXPECT_EQ(tree == &grouped ? 2u : 1u, far.tables().roots.size());
+    EXPECT_EQ(tree == &trees.grouped ? 2u : 1u, far.tables().roots.size());
     const int64_t halves_room = half_depth_first_blocks(far.tables());
     ASSERT_LT(2 * ((halves_room + 1) / 2), depth_first_blocks(far.tables()));
     FarFieldWork least(far), whole(far.work_blocks()), halves((halves_room + 1) / 2);
@@ -229,21 +251,12 @@ TEST(FarField, TheProductsDepthFirstAreTheProductThatKeepsEveryLocalToTheBit) {
 // the subtrees it takes. Whichever thread takes which subtree, y must get the bits of the product
 // of one thread, on one root or two, on every path.
 TEST(FarField, TheProductSharedByThreadsIsTheProductOfOneThreadToTheBit) {
-  const Level level("bus4x4.txt", 2, 4, 0.6);
-  std::vector<int32_t> group(level.mesh.panels.size());
-  for (size_t i = 0; i < group.size(); ++i) group[i] = 2 * i < group.size() ? 0 : 1;
-  const ClusterTree grouped(level.mesh, 4, &group);
-  const InteractionLists grouped_lists = make_interaction_lists(grouped, 0.6);
-  const int32_t n = static_cast<int32_t>(level.mesh.panels.size());
-  std::mt19937 random(31);
-  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-  std::vector<Lanes<kNarrowLanes>> x(n);
-  for (auto& block : x) {
-    for (double& value : block.lane) value = uniform(random);
-  }
-  for (const ClusterTree* tree : {&level.tree, &grouped}) {
-    const FarField far(level.mesh, *tree, tree == &grouped ? grouped_lists : level.lists, 8, 4,
-                       0.6);
+  const OneRootAndTwo trees(31);
+  const Level& level = trees.level;
+  const std::vector<Lanes<kNarrowLanes>>& x = trees.x;
+  const int32_t n = static_cast<int32_t>(x.size());
+  for (const ClusterTree* tree : {&level.tree, &trees.grouped}) {
+    const FarField far(level.mesh, *tree, trees.lists_of(tree), 8, 4, 0.6);
     FarFieldWork work(far);
     for (int32_t degree : {6, 8}) {
       std::vector<Lanes<kNarrowLanes>> alone(x);  // y += F x on y = x
