@@ -81,11 +81,12 @@ CHAINS_OF_WIDTH(2, "sse2")
 CHAINS_OF_WIDTH(4, "avx2")
 CHAINS_OF_WIDTH(8, "avx512f")
 
-/// The products and sums of one side of a far pair of degree q on one lane: each term of the
-/// local expansion is a sum over the moments whose degree fits.
+/// The products and sums of one side of a far pair of degree q on one lane: each harmonic term
+/// of the local expansion (2n + 1 of degree n) is a sum over the folded moments whose degree
+/// fits.
 double flops_of_side(int32_t q) {
   double products = 0;
-  for (int32_t n = 0; n <= q; ++n) products += (n + 1) * (n + 2) / 2 * terms_up_to(q - n);
+  for (int32_t n = 0; n <= q; ++n) products += (2 * n + 1) * harmonic_terms_up_to(q - n);
   return 2 * products;  // a product, then a sum (into a partial sum or into the local)
 }
 
@@ -110,9 +111,10 @@ void count_a_step(const FarFieldTables& F, int32_t n, double& flops, double& str
   int64_t full_sides = 0;  // the sides the unrolled moves of degree 4 take
   for (const FarLinkSide& side : F.sides) {
     full_sides += side.degree >= 4;
-    const int32_t terms = terms_up_to(std::min(4, side.degree));
-    flops += lanes * flops_of_side(std::min(4, side.degree));
-    streamed += terms * (lanes * 8.0 + 8.0) + sizeof(FarLinkSide);
+    const int32_t degree = std::min(4, side.degree);
+    flops += lanes * flops_of_side(degree);  // the folded moments, the tensor's terms
+    streamed += harmonic_terms_up_to(degree) * lanes * 8.0 + terms_up_to(degree) * 8.0 +
+                sizeof(FarLinkSide);
   }
   const double once =
       2.0 * F.kept_blocks * 64 + F.kept_tensors.size() * 8.0 + F.sides.size() * sizeof(FarLinkSide);

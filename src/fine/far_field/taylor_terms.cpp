@@ -31,6 +31,29 @@ void add_term_algebra(TaylorTerms& terms) {
     }
   }
   terms.split_start.push_back(static_cast<int32_t>(terms.split_low.size()));
+  for (int32_t k = 0; k < count; ++k) {
+    if (terms.v[k] <= 1) terms.harmonic.push_back(static_cast<int16_t>(k));
+  }
+  const int32_t harmonic = static_cast<int32_t>(terms.harmonic.size());
+  terms.harmonic_sum.assign(static_cast<size_t>(harmonic) * harmonic, -1);
+  for (int32_t out = 0; out < harmonic; ++out) {
+    for (int32_t in = 0; in < harmonic; ++in) {
+      terms.harmonic_sum[out * harmonic + in] =
+          terms.sum[terms.harmonic[out] * count + terms.harmonic[in]];
+    }
+  }
+  for (int32_t d = 0; d <= terms.highest; ++d) {
+    terms.raised_start.push_back(static_cast<int32_t>(terms.raised.size()));
+    for (int32_t c = 2; c <= d; ++c) {
+      for (int32_t a = d - c; a >= 0; --a) {
+        const int32_t b = d - c - a;
+        terms.raised.push_back(static_cast<int16_t>(terms.index(a, b, c)));
+        terms.raised_x.push_back(static_cast<int16_t>(terms.index(a + 2, b, c - 2)));
+        terms.raised_y.push_back(static_cast<int16_t>(terms.index(a, b + 2, c - 2)));
+      }
+    }
+  }
+  terms.raised_start.push_back(static_cast<int32_t>(terms.raised.size()));
 }
 
 }  // namespace
@@ -84,7 +107,8 @@ int32_t TaylorTerms::index(int32_t a, int32_t b, int32_t c) const {
 
 int64_t TaylorTerms::bytes() const {
   return vectors_bytes(t, u, v, degree, step_axis, step_one, step_two, step_factor, sum, parity,
-                       split_start, split_low, split_shift);
+                       split_start, split_low, split_shift, harmonic, harmonic_sum, raised,
+                       raised_x, raised_y, raised_start);
 }
 
 void inverse_distance_derivatives(const TaylorTerms& terms, int32_t degree, double x, double y,

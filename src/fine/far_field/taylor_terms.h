@@ -19,6 +19,10 @@ constexpr int32_t terms_up_to(int32_t degree) {
 /// Terms up to the highest degree: 455.
 constexpr int32_t kMostTerms = terms_up_to(kHighestDegree);
 
+/// The number of harmonic terms (those with v <= 1, TaylorTerms::harmonic) of degree at most
+/// `degree`: 2k + 1 of each degree k.
+constexpr int32_t harmonic_terms_up_to(int32_t degree) { return (degree + 1) * (degree + 1); }
+
 /// The terms up to one degree, the recurrence that their derivatives walk, and their algebra:
 /// the sums and splits of terms that the moves of expansions between centres take.
 struct TaylorTerms {
@@ -46,7 +50,38 @@ struct TaylorTerms {
   std::vector<int32_t> split_start;  // per term α: its first split α = γ + κ; one more at the end
   std::vector<int16_t> split_low;    // γ of each split
   std::vector<int16_t> split_shift;  // κ of each split
+  // The derivatives D of 1/r are harmonic, D(α + 2x) + D(α + 2y) + D(α + 2z) = 0, and so is
+  // every expansion made of them: a local expansion is fixed by its terms with v <= 1 (the
+  // others follow, D(t, u, v) = −D(t + 2, u, v − 2) − D(t, u + 2, v − 2)), and the moments it
+  // is made of may be folded onto those terms (each M(t, u, v) with v >= 2 subtracted from
+  // M(t + 2, u, v − 2) and M(t, u + 2, v − 2)). A move across a far pair then takes (q + 1)²
+  // terms of each side at degree q instead of (q + 1)(q + 2)(q + 3)/6.
+  std::vector<int16_t> harmonic;      // the terms with v <= 1, by degree as the terms are
+  std::vector<int16_t> harmonic_sum;  // [out * harmonic.size() + in], both harmonic numbers:
+                                      // the term out + in, -1 above highest
+  // The terms with v >= 2, by degree, then v ascending, and the two terms each one follows from:
+  std::vector<int16_t> raised;        // (t, u, v)
+  std::vector<int16_t> raised_x;      // (t + 2, u, v − 2)
+  std::vector<int16_t> raised_y;      // (t, u + 2, v − 2)
+  std::vector<int32_t> raised_start;  // per degree: its first in `raised`; one more at the end
 };
+
+/// The moments m of an expansion, their terms of degree up to `degree`, folded onto the harmonic
+/// terms in place: the (degree + 1)² folded moments first, by harmonic number. A harmonic
+/// tensor or local expansion takes them to the sums it takes m to. T is a double or a vector
+/// of lanes.
+template <class T>
+void fold_onto_harmonic(const TaylorTerms& terms, int32_t degree, T* m) {
+  for (int32_t d = 2; d <= degree; ++d) {  // each v from the highest down, onto v − 2
+    for (int32_t r = terms.raised_start[d + 1] - 1; r >= terms.raised_start[d]; --r) {
+      const T moment = m[terms.raised[r]];
+      m[terms.raised_x[r]] -= moment;
+      m[terms.raised_y[r]] -= moment;
+    }
+  }
+  const int32_t kept = harmonic_terms_up_to(degree);
+  for (int32_t h = 1; h < kept; ++h) m[h] = m[terms.harmonic[h]];  // harmonic[h] >= h
+}
 
 /// derivative[k] = the partial derivative of 1/|r| by term k, at r = (x, y, z) != 0, for the
 /// terms of degree up to `degree` (at most terms.highest).
