@@ -50,7 +50,6 @@ struct Level {
   InteractionLists lists;
 };
 
-/// The centre of node k's panels' box and the farthest a point of them lies from it.
 /// The 4 × 4 bus's second level on a tree of one root and on one of two (a group of half the
 /// panels each), and random values for eight solves.
 struct OneRootAndTwo {
@@ -82,6 +81,7 @@ struct OneRootAndTwo {
   std::vector<Lanes<kNarrowLanes>> x;
 };
 
+/// The centre of node k's panels' box and the farthest a point of them lies from it.
 void ball_of(const Level& level, int32_t k, double centre[3], double& radius) {
   double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
   for (int32_t i : level.panels_of(k)) {

@@ -106,7 +106,7 @@ TEST(FarField, TheMoveAcrossOnHarmonicTermsIsTheFullContraction) {
         }
       }
       Groups folded = m, harmonic(kMostTerms, Lanes<kNarrowLanes>{});
-      fold_onto_harmonic(terms, degree, vec(folded));
+      fold_moments(terms, degree, vec(folded));
       move_across_harmonic(terms, degree, d.data(), sign.data(), vec(folded), vec(harmonic));
       raise_local(terms, degree, vec(harmonic));
       double worst = 0.0;  // in units of the sum of the magnitudes of its terms

@@ -7,6 +7,10 @@
 #include "common/vector_bytes.h"
 
 namespace {
+#include "fine/far_field/inverse_distance_recurrence.inc"
+}  // namespace
+
+namespace {
 
 /// The sums out + in of every two terms, their parities, and the splits α = γ + κ of each term.
 void add_term_algebra(TaylorTerms& terms) {
@@ -113,35 +117,11 @@ int64_t TaylorTerms::bytes() const {
 
 void inverse_distance_derivatives(const TaylorTerms& terms, int32_t degree, double x, double y,
                                   double z, double* derivative) {
-  // Hermite-type recurrence: R(n; 0,0,0) = (-1)^n (2n-1)!! / r^(2n+1), and
-  // R(n; t+1,u,v) = t R(n+1; t-1,u,v) + x R(n+1; t,u,v), likewise in u with y and in v with z;
-  // the derivative by (t, u, v) is R(0; t,u,v).
-  const int32_t p = degree;
-  const int32_t count = terms.count;
-  double r2 = x * x + y * y + z * z;
-  double inverse_r = 1.0 / std::sqrt(r2);
-  double inverse_r2 = inverse_r * inverse_r;
-  // work[n * count + k] holds R(n; term k) for degree(k) <= p - n.
-  double work[(kHighestDegree + 1) * kMostTerms];
-  double base = inverse_r;
-  for (int32_t n = 0; n <= p; ++n) {
-    work[n * count] = base;
-    base *= -(2.0 * n + 1.0) * inverse_r2;
-  }
-  const int32_t used = terms_up_to(p);
+  const double r2 = x * x + y * y + z * z;
   const double coordinate[3] = {x, y, z};
-  for (int32_t k = 1; k < used; ++k) {
-    const double along = coordinate[terms.step_axis[k]];
-    const int32_t one = terms.step_one[k], two = terms.step_two[k];
-    const double factor = terms.step_factor[k];
-    for (int32_t n = 0; n + terms.degree[k] <= p; ++n) {
-      const double* next = work + (n + 1) * count;
-      double value = along * next[one];
-      if (two >= 0) value += factor * next[two];
-      work[n * count + k] = value;
-    }
-  }
-  for (int32_t k = 0; k < used; ++k) derivative[k] = work[k];
+  double work[(kHighestDegree + 1) * kMostTerms];
+  inverse_distance_recurrence(terms, degree, coordinate, 1.0 / std::sqrt(r2), work);
+  for (int32_t k = 0; k < terms_up_to(degree); ++k) derivative[k] = work[k];
 }
 
 namespace {

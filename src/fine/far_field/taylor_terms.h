@@ -66,23 +66,6 @@ struct TaylorTerms {
   std::vector<int32_t> raised_start;  // per degree: its first in `raised`; one more at the end
 };
 
-/// The moments m of an expansion, their terms of degree up to `degree`, folded onto the harmonic
-/// terms in place: the (degree + 1)² folded moments first, by harmonic number. A harmonic
-/// tensor or local expansion takes them to the sums it takes m to. T is a double or a vector
-/// of lanes.
-template <class T>
-void fold_onto_harmonic(const TaylorTerms& terms, int32_t degree, T* m) {
-  for (int32_t d = 2; d <= degree; ++d) {  // each v from the highest down, onto v − 2
-    for (int32_t r = terms.raised_start[d + 1] - 1; r >= terms.raised_start[d]; --r) {
-      const T moment = m[terms.raised[r]];
-      m[terms.raised_x[r]] -= moment;
-      m[terms.raised_y[r]] -= moment;
-    }
-  }
-  const int32_t kept = harmonic_terms_up_to(degree);
-  for (int32_t h = 1; h < kept; ++h) m[h] = m[terms.harmonic[h]];  // harmonic[h] >= h
-}
-
 /// derivative[k] = the partial derivative of 1/|r| by term k, at r = (x, y, z) != 0, for the
 /// terms of degree up to `degree` (at most terms.highest).
 void inverse_distance_derivatives(const TaylorTerms& terms, int32_t degree, double x, double y,
