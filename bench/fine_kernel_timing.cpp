@@ -1,7 +1,7 @@
 // fine_kernel_timing: the CPU time of vornax-fine's solve kernels on one level of a structure,
-// as a group of eight solves uses them: the near product, the far product at the iterations'
-// degree (4) with and without its far pairs, the factored solve, and the far product at the
-// highest degree (8). Not installed.
+// as a group of eight solves uses them: the near product (and on its single-precision copy), the
+// far product at the iterations' degree (4) with and without its far pairs, the factored solve, and
+// the far product at the highest degree (8). Not installed.
 //
 // usage: fine_kernel_timing PANELFILE LEVEL LEAF [REPEATS]
 #include <time.h>
@@ -59,6 +59,10 @@ int main(int argc, char** argv) {
   double a = cpu();
   for (int r = 0; r < R; ++r) k.near_multiply(near, x.data(), y.data());
   double b = cpu();
+  const SingleNear single = make_single_near(near);
+  double s0 = cpu();
+  for (int r = 0; r < R; ++r) k.single_near_multiply(single, x.data(), y.data());
+  double s1 = cpu();
   for (int r = 0; r < R; ++r) far.add_product(4, x.data(), y.data(), work, set);
   double c = cpu();
   for (int r = 0; r < R; ++r) k.factor_solve(factor, x.data(), y.data());
@@ -128,8 +132,8 @@ int main(int argc, char** argv) {
   }
   std::printf(
       "N=%d near=%lld (%.1f us/1k) far setup %.3f factor %.3f (%lld kept) | apply ms: near %.2f "
-      "far4 %.2f factor %.2f far8 %.2f\n",
+      "(single %.2f, its copy %.3f s) far4 %.2f factor %.2f far8 %.2f\n",
       near.n, (long long)near.row_start[near.n], (t1 - t0) * 1e9 / near.row_start[near.n], t2 - t1,
-      t3 - t2, (long long)factor.row_start[near.n], (b - a) / R * 1e3, (c - b) / R * 1e3,
-      (d - c) / R * 1e3, (e - d) * 1e3);
+      t3 - t2, (long long)factor.row_start[near.n], (b - a) / R * 1e3, (s1 - s0) / R * 1e3, s0 - b,
+      (c - s1) / R * 1e3, (d - c) / R * 1e3, (e - d) * 1e3);
 }

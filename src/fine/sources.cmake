@@ -70,6 +70,7 @@ set(VORNAX_FINE_SOURCES
   src/fine/solve/level_preconditioner.cpp
   src/fine/solve/lane_pcg.cpp
   src/fine/solve/near_rows.cpp
+  src/fine/solve/single_near.cpp
   src/fine/solve/general_system.cpp
   src/fine/solve/leaf_blocks.cpp
   src/fine/solve/window_rows.cpp

@@ -17,7 +17,12 @@ LaneWork::LaneWork(const FarField& far_field, const LevelPreconditioner& M, int3
 
 void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                     FarFieldWork& work) {
-  near_kernels(P.instruction_set).near_multiply(P.near, x, y);
+  const NearKernels& kernels = near_kernels(P.instruction_set);
+  if (P.single != nullptr) {
+    kernels.single_near_multiply(*P.single, x, y);
+  } else {
+    kernels.near_multiply(P.near, x, y);
+  }
   P.far.add_product(P.degree, x, y, work, P.instruction_set);
 }
 

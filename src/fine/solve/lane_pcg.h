@@ -14,10 +14,11 @@
 /// The coefficient matrix of one level, its near part stored and its far part through
 /// expansions cut at one degree, on one instruction-set path.
 struct LevelOperator {
-  const NearField& near;           // the near coefficients
-  const FarField& far;             // the far field
-  InstructionSet instruction_set;  // the path of the kernels
-  int32_t degree;                  // every far pair cut at this degree
+  const NearField& near;               // the near coefficients
+  const FarField& far;                 // the far field
+  InstructionSet instruction_set;      // the path of the kernels
+  int32_t degree;                      // every far pair cut at this degree
+  const SingleNear* single = nullptr;  // where set, the near product takes this copy of `near`
 };
 
 /// y = P x.

@@ -43,7 +43,8 @@ int64_t level_peak_bytes(const LevelParts& level) {
       parallel_for_threads(leaves, level.threads) * CoefficientCache::bytes() +
       vector_bytes(level.tree.nodes) / sizeof(ClusterNode) * sizeof(std::vector<int32_t>) +
       vector_bytes(level.lists.near) / 2;
-  const int64_t factor_phase = level.far.bytes() + factor_bytes(level.preconditioner.factor, true);
+  const int64_t factor_phase =
+      level.far.bytes() + factor_bytes(level.preconditioner.factor, true) + level.single_near_bytes;
   // The solves: the solutions (in the room of their starts) and P times them of every conductor,
   // the coarse space, and the vectors, far-field and coarse work space of each solving thread.
   const CoarseSpace& coarse = level.preconditioner.coarse;
@@ -54,7 +55,7 @@ int64_t level_peak_bytes(const LevelParts& level) {
   const int64_t per_thread = kLaneWorkVectors * lane_vector + level.far.work_bytes() +
                              coarse.size * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>));
   const int64_t solve_phase = level.far.bytes() + factor_bytes(level.preconditioner.factor, false) +
-                              coarse_bytes +
+                              coarse_bytes + level.single_near_bytes +
                               2 * n * level.conductors * static_cast<int64_t>(sizeof(double)) +
                               parallel_for_threads(groups, level.threads) * per_thread;
   return held + std::max({near_phase, factor_phase, solve_phase});

@@ -18,9 +18,11 @@ struct LevelParts {
   const NearField& near;                      // its near coefficients
   const FarField& far;                        // its far field
   const LevelPreconditioner& preconditioner;  // of its solves
-  const LevelResult* previous;  // the level below, whose mesh and charges it holds; or null
-  int32_t conductors;           // the solves, one per conductor
-  int32_t threads;              // threads of its near coefficients and its solves
+  const LevelResult* previous;    // the level below, whose mesh and charges it holds; or null
+  int32_t conductors;             // the solves, one per conductor
+  int32_t threads;                // threads of its near coefficients and its solves
+  int64_t single_near_bytes = 0;  // the iterations' copy of the near coefficients, made beside
+                                  // the factor
 };
 
 /// The most memory the level takes at once, counted from every array it builds: what it holds

@@ -5,6 +5,7 @@
 #include "common/instruction_set.h"
 #include "fine/solve/incomplete_factor.h"
 #include "fine/solve/near_field.h"
+#include "fine/solve/single_near.h"
 #include "sparse/lane_kernels.h"
 
 /// The near coefficients and their incomplete factor on groups of eight solves, compiled once
@@ -15,6 +16,9 @@
 struct NearKernels {
   /// y = N x.
   void (*near_multiply)(const NearField& N, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y);
+  /// y = N x on the single-precision copy.
+  void (*single_near_multiply)(const SingleNear& N, const Lanes<kNarrowLanes>* x,
+                               Lanes<kNarrowLanes>* y);
   /// z = (UᵀU)⁻¹ r.
   void (*factor_solve)(const IncompleteFactor& U, const Lanes<kNarrowLanes>* r,
                        Lanes<kNarrowLanes>* z);

@@ -5,10 +5,12 @@
 #include <utility>
 
 #include "common/parallel_for.h"
+#include "common/vector_bytes.h"
 #include "fine/solve/level_memory.h"
 
 struct SymmetricLevel::Parts {
   NearField near;
+  SingleNear single_near;
   std::optional<FarField> far;
   IncompleteFactor factor;
 };
@@ -23,10 +25,11 @@ SymmetricLevel::SymmetricLevel(const LevelMesh& mesh, const ClusterTree& tree,
 SymmetricLevel::SymmetricLevel(Parts&& parts, const LevelMesh& mesh, const ClusterTree& tree,
                                const LevelSettings& settings, LevelTimer& timer)
     : near(std::move(parts.near)),
+      single_near(std::move(parts.single_near)),
       far(std::move(*parts.far)),
       P{near, far, settings.instruction_set, settings.highest_degree},
       Q{near, far, settings.instruction_set,
-        std::min(settings.iteration_degree, settings.highest_degree)},
+        std::min(settings.iteration_degree, settings.highest_degree), &single_near},
       preconditioner{std::move(parts.factor), CoarseSpace{}, settings.instruction_set} {
   if (settings.coarse_panels > 0) {
     preconditioner.coarse =
@@ -50,6 +53,7 @@ SymmetricLevel::Parts SymmetricLevel::build_parts(const LevelMesh& mesh, const C
                         settings.separation, far_medium);
     } else {
       parts.factor = make_incomplete_factor(parts.near, settings.factor_keep);
+      parts.single_near = make_single_near(parts.near);
     }
   });
   timer.finish("far field and factor");
@@ -62,5 +66,7 @@ void SymmetricLevel::count(const LevelMesh& mesh, const ClusterTree& tree,
   result.near_entries = near.row_start[near.n] + near.n;
   result.far_links = far.pair_count();
   result.bytes = static_cast<double>(level_peak_bytes(
-      LevelParts{mesh, tree, lists, near, far, preconditioner, previous, solves, threads}));
+      LevelParts{mesh, tree, lists, near, far, preconditioner, previous, solves, threads,
+                 vectors_bytes(single_near.diagonal, single_near.row_start, single_near.run_start,
+                               single_near.run_first, single_near.run_length, single_near.value)}));
 }

@@ -9,6 +9,7 @@
 #include "fine/solve/level_preconditioner.h"
 #include "fine/solve/level_timer.h"
 #include "fine/solve/near_field.h"
+#include "fine/solve/single_near.h"
 #include "fine/solve/solve_level.h"
 
 /// The symmetric system of a level, in vacuum or through a stack's images: its near
@@ -30,6 +31,7 @@ struct SymmetricLevel {
              LevelResult& result) const;
 
   NearField near;                      // the near coefficients
+  SingleNear single_near;              // the same in single precision, for Q
   FarField far;                        // the far field
   LevelOperator P;                     // the operator at the highest degree
   LevelOperator Q;                     // the operator at the degree of the iterations
