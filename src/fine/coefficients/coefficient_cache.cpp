@@ -26,7 +26,8 @@ uint64_t hash_of(const std::array<int64_t, 12>& shape, uint64_t seed) {
 
 }  // namespace
 
-CoefficientCache::CoefficientCache() : slots_(kSlots) {}
+CoefficientCache::CoefficientCache(double far_tolerance)
+    : far_tolerance_(far_tolerance), slots_(kSlots) {}
 
 double CoefficientCache::coefficient(const AxisRect& a, const AxisRect& b) {
   return value(probe_of(a, b, nullptr, 0, false));
@@ -41,11 +42,11 @@ namespace {
 
 /// The value of a pair of rectangles as its shape says: through the kernel's images when there
 /// is one.
-double pair_value(const AxisRect& p, const AxisRect& q, const LayerPairKernel* kernel,
-                  bool normal) {
+double pair_value(const AxisRect& p, const AxisRect& q, const LayerPairKernel* kernel, bool normal,
+                  double far_tolerance) {
   const double area_p = (p.hi[0] - p.lo[0]) * (p.hi[1] - p.lo[1]);
   const double area_q = (q.hi[0] - q.lo[0]) * (q.hi[1] - q.lo[1]);
-  if (kernel == nullptr) return galerkin_integral(p, q) / (area_p * area_q);
+  if (kernel == nullptr) return galerkin_integral_to(p, q, far_tolerance) / (area_p * area_q);
   const double sum =
       normal ? layered_normal_field(p, q, *kernel) : layered_potential_integral(p, q, *kernel);
   return sum / (area_p * area_q);
@@ -53,8 +54,8 @@ double pair_value(const AxisRect& p, const AxisRect& q, const LayerPairKernel* k
 
 /// The value of a pair from its shape alone: the rounded shape as two rectangles, the first
 /// with its lower corner at the origin.
-double shape_value(const std::array<int64_t, 12>& shape, const LayerPairKernel* kernel,
-                   bool normal) {
+double shape_value(const std::array<int64_t, 12>& shape, const LayerPairKernel* kernel, bool normal,
+                   double far_tolerance) {
   const int exponent = static_cast<int>(shape[0]);
   AxisRect p, q;
   const int32_t axes = static_cast<int32_t>(shape[1]);
@@ -75,7 +76,7 @@ double shape_value(const std::array<int64_t, 12>& shape, const LayerPairKernel* 
     q.lo[k] = qlo[(q.axis + 1 + k) % 3];
     q.hi[k] = q.lo[k] + times_power_of_two(static_cast<double>(shape[4 + k]), exponent);
   }
-  return pair_value(p, q, kernel, normal);
+  return pair_value(p, q, kernel, normal, far_tolerance);
 }
 
 }  // namespace
@@ -132,7 +133,7 @@ double CoefficientCache::value(const Probe& probe) {
   // A kind that stopped being looked up never starts again, so a probe made while it was looked
   // up may meet it stopped, never the reverse.
   if (probe.first == 0 || !looking_up(kind)) {
-    return shape_value(probe.shape, probe.kernel, probe.normal);
+    return shape_value(probe.shape, probe.kernel, probe.normal, far_tolerance_);
   }
   ++looked_up_[kind];
   const uint64_t first = probe.first, second = probe.second;
@@ -145,7 +146,7 @@ double CoefficientCache::value(const Probe& probe) {
     }
     at = (at + 1) & mask;
   }
-  const double value = shape_value(probe.shape, probe.kernel, probe.normal);
+  const double value = shape_value(probe.shape, probe.kernel, probe.normal, far_tolerance_);
   if (2 * (used_ + 1) > kSlots) {
     for (Slot& slot : slots_) slot.first = 0;
     used_ = 0;

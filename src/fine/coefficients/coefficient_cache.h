@@ -18,7 +18,9 @@
 /// that rounded shape alone: the same shape gives the same bits whichever pair met it first.
 class CoefficientCache {
  public:
-  CoefficientCache();
+  /// A cache whose pairs in one medium keep the far expansion within `far_tolerance` of their
+  /// value (galerkin_integral_to; 0: galerkin_integral's own bound).
+  explicit CoefficientCache(double far_tolerance = 0);
 
   /// (1 / (A_a A_b)) ∬∬ dA dA' / |x − x'| for panels a and b.
   double coefficient(const AxisRect& a, const AxisRect& b);
@@ -79,6 +81,8 @@ class CoefficientCache {
   };
   // An open table with linear probing; when half full it starts afresh.
   static constexpr std::size_t kSlots = std::size_t{1} << 19;
+  double far_tolerance_;  // of a pair in one medium
+
   std::vector<Slot> slots_;  // kSlots of them
   std::size_t used_ = 0;     // slots in use
   // Pairs repeat on regular structures (a bus: nineteen in twenty, in vacuum or in a stack) but

@@ -32,17 +32,18 @@ struct PotentialMeans {
   double point_loss = kPointLoss;
   double allowance = 0;  // the absolute error the caller accepts beside the relative bounds
   bool try_far = true;   // false where the caller found that no far expansion can take the pair
+  double far_tolerance = kFarTolerance;  // the expansion's relative bound, at least kFarTolerance
 
   bool far(const AxisRect& a, const AxisRect& b, FarOrderBound bound, double& integral) const {
     if (!try_far) return false;
-    double tolerance = kFarTolerance;
+    double tolerance = far_tolerance;
     if (allowance > 0) {
       const SpaceBox box_a = space_box(a), box_b = space_box(b);
       if (beyond_any_expansion(box_a, box_b)) return false;
       // The expansion's bound is relative to I ≤ A·A'/g (g > 0, the boxes' gap: 1/r ≤ 1/g), so
       // a relative tolerance of allowance·g/(A·A') keeps its error within the allowance.
       const double upper = rectangle_area(a) * rectangle_area(b) / box_gap(box_a, box_b);
-      tolerance = std::fmax(kFarTolerance, std::fmin(kLoosestFarTolerance, allowance / upper));
+      tolerance = std::fmax(far_tolerance, std::fmin(kLoosestFarTolerance, allowance / upper));
     }
     return far_expansion_within(a, b, tolerance, bound, integral);
   }
@@ -72,12 +73,17 @@ double galerkin_integral(const AxisRect& first, const AxisRect& second) {
   return galerkin_integral_within(first, second, 0);
 }
 
+double galerkin_integral_to(const AxisRect& first, const AxisRect& second, double far_tolerance) {
+  return galerkin_integral_within(first, second, 0, true, far_tolerance);
+}
+
 double galerkin_integral_within(const AxisRect& first, const AxisRect& second, double allowance,
-                                bool try_far) {
+                                bool try_far, double far_tolerance) {
   const PairOrder order = canonical_order(first, second);
   if (order.both_ways && same_rectangle(*order.a, *order.b)) return self_integral(*order.a);
   PotentialMeans means;
   means.allowance = allowance > 0 ? allowance : 0;
   means.try_far = try_far;
+  means.far_tolerance = std::fmax(kFarTolerance, far_tolerance);
   return by_cheapest_means(order, means);
 }

@@ -16,12 +16,18 @@ double galerkin_integral(const AxisRect& a, const AxisRect& b);
 /// bounds (the far expansion's, the Gauss–Legendre rules') with the rounding below 2e-12.
 constexpr double kMeansBound = 1.0001e-7;
 
+/// I(a, b) with the far expansion kept where its truncation bound is within `far_tolerance` of I
+/// (taken as at least its own 1e-7): an error of at most max(far_tolerance, kMeansBound) · I.
+/// With 1e-7, the bits of galerkin_integral.
+double galerkin_integral_to(const AxisRect& a, const AxisRect& b, double far_tolerance);
+
 /// I(a, b) where the caller also accepts an absolute error up to `allowance` (in length³, as I):
 /// a means is then kept where its own bound allows that, even if not its relative one (the far
 /// expansion of a lower order or at a smaller distance ratio, the closed form in double with more
 /// rounding). The error is at most kMeansBound · I + allowance (a split of the larger rectangle
 /// may take the allowance on its near part beside the bound on the rest); with `allowance` 0, the
 /// bits of galerkin_integral. `try_far` false skips the far expansion, where the caller has found
-/// that it would refuse the pair (image_pair.h): the same value, sooner.
+/// that it would refuse the pair (image_pair.h): the same value, sooner. `far_tolerance` as for
+/// galerkin_integral_to.
 double galerkin_integral_within(const AxisRect& a, const AxisRect& b, double allowance,
-                                bool try_far = true);
+                                bool try_far = true, double far_tolerance = 0);

@@ -106,6 +106,7 @@ LevelSettings level_settings_for(double accuracy, int32_t threads, InstructionSe
     settings.highest_degree = 12;
     settings.iteration_degree = 5;
     settings.separation = 0.5;
+    settings.near_tolerance = 1e-7;
     settings.tolerance = 1e-9;
     settings.stationary_tolerance = 1e-6;
   }

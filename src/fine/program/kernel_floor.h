@@ -7,8 +7,8 @@
 #include "fine/mesh/solve_faces.h"
 #include "fine/solve/solve_level.h"
 
-/// The relative error of a level's own matrix from its far field and solves, in proportion to
-/// the diagonal entries.
+/// The relative error of a level's own matrix from its far field, its near coefficients
+/// (settings.near_tolerance, a third of it) and its solves, in proportion to the diagonal entries.
 double level_floor(const LevelSettings& settings);
 
 /// The kernels' share of a level's error, relative to the diagonal entries: the largest bound of

@@ -48,8 +48,8 @@ void near_row_values(CoefficientCache& cache, const LevelMesh& mesh, const NearM
 }
 
 NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
-                          const InteractionLists& lists, int32_t threads,
-                          const NearMedium* medium) {
+                          const InteractionLists& lists, int32_t threads, const NearMedium* medium,
+                          double far_tolerance) {
   NearField near;
   const int32_t n = static_cast<int32_t>(tree.panel.size());
   near.n = n;
@@ -79,7 +79,8 @@ NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
   std::vector<std::unique_ptr<CoefficientCache>> caches(
       parallel_for_threads(leaves.size(), threads));
   parallel_for(static_cast<int64_t>(leaves.size()), threads, [&](int64_t k, int32_t thread) {
-    if (caches[thread] == nullptr) caches[thread] = std::make_unique<CoefficientCache>();
+    if (caches[thread] == nullptr)
+      caches[thread] = std::make_unique<CoefficientCache>(far_tolerance);
     CoefficientCache& cache = *caches[thread];
     int32_t leaf = leaves[k];
     const ClusterNode& node = tree.nodes[leaf];

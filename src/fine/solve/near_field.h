@@ -44,6 +44,8 @@ std::vector<int32_t> leaf_nodes(const ClusterTree& tree);
 
 /// Computes the near coefficients of `lists` on `threads` threads; with `medium`, through the
 /// images of its layer stack (its rows must all take the potential: the matrix is symmetric).
+/// In one medium each coefficient's far expansion is kept within `far_tolerance` of it
+/// (galerkin_integral_to; 0: its own bound).
 NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
                           const InteractionLists& lists, int32_t threads,
-                          const NearMedium* medium = nullptr);
+                          const NearMedium* medium = nullptr, double far_tolerance = 0);

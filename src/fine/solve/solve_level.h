@@ -30,6 +30,9 @@ struct LevelSettings {
   int32_t highest_degree = 8;    // highest degree of the far field, of the capacitance's product
   int32_t iteration_degree = 4;  // the same while iterating: the capacitance sees its error squared
   double separation = 0.6;       // clusters are far when (r_a + r_b) < separation · distance
+  double near_tolerance = 1e-6;  // the far expansion's bound on each near coefficient in one
+                                 // medium, relative to it: the capacitance moves by no more than
+                                 // this share of its diagonal entries, a third of level_floor
   int32_t leaf_size = 16;        // panels of a leaf cluster at the most
   double factor_keep = 0.1;      // near entries kept in the preconditioner, relative to the
                                  // geometric mean of their diagonal entries

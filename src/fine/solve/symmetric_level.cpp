@@ -45,7 +45,8 @@ SymmetricLevel::Parts SymmetricLevel::build_parts(const LevelMesh& mesh, const C
                                                   const FarFieldMedium* far_medium,
                                                   LevelTimer& timer) {
   Parts parts;
-  parts.near = make_near_field(mesh, tree, lists, settings.threads, near_medium);
+  parts.near =
+      make_near_field(mesh, tree, lists, settings.threads, near_medium, settings.near_tolerance);
   timer.finish("near coefficients");
   parallel_for(2, settings.threads, [&](int64_t part, int32_t) {
     if (part == 0) {
