@@ -4,8 +4,8 @@
 #include <vector>
 
 /// The memory the elements of `v` take: its capacity, as its allocation has it.
-template <typename T>
-int64_t vector_bytes(const std::vector<T>& v) {
+template <typename T, typename Allocator>
+int64_t vector_bytes(const std::vector<T, Allocator>& v) {
   return static_cast<int64_t>(v.capacity() * sizeof(T));
 }
 

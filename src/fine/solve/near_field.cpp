@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "common/huge_pages.h"
 #include "common/parallel_for.h"
 
 std::vector<int32_t> leaf_nodes(const ClusterTree& tree) {
@@ -72,8 +71,9 @@ NearField make_near_field(const LevelMesh& mesh, const ClusterTree& tree,
     }
   }
   for (int32_t i = 0; i < n; ++i) near.row_start[i + 1] += near.row_start[i];
-  assign_advised(near.col, near.row_start[n], int32_t{0});
-  assign_advised(near.value, near.row_start[n], 0.0);
+  // Every entry is written below, each page first by the thread that computes its rows.
+  resize_first_touch(near.col, near.row_start[n]);
+  resize_first_touch(near.value, near.row_start[n]);
   near.diagonal.resize(n);
   // Each thread's cache made by the thread itself, both at once: a cache is 12 MiB to clear.
   std::vector<std::unique_ptr<CoefficientCache>> caches(

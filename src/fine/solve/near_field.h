@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/first_touch_vector.h"
 #include "fine/clusters/cluster_tree.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/coefficients/coefficient_cache.h"
@@ -14,8 +15,8 @@ struct NearField {
   int32_t n = 0;                   // order
   std::vector<double> diagonal;    // coefficient of each panel with itself
   std::vector<int64_t> row_start;  // n + 1 offsets into col and value
-  std::vector<int32_t> col;        // column of each entry, > its row
-  std::vector<double> value;       // coefficient (1 / (A_i A_j)) ∬∬ dA dA' / r
+  FirstTouchVector<int32_t> col;   // column of each entry, > its row
+  FirstTouchVector<double> value;  // coefficient (1 / (A_i A_j)) ∬∬ dA dA' / r
 };
 
 /// The medium of the near coefficients: the kernels of a layer stack and each panel's layer.

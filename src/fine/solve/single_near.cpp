@@ -1,7 +1,5 @@
 #include "fine/solve/single_near.h"
 
-#include "common/huge_pages.h"
-
 namespace {
 
 /// Whether entry e of `near` starts a run of its row.
@@ -40,7 +38,7 @@ SingleNear make_single_near(const NearField& near) {
     }
   }
   const int64_t entries = near.row_start[near.n];
-  single.value.resize(entries);
+  resize_first_touch(single.value, entries);
   for (int64_t e = 0; e < entries; ++e) single.value[e] = static_cast<float>(near.value[e]);
   return single;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/first_touch_vector.h"
 #include "fine/solve/near_field.h"
 
 /// The near coefficients in single precision, for the operator the solves iterate on. That
@@ -19,7 +20,7 @@ struct SingleNear {
   std::vector<int32_t> run_start;   // n + 1 offsets into run_first and run_length
   std::vector<int32_t> run_first;   // first column of each run
   std::vector<int32_t> run_length;  // columns of each run
-  std::vector<float> value;         // the NearField's values rounded to nearest
+  FirstTouchVector<float> value;    // the NearField's values rounded to nearest
 };
 
 /// The single-precision copy of `near`, its entries in the same order.
