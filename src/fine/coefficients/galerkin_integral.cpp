@@ -33,6 +33,7 @@ struct PotentialMeans {
   double allowance = 0;  // the absolute error the caller accepts beside the relative bounds
   bool try_far = true;   // false where the caller found that no far expansion can take the pair
   double far_tolerance = kFarTolerance;  // the expansion's relative bound, at least kFarTolerance
+  double closed_rounding = kClosedFormRounding;  // the closed form's, in double
 
   bool far(const AxisRect& a, const AxisRect& b, FarOrderBound bound, double& integral) const {
     if (!try_far) return false;
@@ -51,7 +52,7 @@ struct PotentialMeans {
     double rounding = 0;
     const double value = closed_form_integral(a, b, rounding);
     const double relative = 4 * rounding * 0x1p-53;
-    if (!(relative <= kClosedFormRounding ||
+    if (!(relative <= closed_rounding ||
           (allowance > 0 && relative * std::fabs(value) <= allowance))) {
       return false;
     }
@@ -84,6 +85,12 @@ double galerkin_integral_within(const AxisRect& first, const AxisRect& second, d
   PotentialMeans means;
   means.allowance = allowance > 0 ? allowance : 0;
   means.try_far = try_far;
-  means.far_tolerance = std::fmax(kFarTolerance, far_tolerance);
+  if (far_tolerance > kFarTolerance) {
+    // A looser bound lets the closed form in double keep more of its pairs too, those whose
+    // rounding estimate (which bounds its error) is within a hundredth of it: they are spared
+    // the closed form in long double and the quadratures, the slowest of the means.
+    means.far_tolerance = far_tolerance;
+    means.closed_rounding = std::fmax(kClosedFormRounding, 0.01 * far_tolerance);
+  }
   return by_cheapest_means(order, means);
 }

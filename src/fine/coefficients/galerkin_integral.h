@@ -17,7 +17,8 @@ double galerkin_integral(const AxisRect& a, const AxisRect& b);
 constexpr double kMeansBound = 1.0001e-7;
 
 /// I(a, b) with the far expansion kept where its truncation bound is within `far_tolerance` of I
-/// (taken as at least its own 1e-7): an error of at most max(far_tolerance, kMeansBound) · I.
+/// (taken as at least its own 1e-7), and above 1e-7 the closed form in double where its
+/// rounding is within a hundredth of it: an error of at most max(far_tolerance, kMeansBound) · I.
 /// With 1e-7, the bits of galerkin_integral.
 double galerkin_integral_to(const AxisRect& a, const AxisRect& b, double far_tolerance);
 
