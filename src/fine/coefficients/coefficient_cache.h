@@ -81,8 +81,7 @@ class CoefficientCache {
   };
   // An open table with linear probing; when half full it starts afresh.
   static constexpr std::size_t kSlots = std::size_t{1} << 19;
-  double far_tolerance_;  // of a pair in one medium
-
+  double far_tolerance_;     // of a pair in one medium
   std::vector<Slot> slots_;  // kSlots of them
   std::size_t used_ = 0;     // slots in use
   // Pairs repeat on regular structures (a bus: nineteen in twenty, in vacuum or in a stack) but

@@ -68,6 +68,13 @@ struct PotentialMeans {
   }
 };
 
+/// I(first, second) by the cheapest of `means`.
+double integral_by(const AxisRect& first, const AxisRect& second, const PotentialMeans& means) {
+  const PairOrder order = canonical_order(first, second);
+  if (order.both_ways && same_rectangle(*order.a, *order.b)) return self_integral(*order.a);
+  return by_cheapest_means(order, means);
+}
+
 }  // namespace
 
 double galerkin_integral(const AxisRect& first, const AxisRect& second) {
@@ -75,16 +82,7 @@ double galerkin_integral(const AxisRect& first, const AxisRect& second) {
 }
 
 double galerkin_integral_to(const AxisRect& first, const AxisRect& second, double far_tolerance) {
-  return galerkin_integral_within(first, second, 0, true, far_tolerance);
-}
-
-double galerkin_integral_within(const AxisRect& first, const AxisRect& second, double allowance,
-                                bool try_far, double far_tolerance) {
-  const PairOrder order = canonical_order(first, second);
-  if (order.both_ways && same_rectangle(*order.a, *order.b)) return self_integral(*order.a);
   PotentialMeans means;
-  means.allowance = allowance > 0 ? allowance : 0;
-  means.try_far = try_far;
   if (far_tolerance > kFarTolerance) {
     // A looser bound lets the closed form in double keep more of its pairs too, those whose
     // rounding estimate (which bounds its error) is within a hundredth of it: they are spared
@@ -92,5 +90,13 @@ double galerkin_integral_within(const AxisRect& first, const AxisRect& second, d
     means.far_tolerance = far_tolerance;
     means.closed_rounding = std::fmax(kClosedFormRounding, 0.01 * far_tolerance);
   }
-  return by_cheapest_means(order, means);
+  return integral_by(first, second, means);
+}
+
+double galerkin_integral_within(const AxisRect& first, const AxisRect& second, double allowance,
+                                bool try_far) {
+  PotentialMeans means;
+  means.allowance = allowance > 0 ? allowance : 0;
+  means.try_far = try_far;
+  return integral_by(first, second, means);
 }

@@ -28,7 +28,6 @@ double galerkin_integral_to(const AxisRect& a, const AxisRect& b, double far_tol
 /// rounding). The error is at most kMeansBound · I + allowance (a split of the larger rectangle
 /// may take the allowance on its near part beside the bound on the rest); with `allowance` 0, the
 /// bits of galerkin_integral. `try_far` false skips the far expansion, where the caller has found
-/// that it would refuse the pair (image_pair.h): the same value, sooner. `far_tolerance` as for
-/// galerkin_integral_to.
+/// that it would refuse the pair (image_pair.h): the same value, sooner.
 double galerkin_integral_within(const AxisRect& a, const AxisRect& b, double allowance,
-                                bool try_far = true, double far_tolerance = 0);
+                                bool try_far = true);

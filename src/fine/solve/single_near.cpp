@@ -1,5 +1,7 @@
 #include "fine/solve/single_near.h"
 
+#include "common/vector_bytes.h"
+
 namespace {
 
 /// Whether entry e of `near` starts a run of its row.
@@ -41,4 +43,9 @@ SingleNear make_single_near(const NearField& near) {
   resize_first_touch(single.value, entries);
   for (int64_t e = 0; e < entries; ++e) single.value[e] = static_cast<float>(near.value[e]);
   return single;
+}
+
+int64_t single_near_bytes(const SingleNear& single) {
+  return vectors_bytes(single.diagonal, single.row_start, single.run_start, single.run_first,
+                       single.run_length, single.value);
 }

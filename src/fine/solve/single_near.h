@@ -25,3 +25,6 @@ struct SingleNear {
 
 /// The single-precision copy of `near`, its entries in the same order.
 SingleNear make_single_near(const NearField& near);
+
+/// The memory the copy takes.
+int64_t single_near_bytes(const SingleNear& single);

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "common/parallel_for.h"
-#include "common/vector_bytes.h"
 #include "fine/solve/level_memory.h"
 
 struct SymmetricLevel::Parts {
@@ -66,8 +65,7 @@ void SymmetricLevel::count(const LevelMesh& mesh, const ClusterTree& tree,
                            int32_t solves, int32_t threads, LevelResult& result) const {
   result.near_entries = near.row_start[near.n] + near.n;
   result.far_links = far.pair_count();
-  result.bytes = static_cast<double>(level_peak_bytes(
-      LevelParts{mesh, tree, lists, near, far, preconditioner, previous, solves, threads,
-                 vectors_bytes(single_near.diagonal, single_near.row_start, single_near.run_start,
-                               single_near.run_first, single_near.run_length, single_near.value)}));
+  result.bytes = static_cast<double>(
+      level_peak_bytes(LevelParts{mesh, tree, lists, near, far, preconditioner, previous, solves,
+                                  threads, single_near_bytes(single_near)}));
 }
