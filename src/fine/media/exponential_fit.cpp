@@ -92,12 +92,15 @@ std::vector<ExponentialSum> exponential_sums(const SpectralSamples& fit,
   for (size_t n = 0; n < reference; ++n) {
     // The spatial error is rarely below a twentieth of the spectral bound: the fits far from
     // the target keep their spectral bound, which is as valid.
-    if (sums[n].bound > kWorthMeasuring * target) continue;
+    // Only a spatial bound below the spectral one is of use: the measure stops once it
+    // cannot be.
+    if (sums[n].bound > kWorthMeasuring * target || !(sums[n].bound > best.bound)) continue;
     std::vector<double> rate = sums[n].rate, weight = sums[n].amplitude;
     rate.insert(rate.end(), best.rate.begin(), best.rate.end());
     for (double a : best.amplitude) weight.push_back(-a);
     const double spatial =
-        best.bound + image_sum_bound(rate, weight, check.least_height, kResolution * target);
+        best.bound + image_sum_bound(rate, weight, check.least_height, kResolution * target,
+                                     sums[n].bound - best.bound);
     sums[n].bound = std::fmin(sums[n].bound, spatial);
   }
   for (ExponentialSum& sum : sums) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 /// A bound, from above, on the spatial size of a sum of images on and beyond a plane:
@@ -8,6 +9,9 @@
 /// images of spectral weight w_n e^{-k q_n}; by Kelvin's inversion about the point h0 above the
 /// source and the maximum principle, this bounds |x - x'| |P| everywhere at heights >= h0.
 /// Sampled in log rho, each cell bounded by its ends plus the curvature of every term over it;
-/// cells are halved until that margin is below `resolution` (or 2^-20 of their first width).
+/// cells are halved until that margin is below `resolution` (or 2^-6 of their first width),
+/// and left where they cannot raise the bound found so far. HUGE_VAL as soon as the bound is
+/// known to exceed `limit`: cancelling weights of 10^5 and more make the curvature's margin,
+/// and the bound with it, useless long before the cells reach their narrowest.
 double image_sum_bound(const std::vector<double>& rate, const std::vector<double>& weight,
-                       double least_height, double resolution);
+                       double least_height, double resolution, double limit = HUGE_VAL);

@@ -12,6 +12,7 @@
 #include "fine/mesh/master_grading.h"
 #include "fine/mesh/middle_grading.h"
 #include "fine/program/kernel_floor.h"
+#include "fine/solve/level_timer.h"
 #include "fine/solve/window_rows.h"
 
 namespace {
@@ -54,8 +55,10 @@ bool refit_kernels(const FineOptions& options, const std::vector<double>& capaci
   const double wanted =
       kernel_tolerance_for_matrix(options.accuracy, capacitance, conductors, options.masters);
   if (!(fitted > kRefitAbove * wanted)) return false;
+  LevelTimer timer(1);
   std::unique_ptr<LayeredKernel> tighter(new LayeredKernel(faces.stack, wanted));
   const double tighter_share = kernel_floor(*tighter, faces);
+  timer.finish("images fitted again");
   if (!(tighter_share < fitted)) return false;
   *floor += tighter_share - fitted;
   *kernel = std::move(tighter);
@@ -123,8 +126,10 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
   std::unique_ptr<LayeredKernel> kernel;
   double floor = level_floor(settings), fitted = 0.0;
   if (!faces.uniform) {
+    LevelTimer timer(1);
     kernel.reset(new LayeredKernel(faces.stack, kernel_tolerance_for(options.accuracy)));
     fitted = kernel_floor(*kernel, faces);
+    timer.finish("images fitted");
     floor += fitted;
   }
   LevelSystem system{&faces, kernel.get(), options.masters, {}};
