@@ -44,6 +44,11 @@ TEST(ImageSumBound, CoversTheSampledSupremumAndStaysClose) {
     EXPECT_LE(bound, (h0 == 0.0 ? 1.01 : 2.0) * sampled) << h0;
   }
   EXPECT_EQ(image_sum_bound({}, {}, 0.0, 1e-9), 0.0);
+  // A limit above the bound leaves it as it is; one below the sampled supremum gives up.
+  const double sampled = sampled_sup(rate, weight, 1e-3);
+  const double bound = image_sum_bound(rate, weight, 1e-3, 1e-6 * sampled);
+  EXPECT_EQ(image_sum_bound(rate, weight, 1e-3, 1e-6 * sampled, 1.001 * bound), bound);
+  EXPECT_EQ(image_sum_bound(rate, weight, 1e-3, 1e-6 * sampled, 0.999 * sampled), HUGE_VAL);
 }
 
 TEST(PortableExp, WithinTwoUlpOfTheLongDoubleExponentialOverTheWholeRange) {
