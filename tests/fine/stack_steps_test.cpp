@@ -72,3 +72,19 @@ TEST(StackSteps, WiresInALinerTakeTensOfStepsPerSolve) {
       most_steps_per_solve(body, {3.9, 2.7, 3.9}, {0.0, 1.5}, 3, 2, best_instruction_set(), result),
       40.0);
 }
+
+TEST(StackSteps, AMastersRowsAreTheSameBitsWhetherItsProductsTakeOneThreadOrTwo) {
+  // One group of solves on two threads: the second thread makes each product with the first
+  // (the near part beside the moments, then the subtrees shared), in a stack with a liner
+  // (GMRES) and without (conjugate gradients).
+  const std::string liner = kBus + box("liner", -0.2, 0.8, -0.2, 5.4, 1.4, 1.4, 7.0);
+  for (const std::string& body : {kBus, liner}) {
+    FineResult one, two;
+    most_steps_per_solve(body, kEps, kTops, 1, 1, best_instruction_set(), one, {1});
+    most_steps_per_solve(body, kEps, kTops, 1, 2, best_instruction_set(), two, {1});
+    ASSERT_EQ(one.levels.size(), two.levels.size());
+    for (size_t k = 0; k < one.levels.size(); ++k)
+      EXPECT_EQ(one.levels[k].iterations, two.levels[k].iterations) << k;
+    EXPECT_EQ(one.estimate.value, two.estimate.value);
+  }
+}

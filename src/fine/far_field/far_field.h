@@ -66,11 +66,10 @@ class FarField {
   void add_product(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                    FarFieldWork& work, InstructionSet set) const;
 
-  /// add_product above the kept degree (`degree` > kept_degree()) shared by several threads
-  /// (SharedFarProduct): make_moments on one thread puts every node's moments in `moments`
-  /// (work_blocks() blocks); then add_locals on each thread, with its own `path` (path_blocks()
-  /// blocks) and one `next` (from 0) for all, adds to y the values of the panels of the subtrees it
-  /// takes. Together the bits of add_product.
+  /// add_product shared by several threads (SharedFarProduct): make_moments on one thread puts
+  /// every node's moments in `moments` (work_blocks() blocks); then add_locals on each thread, with
+  /// its own `path` (path_blocks() blocks) and one `next` (from 0) for all, adds to y the values of
+  /// the panels of the subtrees it takes. Together the bits of add_product.
   void make_moments(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* moments,
                     InstructionSet set) const;
   /// `threads` is how many share it.

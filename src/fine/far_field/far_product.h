@@ -34,12 +34,12 @@ inline int64_t half_depth_first_blocks(const FarFieldTables& F) {
 /// (processor_has). The paths differ only in register width, never in a bit of their results.
 FarProduct far_product(InstructionSet set);
 
-/// One product above the kept degree made by several threads together, for the last product of
-/// a level, which would otherwise leave all threads but one idle. `moments` (one thread) puts
-/// every node's moments in `moments`, F.blocks blocks at F.offset; then `locals`, on each thread
-/// with its own `path` (F.depth · F.terms.count blocks) and one `next` (from 0) for all, walks
-/// the tree depth first: the subtrees below `split_depth` go to the threads in turn, and each
-/// adds to y the values of the panels of the subtrees it took. Together they add to y the bits
+/// One product made by several threads together, where there are fewer products to make at once
+/// than threads (the last product of a level, the solves of a single lane group). `moments` (one
+/// thread) puts every node's moments in `moments`, F.blocks blocks at F.offset; then `locals`, on
+/// each thread with its own `path` (F.depth · F.terms.count blocks) and one `next` (from 0) for
+/// all, walks the tree depth first: the subtrees below `split_depth` go to the threads in turn, and
+/// each adds to y the values of the panels of the subtrees it took. Together they add to y the bits
 /// of FarProduct, whichever thread took which subtree.
 struct SharedFarProduct {
   void (*moments)(const FarFieldTables& F, int32_t degree, const Lanes<kNarrowLanes>* x,

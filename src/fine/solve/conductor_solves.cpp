@@ -110,20 +110,7 @@ void add_products_together(const ClusterTree& tree, const LevelOperator& P,
                            const std::vector<int32_t>& group, int32_t conductors, int32_t threads,
                            LaneWork& work, ConductorSolves& solves) {
   fill_products(tree, group, conductors, solves, work);
-  Lanes<kNarrowLanes>* moments = work.far.space.get();
-  parallel_for(2, threads, [&](int64_t part, int32_t) {
-    if (part == 0) {
-      near_kernels(P.instruction_set).near_multiply(P.near, work.x.get(), work.y.get());
-    } else {
-      P.far.make_moments(P.degree, work.x.get(), moments, P.instruction_set);
-    }
-  });
-  const int32_t sharing = parallel_for_threads(threads, threads);
-  std::atomic<int32_t> next{0};
-  parallel_for(sharing, threads, [&](int64_t, int32_t) {
-    std::unique_ptr<Lanes<kNarrowLanes>[]> path(new Lanes<kNarrowLanes>[P.far.path_blocks()]);
-    P.far.add_locals(P.degree, moments, work.y.get(), path.get(), next, sharing, P.instruction_set);
-  });
+  apply_operator(P, work.x.get(), work.y.get(), work.far, threads);
   keep_products(tree, group, conductors, work, solves);
 }
 

@@ -23,9 +23,11 @@ struct GeneralSystem {
   InstructionSet instruction_set;  // the path of the far product
 };
 
-/// y = A x with the far field cut at `degree`; `work` is overwritten.
+/// y = A x with the far field cut at `degree`; `work` is overwritten. With `threads` above 1,
+/// made by that many threads together (the near part beside the far field's moments, then the
+/// far field's local expansions shared), with the same bits.
 void apply_general(const GeneralSystem& A, int32_t degree, const Lanes<kNarrowLanes>* x,
-                   Lanes<kNarrowLanes>* y, FarFieldWork& work);
+                   Lanes<kNarrowLanes>* y, FarFieldWork& work, int32_t threads = 1);
 
 /// A block lower-triangular preconditioner: the incomplete factor of the conductor rows and
 /// columns, then each piece row by its diagonal after the near terms of the conductor part.

@@ -176,7 +176,7 @@ std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
   while (true) {
     // The residual, the first basis vector and the lanes still running.
     L* v0 = work.v[0].get();
-    apply_general(A, degree, x, work.w.get(), work.far);
+    apply_general(A, degree, x, work.w.get(), work.far, work.threads);
     for (int32_t i = 0; i < n; ++i)
       for (int32_t w = 0; w < kNarrowLanes; ++w) v0[i].lane[w] = b[i].lane[w] - work.w[i].lane[w];
     double beta[kNarrowLanes];
@@ -214,7 +214,7 @@ std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
       L* vk = work.v[k].get();
       L* next = work.v[k + 1].get();
       apply_block_preconditioner(A, M, vk, work.z.get(), work.preconditioner.get());
-      apply_general(A, degree, work.z.get(), next, work.far);
+      apply_general(A, degree, work.z.get(), next, work.far, work.threads);
       ++products;
       for (int32_t j = 0; j < recycled; ++j) {  // the part in C first
         double h[kNarrowLanes];

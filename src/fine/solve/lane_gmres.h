@@ -14,6 +14,7 @@ struct GmresWork {
   static int64_t bytes(const FarField& far, int32_t n, int32_t conductor_rows, int32_t restart);
 
   int32_t restart;                                        // Krylov vectors per cycle
+  int32_t threads = 1;                                    // threads making each product
   FarFieldWork far;                                       // the far field's expansions
   std::vector<std::unique_ptr<Lanes<kNarrowLanes>[]>> v;  // restart + 1 basis vectors
   std::unique_ptr<Lanes<kNarrowLanes>[]> w;               // the operator's product

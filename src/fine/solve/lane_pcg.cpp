@@ -1,8 +1,10 @@
 #include "fine/solve/lane_pcg.h"
 
+#include <atomic>
 #include <cmath>
 
 #include "common/huge_pages.h"
+#include "common/parallel_for.h"
 
 LaneWork::LaneWork(const FarField& far_field, const LevelPreconditioner& M, int32_t n)
     : far(far_field),
@@ -16,14 +18,34 @@ LaneWork::LaneWork(const FarField& far_field, const LevelPreconditioner& M, int3
       preconditioner(new_advised_array<Lanes<kNarrowLanes>>(M.work_size())) {}
 
 void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
-                    FarFieldWork& work) {
+                    FarFieldWork& work, int32_t threads) {
   const NearKernels& kernels = near_kernels(P.instruction_set);
-  if (P.single != nullptr) {
-    kernels.single_near_multiply(*P.single, x, y);
-  } else {
-    kernels.near_multiply(P.near, x, y);
+  auto near = [&] {
+    if (P.single != nullptr) {
+      kernels.single_near_multiply(*P.single, x, y);
+    } else {
+      kernels.near_multiply(P.near, x, y);
+    }
+  };
+  if (threads <= 1) {
+    near();
+    P.far.add_product(P.degree, x, y, work, P.instruction_set);
+    return;
   }
-  P.far.add_product(P.degree, x, y, work, P.instruction_set);
+  Lanes<kNarrowLanes>* moments = work.space.get();
+  parallel_for(2, threads, [&](int64_t part, int32_t) {
+    if (part == 0) {
+      near();
+    } else {
+      P.far.make_moments(P.degree, x, moments, P.instruction_set);
+    }
+  });
+  const int32_t sharing = parallel_for_threads(threads, threads);
+  std::atomic<int32_t> next{0};
+  parallel_for(sharing, threads, [&](int64_t, int32_t) {
+    std::unique_ptr<Lanes<kNarrowLanes>[]> path(new Lanes<kNarrowLanes>[P.far.path_blocks()]);
+    P.far.add_locals(P.degree, moments, y, path.get(), next, sharing, P.instruction_set);
+  });
 }
 
 namespace {
@@ -48,7 +70,7 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator
   bool active[kNarrowLanes];
   int32_t running = 0;
 
-  apply_operator(Q, x, q, work);
+  apply_operator(Q, x, q, work, lane_work.threads);
   for (int32_t i = 0; i < n; ++i)
     for (int32_t w = 0; w < kNarrowLanes; ++w) r[i].lane[w] = b[i].lane[w] - q[i].lane[w];
   M.correct(x, r, lane_work.preconditioner.get());
@@ -67,7 +89,7 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator
   Lanes<kNarrowLanes> rho;
   step_kernels.dot(rho, r, z, n);
   for (int32_t step = 0; running > 0 && step < max_iterations; ++step) {
-    apply_operator(Q, p, q, work);
+    apply_operator(Q, p, q, work, lane_work.threads);
     Lanes<kNarrowLanes> pq;
     step_kernels.dot(pq, p, q, n);
     Lanes<kNarrowLanes> alpha{};
@@ -102,6 +124,6 @@ std::vector<LaneOutcome> solve_lanes(const LevelOperator& Q, const LevelOperator
     rho = next_rho;
     step_kernels.next_direction(kNoRestart, beta, p, z, n);
   }
-  apply_operator(P, x, y, work);
+  apply_operator(P, x, y, work, lane_work.threads);
   return outcome;
 }

@@ -21,9 +21,10 @@ struct LevelOperator {
   const SingleNear* single = nullptr;  // where set, the near product takes this copy of `near`
 };
 
-/// y = P x.
+/// y = P x. With `threads` above 1, made by that many threads together (the near part beside
+/// the far field's moments, then the far field's local expansions shared), with the same bits.
 void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
-                    FarFieldWork& work);
+                    FarFieldWork& work, int32_t threads = 1);
 
 /// The vectors of one lane-group solve, kept by a thread from one group to the next so that they
 /// are allocated once: kLaneWorkVectors vectors of n lane groups, the far field's work space and
@@ -31,6 +32,7 @@ void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<
 struct LaneWork {
   LaneWork(const FarField& far, const LevelPreconditioner& M, int32_t n);
   FarFieldWork far;                          // the far field's expansions
+  int32_t threads = 1;                       // threads that make each product together
   std::unique_ptr<Lanes<kNarrowLanes>[]> b;  // right-hand sides, set by the caller
   std::unique_ptr<Lanes<kNarrowLanes>[]> x;  // solutions, set to the start by the caller
   std::unique_ptr<Lanes<kNarrowLanes>[]> y;  // P times the solutions

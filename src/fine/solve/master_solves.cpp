@@ -104,8 +104,14 @@ MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& t
   std::vector<int64_t> iterations(groups, 0);
   std::vector<char> converged(groups, 1);
   std::vector<std::unique_ptr<LaneWork>> work(parallel_for_threads(groups, settings.threads));
+  // Fewer groups than threads (one to eight master nets): the threads left make each group's
+  // products with it.
+  const int32_t sharing = groups < settings.threads ? settings.threads / groups : 1;
   parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
-    if (!work[thread]) work[thread].reset(new LaneWork(P.far, M, n));
+    if (!work[thread]) {
+      work[thread].reset(new LaneWork(P.far, M, n));
+      work[thread]->threads = sharing;
+    }
     LaneWork& own = *work[thread];
     const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
     const int32_t used = std::min(kNarrowLanes, count - first);
@@ -144,7 +150,7 @@ MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& t
           used, iterations[g], lane_converged);
       for (int32_t i = 0; i < n; ++i)
         for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] += d[i].lane[w];
-      apply_operator(P, x.get(), own.y.get(), own.far);
+      apply_operator(P, x.get(), own.y.get(), own.far, sharing);
     }
     for (int32_t w = 0; w < used; ++w) converged[g] = converged[g] && lane_converged[w];
     keep_solution(tree, x.get(), count, first, solves);
@@ -169,8 +175,14 @@ MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tre
   std::vector<char> converged(groups, 1);
   std::vector<std::unique_ptr<GmresWork>> work(parallel_for_threads(groups, settings.threads));
   std::vector<std::unique_ptr<RecycledSpace>> spaces(work.size());
+  // Fewer groups than threads (one to eight master nets): the threads left make each group's
+  // products with it.
+  const int32_t sharing = groups < settings.threads ? settings.threads / groups : 1;
   parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
-    if (!work[thread]) work[thread].reset(new GmresWork(A.far, n, conductor_rows, kRestart));
+    if (!work[thread]) {
+      work[thread].reset(new GmresWork(A.far, n, conductor_rows, kRestart));
+      work[thread]->threads = sharing;
+    }
     if (!spaces[thread]) spaces[thread].reset(new RecycledSpace(n, kRecycledColumns));
     GmresWork& own = *work[thread];
     const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
@@ -195,7 +207,7 @@ MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tre
     const int32_t corrections = reduction > 0.0 ? kLooseCorrections : kCorrections;
     for (int32_t step = 0; step <= corrections && (iteration_degree < highest || reduction > 0.0);
          ++step) {
-      apply_general(A, highest, x.get(), r.get(), own.far);
+      apply_general(A, highest, x.get(), r.get(), own.far, sharing);
       for (int32_t i = 0; i < n; ++i)
         for (int32_t w = 0; w < kNarrowLanes; ++w) r[i].lane[w] = b[i].lane[w] - r[i].lane[w];
       double r_norm[kNarrowLanes];
