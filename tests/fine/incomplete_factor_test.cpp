@@ -85,4 +85,11 @@ TEST(IncompleteFactor, WhereItNeedsARaiseTheLeavesExactBlocksSolveTheirOwnRows) 
     for (int i = 0; i < 2; ++i) EXPECT_NEAR((w + 1) * first[i], z[i].lane[w], 1e-12 * (w + 1));
     for (int i = 2; i < n; ++i) EXPECT_NEAR((w + 1) * whole[i], z[i].lane[w], 1e-12 * (w + 1));
   }
+  // The blocks shared among threads: each still writes only its own rows, the same bits.
+  for (int32_t threads : {2, 3}) {
+    std::vector<Lanes<kNarrowLanes>> shared(n);
+    leaf_blocks_solve(blocks, rl.data(), shared.data(), threads);
+    for (int i = 0; i < n; ++i)
+      for (int w = 0; w < kNarrowLanes; ++w) EXPECT_EQ(z[i].lane[w], shared[i].lane[w]) << i;
+  }
 }

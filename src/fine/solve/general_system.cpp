@@ -90,7 +90,7 @@ BlockPreconditioner make_block_preconditioner(const GeneralSystem& A, const Clus
 
 void apply_block_preconditioner(const GeneralSystem& A, const BlockPreconditioner& M,
                                 const Lanes<kNarrowLanes>* r, Lanes<kNarrowLanes>* z,
-                                Lanes<kNarrowLanes>* work) {
+                                Lanes<kNarrowLanes>* work, int32_t threads) {
   const int32_t conductors = static_cast<int32_t>(M.conductor_at.size());
   Lanes<kNarrowLanes>* gathered = work;
   Lanes<kNarrowLanes>* solved = work + conductors;
@@ -98,22 +98,32 @@ void apply_block_preconditioner(const GeneralSystem& A, const BlockPreconditione
   if (M.blocks.owned.empty()) {
     near_kernels(A.instruction_set).factor_solve(M.factor, gathered, solved);
   } else {
-    leaf_blocks_solve(M.blocks, gathered, solved);
+    leaf_blocks_solve(M.blocks, gathered, solved, threads);
   }
   for (int32_t i = 0; i < A.near.n; ++i) z[i] = Lanes<kNarrowLanes>{};
   for (int32_t k = 0; k < conductors; ++k) z[M.conductor_at[k]] = solved[k];
   // Each piece row after the conductor part: z_i = (r_i − Σ_conductors A_ij z_j) / A_ii.
   const NearRows& N = A.near;
-  for (int32_t i = 0; i < N.n; ++i) {
-    if (!A.piece[i]) continue;
-    double sum[kNarrowLanes] = {};
-    for (int64_t e = N.row_start[i] + 1; e < N.row_start[i + 1]; ++e) {
-      const int32_t j = N.col[e];
-      if (A.piece[j]) continue;
-      for (int32_t w = 0; w < kNarrowLanes; ++w) sum[w] += N.value[e] * z[j].lane[w];
+  auto piece_rows = [&](int32_t first, int32_t end) {
+    for (int32_t i = first; i < end; ++i) {
+      if (!A.piece[i]) continue;
+      double sum[kNarrowLanes] = {};
+      for (int64_t e = N.row_start[i] + 1; e < N.row_start[i + 1]; ++e) {
+        const int32_t j = N.col[e];
+        if (A.piece[j]) continue;
+        for (int32_t w = 0; w < kNarrowLanes; ++w) sum[w] += N.value[e] * z[j].lane[w];
+      }
+      const double scale = std::sqrt(A.area[i]) * A.factor[i];
+      for (int32_t w = 0; w < kNarrowLanes; ++w)
+        z[i].lane[w] = (r[i].lane[w] - scale * sum[w]) / M.diagonal[i];
     }
-    const double scale = std::sqrt(A.area[i]) * A.factor[i];
-    for (int32_t w = 0; w < kNarrowLanes; ++w)
-      z[i].lane[w] = (r[i].lane[w] - scale * sum[w]) / M.diagonal[i];
+  };
+  if (threads <= 1) {
+    piece_rows(0, N.n);
+    return;
   }
+  parallel_for(threads, threads, [&](int64_t part, int32_t) {
+    piece_rows(static_cast<int32_t>(N.n * part / threads),
+               static_cast<int32_t>(N.n * (part + 1) / threads));
+  });
 }

@@ -48,7 +48,9 @@ BlockPreconditioner make_block_preconditioner(const GeneralSystem& A, const Clus
 /// The lane groups per conductor row that apply_block_preconditioner needs.
 constexpr int32_t kBlockPreconditionerVectors = 2;
 
-/// z = M⁻¹ r; `work` holds kBlockPreconditionerVectors lane groups per conductor row.
+/// z = M⁻¹ r; `work` holds kBlockPreconditionerVectors lane groups per conductor row. With
+/// `threads` above 1, the leaves' blocks and the piece rows are shared among that many threads,
+/// with the same bits (the incomplete factor's solve stays on one).
 void apply_block_preconditioner(const GeneralSystem& A, const BlockPreconditioner& M,
                                 const Lanes<kNarrowLanes>* r, Lanes<kNarrowLanes>* z,
-                                Lanes<kNarrowLanes>* work);
+                                Lanes<kNarrowLanes>* work, int32_t threads = 1);

@@ -74,7 +74,7 @@ void update_solution(const GeneralSystem& A, const BlockPreconditioner& M, Arnol
     for (int32_t i = 0; i < n; ++i)
       for (int32_t w = 0; w < kNarrowLanes; ++w) u[i].lane[w] += y[j].lane[w] * v[i].lane[w];
   }
-  apply_block_preconditioner(A, M, u, work.z.get(), work.preconditioner.get());
+  apply_block_preconditioner(A, M, u, work.z.get(), work.preconditioner.get(), work.threads);
   for (int32_t i = 0; i < n; ++i)
     for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] += work.z[i].lane[w];
   for (int32_t j = 0; j < recycled; ++j) {
@@ -131,7 +131,7 @@ void keep_space(const GeneralSystem& A, const BlockPreconditioner& M, const Arno
   }
   for (int32_t j = 0; j < k; ++j) {
     L* t = space.u[j].get();
-    apply_block_preconditioner(A, M, t, work.z.get(), work.preconditioner.get());
+    apply_block_preconditioner(A, M, t, work.z.get(), work.preconditioner.get(), work.threads);
     for (int32_t i = 0; i < n; ++i) t[i] = work.z[i];
   }
   space.size = k;
@@ -213,7 +213,7 @@ std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
     for (int32_t k = 0; k < m && running > 0 && products < max_iterations; ++k) {
       L* vk = work.v[k].get();
       L* next = work.v[k + 1].get();
-      apply_block_preconditioner(A, M, vk, work.z.get(), work.preconditioner.get());
+      apply_block_preconditioner(A, M, vk, work.z.get(), work.preconditioner.get(), work.threads);
       apply_general(A, degree, work.z.get(), next, work.far, work.threads);
       ++products;
       for (int32_t j = 0; j < recycled; ++j) {  // the part in C first

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/parallel_for.h"
+
 namespace {
 
 typedef Lanes<kNarrowLanes> L;
@@ -146,10 +148,11 @@ LeafBlocks make_leaf_blocks(const NearField& near,
   return B;
 }
 
-void leaf_blocks_solve(const LeafBlocks& B, const L* r, L* z) {
-  const int32_t blocks = static_cast<int32_t>(B.owned.size());
+namespace {
+
+void solve_blocks(const LeafBlocks& B, const L* r, L* z, int32_t first, int32_t end) {
   std::vector<L> y(B.largest);
-  for (int32_t b = 0; b < blocks; ++b) {
+  for (int32_t b = first; b < end; ++b) {
     const int32_t* rows = B.rows.data() + B.block_start[b];
     const int32_t m = static_cast<int32_t>(B.block_start[b + 1] - B.block_start[b]);
     const double* f = B.factor.data() + B.factor_start[b];
@@ -170,6 +173,20 @@ void leaf_blocks_solve(const LeafBlocks& B, const L* r, L* z) {
     }
     for (int32_t p = 0; p < B.owned[b]; ++p) z[rows[p]] = y[p];
   }
+}
+
+}  // namespace
+
+void leaf_blocks_solve(const LeafBlocks& B, const L* r, L* z, int32_t threads) {
+  const int32_t blocks = static_cast<int32_t>(B.owned.size());
+  if (threads <= 1) {
+    solve_blocks(B, r, z, 0, blocks);
+    return;
+  }
+  parallel_for(threads, threads, [&](int64_t part, int32_t) {
+    solve_blocks(B, r, z, static_cast<int32_t>(blocks * part / threads),
+                 static_cast<int32_t>(blocks * (part + 1) / threads));
+  });
 }
 
 std::vector<std::pair<int32_t, int32_t>> leaf_ranges(const ClusterTree& tree,

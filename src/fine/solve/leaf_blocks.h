@@ -32,8 +32,10 @@ LeafBlocks make_leaf_blocks(const NearField& near,
                             int32_t most_rows);
 
 /// z = Σ_blocks (its leaf's rows of) B⁻¹ (its rows of) r. Each lane's arithmetic is its own, and
-/// one code serves every instruction set.
-void leaf_blocks_solve(const LeafBlocks& B, const Lanes<kNarrowLanes>* r, Lanes<kNarrowLanes>* z);
+/// one code serves every instruction set; the blocks are independent, and `threads` share them
+/// with the same bits.
+void leaf_blocks_solve(const LeafBlocks& B, const Lanes<kNarrowLanes>* r, Lanes<kNarrowLanes>* z,
+                       int32_t threads = 1);
 
 /// The leaves of `tree` as ranges of the rows listed in `rows_at` (ascending tree positions),
 /// renumbered among them; a leaf none of whose panels is listed gives no range.
