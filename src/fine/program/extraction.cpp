@@ -122,6 +122,7 @@ FineResult extract_fine(const FineStructure& structure, const FineOptions& optio
   LevelSettings settings =
       level_settings_for(options.accuracy, options.threads, options.instruction_set);
   settings.share = options.share;
+  settings.shared_products_from = options.shared_products_from;
   const SolveFaces faces = solve_faces(structure, options.permittivity);
   std::unique_ptr<LayeredKernel> kernel;
   double floor = level_floor(settings), fitted = 0.0;

@@ -48,6 +48,7 @@ struct FineOptions {
   double permittivity = 1.0;     // of the uniform medium of a structure without planar layers
   std::vector<int32_t> masters;  // the conductors whose rows are computed; empty: every one
   SolveShare share;  // this process's part of the conductor solves, when processes share them
+  int64_t shared_products_from = 2000000;            // as LevelSettings's
   std::function<void(int32_t level)> starting;       // optional: a level begins
   std::function<void(const LevelReport&)> finished;  // optional: a level is done
 };

@@ -28,6 +28,14 @@ constexpr int32_t kLooseCorrections = 10;
 constexpr double kGmresCorrectionReduction = 3e-2;
 /// Krylov vectors of a GMRES cycle.
 constexpr int32_t kRestart = 40;
+/// The threads that make each product of a group together: all of them shared out among the
+/// groups where there are fewer groups than threads and the products are large (from
+/// settings.shared_products_from near entries a product takes milliseconds, where starting the
+/// threads takes tens of microseconds on an idle machine and milliseconds on a busy one).
+int32_t product_threads(int32_t groups, const LevelSettings& settings, int64_t near_entries) {
+  if (groups >= settings.threads || near_entries < settings.shared_products_from) return 1;
+  return settings.threads / groups;
+}
 
 /// Lane w of b: potential 1 on the panels of master first + w; x: its start. Tree order.
 void fill_masters(const LevelMesh& mesh, const ClusterTree& tree, const std::vector<double>& start,
@@ -106,7 +114,8 @@ MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& t
   std::vector<std::unique_ptr<LaneWork>> work(parallel_for_threads(groups, settings.threads));
   // Fewer groups than threads (one to eight master nets): the threads left make each group's
   // products with it.
-  const int32_t sharing = groups < settings.threads ? settings.threads / groups : 1;
+  const int32_t sharing =
+      product_threads(groups, settings, static_cast<int64_t>(P.near.col.size()));
   parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
     if (!work[thread]) {
       work[thread].reset(new LaneWork(P.far, M, n));
@@ -177,7 +186,7 @@ MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tre
   std::vector<std::unique_ptr<RecycledSpace>> spaces(work.size());
   // Fewer groups than threads (one to eight master nets): the threads left make each group's
   // products with it.
-  const int32_t sharing = groups < settings.threads ? settings.threads / groups : 1;
+  const int32_t sharing = product_threads(groups, settings, A.near.row_start[n]);
   parallel_for(groups, settings.threads, [&](int64_t g, int32_t thread) {
     if (!work[thread]) {
       work[thread].reset(new GmresWork(A.far, n, conductor_rows, kRestart));

@@ -54,6 +54,8 @@ struct LevelSettings {
                                        // The same structure in another unit stops at the same
                                        // step, since both compare the same ratio of norms.
   int32_t threads = 1;                 // threads of the assembly and the solves
+  int64_t shared_products_from = 2000000;  // near entries from which too few lane groups for
+                                           // the threads make their products together
   InstructionSet instruction_set = InstructionSet::sse2;  // path of the solve kernels
   SolveShare share;                                       // this process's part of the solves
 };
