@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 
 #include "fine/media/image_sum_bound.h"
 #include "fine/media/layered_kernel.h"
@@ -67,6 +68,32 @@ TEST(PortableExp, WithinTwoUlpOfTheLongDoubleExponentialOverTheWholeRange) {
   EXPECT_EQ(portable_exp(0.0), 1.0);
   EXPECT_EQ(portable_exp(-746.0), 0.0);
   EXPECT_EQ(portable_exp(710.0), HUGE_VAL);
+}
+
+TEST(ImageSumBound, CoversSumsOfCancellingFitsWhereverTheirSupremumLies) {
+  // Differences of two fits as the fitting measures them: pairs of images at nearby rates with
+  // nearly opposite weights, spread over five decades, the supremum near one pair or another.
+  // Cells left because they cannot raise the bound must not hide where it is taken.
+  uint64_t state = 12345;
+  auto uniform = [&state] {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(state >> 11) / 9007199254740992.0;
+  };
+  for (int trial = 0; trial < 12; ++trial) {
+    std::vector<double> rate, weight;
+    for (int pair = 0; pair < 4; ++pair) {
+      const double q = std::pow(10.0, -4.0 + 5.0 * uniform()), w = 10.0 * (uniform() - 0.5);
+      rate.push_back(q);
+      weight.push_back(w);
+      rate.push_back(q * (1.0 + 0.2 * uniform()));
+      weight.push_back(-w * (1.0 + 0.02 * (uniform() - 0.5)));
+    }
+    const double h0 = trial % 3 == 0 ? 0.0 : std::pow(10.0, -3.0 + 2.0 * uniform());
+    const double sampled = sampled_sup(rate, weight, h0);
+    const double bound = image_sum_bound(rate, weight, h0, 1e-4 * sampled);
+    EXPECT_GE(bound, sampled) << trial;
+    EXPECT_LE(bound, 2.0 * sampled) << trial;
+  }
 }
 
 ExponentialSum with_bound(double bound) {
