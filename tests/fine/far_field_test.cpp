@@ -247,9 +247,9 @@ TEST(FarField, TheProductsDepthFirstAreTheProductThatKeepsEveryLocalToTheBit) {
   }
 }
 
-// The last product of a level is shared by the threads: one makes the moments, then each walks
-// the subtrees it takes. Whichever thread takes which subtree, y must get the bits of the product
-// of one thread, on one root or two, on every path.
+// A product is shared by the threads (the last of a level, those of a single lane group): one
+// makes the moments, then each walks the subtrees it takes. Whichever thread takes which
+// subtree, y must get the bits of the product of one thread, on one root or two, on every path.
 TEST(FarField, TheProductSharedByThreadsIsTheProductOfOneThreadToTheBit) {
   const OneRootAndTwo trees(31);
   const Level& level = trees.level;
@@ -258,7 +258,7 @@ TEST(FarField, TheProductSharedByThreadsIsTheProductOfOneThreadToTheBit) {
   for (const ClusterTree* tree : {&level.tree, &trees.grouped}) {
     const FarField far(level.mesh, *tree, trees.lists_of(tree), 8, 4, 0.6);
     FarFieldWork work(far);
-    for (int32_t degree : {6, 8}) {
+    for (int32_t degree : {4, 6, 8}) {            // the kept degree too
       std::vector<Lanes<kNarrowLanes>> alone(x);  // y += F x on y = x
       far.add_product(degree, x.data(), alone.data(), work, InstructionSet::sse2);
       for (InstructionSet set :

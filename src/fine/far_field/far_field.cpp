@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/huge_pages.h"
+#include "common/parallel_for.h"
 #include "common/vector_bytes.h"
 #include "fine/far_field/far_field_images.h"
 #include "fine/far_field/far_product.h"
@@ -242,6 +243,25 @@ void FarField::add_locals(int32_t degree, const Lanes<kNarrowLanes>* moments,
                           std::atomic<int32_t>& next, int32_t threads, InstructionSet set) const {
   shared_far_product(set).locals(tables_, std::min(degree, tables_.terms.highest), moments, y, path,
                                  split_depth(tables_, threads), next);
+}
+
+void FarField::add_product_together(int32_t degree, const Lanes<kNarrowLanes>* x,
+                                    Lanes<kNarrowLanes>* y, FarFieldWork& work, int32_t threads,
+                                    InstructionSet set, const std::function<void()>& beside) const {
+  Lanes<kNarrowLanes>* moments = work.space.get();
+  parallel_for(2, threads, [&](int64_t part, int32_t) {
+    if (part == 0) {
+      beside();
+    } else {
+      make_moments(degree, x, moments, set);
+    }
+  });
+  const int32_t sharing = parallel_for_threads(threads, threads);
+  std::atomic<int32_t> next{0};
+  parallel_for(sharing, threads, [&](int64_t, int32_t) {
+    std::unique_ptr<Lanes<kNarrowLanes>[]> path(new Lanes<kNarrowLanes>[path_blocks()]);
+    add_locals(degree, moments, y, path.get(), next, sharing, set);
+  });
 }
 
 int64_t FarField::least_work_blocks() const {

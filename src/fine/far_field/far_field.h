@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "common/instruction_set.h"
@@ -76,6 +77,12 @@ class FarField {
   void add_locals(int32_t degree, const Lanes<kNarrowLanes>* moments, Lanes<kNarrowLanes>* y,
                   Lanes<kNarrowLanes>* path, std::atomic<int32_t>& next, int32_t threads,
                   InstructionSet set) const;
+  /// add_product made by `threads` threads together, with its bits: `beside` (which must not
+  /// touch y's far part, only set y, as a near product does) runs on one thread while another
+  /// makes the moments in work.space; then all of them add the local expansions' subtrees.
+  void add_product_together(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
+                            FarFieldWork& work, int32_t threads, InstructionSet set,
+                            const std::function<void()>& beside) const;
   /// The degree up to which products read kept moments and tensors.
   int32_t kept_degree() const { return tables_.kept_degree; }
   /// The blocks of one thread's path in add_locals.

@@ -1,8 +1,6 @@
 #include "fine/solve/general_system.h"
 
-#include <atomic>
 #include <cmath>
-#include <memory>
 
 #include "common/parallel_for.h"
 #include "fine/solve/near_kernels.h"
@@ -13,20 +11,8 @@ void apply_general(const GeneralSystem& A, int32_t degree, const Lanes<kNarrowLa
     near_rows_multiply(A.near, x, y);
     A.far.add_product(degree, x, y, work, A.instruction_set);
   } else {
-    Lanes<kNarrowLanes>* moments = work.space.get();
-    parallel_for(2, threads, [&](int64_t part, int32_t) {
-      if (part == 0) {
-        near_rows_multiply(A.near, x, y);
-      } else {
-        A.far.make_moments(degree, x, moments, A.instruction_set);
-      }
-    });
-    const int32_t sharing = parallel_for_threads(threads, threads);
-    std::atomic<int32_t> next{0};
-    parallel_for(sharing, threads, [&](int64_t, int32_t) {
-      std::unique_ptr<Lanes<kNarrowLanes>[]> path(new Lanes<kNarrowLanes>[A.far.path_blocks()]);
-      A.far.add_locals(degree, moments, y, path.get(), next, sharing, A.instruction_set);
-    });
+    A.far.add_product_together(degree, x, y, work, threads, A.instruction_set,
+                               [&] { near_rows_multiply(A.near, x, y); });
   }
   for (int32_t i = 0; i < A.near.n; ++i) {
     if (!A.piece[i]) continue;

@@ -1,10 +1,8 @@
 #include "fine/solve/lane_pcg.h"
 
-#include <atomic>
 #include <cmath>
 
 #include "common/huge_pages.h"
-#include "common/parallel_for.h"
 
 LaneWork::LaneWork(const FarField& far_field, const LevelPreconditioner& M, int32_t n)
     : far(far_field),
@@ -32,20 +30,7 @@ void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<
     P.far.add_product(P.degree, x, y, work, P.instruction_set);
     return;
   }
-  Lanes<kNarrowLanes>* moments = work.space.get();
-  parallel_for(2, threads, [&](int64_t part, int32_t) {
-    if (part == 0) {
-      near();
-    } else {
-      P.far.make_moments(P.degree, x, moments, P.instruction_set);
-    }
-  });
-  const int32_t sharing = parallel_for_threads(threads, threads);
-  std::atomic<int32_t> next{0};
-  parallel_for(sharing, threads, [&](int64_t, int32_t) {
-    std::unique_ptr<Lanes<kNarrowLanes>[]> path(new Lanes<kNarrowLanes>[P.far.path_blocks()]);
-    P.far.add_locals(P.degree, moments, y, path.get(), next, sharing, P.instruction_set);
-  });
+  P.far.add_product_together(P.degree, x, y, work, threads, P.instruction_set, near);
 }
 
 namespace {
