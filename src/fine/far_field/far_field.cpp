@@ -248,6 +248,11 @@ void FarField::add_locals(int32_t degree, const Lanes<kNarrowLanes>* moments,
 void FarField::add_product_together(int32_t degree, const Lanes<kNarrowLanes>* x,
                                     Lanes<kNarrowLanes>* y, FarFieldWork& work, int32_t threads,
                                     InstructionSet set, const std::function<void()>& beside) const {
+  if (threads <= 1) {
+    beside();
+    add_product(degree, x, y, work, set);
+    return;
+  }
   Lanes<kNarrowLanes>* moments = work.space.get();
   parallel_for(2, threads, [&](int64_t part, int32_t) {
     if (part == 0) {

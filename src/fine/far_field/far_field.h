@@ -79,7 +79,8 @@ class FarField {
                   InstructionSet set) const;
   /// add_product made by `threads` threads together, with its bits: `beside` (which must not
   /// touch y's far part, only set y, as a near product does) runs on one thread while another
-  /// makes the moments in work.space; then all of them add the local expansions' subtrees.
+  /// makes the moments in work.space; then all of them add the local expansions' subtrees. On
+  /// one thread, beside() and then add_product.
   void add_product_together(int32_t degree, const Lanes<kNarrowLanes>* x, Lanes<kNarrowLanes>* y,
                             FarFieldWork& work, int32_t threads, InstructionSet set,
                             const std::function<void()>& beside) const;

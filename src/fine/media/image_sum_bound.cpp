@@ -82,13 +82,15 @@ void bound_cell(const Images& images, const Cell& cell, int depth, double resolu
   if (along <= sup->along && across <= sup->across) return;
   if (depth < kDeepest && margin * (c_along + c_across) > resolution) {
     const double middle = std::sqrt(cell.a * cell.b);
-    double along, across;
-    sums_at(images, middle, &along, &across);
-    sup->along = std::fmax(sup->along, std::fabs(along));
-    sup->across = std::fmax(sup->across, std::fabs(across));
+    double middle_along, middle_across;  // the sums there, sampled values of both suprema
+    sums_at(images, middle, &middle_along, &middle_across);
+    sup->along = std::fmax(sup->along, std::fabs(middle_along));
+    sup->across = std::fmax(sup->across, std::fabs(middle_across));
     const double half = cell.width / 2.0;
-    const Cell lower = {cell.a, middle, cell.along_a, along, cell.across_a, across, half};
-    const Cell upper = {middle, cell.b, along, cell.along_b, across, cell.across_b, half};
+    const Cell lower = {cell.a,        middle,        cell.along_a, middle_along,
+                        cell.across_a, middle_across, half};
+    const Cell upper = {middle,        cell.b,        middle_along, cell.along_b,
+                        middle_across, cell.across_b, half};
     for (const Cell& part : {lower, upper}) {
       curvatures(images, part.a, part.b, &c_along, &c_across);
       bound_cell(images, part, depth + 1, resolution, sup, c_along, c_across, limit);

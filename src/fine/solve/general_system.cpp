@@ -7,13 +7,8 @@
 
 void apply_general(const GeneralSystem& A, int32_t degree, const Lanes<kNarrowLanes>* x,
                    Lanes<kNarrowLanes>* y, FarFieldWork& work, int32_t threads) {
-  if (threads <= 1) {
-    near_rows_multiply(A.near, x, y);
-    A.far.add_product(degree, x, y, work, A.instruction_set);
-  } else {
-    A.far.add_product_together(degree, x, y, work, threads, A.instruction_set,
-                               [&] { near_rows_multiply(A.near, x, y); });
-  }
+  A.far.add_product_together(degree, x, y, work, threads, A.instruction_set,
+                             [&] { near_rows_multiply(A.near, x, y); });
   for (int32_t i = 0; i < A.near.n; ++i) {
     if (!A.piece[i]) continue;
     const double scale = std::sqrt(A.area[i]);

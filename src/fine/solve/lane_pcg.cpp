@@ -25,11 +25,6 @@ void apply_operator(const LevelOperator& P, const Lanes<kNarrowLanes>* x, Lanes<
       kernels.near_multiply(P.near, x, y);
     }
   };
-  if (threads <= 1) {
-    near();
-    P.far.add_product(P.degree, x, y, work, P.instruction_set);
-    return;
-  }
   P.far.add_product_together(P.degree, x, y, work, threads, P.instruction_set, near);
 }
 
