@@ -184,46 +184,6 @@ TEST(RecycledGmres, ACycleShorterThanTheRestartReadsOnlyTheVectorsItMade) {
       ASSERT_EQ(x_clean[i].lane[w], x_left[i].lane[w]) << i << " " << w;
 }
 
-// Restarted every five steps, GMRES forgets what each cycle found; with the later cycles' steps
-// added to the space (GCRO's outer directions) a solve needs fewer of them, still meets its
-// bound on the true residual, and each lane's bits are still its own.
-TEST(RecycledGmres, TheCyclesStepsAddedToTheSpaceSaveStepsAfterEachRestart) {
-  const Bus bus;
-  const int32_t n = bus.n();
-  const BlockPreconditioner M = make_block_preconditioner(bus.A, bus.tree, 0.1);
-  GmresWork work(bus.far, n, static_cast<int32_t>(M.conductor_at.size()), 5);
-  double loose[kNarrowLanes], tight[kNarrowLanes];
-  for (int32_t w = 0; w < kNarrowLanes; ++w) {
-    loose[w] = 1e-2;
-    tight[w] = 1e-8 * std::sqrt(static_cast<double>(n));
-  }
-  const std::vector<L> r = rough_side(n);
-  std::vector<std::vector<L>> later;
-  int32_t steps[2] = {};
-  for (int32_t added : {16, 0}) {
-    for (int32_t variant = 0; variant < 2; ++variant) {
-      std::vector<L> b = first_side(bus, variant), x(n), d(n);
-      RecycledSpace space(n, 5, added);
-      gmres_lanes(bus.A, 4, M, b.data(), x.data(), loose, 10 * n, work, &space);
-      const std::vector<LaneOutcome> outcome =
-          gmres_lanes(bus.A, 4, M, r.data(), d.data(), tight, 10 * n, work, &space);
-      if (added > 0) later.push_back(d);
-      if (variant == 1) continue;
-      const std::vector<double> residual = true_residuals(bus, 4, r, d);
-      for (int32_t w = 0; w < kNarrowLanes; ++w) {
-        EXPECT_TRUE(outcome[w].converged) << added << " " << w;
-        EXPECT_LE(residual[w], 1.01 * tight[w]) << added << " " << w;
-        steps[added > 0 ? 0 : 1] += outcome[w].iterations;
-      }
-      if (added > 0) {
-        EXPECT_EQ(space.c.size(), static_cast<size_t>(space.size));  // the ring filled
-      }
-    }
-  }
-  EXPECT_LT(steps[0], 0.8 * steps[1]) << steps[0] << " " << steps[1];
-  expect_first_lanes_alike(later);
-}
-
 // A bound no residual can meet (zero) must not keep a solve going to its limit of products:
 // once the residual stops halving at the rounding's floor, the lane gives up, unconverged.
 TEST(RecycledGmres, ALaneWhoseResidualStopsFallingGivesUp) {

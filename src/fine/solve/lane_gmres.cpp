@@ -78,65 +78,16 @@ void update_solution(const GeneralSystem& A, const BlockPreconditioner& M, Arnol
     for (int32_t i = 0; i < n; ++i)
       for (int32_t w = 0; w < kNarrowLanes; ++w) u[i].lane[w] += y[j].lane[w] * v[i].lane[w];
   }
-  L* step = work.z.get();
-  apply_block_preconditioner(A, M, u, step, work.preconditioner.get(), work.threads);
+  apply_block_preconditioner(A, M, u, work.z.get(), work.preconditioner.get(), work.threads);
+  for (int32_t i = 0; i < n; ++i)
+    for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] += work.z[i].lane[w];
   for (int32_t j = 0; j < recycled; ++j) {
     double by[kNarrowLanes] = {};
     for (int32_t k = 0; k < m; ++k)
       for (int32_t w = 0; w < kNarrowLanes; ++w) by[w] += a.b[j * m + k].lane[w] * y[k].lane[w];
     const L* uj = recycle->u[j].get();
     for (int32_t i = 0; i < n; ++i)
-      for (int32_t w = 0; w < kNarrowLanes; ++w) step[i].lane[w] -= by[w] * uj[i].lane[w];
-  }
-  for (int32_t i = 0; i < n; ++i)
-    for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] += step[i].lane[w];
-}
-
-/// Adds the step of the cycle just ended (update_solution's, in work.z) to `space`: per lane
-/// with steps, u = step / ν and c = A step / ν, ν = |A step|. A step = V_{k+1} H y = V_{k+1} Q R y
-/// and R y is the rotated right-hand side's first k entries, so c needs no product.
-void add_cycle(const Arnoldi& a, const int32_t* steps, int32_t n, GmresWork& work,
-               RecycledSpace& space) {
-  const int32_t ring = static_cast<int32_t>(space.c.size()) - space.kept, m = a.m;
-  if (ring <= 0) return;
-  std::vector<L> q(m + 1);
-  int32_t made = 0;
-  for (int32_t w = 0; w < kNarrowLanes; ++w) {
-    const int32_t k = steps[w];
-    made = std::max(made, k);
-    for (int32_t r = 0; r <= m; ++r) q[r].lane[w] = r < k ? a.g[r].lane[w] : 0.0;
-    for (int32_t r = k - 1; r >= 0; --r) {  // Q = G_0ᵀ ⋯ G_{k−1}ᵀ, the last first
-      const double cs = a.cs[r].lane[w], sn = a.sn[r].lane[w];
-      const double q0 = q[r].lane[w], q1 = q[r + 1].lane[w];
-      q[r].lane[w] = cs * q0 - sn * q1;
-      q[r + 1].lane[w] = sn * q0 + cs * q1;
-    }
-  }
-  if (made == 0) return;
-  L* image = work.w.get();
-  for (int32_t i = 0; i < n; ++i) image[i] = L{};
-  for (int32_t r = 0; r <= made; ++r) {
-    const L* v = work.v[r].get();
-    for (int32_t i = 0; i < n; ++i)
-      for (int32_t w = 0; w < kNarrowLanes; ++w) image[i].lane[w] += q[r].lane[w] * v[i].lane[w];
-  }
-  double norm[kNarrowLanes];
-  dot(image, image, n, norm);
-  const L* step = work.z.get();
-  for (int32_t w = 0; w < kNarrowLanes; ++w) {
-    if (steps[w] == 0) continue;
-    const int32_t slot = space.kept + space.added[w] % ring;
-    space.added[w] += 1;
-    for (; space.size <= slot; ++space.size) {  // a new column: the other lanes' part zero
-      for (int32_t i = 0; i < n; ++i) space.c[space.size][i] = space.u[space.size][i] = L{};
-    }
-    L* c = space.c[slot].get();
-    L* u = space.u[slot].get();
-    const double nu = std::sqrt(norm[w]);
-    for (int32_t i = 0; i < n; ++i) {
-      c[i].lane[w] = nu > 0.0 ? image[i].lane[w] / nu : 0.0;
-      u[i].lane[w] = nu > 0.0 ? step[i].lane[w] / nu : 0.0;
-    }
+      for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] -= by[w] * uj[i].lane[w];
   }
 }
 
@@ -144,7 +95,7 @@ void add_cycle(const Arnoldi& a, const int32_t* steps, int32_t n, GmresWork& wor
 /// rotations made H_k = Q R: C = V_{k+1} Q (orthonormal) and U = M⁻¹ V_k R⁻¹, so that A U = C.
 void keep_space(const GeneralSystem& A, const BlockPreconditioner& M, const Arnoldi& a,
                 const int32_t* steps, GmresWork& work, RecycledSpace& space) {
-  const int32_t n = A.near.n, m = a.m, most = space.most;
+  const int32_t n = A.near.n, m = a.m, most = static_cast<int32_t>(space.c.size());
   int32_t k = 0;
   for (int32_t w = 0; w < kNarrowLanes; ++w) k = std::max(k, std::min(steps[w], most));
   std::vector<double> q(m + 1);
@@ -187,7 +138,7 @@ void keep_space(const GeneralSystem& A, const BlockPreconditioner& M, const Arno
     apply_block_preconditioner(A, M, t, work.z.get(), work.preconditioner.get(), work.threads);
     for (int32_t i = 0; i < n; ++i) t[i] = work.z[i];
   }
-  space.size = space.kept = k;
+  space.size = k;
 }
 
 }  // namespace
@@ -201,20 +152,15 @@ GmresWork::GmresWork(const FarField& far_field, int32_t n, int32_t conductor_row
   for (int32_t j = 0; j <= m; ++j) v.emplace_back(new L[n]);
 }
 
-RecycledSpace::RecycledSpace(int32_t n, int32_t most, int32_t added) : most(most) {
-  for (int32_t j = 0; j < most + added; ++j) {
+RecycledSpace::RecycledSpace(int32_t n, int32_t most) {
+  for (int32_t j = 0; j < most; ++j) {
     c.emplace_back(new L[n]);
     u.emplace_back(new L[n]);
   }
 }
 
-void RecycledSpace::clear() {
-  size = kept = 0;
-  for (int32_t& count : added) count = 0;
-}
-
-int64_t RecycledSpace::bytes(int32_t n, int32_t most, int32_t added) {
-  return static_cast<int64_t>(sizeof(L)) * 2 * (most + added) * int64_t{n};
+int64_t RecycledSpace::bytes(int32_t n, int32_t most) {
+  return static_cast<int64_t>(sizeof(L)) * 2 * most * int64_t{n};
 }
 
 int64_t GmresWork::bytes(const FarField& far, int32_t n, int32_t conductor_rows, int32_t m) {
@@ -318,11 +264,8 @@ std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
       }
     }
     update_solution(A, M, a, steps, x, work, recycle, recycled);
-    if (recycle != nullptr && recycle->size == 0 && recycled == 0) {
+    if (recycle != nullptr && recycle->size == 0 && recycled == 0)
       keep_space(A, M, a, steps, work, *recycle);
-    } else if (recycled > 0) {
-      add_cycle(a, steps, n, work, *recycle);
-    }
   }
   return outcome;
 }

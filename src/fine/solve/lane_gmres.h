@@ -27,33 +27,20 @@ struct GmresWork {
 /// takes r's part in C through U, then iterates on the part of A M⁻¹ outside C, so the
 /// directions that the first cycle needed its first steps for are not found again. A lane's
 /// columns past the steps of its own first cycle are zero.
-///
-/// Every later cycle adds its own step to the space as one more column of each lane (its update
-/// u and the image c = A u, outside C already, normalised), the oldest of these replaced once
-/// `added` are held. Restarted, GMRES forgets what its cycles found and on a fine level stalls
-/// on the same slow directions cycle after cycle; the cycles after take them out with the rest of
-/// C. A lane's added columns are its own cycles' alone.
 struct RecycledSpace {
-  RecycledSpace(int32_t n, int32_t most, int32_t added = 0);
+  RecycledSpace(int32_t n, int32_t most);
   /// The memory a space takes.
-  static int64_t bytes(int32_t n, int32_t most, int32_t added = 0);
-
-  /// Empty, for another group's first solve.
-  void clear();
+  static int64_t bytes(int32_t n, int32_t most);
 
   int32_t size = 0;                                          // columns held, 0 until kept
-  int32_t kept = 0;                                          // of them the first cycle's
-  int32_t most;                                              // the first cycle's at the most
-  int32_t added[kNarrowLanes] = {};                          // each lane's cycles added so far
-  std::vector<std::unique_ptr<Lanes<kNarrowLanes>[]>> c, u;  // most + added of each
+  std::vector<std::unique_ptr<Lanes<kNarrowLanes>[]>> c, u;  // up to `most` of each
 };
 
 /// Solves A x = b for the lanes of a group by restarted GMRES, preconditioned on the right by
 /// M, each lane from its own start in x until its residual norm |b − A x| is at most bound[w]
 /// (at most `max_iterations` products in all); a lane whose bound its start meets is done at
-/// once, and one whose residual has not halved in kStalledCycles cycles gives up, unconverged. Each
-/// lane's arithmetic is its own: the lanes beside it do not change a bit of it. With `recycle`, an
-/// empty space is filled from this solve's first cycle, and a filled one is used.
+/// once, and one whose residual has not halved in kStalledCycles cycles gives up, unconverged. Each lane's arithmetic is its own: the lanes beside it do not change a bit of it. With
+/// `recycle`, an empty space is filled from this solve's first cycle, and a filled one is used.
 std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
                                      const BlockPreconditioner& M, const Lanes<kNarrowLanes>* b,
                                      Lanes<kNarrowLanes>* x, const double* bound,

@@ -192,8 +192,7 @@ MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tre
       work[thread].reset(new GmresWork(A.far, n, conductor_rows, kRestart));
       work[thread]->threads = sharing;
     }
-    if (!spaces[thread])
-      spaces[thread].reset(new RecycledSpace(n, kRecycledColumns, kAddedColumns));
+    if (!spaces[thread]) spaces[thread].reset(new RecycledSpace(n, kRecycledColumns));
     GmresWork& own = *work[thread];
     const int32_t first = static_cast<int32_t>(g) * kNarrowLanes;
     const int32_t used = std::min(kNarrowLanes, count - first);
@@ -210,7 +209,7 @@ MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tre
     }
     bool lane_converged[kNarrowLanes] = {};
     RecycledSpace& recycle = *spaces[thread];
-    recycle.clear();  // kept from this group's first solve, for its corrections
+    recycle.size = 0;  // kept from this group's first solve, for its corrections
     add_outcomes(
         gmres_lanes(A, iteration_degree, M, b.get(), x.get(), loose, 10 * n + 1000, own, &recycle),
         used, iterations[g], lane_converged);

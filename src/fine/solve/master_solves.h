@@ -23,10 +23,6 @@ struct MasterSolves {
 /// (RecycledSpace): lines24's first solve takes 17 steps, and each correction under the accurate
 /// far field then takes 10 to 14 steps instead of 22.
 constexpr int32_t kRecycledColumns = 24;
-/// Columns the cycles after the first add to that space, the oldest replaced beyond them: on
-/// lines24's level 6 (158,347 unknowns) restarted cycles without them halved a correction's
-/// residual at best once in 40 steps and went on slower.
-constexpr int32_t kAddedColumns = 16;
 
 /// The right-hand side of each master (potential 1 on its panels) and the starts in `start`
 /// (per mesh panel and master), for the symmetric system of potentials.

@@ -63,7 +63,7 @@ int64_t general_bytes(const LevelMesh& mesh, const ClusterTree& tree, const Inte
       3 * n * solves * static_cast<int64_t>(sizeof(double)) +
       parallel_for_threads(groups, threads) *
           (GmresWork::bytes(far, near.n, static_cast<int32_t>(M.conductor_at.size()), 40) +
-           RecycledSpace::bytes(near.n, kRecycledColumns, kAddedColumns) +
+           RecycledSpace::bytes(near.n, kRecycledColumns) +
            3 * n * static_cast<int64_t>(sizeof(Lanes<kNarrowLanes>)));
   return held + solve_phase;
 }
