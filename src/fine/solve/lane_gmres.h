@@ -39,8 +39,9 @@ struct RecycledSpace {
 /// Solves A x = b for the lanes of a group by restarted GMRES, preconditioned on the right by
 /// M, each lane from its own start in x until its residual norm |b − A x| is at most bound[w]
 /// (at most `max_iterations` products in all); a lane whose bound its start meets is done at
-/// once, and one whose residual has not halved in kStalledCycles cycles gives up, unconverged. Each lane's arithmetic is its own: the lanes beside it do not change a bit of it. With
-/// `recycle`, an empty space is filled from this solve's first cycle, and a filled one is used.
+/// once, and one whose residual has not halved in kStalledCycles cycles gives up, unconverged. Each
+/// lane's arithmetic is its own: the lanes beside it do not change a bit of it. With `recycle`, an
+/// empty space is filled from this solve's first cycle, and a filled one is used.
 std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
                                      const BlockPreconditioner& M, const Lanes<kNarrowLanes>* b,
                                      Lanes<kNarrowLanes>* x, const double* bound,
