@@ -74,6 +74,7 @@ set(VORNAX_FINE_SOURCES
   src/fine/solve/general_system.cpp
   src/fine/solve/leaf_blocks.cpp
   src/fine/solve/window_rows.cpp
+  src/fine/solve/conductor_rows_choice.cpp
   src/fine/solve/lane_gmres.cpp
   src/fine/solve/master_solves.cpp
   src/fine/solve/symmetric_level.cpp

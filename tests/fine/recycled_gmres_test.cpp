@@ -12,6 +12,7 @@
 
 #include "fine/clusters/interaction_lists.h"
 #include "fine/mesh/feature_scale.h"
+#include "fine/solve/conductor_rows_choice.h"
 #include "fine/solve/lane_gmres.h"
 #include "structure/panel_file_reader.h"
 
@@ -194,5 +195,76 @@ TEST(RecycledGmres, ALaneWhoseResidualStopsFallingGivesUp) {
   for (int32_t w = 0; w < kNarrowLanes; ++w) {
     EXPECT_FALSE(outcome[w].converged) << w;
     EXPECT_LT(outcome[w].iterations, 1000) << w;  // 270 to 330 here
+  }
+}
+
+// Where the conductor rows have both a factor and the leaves' blocks, a short trial keeps the
+// one that solves faster and frees the other. Each pairing here has one of them cut down to the
+// rows' diagonals (a block of one row each, or a factor with nothing off its diagonal), which
+// on the bus takes about twice the steps of the whole: the trial must keep the whole one,
+// whichever it is, on one thread and two.
+TEST(RecycledGmres, TheTrialKeepsTheConductorRowsThatSolveFaster) {
+  const Bus bus;
+  const int32_t n = bus.n();
+  GeneralSystem A = bus.A;  // every row a conductor's: their block is the whole near field
+  for (int32_t i = 0; i < n; ++i) A.piece[i] = 0, A.factor[i] = 0.0;
+  const NearField near = make_near_field(bus.mesh, bus.tree, bus.lists, 1);
+  std::vector<int32_t> every(n);
+  for (int32_t i = 0; i < n; ++i) every[i] = i;
+  std::vector<std::pair<int32_t, int32_t>> single(n);
+  for (int32_t i = 0; i < n; ++i) single[i] = {i, 1};
+  IncompleteFactor diagonal_only;
+  diagonal_only.n = n;
+  diagonal_only.row_start.assign(n + 1, 0);
+  for (int32_t i = 0; i < n; ++i) diagonal_only.diagonal.push_back(std::sqrt(near.diagonal[i]));
+  diagonal_only.made = true;
+
+  const std::vector<L> b = first_side(bus, 0);
+  for (const bool whole_factor : {true, false}) {
+    for (const int32_t threads : {1, 2}) {
+      BlockPreconditioner M;
+      M.conductor_at = every;
+      M.diagonal.assign(n, 0.0);
+      M.factor = whole_factor ? make_incomplete_factor(near, 0.1) : diagonal_only;
+      ASSERT_TRUE(M.factor.made);
+      M.blocks = make_leaf_blocks(near, whole_factor ? single : leaf_ranges(bus.tree, every), 0.1,
+                                  whole_factor ? 1 : 64);
+      M.use_blocks = true;
+      std::vector<L> start(n);
+      choose_conductor_rows(A, 4, b.data(), start.data(), M, threads);
+      EXPECT_EQ(!whole_factor, M.use_blocks) << threads;
+      EXPECT_EQ(whole_factor, M.blocks.owned.empty()) << threads;  // the other freed
+      EXPECT_EQ(!whole_factor, M.factor.diagonal.empty()) << threads;
+      // The start is where the kept one's trial ended: its residual a small part of b's.
+      FarFieldWork far(bus.far);
+      std::vector<L> product(n);
+      apply_general(A, 4, start.data(), product.data(), far);
+      for (int32_t w = 0; w < kNarrowLanes; ++w) {
+        double left = 0.0, whole = 0.0;
+        for (int32_t i = 0; i < n; ++i) {
+          left += std::pow(b[i].lane[w] - product[i].lane[w], 2);
+          whole += std::pow(b[i].lane[w], 2);
+        }
+        EXPECT_LT(left, 1e-2 * whole) << w;
+      }
+      // And the kept one does solve faster than the cut-down one did.
+      GmresWork work(bus.far, n, n, 40);
+      double bound[kNarrowLanes];
+      for (double& value : bound) value = 1e-6;
+      std::vector<L> x(n);
+      int32_t kept = 0;
+      for (const LaneOutcome& lane : gmres_lanes(A, 4, M, b.data(), x.data(), bound, 10 * n, work))
+        kept += lane.iterations;
+      BlockPreconditioner cut;
+      cut.conductor_at = every;
+      cut.diagonal.assign(n, 0.0);
+      cut.factor = diagonal_only;
+      std::vector<L> y(n);
+      int32_t other = 0;
+      for (const LaneOutcome& lane :
+           gmres_lanes(A, 4, cut, b.data(), y.data(), bound, 10 * n, work))
+        other += lane.iterations;
+      EXPECT_LT(1.5 * kept, other) << threads;
+    }
   }
 }

@@ -31,17 +31,22 @@ void apply_general(const GeneralSystem& A, int32_t degree, const Lanes<kNarrowLa
 
 /// A block lower-triangular preconditioner: the incomplete factor of the conductor rows and
 /// columns, then each piece row by its diagonal after the near terms of the conductor part.
-/// Where the conductors' factor cannot be made with its diagonal raised by a fifth, their rows
-/// take the leaves' exact blocks instead (LeafBlocks), which cannot break down.
+/// Where the conductors' factor cannot be made with its diagonal raised by a fifth, the raise
+/// weakens it where the mesh is coarse, and the leaves' exact blocks (LeafBlocks), which cannot
+/// break down, do better there but miss the long-range part of the error where the leaves are
+/// many: both are made, and choose_conductor_rows keeps the one that solves faster.
 struct BlockPreconditioner {
   std::vector<int32_t> conductor_at;  // tree positions of the conductor rows, ascending
   IncompleteFactor factor;            // of their near block, numbered as conductor_at; or empty
-  LeafBlocks blocks;                  // the leaves' blocks of it where there is no factor
+  LeafBlocks blocks;                  // the leaves' blocks of it, or empty
+  bool use_blocks = false;            // the conductor rows take the blocks, not the factor
   std::vector<double> diagonal;       // per tree position: a piece row's diagonal, 0 elsewhere
 };
 
 /// The preconditioner of `A`, its factor keeping the entries of at least `keep` (as
-/// make_incomplete_factor), its blocks over the leaves of `tree`.
+/// make_incomplete_factor), its blocks over the leaves of `tree`. Where the factor is made at a
+/// fifth it is taken alone; else the factor raised as it needs (if it can be made) and the blocks
+/// are both made, the blocks in use.
 BlockPreconditioner make_block_preconditioner(const GeneralSystem& A, const ClusterTree& tree,
                                               double keep);
 

@@ -210,6 +210,7 @@ std::vector<LaneOutcome> gmres_lanes(const GeneralSystem& A, int32_t degree,
     int32_t running = 0, steps[kNarrowLanes] = {};
     for (int32_t w = 0; w < kNarrowLanes; ++w) {
       beta[w] = std::sqrt(beta[w]);
+      outcome[w].residual = beta[w];
       if (beta[w] <= 0.5 * halving[w]) {
         halving[w] = beta[w];
         cycles[w] = 0;

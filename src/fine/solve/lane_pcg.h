@@ -48,6 +48,7 @@ constexpr int32_t kLaneWorkVectors = 7;
 struct LaneOutcome {
   int32_t iterations = 0;  // conjugate-gradient steps taken
   bool converged = false;  // the residual fell below the tolerance
+  double residual = 0.0;   // GMRES: the residual norm |b − A x| it ended with
 };
 
 /// Solves Q x = b for the lanes of a group by conjugate gradients under the preconditioner M, each

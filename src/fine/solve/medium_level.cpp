@@ -1,11 +1,13 @@
 #include "fine/solve/medium_level.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "common/parallel_for.h"
 #include "common/vector_bytes.h"
 #include "fine/clusters/interaction_lists.h"
 #include "fine/far_field/far_field.h"
+#include "fine/solve/conductor_rows_choice.h"
 #include "fine/solve/conductor_solves.h"
 #include "fine/solve/lane_gmres.h"
 #include "fine/solve/level_memory.h"
@@ -27,6 +29,40 @@ struct PanelMedia {
   std::vector<char> normal_row;  // 1 for a piece's panel
   std::vector<double> factor;    // FaceMedium::factor of its face
 };
+
+/// The first group of solves, as solve_general_masters starts it: potential 1 on the panels of
+/// the first kNarrowLanes masters, one to a lane, in b, and their starts in x, in tree order.
+struct FirstSolves {
+  std::unique_ptr<Lanes<kNarrowLanes>[]> b, x;
+};
+
+FirstSolves first_solves(const LevelMesh& mesh, const ClusterTree& tree,
+                         const std::vector<int32_t>& masters, const std::vector<double>& start) {
+  const size_t n = tree.panel.size();
+  const int32_t count = static_cast<int32_t>(masters.size());
+  const int32_t lanes = std::min(kNarrowLanes, count);
+  FirstSolves first{std::unique_ptr<Lanes<kNarrowLanes>[]>(new Lanes<kNarrowLanes>[n]),
+                    std::unique_ptr<Lanes<kNarrowLanes>[]>(new Lanes<kNarrowLanes>[n])};
+  for (size_t i = 0; i < n; ++i) {
+    first.b[i] = first.x[i] = Lanes<kNarrowLanes>{};
+    const int32_t panel = tree.panel[i];
+    for (int32_t w = 0; w < lanes; ++w) {
+      first.b[i].lane[w] = mesh.panels[panel].conductor == static_cast<uint32_t>(masters[w]);
+      first.x[i].lane[w] = start[static_cast<size_t>(panel) * count + w];
+    }
+  }
+  return first;
+}
+
+/// The first group's starts from x (tree order) back into `start` (panel order, `count` solves
+/// a panel).
+void keep_first_starts(const ClusterTree& tree, const Lanes<kNarrowLanes>* x, int32_t count,
+                       std::vector<double>& start) {
+  const int32_t lanes = std::min(kNarrowLanes, count);
+  for (size_t i = 0; i < tree.panel.size(); ++i)
+    for (int32_t w = 0; w < lanes; ++w)
+      start[static_cast<size_t>(tree.panel[i]) * count + w] = x[i].lane[w];
+}
 
 PanelMedia panel_media(const LevelMesh& mesh, const SolveFaces& faces) {
   PanelMedia media;
@@ -190,6 +226,13 @@ LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<d
     }
     BlockPreconditioner M = make_block_preconditioner(A, tree, settings.factor_keep);
     timer.finish("factor");
+    if (M.use_blocks && M.factor.made) {
+      const FirstSolves first = first_solves(mesh, tree, masters, start);
+      choose_conductor_rows(A, std::min(settings.iteration_degree, settings.highest_degree),
+                            first.b.get(), first.x.get(), M, settings.threads);
+      keep_first_starts(tree, first.x.get(), solves, start);
+      timer.finish(M.use_blocks ? "trial, the leaves' blocks kept" : "trial, the factor kept");
+    }
     result.near_entries = near.row_start[n];
     result.far_links = far.pair_count();
     result.bytes = static_cast<double>(
