@@ -37,31 +37,6 @@ int32_t product_threads(int32_t groups, const LevelSettings& settings, int64_t n
   return settings.threads / groups;
 }
 
-/// Lane w of b: potential 1 on the panels of master first + w; x: its start. Tree order.
-void fill_masters(const LevelMesh& mesh, const ClusterTree& tree, const std::vector<double>& start,
-                  const std::vector<int32_t>& masters, int32_t first, L* b, L* x) {
-  const int32_t count = static_cast<int32_t>(masters.size());
-  const int32_t lanes = std::min(kNarrowLanes, count - first);
-  for (size_t i = 0; i < tree.panel.size(); ++i) {
-    const int32_t panel = tree.panel[i];
-    b[i] = L{};
-    x[i] = L{};
-    for (int32_t w = 0; w < lanes; ++w) {
-      b[i].lane[w] = mesh.panels[panel].conductor == static_cast<uint32_t>(masters[first + w]);
-      x[i].lane[w] = start[static_cast<size_t>(panel) * count + first + w];
-    }
-  }
-}
-
-void keep_solution(const ClusterTree& tree, const L* x, int32_t count, int32_t first,
-                   MasterSolves& solves) {
-  const int32_t lanes = std::min(kNarrowLanes, count - first);
-  for (size_t i = 0; i < tree.panel.size(); ++i) {
-    const size_t at = static_cast<size_t>(tree.panel[i]) * count + first;
-    for (int32_t w = 0; w < lanes; ++w) solves.solution[at + w] = x[i].lane[w];
-  }
-}
-
 /// Each lane's norm.
 void norms(const L* v, int32_t n, double* out) {
   for (int32_t w = 0; w < kNarrowLanes; ++w) out[w] = 0.0;
@@ -98,6 +73,30 @@ void add_groups(const std::vector<int64_t>& iterations, const std::vector<char>&
 }
 
 }  // namespace
+
+void fill_masters(const LevelMesh& mesh, const ClusterTree& tree, const std::vector<double>& start,
+                  const std::vector<int32_t>& masters, int32_t first, L* b, L* x) {
+  const int32_t count = static_cast<int32_t>(masters.size());
+  const int32_t lanes = std::min(kNarrowLanes, count - first);
+  for (size_t i = 0; i < tree.panel.size(); ++i) {
+    const int32_t panel = tree.panel[i];
+    b[i] = L{};
+    x[i] = L{};
+    for (int32_t w = 0; w < lanes; ++w) {
+      b[i].lane[w] = mesh.panels[panel].conductor == static_cast<uint32_t>(masters[first + w]);
+      x[i].lane[w] = start[static_cast<size_t>(panel) * count + first + w];
+    }
+  }
+}
+
+void keep_lanes(const ClusterTree& tree, const L* x, int32_t count, int32_t first,
+                std::vector<double>& out) {
+  const int32_t lanes = std::min(kNarrowLanes, count - first);
+  for (size_t i = 0; i < tree.panel.size(); ++i) {
+    const size_t at = static_cast<size_t>(tree.panel[i]) * count + first;
+    for (int32_t w = 0; w < lanes; ++w) out[at + w] = x[i].lane[w];
+  }
+}
 
 MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& tree,
                                      const LevelOperator& Q, const LevelOperator& P,
@@ -162,7 +161,7 @@ MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& t
       apply_operator(P, x.get(), own.y.get(), own.far, sharing);
     }
     for (int32_t w = 0; w < used; ++w) converged[g] = converged[g] && lane_converged[w];
-    keep_solution(tree, x.get(), count, first, solves);
+    keep_lanes(tree, x.get(), count, first, solves.solution);
   });
   add_groups(iterations, converged, solves);
   return solves;
@@ -239,7 +238,7 @@ MasterSolves solve_general_masters(const LevelMesh& mesh, const ClusterTree& tre
         for (int32_t w = 0; w < kNarrowLanes; ++w) x[i].lane[w] += d[i].lane[w];
     }
     for (int32_t w = 0; w < used; ++w) converged[g] = converged[g] && lane_converged[w];
-    keep_solution(tree, x.get(), count, first, solves);
+    keep_lanes(tree, x.get(), count, first, solves.solution);
   });
   add_groups(iterations, converged, solves);
   return solves;

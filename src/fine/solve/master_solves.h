@@ -24,6 +24,17 @@ struct MasterSolves {
 /// far field then takes 10 to 14 steps instead of 22.
 constexpr int32_t kRecycledColumns = 24;
 
+/// Lane w of b: potential 1 on the panels of master first + w; x: its start from `start` (per
+/// mesh panel and master). Tree order.
+void fill_masters(const LevelMesh& mesh, const ClusterTree& tree, const std::vector<double>& start,
+                  const std::vector<int32_t>& masters, int32_t first, Lanes<kNarrowLanes>* b,
+                  Lanes<kNarrowLanes>* x);
+
+/// The lanes of x (tree order) for masters first, first + 1, … into `out` (per mesh panel and
+/// master, `count` masters).
+void keep_lanes(const ClusterTree& tree, const Lanes<kNarrowLanes>* x, int32_t count, int32_t first,
+                std::vector<double>& out);
+
 /// The right-hand side of each master (potential 1 on its panels) and the starts in `start`
 /// (per mesh panel and master), for the symmetric system of potentials.
 MasterSolves solve_symmetric_masters(const LevelMesh& mesh, const ClusterTree& tree,

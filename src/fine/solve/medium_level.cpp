@@ -30,40 +30,6 @@ struct PanelMedia {
   std::vector<double> factor;    // FaceMedium::factor of its face
 };
 
-/// The first group of solves, as solve_general_masters starts it: potential 1 on the panels of
-/// the first kNarrowLanes masters, one to a lane, in b, and their starts in x, in tree order.
-struct FirstSolves {
-  std::unique_ptr<Lanes<kNarrowLanes>[]> b, x;
-};
-
-FirstSolves first_solves(const LevelMesh& mesh, const ClusterTree& tree,
-                         const std::vector<int32_t>& masters, const std::vector<double>& start) {
-  const size_t n = tree.panel.size();
-  const int32_t count = static_cast<int32_t>(masters.size());
-  const int32_t lanes = std::min(kNarrowLanes, count);
-  FirstSolves first{std::unique_ptr<Lanes<kNarrowLanes>[]>(new Lanes<kNarrowLanes>[n]),
-                    std::unique_ptr<Lanes<kNarrowLanes>[]>(new Lanes<kNarrowLanes>[n])};
-  for (size_t i = 0; i < n; ++i) {
-    first.b[i] = first.x[i] = Lanes<kNarrowLanes>{};
-    const int32_t panel = tree.panel[i];
-    for (int32_t w = 0; w < lanes; ++w) {
-      first.b[i].lane[w] = mesh.panels[panel].conductor == static_cast<uint32_t>(masters[w]);
-      first.x[i].lane[w] = start[static_cast<size_t>(panel) * count + w];
-    }
-  }
-  return first;
-}
-
-/// The first group's starts from x (tree order) back into `start` (panel order, `count` solves
-/// a panel).
-void keep_first_starts(const ClusterTree& tree, const Lanes<kNarrowLanes>* x, int32_t count,
-                       std::vector<double>& start) {
-  const int32_t lanes = std::min(kNarrowLanes, count);
-  for (size_t i = 0; i < tree.panel.size(); ++i)
-    for (int32_t w = 0; w < lanes; ++w)
-      start[static_cast<size_t>(tree.panel[i]) * count + w] = x[i].lane[w];
-}
-
 PanelMedia panel_media(const LevelMesh& mesh, const SolveFaces& faces) {
   PanelMedia media;
   const MergedStack merged = merge_equal_neighbours(faces.stack);
@@ -227,10 +193,13 @@ LevelResult solve_level_in_medium(const LevelSystem& system, const std::vector<d
     BlockPreconditioner M = make_block_preconditioner(A, tree, settings.factor_keep);
     timer.finish("factor");
     if (M.use_blocks && M.factor.made) {
-      const FirstSolves first = first_solves(mesh, tree, masters, start);
+      // The trial runs the first group of solves, from its start, which it then moves on.
+      std::unique_ptr<Lanes<kNarrowLanes>[]> b(new Lanes<kNarrowLanes>[n]),
+          x(new Lanes<kNarrowLanes>[n]);
+      fill_masters(mesh, tree, start, masters, 0, b.get(), x.get());
       choose_conductor_rows(A, std::min(settings.iteration_degree, settings.highest_degree),
-                            first.b.get(), first.x.get(), M, settings.threads);
-      keep_first_starts(tree, first.x.get(), solves, start);
+                            b.get(), x.get(), M, settings.threads);
+      keep_lanes(tree, x.get(), solves, 0, start);
       timer.finish(M.use_blocks ? "trial, the leaves' blocks kept" : "trial, the factor kept");
     }
     result.near_entries = near.row_start[n];
